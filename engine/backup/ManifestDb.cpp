@@ -1,0 +1,39 @@
+#include "engine/backup/ManifestDb.h"
+
+#include <sqlite3.h>
+
+#include <memory>
+
+#include "engine/ResultCodes.h"
+#include "engine/backup/ReadOnlyDatabase.h"
+
+namespace fq {
+
+int32_t ReadManifestDb(const std::filesystem::path& path, std::vector<ManifestEntry>& entries) {
+  ReadOnlyDatabase db(path);
+  if (!db.ok()) return db.openResult();
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db.handle(), "select fileID,domain, relativePath from Files;", -1, &raw, nullptr) !=
+      SQLITE_OK) {
+    return kQueryFailed;
+  }
+  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, &sqlite3_finalize);
+  std::vector<ManifestEntry> staged;
+  auto text = [&](int column) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), column));
+    return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt.get(), column))) : std::string();
+  };
+  int rc;
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    ManifestEntry entry;
+    entry.fileId = text(0);
+    entry.key = text(1);
+    if (sqlite3_column_type(stmt.get(), 2) != SQLITE_NULL) entry.key += "-" + text(2);
+    staged.push_back(std::move(entry));
+  }
+  if (rc != SQLITE_DONE) return kQueryFailed;
+  entries.insert(entries.end(), staged.begin(), staged.end());
+  return kOk;
+}
+
+}  // namespace fq

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds Fernquill, writes the demo backup and recovers everything it holds
+# into a dated folder (or scans SOURCE when one is given).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERNQUILL_TESTS=OFF
+cmake --build build/release -j "$(nproc)"
+bin=build/release/bin
+
+source="${1:-}"
+if [ -z "$source" ]; then
+  source=build/release/demo-backup
+  rm -rf "$source"
+  "$bin/fq-mkbackup" --demo "$source"
+fi
+"$bin/fernquill-cli" scan "$source"

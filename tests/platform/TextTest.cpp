@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/platform/Text.h"
+
+namespace fq {
+namespace {
+
+struct TextCase {
+  const char* what;
+  std::string bytes;
+  bool accepted;
+};
+
+TEST(IsAcceptedText, FollowsTheDatabaseTextRule) {
+  const TextCase cases[] = {
+      {"empty", "", true},
+      {"ascii", "hello", true},
+      {"two-byte", "caf\xC3\xA9", true},
+      {"four-byte emoji", "\xF0\x9F\x98\x80", true},
+      {"embedded NUL", std::string("a\0b", 3), false},
+      {"encoded U+FFFD", "a\xEF\xBF\xBD", false},
+      {"lone continuation", "\x80", false},
+      {"truncated sequence", "\xC3", false},
+      {"overlong slash", "\xC0\xAF", false},
+      {"surrogate", "\xED\xA0\x80", false},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", false},
+      {"invalid lead byte", "\xFF", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsAcceptedText(c.bytes), c.accepted) << c.what;
+}
+
+TEST(CompareNoCase, OrdersAsciiWithoutCase) {
+  EXPECT_EQ(CompareNoCase("IMG_0001.JPG", "img_0001.jpg"), 0);
+  EXPECT_LT(CompareNoCase("a.jpg", "B.jpg"), 0);
+  EXPECT_GT(CompareNoCase("2019-03-01", "2019-01-05"), 0);
+  EXPECT_LT(CompareNoCase("abc", "abcd"), 0);
+}
+
+}  // namespace
+}  // namespace fq
