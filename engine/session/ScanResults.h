@@ -1,0 +1,29 @@
+#pragma once
+// The record lists one scan fills, in the order the scan fills them. The scan
+// owns them; the views, the recovery output and the CLI read them.
+#include <cstdint>
+#include <vector>
+
+#include "engine/records/CallRecord.h"
+#include "engine/records/ContactRecord.h"
+#include "engine/records/FileRecords.h"
+#include "engine/records/MessageRecords.h"
+#include "engine/records/NoteRecord.h"
+#include "engine/records/WhatsAppRecords.h"
+
+namespace fq {
+
+struct ScanResults {
+  std::vector<MediaFileRecord> cameraRoll;
+  std::vector<MediaFileRecord> photoStream;
+  ConversationMap conversations;
+  std::vector<AttachmentFileRecord> messageAttachments;
+  std::vector<ContactRecord> contacts;
+  std::vector<CallRecord> calls;
+  std::vector<NoteRecord> notes;
+  std::vector<AppFileRecord> appFiles;   // split into App Photos / App Videos by extension
+  WhatsAppChatMap whatsAppChats;
+  std::vector<MediaFileRecord> whatsAppAttachments;
+};
+
+}  // namespace fq
