@@ -4,6 +4,57 @@
 
 namespace fq {
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at the start of `bytes`, or 0.
+// `cp` receives the code point.
+size_t SequenceLength(std::string_view bytes, uint32_t& cp) {
+  const auto b0 = static_cast<uint8_t>(bytes[0]);
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  }
+  size_t len = 0;
+  uint32_t min = 0;
+  if ((b0 & 0xE0) == 0xC0) {
+    len = 2; cp = b0 & 0x1F; min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    len = 3; cp = b0 & 0x0F; min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    len = 4; cp = b0 & 0x07; min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (len > bytes.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    const auto b = static_cast<uint8_t>(bytes[k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return len;
+}
+
+}  // namespace
+
+std::string ToValidUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  size_t i = 0;
+  while (i < bytes.size()) {
+    uint32_t cp = 0;
+    const size_t len = SequenceLength(bytes.substr(i), cp);
+    if (len == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+      continue;
+    }
+    out.append(bytes.substr(i, len));
+    i += len;
+  }
+  return out;
+}
+
 bool IsAcceptedText(std::string_view bytes) {
   size_t i = 0;
   const size_t n = bytes.size();

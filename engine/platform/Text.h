@@ -13,4 +13,9 @@ bool IsAcceptedText(std::string_view bytes);
 // Case-insensitive (ASCII) comparison, as the lists sort names and dates.
 int CompareNoCase(std::string_view a, std::string_view b);
 
+// `bytes` as well-formed UTF-8: each byte that does not start or continue a
+// valid sequence becomes U+FFFD, as a lenient decoder shows a damaged name.
+// NULs are kept. For display and JSON only; readers reject such text instead.
+std::string ToValidUtf8(std::string_view bytes);
+
 }  // namespace fq

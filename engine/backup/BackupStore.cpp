@@ -1,0 +1,246 @@
+#include "engine/backup/BackupStore.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "engine/ResultCodes.h"
+#include "engine/backup/BackupDiscovery.h"
+#include "engine/backup/DecryptToolRunner.h"
+#include "engine/backup/ManifestDb.h"
+#include "engine/backup/ManifestMbdb.h"
+#include "engine/backup/WellKnownDatabases.h"
+#include "engine/platform/Folders.h"
+#include "engine/platform/ProgramFolder.h"
+#include "engine/session/CleanUp.h"
+
+namespace fq {
+namespace {
+
+bool IsHiddenName(const std::string& name) { return !name.empty() && name[0] == '.'; }
+
+// The files of an encrypted backup, for the decryption's progress: entries not
+// beginning with "."; a folder contributes its own entries, one level deep.
+std::vector<std::filesystem::path> ListBackupFiles(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  std::vector<FolderEntry> entries;
+  ListFolder(folder, entries);
+  for (const auto& entry : entries) {
+    if (IsHiddenName(entry.name)) continue;
+    if (!entry.isFolder) {
+      files.push_back(folder / entry.name);
+      continue;
+    }
+    std::vector<FolderEntry> inner;
+    ListFolder(folder / entry.name, inner);
+    for (const auto& file : inner)
+      if (!IsHiddenName(file.name)) files.push_back(folder / entry.name / file.name);
+  }
+  return files;
+}
+
+std::vector<std::filesystem::path> ListFolderPaths(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> paths;
+  std::vector<FolderEntry> entries;
+  ListFolder(folder, entries);
+  for (const auto& entry : entries) paths.push_back(folder / entry.name);
+  return paths;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+}  // namespace
+
+BackupStore::BackupStore(WorkFolders& folders, std::filesystem::path backupRoot)
+    : m_folders(folders), m_folder(std::move(backupRoot)) {
+  m_folders.CreateWorkFolder();
+  StoreCleanUp(m_folders);
+  m_fileList.clear();
+  m_backupFolders = ListBackupFolders(m_folder);
+}
+
+BackupStore::~BackupStore() {
+  StoreCleanUp(m_folders);
+  m_fileList.clear();
+}
+
+int32_t BackupStore::ListBackups(std::vector<BackupInfo>& list) const {
+  return fq::ListBackups(m_backupFolders, list);
+}
+
+void BackupStore::SelectBackup(const BackupInfo& backup) {
+  m_selected = backup;
+  m_folder = backup.folder;
+  m_decrypted = false;
+}
+
+StorageLayout BackupStore::storedFileLayout() const {
+  if (m_decrypted) return StorageLayout::Flat;
+  return m_layoutFlag ? StorageLayout::TwoCharacterFolders : StorageLayout::Flat;
+}
+
+std::filesystem::path BackupStore::StoredFile(std::string_view fileId) const {
+  return StoredFilePath(m_folder, fileId, storedFileLayout());
+}
+
+std::filesystem::path BackupStore::CallHistoryDatabase() const {
+  auto newer = StoredFile(wellknown::kCallHistory);
+  if (!newer.empty() && IsRegularFile(newer)) return newer;
+  return StoredFile(wellknown::kCallHistoryOld);
+}
+
+std::filesystem::path BackupStore::WhatsAppDatabase() const {
+  // Only the database itself: keys such as ChatStorage.sqlite-wal also contain the name.
+  for (const auto& entry : m_manifestEntries) {
+    if (!EndsWith(entry.key, "ChatStorage.sqlite")) continue;
+    auto path = StoredFile(entry.fileId);
+    if (!path.empty() && IsRegularFile(path)) return path;
+  }
+  return {};
+}
+
+void BackupStore::SetProgressCallback(ProgressCallback callback) { m_progress.callback = std::move(callback); }
+
+int32_t BackupStore::Fail(int32_t code, std::string why) {
+  m_openFailure = std::move(why);
+  return code;
+}
+
+int32_t BackupStore::Open(const std::string& password) {
+  m_openFailure.clear();
+  m_decrypted = false;
+  m_progress.current = 0;
+  m_progress.step = 11;
+  m_progress.report(0);
+  m_fileList.clear();
+  m_backupFolders.clear();
+  m_manifestEntries.clear();
+  m_layoutFlag = IsRegularFile(m_folder / "Manifest.db");
+
+  std::filesystem::path decryptedFolder;
+  if (m_selected.encrypted) {
+    m_progress.step = 10;
+    m_fileList = ListBackupFiles(m_folder);
+    decryptedFolder = m_folders.DecryptedBackupFolder();
+    if (decryptedFolder.empty()) {
+      return Fail(kInvalid, "no drive has room for the decrypted copy of the backup");
+    }
+    // Files of an earlier decryption would pass for this backup's own.
+    StoreCleanUp(m_folders);
+    DecryptToolRequest request;
+    request.toolPath = ProgramFolder() / "tool";
+    request.backupFolder = m_folder;
+    request.decryptedFolder = decryptedFolder;
+    request.password = password;
+    request.fileCount = std::max<int64_t>(1, static_cast<int64_t>(m_fileList.size()));
+    request.progress = m_progress.callback;
+    request.progressCurrent = &m_progress.current;
+    request.step = m_progress.step;
+    const int32_t decryption = RunDecryptTool(request);
+    if (decryption == kWrongPassword) return Fail(decryption, "wrong backup password");
+    if (decryption == kCancelled) return Fail(decryption, "cancelled");
+    if (decryption == kInvalid) return Fail(decryption, "the decrypt tool could not be started");
+    if (decryption != kOk) {
+      return Fail(decryption, "the decrypt tool failed with code " + std::to_string(decryption));
+    }
+    m_fileList = ListFolderPaths(decryptedFolder);
+  } else {
+    m_progress.current = 1;
+    m_progress.report(1);
+  }
+
+  const int32_t result = ReadManifest(!decryptedFolder.empty());
+  if (!decryptedFolder.empty()) {
+    m_folder = decryptedFolder;
+    m_selected.folder = decryptedFolder;
+    m_decrypted = true;
+  }
+  m_progress.grow(m_progress.step);
+  return result;
+}
+
+int32_t BackupStore::ReadManifest(bool decryptionRan) {
+  const std::string where = m_folder.string();
+  if (m_layoutFlag) {
+    // The decrypt tool leaves the readable index in the decrypted copy, never in the backup.
+    auto manifest = m_folder / "Manifest.db";
+    if (decryptionRan) {
+      const auto decryptedManifest = m_folders.DecryptedBackupFolder() / "Manifest.db-decypted";
+      if (IsRegularFile(decryptedManifest)) manifest = decryptedManifest;
+    }
+    const int32_t read = ReadManifestDb(manifest, m_manifestEntries);
+    if (read == kQueryFailed) return Fail(read, "Manifest.db in " + where + " has no readable Files table");
+    if (read != kOk) {
+      return Fail(read, "Manifest.db in " + where + " could not be opened (SQLite code " +
+                            std::to_string(read) + ")");
+    }
+    return kOk;
+  }
+  const auto mbdb = m_folder / "Manifest.mbdb";
+  if (!IsRegularFile(mbdb)) return Fail(kInvalid, "no Manifest.db or Manifest.mbdb in " + where);
+  const int32_t read = ReadManifestMbdb(mbdb, m_manifestEntries);
+  if (read == kMbdbUnopenable) return Fail(read, "Manifest.mbdb in " + where + " could not be opened");
+  if (read != kOk) return Fail(read, "Manifest.mbdb in " + where + " is not a readable manifest");
+  return kOk;
+}
+
+// The category operations below apply the progress points of their step; the
+// readers and the manifest walks fill the lists.
+
+int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>&, std::vector<MediaFileRecord>&) {
+  return m_progress.grow(2 * m_progress.step);
+}
+
+int32_t BackupStore::ScanMessages(ConversationMap&) {
+  m_progress.grow(m_progress.step / 2);
+  return kOk;
+}
+
+int32_t BackupStore::ScanMessageAttachments(std::vector<AttachmentFileRecord>&) {
+  return m_progress.grow(m_progress.step);
+}
+
+int32_t BackupStore::ScanContacts(std::vector<ContactRecord>&) {
+  m_progress.grow(m_progress.step / 2);
+  return kOk;
+}
+
+int32_t BackupStore::ScanCallHistory(std::vector<CallRecord>&) {
+  m_progress.grow(m_progress.step / 2);
+  return kOk;
+}
+
+int32_t BackupStore::ScanNotes(std::vector<NoteRecord>&) {
+  m_progress.grow(m_progress.step / 2);
+  return kOk;
+}
+
+int32_t BackupStore::ScanAppFiles(std::vector<AppFileRecord>&) {
+  m_whatsAppAttachments.clear();
+  return m_progress.grow(m_progress.step);
+}
+
+int32_t BackupStore::ScanWhatsApp(WhatsAppChatMap&) { return m_progress.grow(m_progress.step); }
+
+int32_t BackupStore::ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files) {
+  files = m_whatsAppAttachments;
+  return m_progress.grow(m_progress.step);
+}
+
+int32_t BackupStore::ExtractPreview(const std::filesystem::path&, std::filesystem::path& output,
+                                    const ProgressCallback&) {
+  output.clear();
+  return kInvalid;
+}
+
+int32_t BackupStore::CopyOut(const std::filesystem::path&, const std::filesystem::path&,
+                             const CopyProgressCallback&) {
+  return kInvalid;
+}
+
+int32_t BackupStore::ExportMessagesCsv(const std::filesystem::path&) { return kOk; }
+
+int32_t BackupStore::ExportContactsCsv(const std::filesystem::path&) { return kOk; }
+
+}  // namespace fq

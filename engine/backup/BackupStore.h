@@ -1,0 +1,103 @@
+#pragma once
+// The backups on this computer and the one chosen for a scan: the backup
+// list, the selected backup, its manifest entries read once at Open, and the
+// progress of the scan that reads it. One per process; the local-backup
+// recovery object forwards every scan operation here.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/backup/BackupInfo.h"
+#include "engine/backup/ManifestEntry.h"
+#include "engine/backup/StoredFilePath.h"
+#include "engine/records/CallRecord.h"
+#include "engine/records/ContactRecord.h"
+#include "engine/records/FileRecords.h"
+#include "engine/records/MessageRecords.h"
+#include "engine/records/NoteRecord.h"
+#include "engine/records/WhatsAppRecords.h"
+#include "engine/session/ProgressCallback.h"
+#include "engine/session/ProgressState.h"
+#include "engine/session/WorkFolders.h"
+
+namespace fq {
+
+class BackupStore {
+ public:
+  // Creates the work folder, cleans up after an earlier run and lists the
+  // entries of `backupRoot`.
+  BackupStore(WorkFolders& folders, std::filesystem::path backupRoot);
+  ~BackupStore();  // cleans up again
+  BackupStore(const BackupStore&) = delete;
+  BackupStore& operator=(const BackupStore&) = delete;
+
+  const std::vector<std::filesystem::path>& backupFolders() const { return m_backupFolders; }
+  // The backups of the backup root, newest first.
+  int32_t ListBackups(std::vector<BackupInfo>& list) const;
+  // The backup a scan will read; the store's folder becomes its folder.
+  void SelectBackup(const BackupInfo& backup);
+
+  const BackupInfo& selectedBackup() const { return m_selected; }
+  const std::filesystem::path& folder() const { return m_folder; }
+  bool layoutFlag() const { return m_layoutFlag; }
+  bool decrypted() const { return m_decrypted; }
+  const std::vector<std::filesystem::path>& fileList() const { return m_fileList; }
+  const std::vector<ManifestEntry>& manifestEntries() const { return m_manifestEntries; }
+  const ProgressState& progress() const { return m_progress; }
+  // Why the last Open failed, in one line naming the cause; empty after success.
+  const std::string& openFailure() const { return m_openFailure; }
+
+  // Where the stored files of the selected backup lie: flat in a decrypted
+  // copy, in two-character subfolders with the layout flag, else flat.
+  StorageLayout storedFileLayout() const;
+  // The path of a stored file of the selected backup (empty for a bad id).
+  std::filesystem::path StoredFile(std::string_view fileId) const;
+  // The call history database: the newer one, else the older one when only it exists.
+  std::filesystem::path CallHistoryDatabase() const;
+  // The WhatsApp chat database: the stored file of the first manifest entry
+  // whose key ends with "ChatStorage.sqlite" and whose content exists; empty
+  // when there is none.
+  std::filesystem::path WhatsAppDatabase() const;
+
+  // Scan operations, as the recovery interface declares them.
+  void SetProgressCallback(ProgressCallback callback);
+  int32_t Open(const std::string& password);
+  int32_t ScanMessages(ConversationMap& conversations);
+  int32_t ScanMessageAttachments(std::vector<AttachmentFileRecord>& files);
+  int32_t ScanContacts(std::vector<ContactRecord>& contacts);
+  int32_t ScanNotes(std::vector<NoteRecord>& notes);
+  int32_t ScanCallHistory(std::vector<CallRecord>& calls);
+  int32_t ScanPhotos(std::vector<MediaFileRecord>& cameraRoll, std::vector<MediaFileRecord>& photoStream);
+  int32_t ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files);
+  int32_t ScanAppFiles(std::vector<AppFileRecord>& files);
+  int32_t ScanWhatsApp(WhatsAppChatMap& chats);
+  int32_t ExtractPreview(const std::filesystem::path& source, std::filesystem::path& output,
+                         const ProgressCallback& callback);
+  int32_t CopyOut(const std::filesystem::path& source, const std::filesystem::path& destination,
+                  const CopyProgressCallback& callback);
+  int32_t ExportMessagesCsv(const std::filesystem::path& destination);
+  int32_t ExportContactsCsv(const std::filesystem::path& destination);
+
+  // Written by the messages and contacts readers, read by the CSV exports.
+  int64_t highestMessageRowId = 20000;
+  int64_t highestContactRowId = 20000;
+
+ private:
+  int32_t ReadManifest(bool decryptionRan);
+  int32_t Fail(int32_t code, std::string why);
+
+  WorkFolders& m_folders;
+  std::filesystem::path m_folder;
+  BackupInfo m_selected;
+  bool m_layoutFlag = false;
+  bool m_decrypted = false;
+  std::vector<std::filesystem::path> m_backupFolders;
+  std::vector<std::filesystem::path> m_fileList;
+  std::vector<ManifestEntry> m_manifestEntries;
+  ProgressState m_progress;
+  std::vector<MediaFileRecord> m_whatsAppAttachments;
+  std::string m_openFailure;
+};
+
+}  // namespace fq

@@ -1,0 +1,92 @@
+#include "engine/platform/File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <limits>
+#include <utility>
+
+namespace fq {
+
+File::File(File&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)), m_error(other.m_error) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = std::exchange(other.m_fd, -1);
+    m_error = other.m_error;
+  }
+  return *this;
+}
+
+File::~File() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+File File::OpenRead(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return File(-1, errno);
+  struct stat st {};
+  // A folder opens for reading on Linux but is no file to read.
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int32_t error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    return File(-1, error);
+  }
+  return File(fd, 0);
+}
+
+File File::CreateTruncate(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return File(-1, errno);
+  return File(fd, 0);
+}
+
+int64_t File::size() {
+  struct stat st {};
+  if (m_fd < 0) return -1;
+  if (::fstat(m_fd, &st) != 0) {
+    m_error = errno;
+    return -1;
+  }
+  return static_cast<int64_t>(st.st_size);
+}
+
+int32_t File::readAt(uint64_t offset, std::span<uint8_t> buffer, size_t& got) {
+  got = 0;
+  if (m_fd < 0) return EBADF;
+  if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return EINVAL;
+  while (got < buffer.size()) {
+    const uint64_t at = offset + got;
+    if (at > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return EINVAL;
+    const ssize_t n = ::pread(m_fd, buffer.data() + got, buffer.size() - got, static_cast<off_t>(at));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+int32_t File::writeAt(uint64_t offset, std::span<const uint8_t> bytes) {
+  if (m_fd < 0) return EBADF;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const uint64_t at = offset + done;
+    if (at > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return EINVAL;
+    const ssize_t n = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace fq

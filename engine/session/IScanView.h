@@ -1,0 +1,28 @@
+#pragma once
+// What a scan tells the view that shows it (the GUI's scan page, the CLI's
+// progress line, a test). Every call comes on the scan thread.
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/session/ScanCategory.h"
+#include "engine/session/ScanResults.h"
+
+namespace fq {
+
+class IScanView {
+ public:
+  virtual ~IScanView() = default;
+
+  // The first progress report arrived: switch to the scan page. Called under
+  // the progress lock.
+  virtual void showScanPage() {}
+  // The percent shown rose; the category counts may be taken again from
+  // `results`. Called under the progress lock.
+  virtual void percentChanged(int32_t /*percentShown*/, const ScanResults& /*results*/) {}
+  // A category's records are in `results`: add `count` to its counter.
+  virtual void categoryReady(ScanCategory /*category*/, size_t /*count*/) {}
+  // True when the user already selected a node (no first display is chosen then).
+  virtual bool hasSelection() const { return false; }
+};
+
+}  // namespace fq

@@ -1,0 +1,223 @@
+#include "engine/session/ScanSession.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "engine/ResultCodes.h"
+#include "engine/session/AppFileSplit.h"
+
+namespace fq {
+namespace {
+
+constexpr int32_t kMaxPercentShown = 99;
+constexpr auto kFinishPoll = std::chrono::milliseconds(50);
+
+template <typename Map>
+size_t CountFlattened(const Map& map) {
+  size_t count = 0;
+  for (const auto& [key, list] : map) count += list.size();
+  return count;
+}
+
+size_t CountFiles(const std::map<std::string, std::vector<AppFileRecord>>& byApp) { return CountFlattened(byApp); }
+
+}  // namespace
+
+ScanSession::ScanSession(IEventSink& events, IScanView* view) : m_events(events), m_view(view) {}
+
+ScanSession::~ScanSession() {
+  if (m_thread.joinable()) {
+    RequestCancel();
+    m_thread.join();
+  }
+  m_recovery.reset();
+}
+
+bool ScanSession::Start(std::unique_ptr<IPhoneRecoveryParse> recovery, std::string password) {
+  if (m_thread.joinable()) {
+    if (!m_finished.load()) return false;
+    m_thread.join();
+  }
+  m_recovery.reset();  // the previous scan's object lives until the next scan starts
+  m_recovery = std::move(recovery);
+  ClearResults();
+  if (!m_recovery) return false;
+  m_recovery->SetProgressCallback([this](int32_t percent) { return ReportProgress(percent); });
+  m_finished = false;
+  m_cancel = false;
+  m_result = 0;
+  m_thread = std::thread([this, password = std::move(password)]() mutable { Run(std::move(password)); });
+  return true;
+}
+
+void ScanSession::Wait() {
+  if (m_thread.joinable()) m_thread.join();
+}
+
+void ScanSession::ClearResults() {
+  m_results = ScanResults{};
+  m_percentShown = 0;
+  m_firstDisplay = -1;
+}
+
+std::optional<ScanCategory> ScanSession::firstDisplay() const {
+  const int node = m_firstDisplay.load();
+  if (node < 0) return std::nullopt;
+  return static_cast<ScanCategory>(node);
+}
+
+int32_t ScanSession::ReportProgress(int32_t percent) {
+  std::lock_guard lock(m_lock);
+  if (m_cancel.load()) return kCancelled;
+  if (percent > m_percentShown.load()) {
+    int32_t shown = percent;
+    if (percent == 1) {
+      m_events.postEvent(kMsgScanEvent, kScanEventFirstProgress);
+      if (m_firstReportPause.count() > 0) std::this_thread::sleep_for(m_firstReportPause);
+      if (m_view) m_view->showScanPage();
+      shown = 2;
+    }
+    shown = std::min(shown, kMaxPercentShown);
+    if (shown > m_percentShown.load()) m_percentShown = shown;
+    if (m_view) m_view->percentChanged(m_percentShown.load(), m_results);
+  }
+  return kOk;
+}
+
+void ScanSession::Run(std::string password) {
+  int32_t result = m_recovery->Open(password);
+  if (result == kOk) {
+    m_events.postEvent(kMsgCountsChanged, 0);
+    result = RunCategorySteps();
+  } else if (result == kCancelled) {
+    // cancelled during Open: ends quietly
+  } else if (result == kDeviceGaveUp) {
+    result = kCancelled;
+  } else if (result == kWrongPassword) {
+    m_events.postEvent(kMsgScanEvent, kScanEventWrongPassword);
+  } else {
+    m_events.postEvent(kMsgScanEvent, kScanEventFailed);
+    result = kCancelled;
+  }
+  // The result is in place before anyone who waits on the flag can look.
+  m_result = result;
+  m_finished = true;
+  if (result == kOk || result == kCancelled) m_events.postEvent(kMsgScanEnded, 0);
+}
+
+int32_t ScanSession::RunCategorySteps() {
+  IPhoneRecoveryParse& r = *m_recovery;
+  ScanResults& lists = m_results;
+  struct Step {
+    std::function<int32_t()> scan;
+    std::function<void()> handOver;
+  };
+  const std::array<Step, 9> steps = {{
+      {[&] { return r.ScanPhotos(lists.cameraRoll, lists.photoStream); },
+       [&] {
+         HandOver(ScanCategory::CameraRoll, lists.cameraRoll.size());
+         HandOver(ScanCategory::PhotoStream, lists.photoStream.size());
+       }},
+      {[&] { return r.ScanMessages(lists.conversations); },
+       [&] { HandOver(ScanCategory::Messages, CountFlattened(lists.conversations)); }},
+      {[&] { return r.ScanMessageAttachments(lists.messageAttachments); },
+       [&] { HandOver(ScanCategory::MessagesAttachments, lists.messageAttachments.size()); }},
+      {[&] { return r.ScanContacts(lists.contacts); },
+       [&] { HandOver(ScanCategory::Contacts, lists.contacts.size()); }},
+      {[&] { return r.ScanCallHistory(lists.calls); },
+       [&] { HandOver(ScanCategory::CallHistory, lists.calls.size()); }},
+      {[&] { return r.ScanNotes(lists.notes); }, [&] { HandOver(ScanCategory::Notes, lists.notes.size()); }},
+      {[&] { return r.ScanAppFiles(lists.appFiles); },
+       [&] {
+         const auto split = SplitAppFiles(lists.appFiles);
+         HandOver(ScanCategory::AppPhotos, CountFiles(split.photos));
+         HandOver(ScanCategory::AppVideos, CountFiles(split.videos));
+       }},
+      {[&] { return r.ScanWhatsApp(lists.whatsAppChats); },
+       [&] { HandOver(ScanCategory::WhatsApp, CountFlattened(lists.whatsAppChats)); }},
+      {[&] { return r.ScanWhatsAppAttachments(lists.whatsAppAttachments); },
+       [&] { HandOver(ScanCategory::WhatsAppAttachments, lists.whatsAppAttachments.size()); }},
+  }};
+  int32_t result = kOk;
+  for (const auto& step : steps) {
+    result = step.scan();
+    // Only a cancel ends the sequence; any other failure leaves that list as it is.
+    if (result == kCancelled) break;
+    step.handOver();
+  }
+  return result;
+}
+
+void ScanSession::HandOver(ScanCategory category, size_t count) {
+  if (m_view) m_view->categoryReady(category, count);
+  if (count == 0) return;
+  if (m_firstDisplay.load() < 0 && !(m_view && m_view->hasSelection())) {
+    m_firstDisplay = static_cast<int>(category);
+  }
+  m_events.postEvent(kMsgCountsChanged, 0);
+  if (m_firstDisplay.load() >= 0) m_events.postEvent(kMsgFirstCategory, 0);
+}
+
+void ScanSession::TogglePause() {
+  if (!m_paused) {
+    m_lock.enter();
+    m_paused = true;
+  } else {
+    m_paused = false;
+    m_lock.leave();
+  }
+}
+
+int32_t ScanSession::Stop(const std::function<int32_t()>& ask) {
+  if (!m_paused) m_lock.enter();
+  const int32_t answer = ask ? ask() : kAnswerOk;
+  if (answer == kAnswerOk) {
+    m_paused = false;
+    if (m_raiseQuit) m_raiseQuit();
+    m_cancel = true;
+    m_lock.leave();
+    WaitUntilFinished();
+  } else if (!m_paused) {
+    m_lock.leave();
+  }
+  return answer;
+}
+
+int32_t ScanSession::AskClose(const std::function<int32_t()>& ask) {
+  if (m_finished.load() && m_firstDisplay.load() < 0) return kAnswerOk;
+  if (!m_paused) m_lock.enter();
+  const int32_t answer = ask ? ask() : kAnswerOk;
+  if (answer == kAnswerOk) {
+    m_paused = false;
+    m_cancel = true;
+    m_lock.leave();
+    WaitUntilFinished();
+    return kAnswerOk;
+  }
+  if (!m_paused) m_lock.leave();
+  return answer;
+}
+
+void ScanSession::Cancel() { RequestCancel(); }
+
+void ScanSession::RequestCancel() {
+  if (m_paused) {
+    // The lock is already ours: set the flag, then let the scan thread see it.
+    m_paused = false;
+    if (m_raiseQuit) m_raiseQuit();
+    m_cancel = true;
+    m_lock.leave();
+    return;
+  }
+  std::lock_guard lock(m_lock);
+  if (m_raiseQuit) m_raiseQuit();
+  m_cancel = true;
+}
+
+void ScanSession::WaitUntilFinished() {
+  while (!m_finished.load()) std::this_thread::sleep_for(kFinishPoll);
+  if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
+}
+
+}  // namespace fq
