@@ -87,9 +87,11 @@ int32_t ScanSession::ReportProgress(int32_t percent) {
 
 void ScanSession::Run(std::string password) {
   int32_t result = m_recovery->Open(password);
+  bool categoriesRan = false;
   if (result == kOk) {
     m_events.postEvent(kMsgCountsChanged, 0);
     result = RunCategorySteps();
+    categoriesRan = true;
   } else if (result == kCancelled) {
     // cancelled during Open: ends quietly
   } else if (result == kDeviceGaveUp) {
@@ -103,7 +105,9 @@ void ScanSession::Run(std::string password) {
   // The result is in place before anyone who waits on the flag can look.
   m_result = result;
   m_finished = true;
-  if (result == kOk || result == kCancelled) m_events.postEvent(kMsgScanEnded, 0);
+  // Once the categories ran the scan has ended, whatever the last of them
+  // answered: the view must leave its scanning state.
+  if (categoriesRan || result == kOk || result == kCancelled) m_events.postEvent(kMsgScanEnded, 0);
 }
 
 int32_t ScanSession::RunCategorySteps() {
