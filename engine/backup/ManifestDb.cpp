@@ -31,9 +31,9 @@ int32_t ReadManifestDb(const std::filesystem::path& path, std::vector<ManifestEn
     if (sqlite3_column_type(stmt.get(), 2) != SQLITE_NULL) entry.key += "-" + text(2);
     staged.push_back(std::move(entry));
   }
-  if (rc != SQLITE_DONE) return kQueryFailed;
+  // A query that fails part way (a damaged index) keeps the rows read before it.
   entries.insert(entries.end(), staged.begin(), staged.end());
-  return kOk;
+  return rc == SQLITE_DONE ? kOk : kQueryFailed;
 }
 
 }  // namespace fq

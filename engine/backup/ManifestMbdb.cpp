@@ -4,6 +4,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "engine/ResultCodes.h"
 #include "engine/backup/FileId.h"
@@ -86,7 +87,18 @@ int32_t ReadManifestMbdb(const std::filesystem::path& path, std::vector<Manifest
   if (path.empty()) return kInvalid;
   std::ifstream in(path, std::ios::binary);
   if (!in) return kMbdbUnopenable;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The index is read whole, with one read, and parsed in place.
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec) return kMbdbUnopenable;
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<size_t>(size));
+  } catch (const std::exception&) {
+    return kInvalid;  // no memory for the file
+  }
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
   return ParseManifestMbdb(bytes, entries);
 }
 

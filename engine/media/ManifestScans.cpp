@@ -1,0 +1,244 @@
+#include "engine/media/ManifestScans.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/ResultCodes.h"
+#include "engine/media/ExtensionLists.h"
+#include "engine/media/FileType.h"
+#include "engine/platform/Text.h"
+
+namespace fq {
+namespace {
+
+constexpr std::string_view kCameraRollPattern = "CameraRollDomain-Media/DCIM/";
+constexpr std::string_view kPhotoStreamPattern = "MediaDomain-Media/PhotoStreamsData/";
+constexpr std::string_view kAttachmentPattern = "/Attachments/";
+constexpr std::string_view kStoreAppPattern = "AppDomain-";
+constexpr std::string_view kDeviceAppPattern = "AppDomain";
+constexpr std::string_view kStoreWhatsAppPattern = "net.whatsapp.WhatsApp";
+constexpr std::string_view kDeviceWhatsAppPattern = "whatsapp.WhatsApp";
+constexpr size_t kLongestExtension = 30;
+
+bool Contains(std::string_view text, std::string_view pattern) { return text.find(pattern) != std::string_view::npos; }
+
+std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
+std::string_view LastPathComponent(std::string_view key) {
+  const size_t slash = key.rfind('/');
+  return slash == std::string_view::npos ? key : key.substr(slash + 1);
+}
+
+uint32_t Low32(uint64_t size) { return static_cast<uint32_t>(size & 0xFFFFFFFFu); }
+
+// Reports the per-entry progress of a walk: the session's current percent
+// plus the entry's part of `share`.
+class EntryWalk {
+ public:
+  EntryWalk(const ManifestScanContext& ctx, int32_t share)
+      : m_ctx(ctx), m_share(share), m_count(ctx.manifestResult == 0 ? ctx.entries.size() : 0) {}
+
+  size_t count() const { return m_count; }
+
+  int32_t reportAfter(size_t index) const {
+    if (!m_ctx.progress) return 0;
+    const int64_t part = static_cast<int64_t>(m_share) * static_cast<int64_t>(index + 1) /
+                         static_cast<int64_t>(m_count);
+    return m_ctx.progress(static_cast<int32_t>(m_ctx.progressCurrent + part));
+  }
+
+ private:
+  const ManifestScanContext& m_ctx;
+  int32_t m_share;
+  size_t m_count;
+};
+
+// Grows the session's percent by the scan's share and reports it. The answer
+// (a cancel) wins; otherwise a failed manifest read is the result.
+int32_t FinishScan(const ManifestScanContext& ctx, int32_t growth) {
+  ctx.progressCurrent += growth;
+  const int32_t answer = ctx.progress ? ctx.progress(ctx.progressCurrent) : 0;
+  return answer != 0 ? answer : ctx.manifestResult;
+}
+
+template <typename Record>
+void SortByName(std::vector<Record>& records) {
+  std::stable_sort(records.begin(), records.end(),
+                   [](const Record& a, const Record& b) { return CompareNoCase(a.name, b.name) < 0; });
+}
+
+std::filesystem::path StoredPathOf(const ManifestScanContext& ctx, const ManifestEntry& entry) {
+  return StoredFilePath(ctx.folder, entry.fileId, ctx.layout);
+}
+
+// The type an application file of the device counts as: by its name's
+// extension when it has one (case kept, as the device lists are matched),
+// else by its content.
+std::optional<std::string> DeviceAppFileType(const ManifestEntry& entry, const StoredFileProbe& probe) {
+  const std::string_view name = LastPathComponent(entry.key);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos && name.size() - dot - 1 <= kLongestExtension) {
+    const std::string_view extension = name.substr(dot + 1);
+    if (ListHasExtension(kPictureList, extension) || ListHasExtension(kAudioList, extension) ||
+        ListHasExtension(kVideoList, extension)) {
+      return std::string(extension);
+    }
+    return std::nullopt;
+  }
+  if (probe.type) return std::string(*probe.type);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string StoredFileName(const ManifestEntry& entry, std::string_view typeName, bool keepOwnExtension) {
+  std::string_view name = LastPathComponent(entry.key);
+  if (name.empty() || name == "." || name == ".." || !IsAcceptedText(name)) {
+    return entry.fileId + "." + UpperAscii(typeName);
+  }
+  if (keepOwnExtension) return std::string(name);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos) name = name.substr(0, dot);
+  return std::string(name) + "." + UpperAscii(typeName);
+}
+
+std::string AppNameOf(std::string_view key, ScanSource source) {
+  size_t at = key.find("com.");
+  if (at == std::string_view::npos) at = key.find("net.");
+  if (at == std::string_view::npos) return "other";
+  const size_t begin = at + 4;
+  const size_t dash = key.find('-', at);
+  std::string_view name;
+  if (dash == std::string_view::npos) {
+    if (source == ScanSource::Store) return "other";
+    name = key.substr(begin);
+  } else {
+    name = key.substr(begin, dash - begin);
+  }
+  // The name becomes a folder of the output: it must stay one folder.
+  if (name.empty() || name == "." || name == ".." || Contains(name, "/") || Contains(name, "\\") ||
+      !IsAcceptedText(name)) {
+    return "other";
+  }
+  return std::string(name);
+}
+
+int32_t ScanPhotos(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& cameraRoll,
+                   std::vector<MediaFileRecord>& photoStream) {
+  const EntryWalk walk(ctx, 2 * ctx.step);
+  int32_t answer = kOk;
+  for (size_t i = 0; i < walk.count() && answer == kOk; ++i) {
+    const ManifestEntry& entry = ctx.entries[i];
+    std::vector<MediaFileRecord>* list = Contains(entry.key, kCameraRollPattern)    ? &cameraRoll
+                                         : Contains(entry.key, kPhotoStreamPattern) ? &photoStream
+                                                                                    : nullptr;
+    if (list) {
+      const auto path = StoredPathOf(ctx, entry);
+      const StoredFileProbe probe = ProbeStoredFile(path);
+      if (!probe.opened) continue;
+      if (probe.type) list->push_back({Low32(probe.size), StoredFileName(entry, *probe.type, true), path});
+    }
+    answer = walk.reportAfter(i);
+  }
+  SortByName(cameraRoll);
+  SortByName(photoStream);
+  if (answer != kOk) return answer;
+  return FinishScan(ctx, 2 * ctx.step);
+}
+
+int32_t ScanMessageAttachments(const ManifestScanContext& ctx, std::vector<AttachmentFileRecord>& files) {
+  const EntryWalk walk(ctx, ctx.step);
+  int32_t answer = kOk;
+  for (size_t i = 0; i < walk.count() && answer == kOk; ++i) {
+    const ManifestEntry& entry = ctx.entries[i];
+    if (Contains(entry.key, kAttachmentPattern)) {
+      const auto path = StoredPathOf(ctx, entry);
+      const StoredFileProbe probe = ProbeStoredFile(path);
+      if (!probe.opened) continue;
+      if (probe.type && Low32(probe.size) != 0) {
+        files.push_back({0, Low32(probe.size), StoredFileName(entry, *probe.type, false), path});
+      }
+    }
+    answer = walk.reportAfter(i);
+  }
+  SortByName(files);
+  if (answer != kOk) return answer;
+  return FinishScan(ctx, ctx.step);
+}
+
+int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>& files,
+                     std::vector<MediaFileRecord>* storeWhatsAppFiles) {
+  const bool store = ctx.source == ScanSource::Store;
+  if (store && storeWhatsAppFiles) storeWhatsAppFiles->clear();
+  const EntryWalk walk(ctx, 2 * ctx.step);
+  int32_t answer = kOk;
+  for (size_t i = 0; i < walk.count() && answer == kOk; ++i) {
+    const ManifestEntry& entry = ctx.entries[i];
+    if (Contains(entry.key, store ? kStoreAppPattern : kDeviceAppPattern)) {
+      const auto path = StoredPathOf(ctx, entry);
+      const StoredFileProbe probe = ProbeStoredFile(path);
+      if (store) {
+        // A missing file is simply not recognised here, and still reported.
+        if (probe.type) {
+          const uint32_t size = Low32(probe.size);
+          if (Contains(entry.key, kStoreWhatsAppPattern)) {
+            if (storeWhatsAppFiles && size != 0) {
+              storeWhatsAppFiles->push_back({size, StoredFileName(entry, *probe.type, false), path});
+            }
+          } else {
+            files.push_back(
+                {size, AppNameOf(entry.key, ctx.source), StoredFileName(entry, *probe.type, false), path});
+          }
+        }
+      } else {
+        if (!probe.opened) continue;
+        const auto type = DeviceAppFileType(entry, probe);
+        if (type && Low32(probe.size) != 0) {
+          files.push_back({Low32(probe.size), AppNameOf(entry.key, ctx.source), StoredFileName(entry, *type, false),
+                           path});
+        }
+      }
+    }
+    answer = walk.reportAfter(i);
+  }
+  SortByName(files);
+  if (store && storeWhatsAppFiles) SortByName(*storeWhatsAppFiles);
+  if (answer != kOk) return answer;
+  return FinishScan(ctx, store ? ctx.step : 2 * ctx.step);
+}
+
+int32_t ScanWhatsAppAttachments(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& files) {
+  const EntryWalk walk(ctx, ctx.step);
+  int32_t answer = kOk;
+  for (size_t i = 0; i < walk.count() && answer == kOk; ++i) {
+    const ManifestEntry& entry = ctx.entries[i];
+    if (Contains(entry.key, kDeviceWhatsAppPattern)) {
+      const auto path = StoredPathOf(ctx, entry);
+      const StoredFileProbe probe = ProbeStoredFile(path);
+      if (!probe.opened) continue;
+      if (probe.type && Low32(probe.size) != 0) {
+        files.push_back({Low32(probe.size), StoredFileName(entry, *probe.type, false), path});
+      }
+    }
+    answer = walk.reportAfter(i);
+  }
+  SortByName(files);
+  if (answer != kOk) return answer;
+  return FinishScan(ctx, ctx.step);
+}
+
+int32_t HandOverWhatsAppAttachments(const ManifestScanContext& ctx,
+                                    const std::vector<MediaFileRecord>& collected,
+                                    std::vector<MediaFileRecord>& files) {
+  files.insert(files.end(), collected.begin(), collected.end());
+  ctx.progressCurrent += ctx.step;
+  return ctx.progress ? ctx.progress(ctx.progressCurrent) : 0;
+}
+
+}  // namespace fq
