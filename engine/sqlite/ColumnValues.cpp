@@ -31,4 +31,19 @@ std::string_view columnText(const RowColumn* column) {
   return std::string_view(reinterpret_cast<const char*>(column->bytes.data()), column->bytes.size());
 }
 
+ColumnValue columnValue(const RowColumn& column) {
+  ColumnValue v;
+  if (const auto i = columnInteger(&column)) {
+    v.kind = ColumnValue::Kind::Integer;
+    v.integer = *i;
+  } else if (const auto r = columnReal(&column)) {
+    v.kind = ColumnValue::Kind::Real;
+    v.real = *r;
+  } else if (column.serialType >= 12) {
+    v.kind = column.serialType % 2 == 1 ? ColumnValue::Kind::Text : ColumnValue::Kind::Blob;
+    v.bytes.assign(reinterpret_cast<const char*>(column.bytes.data()), column.bytes.size());
+  }
+  return v;
+}
+
 }  // namespace fq

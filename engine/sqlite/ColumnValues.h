@@ -21,6 +21,17 @@ std::string_view columnText(const RowColumn* column);
 inline bool isConstant(const RowColumn* column, int value) {
   return column != nullptr && column->serialType == static_cast<uint64_t>(8 + value);
 }
+// A column as a typed value, as a generic dump shows it.
+struct ColumnValue {
+  enum class Kind { Null, Integer, Real, Text, Blob };
+  Kind kind = Kind::Null;
+  int64_t integer = 0;
+  double real = 0;
+  std::string bytes;  // text or blob content
+  bool operator==(const ColumnValue&) const = default;
+};
+ColumnValue columnValue(const RowColumn& column);
+
 // The low 32 bits of a row id or key, as the records hold them.
 inline int32_t low32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
 

@@ -1,5 +1,6 @@
 #include "engine/sqlite/TableReader.h"
 
+#include <algorithm>
 #include <set>
 #include <string_view>
 #include <unordered_set>
@@ -107,6 +108,12 @@ class TableWalk {
       for (const Candidate& candidate : list) {
         const std::span<const uint8_t> bytes = std::span<const uint8_t>(page).subspan(candidate.offset);
         if (!parseCarvedRecord(bytes, layout, row)) continue;
+        // A run of zero bytes parses as a record of NULLs anywhere in unused
+        // space; it holds nothing that was ever stored.
+        if (std::all_of(row.columns.begin(), row.columns.end(),
+                        [](const RowColumn& c) { return c.serialType == 0; })) {
+          continue;
+        }
         row.deleted = 1;
         row.source = candidate.source;
         row.carved = true;
