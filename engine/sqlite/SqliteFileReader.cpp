@@ -1,0 +1,354 @@
+#include "engine/sqlite/SqliteFileReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "engine/ResultCodes.h"
+#include "engine/sqlite/RecordFormat.h"
+
+namespace fq {
+
+namespace {
+
+constexpr char kMagic[16] = {'s', 'q', 'l', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+// Real b-trees are a handful of levels deep; a deeper walk is a loop in a
+// damaged file.
+constexpr int kMaxTreeDepth = 40;
+
+bool hasMagic(std::span<const uint8_t> head) {
+  if (head.size() < 16) return false;
+  for (size_t i = 0; i < 16; ++i) {
+    uint8_t c = head[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c - 'A' + 'a');
+    if (c != static_cast<uint8_t>(kMagic[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+SqliteFileReader::~SqliteFileReader() { close(); }
+
+void SqliteFileReader::close() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+  m_memoryOpen = false;
+  m_memory = {};
+  m_pageSize = 0;
+  m_usableSize = 0;
+  m_pageCount = 0;
+  m_freeLeafPages.clear();
+}
+
+int32_t SqliteFileReader::open(const std::filesystem::path& path) {
+  close();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno != 0 ? errno : kInvalid;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return kInvalid;
+  }
+  m_fd = fd;
+  const int32_t result = readHeaderAndFreeList(st.st_size);
+  if (result != kOk) close();
+  return result;
+}
+
+int32_t SqliteFileReader::openMemory(std::span<const uint8_t> bytes) {
+  close();
+  m_memory = bytes;
+  m_memoryOpen = true;
+  const int32_t result = readHeaderAndFreeList(static_cast<int64_t>(bytes.size()));
+  if (result != kOk) close();
+  return result;
+}
+
+int32_t SqliteFileReader::readAt(uint64_t offset, std::span<uint8_t> out) const {
+  if (m_memoryOpen) {
+    if (offset > m_memory.size() || out.size() > m_memory.size() - offset) return kShortRead;
+    std::memcpy(out.data(), m_memory.data() + offset, out.size());
+    return kOk;
+  }
+  if (m_fd < 0) return kInvalid;
+  size_t done = 0;
+  while (done < out.size()) {
+    const size_t chunk = std::min<size_t>(out.size() - done, 65536);
+    const ssize_t got = ::pread(m_fd, out.data() + done, chunk, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return kShortRead;
+    done += static_cast<size_t>(got);
+  }
+  return kOk;
+}
+
+int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
+  uint8_t head[512] = {};
+  const size_t headSize = static_cast<size_t>(std::min<int64_t>(fileSize, 512));
+  if (readAt(0, std::span<uint8_t>(head, headSize)) != kOk) return kInvalid;
+  const std::span<const uint8_t> header(head, sizeof head);
+  if (!hasMagic(std::span<const uint8_t>(head, headSize))) return kInvalid;
+
+  // The stored value 1 means 65536; anything that is not a power of two from
+  // 512 to 65536 is not a page size SQLite writes, and would make every page
+  // computation meaningless.
+  uint32_t pageSize = readBe16(header, 16);
+  if (pageSize == 1) pageSize = 65536;
+  if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0) return kInvalid;
+  m_pageSize = pageSize;
+  // Reserved bytes at the end of each page shrink the usable size, which fixes
+  // how much of a payload stays on its page. A value SQLite would refuse is ignored.
+  const uint32_t reserved = header[20];
+  m_usableSize = (pageSize - reserved >= 480) ? pageSize - reserved : pageSize;
+  m_pageCount = static_cast<uint32_t>(std::min<int64_t>(fileSize / pageSize, UINT32_MAX));
+
+  // The free list: trunk pages chained from the header, each listing leaf
+  // pages. A chain that loops, points outside the file or claims more leaves
+  // than a page holds is cut where it stops making sense.
+  std::vector<uint8_t> page;
+  std::set<uint32_t> seenTrunks;
+  const uint32_t maxLeavesPerTrunk = (m_usableSize - 8) / 4;
+  uint32_t trunk = readBe32(header, 32);
+  while (trunk != 0 && trunk <= m_pageCount && seenTrunks.insert(trunk).second) {
+    if (readPage(trunk - 1, page) != kOk) break;
+    const std::span<const uint8_t> p(page);
+    const uint32_t next = readBe32(p, 0);
+    const uint32_t leafCount = std::min(readBe32(p, 4), maxLeavesPerTrunk);
+    for (uint32_t i = 0; i < leafCount && m_freeLeafPages.size() < m_pageCount; ++i) {
+      const uint32_t leaf = readBe32(p, 8 + 4 * static_cast<size_t>(i));
+      if (leaf != 0 && leaf <= m_pageCount) m_freeLeafPages.push_back(leaf - 1);
+    }
+    trunk = next;
+  }
+  return kOk;
+}
+
+int32_t SqliteFileReader::readPage(uint32_t index, std::vector<uint8_t>& buffer) const {
+  if (!isOpen()) return kInvalid;
+  buffer.resize(m_pageSize);
+  return readAt(uint64_t{index} * m_pageSize, buffer);
+}
+
+uint8_t SqliteFileReader::pageType(std::span<const uint8_t> page, uint32_t pageIndex) {
+  const size_t at = headerStart(pageIndex);
+  return at < page.size() ? page[at] : 0;
+}
+
+std::vector<uint16_t> SqliteFileReader::cellOffsets(std::span<const uint8_t> page, uint32_t pageIndex) const {
+  std::vector<uint16_t> offsets;
+  const size_t hdr = headerStart(pageIndex);
+  if (hdr + 12 > page.size()) return offsets;
+  const uint16_t count = readBe16(page, hdr + 3);
+  if (count == 1) {
+    const uint32_t contentStart = readBe16(page, hdr + 5);
+    if (contentStart > 0 && contentStart < page.size()) offsets.push_back(static_cast<uint16_t>(contentStart));
+    return offsets;
+  }
+  const size_t array = hdr + (page[hdr] == kInteriorTablePage ? 12 : 8);
+  offsets.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    const size_t at = array + 2 * i;
+    if (at + 2 > page.size()) break;
+    const uint16_t offset = readBe16(page, at);
+    if (offset > 0 && offset < page.size()) offsets.push_back(offset);
+  }
+  return offsets;
+}
+
+ChildMap SqliteFileReader::childMap(std::span<const uint8_t> page, uint32_t pageIndex,
+                                    const std::vector<uint16_t>& offsets) const {
+  ChildMap children;
+  for (const uint16_t offset : offsets) {
+    if (size_t{offset} + 4 > page.size()) continue;
+    const uint32_t child = readBe32(page, offset);
+    const Varint key = readVarint(page.subspan(offset + 4u), static_cast<int64_t>(page.size()) - offset - 4);
+    if (child != 0) children[child - 1] = static_cast<int64_t>(key.value);
+  }
+  const size_t hdr = headerStart(pageIndex);
+  if (hdr + 12 <= page.size()) {
+    const uint32_t rightMost = readBe32(page, hdr + 8);
+    if (rightMost != 0) children[rightMost - 1] = -1;
+  }
+  return children;
+}
+
+void SqliteFileReader::scanSchemaLeaf(std::span<const uint8_t> page, uint32_t pageIndex,
+                                      const std::string& tableName, std::set<uint32_t>& roots) const {
+  const auto pageEnd = static_cast<int64_t>(page.size());
+  for (const uint16_t cell : cellOffsets(page, pageIndex)) {
+    int64_t pos = cell;
+    for (int skip = 0; skip < 2 && pos < pageEnd; ++skip) {  // payload length, row id
+      pos += readVarint(page.subspan(static_cast<size_t>(pos)), pageEnd - pos).length;
+    }
+    if (pos >= pageEnd) continue;
+    const Varint headerSize = readVarint(page.subspan(static_cast<size_t>(pos)), pageEnd - pos);
+    if (headerSize.length == 0) continue;
+    const int64_t headerStartPos = pos;
+    const int64_t headerEnd = std::min<int64_t>(headerStartPos + static_cast<int64_t>(std::min<uint64_t>(
+                                                                     headerSize.value, 65536)),
+                                                pageEnd);
+    int64_t typePos = pos + headerSize.length;
+    int64_t content = headerEnd;
+    bool matching = false;
+    for (int column = 1; typePos < headerEnd && column <= 4; ++column) {
+      const Varint type = readVarint(page.subspan(static_cast<size_t>(typePos)), headerEnd - typePos);
+      if (type.length == 0) break;
+      typePos += type.length;
+      if (column == 4) {
+        if (matching && type.value >= 1 && type.value <= 4) {
+          const auto width = static_cast<int64_t>(type.value);
+          if (content + width > pageEnd) break;
+          uint32_t root = 0;
+          for (int64_t i = 0; i < width; ++i) root = (root << 8) | page[static_cast<size_t>(content + i)];
+          if (root != 0) roots.insert(root - 1);
+        }
+        break;
+      }
+      if (type.value > 13) {
+        const int64_t length = static_cast<int64_t>(std::min<uint64_t>((type.value - 13) / 2, 1u << 20));
+        if (content + length > pageEnd) break;
+        if (static_cast<size_t>(length) == tableName.size() &&
+            std::memcmp(page.data() + content, tableName.data(), tableName.size()) == 0) {
+          matching = true;
+        }
+        content += length;
+      }
+    }
+  }
+}
+
+void SqliteFileReader::findRootsBelow(std::span<const uint8_t> page, uint32_t pageIndex,
+                                      const std::string& tableName, std::set<uint32_t>& roots,
+                                      std::set<uint32_t>& visited, int depth) const {
+  const uint8_t type = pageType(page, pageIndex);
+  if (type == kLeafTablePage) {
+    scanSchemaLeaf(page, pageIndex, tableName, roots);
+    return;
+  }
+  if (type != kInteriorTablePage || depth >= kMaxTreeDepth) return;
+  std::vector<uint8_t> child;
+  for (const auto& [childIndex, key] : childMap(page, pageIndex, cellOffsets(page, pageIndex))) {
+    if (!visited.insert(childIndex).second) continue;
+    if (readPage(childIndex, child) != 0) return;
+    findRootsBelow(child, childIndex, tableName, roots, visited, depth + 1);
+  }
+}
+
+std::set<uint32_t> SqliteFileReader::findRoots(const std::string& tableName) const {
+  std::set<uint32_t> roots;
+  std::vector<uint8_t> page;
+  if (readPage(0, page) != kOk) return roots;
+  std::set<uint32_t> visited{0};
+  findRootsBelow(page, 0, tableName, roots, visited, 0);
+  return roots;
+}
+
+int32_t SqliteFileReader::collectLeavesBelow(std::span<const uint8_t> page, uint32_t pageIndex, PageMap& pageMap,
+                                             std::set<uint32_t>& visited, int depth) const {
+  const uint8_t type = pageType(page, pageIndex);
+  if (type == kLeafTablePage) {
+    pageMap[pageIndex] = cellOffsets(page, pageIndex);
+    return kOk;
+  }
+  if (type != kInteriorTablePage || depth >= kMaxTreeDepth) return kOk;
+  std::vector<uint8_t> child;
+  for (const auto& [childIndex, key] : childMap(page, pageIndex, cellOffsets(page, pageIndex))) {
+    if (!visited.insert(childIndex).second) continue;  // a page met twice is a loop
+    if (const int32_t r = readPage(childIndex, child); r != kOk) return r;
+    if (const int32_t r = collectLeavesBelow(child, childIndex, pageMap, visited, depth + 1); r != kOk) return r;
+  }
+  return kOk;
+}
+
+int32_t SqliteFileReader::collectLeaves(std::span<const uint8_t> page, uint32_t pageIndex, PageMap& pageMap) const {
+  std::set<uint32_t> visited{pageIndex};
+  return collectLeavesBelow(page, pageIndex, pageMap, visited, 0);
+}
+
+int32_t SqliteFileReader::readCellPayload(std::span<const uint8_t> page, size_t offset, CellPayload& out) const {
+  out = CellPayload{};
+  const auto pageEnd = static_cast<int64_t>(page.size());
+  int64_t pos = static_cast<int64_t>(offset);
+  if (pos >= pageEnd) return kInvalid;
+  const Varint payloadLength = readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
+  pos += payloadLength.length;
+  if (payloadLength.length == 0 || pos >= pageEnd) return kInvalid;
+  const Varint rowId = readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
+  pos += rowId.length;
+  if (rowId.length == 0 || (page[static_cast<size_t>(pos - 1)] & 0x80) != 0) return kInvalid;
+  out.rowId = static_cast<int64_t>(rowId.value);
+
+  // How much of a payload stays on a leaf page is fixed by the file format;
+  // the rest follows in a chain of overflow pages.
+  const int64_t usable = m_usableSize;
+  const int64_t total = static_cast<int64_t>(std::min<uint64_t>(payloadLength.value, uint64_t{1} << 40));
+  const int64_t maxLocal = usable - 35;
+  int64_t local = total;
+  if (total > maxLocal) {
+    const int64_t minLocal = ((usable - 12) * 32 / 255) - 23;
+    local = minLocal + (total - minLocal) % (usable - 4);
+    if (local > maxLocal) local = minLocal;
+  }
+  if (local > pageEnd - pos) return kInvalid;
+  if (local == total) {
+    out.bytes = page.subspan(static_cast<size_t>(pos), static_cast<size_t>(local));
+    return kOk;
+  }
+  if (4 > pageEnd - pos - local) return kInvalid;
+  // A chain can carry at most what the file's pages hold.
+  const int64_t perPage = usable - 4;
+  if ((total - local) / perPage > m_pageCount) return kInvalid;
+  out.storage.reserve(static_cast<size_t>(total));
+  out.storage.assign(page.begin() + pos, page.begin() + pos + local);
+  uint32_t next = readBe32(page, static_cast<size_t>(pos + local));
+  std::vector<uint8_t> overflow;
+  std::set<uint32_t> seen;
+  while (static_cast<int64_t>(out.storage.size()) < total) {
+    if (next == 0 || next > m_pageCount || !seen.insert(next).second) return kInvalid;
+    if (const int32_t r = readPage(next - 1, overflow); r != kOk) return r;
+    const int64_t want = std::min<int64_t>(perPage, total - static_cast<int64_t>(out.storage.size()));
+    out.storage.insert(out.storage.end(), overflow.begin() + 4, overflow.begin() + 4 + want);
+    next = readBe32(overflow, 0);
+  }
+  out.bytes = out.storage;
+  return kOk;
+}
+
+int32_t SqliteFileReader::firstCellColumnCount(const PageMap& pageMap, int32_t& count, bool& firstPageEmpty) const {
+  count = -1;
+  firstPageEmpty = false;
+  if (pageMap.empty()) return kOk;
+  const auto& [pageIndex, offsets] = *pageMap.begin();
+  if (offsets.empty()) {
+    firstPageEmpty = true;
+    return kOk;
+  }
+  std::vector<uint8_t> page;
+  if (const int32_t r = readPage(pageIndex, page); r != kOk) return r;
+  CellPayload payload;
+  const int32_t r = readCellPayload(page, offsets.front(), payload);
+  if (r == kInvalid) return kOk;  // an unreadable cell attributes the page to no table
+  if (r != kOk) return r;
+  const auto bytes = payload.bytes;
+  const Varint headerSize = readVarint(bytes, std::min<int64_t>(9, static_cast<int64_t>(bytes.size())));
+  if (headerSize.length == 0) return kOk;
+  const int64_t headerEnd = std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(headerSize.value, 1u << 20)),
+                                              static_cast<int64_t>(bytes.size()));
+  int64_t pos = headerSize.length;
+  int32_t types = 0;
+  while (pos < headerEnd) {
+    const Varint type = readVarint(bytes.subspan(static_cast<size_t>(pos)), headerEnd - pos);
+    if (type.length == 0) break;
+    pos += type.length;
+    ++types;
+  }
+  count = types;
+  return kOk;
+}
+
+}  // namespace fq

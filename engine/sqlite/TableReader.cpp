@@ -1,0 +1,230 @@
+#include "engine/sqlite/TableReader.h"
+
+#include <algorithm>
+#include <set>
+#include <string_view>
+#include <unordered_set>
+
+#include "engine/ResultCodes.h"
+#include "engine/sqlite/ExpectedColumnCount.h"
+#include "engine/sqlite/RecordFormat.h"
+
+namespace fq {
+
+namespace {
+
+// Values of a row's columns from `from` on, in a form where equal values
+// compare equal whatever integer width stored them.
+uint64_t columnsFingerprint(const TableRow& row, int32_t from) {
+  std::string key;
+  for (int32_t c = from; c < row.firstColumn + static_cast<int32_t>(row.columns.size()); ++c) {
+    const RowColumn* col = row.column(c);
+    if (col == nullptr) continue;
+    const uint64_t t = col->serialType;
+    if ((t >= 1 && t <= 6) || t == 8 || t == 9) {
+      int64_t v = 0;
+      if (t == 8 || t == 9) {
+        v = static_cast<int64_t>(t - 8);
+      } else {
+        v = (col->bytes[0] & 0x80) ? -1 : 0;
+        for (const uint8_t b : col->bytes) v = static_cast<int64_t>((static_cast<uint64_t>(v) << 8) | b);
+      }
+      key.push_back('i');
+      key.append(reinterpret_cast<const char*>(&v), sizeof v);
+    } else {
+      key.push_back(t == 0 ? 'n' : t == 7 ? 'r' : (t >= 13 && t % 2 == 1) ? 't' : 'b');
+      const uint64_t len = col->bytes.size();
+      key.append(reinterpret_cast<const char*>(&len), sizeof len);
+      key.append(reinterpret_cast<const char*>(col->bytes.data()), col->bytes.size());
+    }
+  }
+  return std::hash<std::string_view>{}(key);
+}
+
+// Live rows of one table, to tell rows the phone deleted from copies of live
+// rows that b-tree rebalancing left in free space.
+class LiveRowIndex {
+ public:
+  void add(const TableRow& row) {
+    m_rowIds.insert(row.rowId);
+    m_full.insert(columnsFingerprint(row, 0));
+    m_fromSecond.insert(columnsFingerprint(row, 1));
+  }
+  bool hasRowId(int64_t rowId) const { return m_rowIds.count(rowId) != 0; }
+  bool hasEqualRow(const TableRow& carved) const {
+    return carved.firstColumn == 0 ? m_full.count(columnsFingerprint(carved, 0)) != 0
+                                   : m_fromSecond.count(columnsFingerprint(carved, 1)) != 0;
+  }
+
+ private:
+  std::unordered_set<int64_t> m_rowIds;
+  std::unordered_set<uint64_t> m_full;
+  std::unordered_set<uint64_t> m_fromSecond;
+};
+
+bool parseIntactCell(const SqliteFileReader& reader, std::span<const uint8_t> page, uint32_t pageIndex,
+                     uint16_t offset, CellPayload& payload, TableRow& row) {
+  if (reader.readCellPayload(page, offset, payload) != kOk) return false;
+  row.carved = false;
+  row.page = pageIndex;
+  row.offset = offset;
+  row.rowId = payload.rowId;
+  return parseIntactRecord(payload.bytes, row);
+}
+
+class TableWalk {
+ public:
+  TableWalk(SqliteFileReader& reader, TableRowVisitor& visitor) : m_reader(reader), m_visitor(visitor) {}
+
+  // Live cells of every page of the map. Returns a page-read error.
+  int32_t visitIntactCells(const PageMap& pages, int32_t deleted) {
+    std::vector<uint8_t> page;
+    CellPayload payload;
+    TableRow row;
+    for (const auto& [pageIndex, offsets] : pages) {
+      if (const int32_t r = m_reader.readPage(pageIndex, page); r != kOk) return r;
+      for (const uint16_t offset : offsets) {
+        if (!parseIntactCell(m_reader, page, pageIndex, offset, payload, row)) continue;
+        row.deleted = deleted;
+        row.source = deleted ? RowSource::FreePage : RowSource::BTree;
+        if (deleted == 0) {
+          m_live.add(row);
+        } else if (m_live.hasRowId(row.rowId)) {
+          continue;  // an older copy of a row that still lives in the table
+        }
+        m_visitor.visit(m_reader, row);
+      }
+    }
+    return kOk;
+  }
+
+  int32_t visitCarvedRows(const CandidateMap& candidates) {
+    std::vector<uint8_t> page;
+    TableRow row;
+    const CarvedLayout layout = m_visitor.carvedLayout(m_reader);
+    for (const auto& [pageIndex, list] : candidates) {
+      if (list.empty()) continue;
+      if (const int32_t r = m_reader.readPage(pageIndex, page); r != kOk) return r;
+      for (const Candidate& candidate : list) {
+        const std::span<const uint8_t> bytes = std::span<const uint8_t>(page).subspan(candidate.offset);
+        if (!parseCarvedRecord(bytes, layout, row)) continue;
+        // A run of zero bytes parses as a record of NULLs anywhere in unused
+        // space; it holds nothing that was ever stored.
+        if (std::all_of(row.columns.begin(), row.columns.end(),
+                        [](const RowColumn& c) { return c.serialType == 0; })) {
+          continue;
+        }
+        row.deleted = 1;
+        row.source = candidate.source;
+        row.carved = true;
+        row.page = pageIndex;
+        row.offset = candidate.offset;
+        row.rowId = 0;
+        if (m_live.hasEqualRow(row)) continue;
+        m_visitor.visit(m_reader, row);
+      }
+    }
+    return kOk;
+  }
+
+  int32_t run(const std::string& tableName) {
+    std::vector<uint8_t> page;
+    if (const int32_t r = m_reader.readPage(0, page); r != kOk) return r;
+    const std::set<uint32_t> roots = m_reader.findRoots(tableName);
+    m_reader.setTableName(tableName);
+
+    for (const uint32_t root : roots) {
+      if (m_reader.readPage(root, page) != kOk) break;
+      PageMap live;
+      const int32_t walk = m_reader.collectLeaves(page, root, live);
+      if (visitIntactCells(live, 0) != kOk || walk != kOk) break;
+      const CarvingRules rules = m_visitor.carvingRules(m_reader);
+      CandidateMap carved;
+      if (m_reader.readPage(root, page) != kOk) break;
+      const int32_t carve = carveTable(m_reader, page, root, rules, carved);
+      if (visitCarvedRows(carved) != kOk || carve != kOk) break;
+    }
+
+    for (const uint32_t freeIndex : m_reader.freeLeafPages()) {
+      if (m_reader.readPage(freeIndex, page) != kOk) continue;
+      // Only a free leaf is read. A freed interior page points at its former
+      // children as they stand now: pages that are free are visited on their
+      // own, and pages in use hold live rows, of this or another table.
+      if (SqliteFileReader::pageType(page, freeIndex) != kLeafTablePage) continue;
+      PageMap leaves;
+      leaves[freeIndex] = m_reader.cellOffsets(page, freeIndex);
+      const CarvingRules rules = m_visitor.carvingRules(m_reader);
+      int32_t count = -1;
+      bool firstPageEmpty = false;
+      if (const int32_t r = m_reader.firstCellColumnCount(leaves, count, firstPageEmpty); r != kOk) return r;
+      const bool attributed = firstPageEmpty ? m_visitor.emptyFreePageMatches() : count == rules.columnCount;
+      if (!attributed || rules.columnCount <= 0) continue;
+      if (const int32_t r = visitIntactCells(leaves, 1); r != kOk) return r;
+      if (m_reader.readPage(freeIndex, page) != kOk) continue;
+      CandidateMap carved;
+      if (const int32_t r = carveTable(m_reader, page, freeIndex, rules, carved); r != kOk) return r;
+      if (const int32_t r = visitCarvedRows(carved); r != kOk) return r;
+    }
+    return kOk;
+  }
+
+ private:
+  SqliteFileReader& m_reader;
+  TableRowVisitor& m_visitor;
+  LiveRowIndex m_live;
+};
+
+class CallbackVisitor final : public TableRowVisitor {
+ public:
+  CallbackVisitor(int32_t columnCount, const TableRowCallback& callback)
+      : m_columnCount(columnCount), m_callback(callback) {}
+  CarvingRules carvingRules(SqliteFileReader& reader) override {
+    reader.setExpectedColumnCount(m_columnCount);
+    return CarvingRules{m_columnCount, m_columnCount, false};
+  }
+  void visit(SqliteFileReader&, const TableRow& row) override { m_callback(row); }
+
+ private:
+  int32_t m_columnCount;
+  const TableRowCallback& m_callback;
+};
+
+int32_t visitLiveBelow(const SqliteFileReader& reader, uint32_t rootIndex, const TableRowCallback& visit) {
+  std::vector<uint8_t> page;
+  if (const int32_t r = reader.readPage(rootIndex, page); r != kOk) return r;
+  PageMap live;
+  const int32_t walk = reader.collectLeaves(page, rootIndex, live);
+  CellPayload payload;
+  TableRow row;
+  for (const auto& [pageIndex, offsets] : live) {
+    if (const int32_t r = reader.readPage(pageIndex, page); r != kOk) return r;
+    for (const uint16_t offset : offsets) {
+      if (!parseIntactCell(reader, page, pageIndex, offset, payload, row)) continue;
+      row.deleted = 0;
+      row.source = RowSource::BTree;
+      visit(row);
+    }
+  }
+  return walk;
+}
+
+}  // namespace
+
+int32_t ReadTable(SqliteFileReader& reader, const std::string& tableName, TableRowVisitor& visitor) {
+  if (!reader.isOpen()) return kInvalid;
+  TableWalk walk(reader, visitor);
+  return walk.run(tableName);
+}
+
+int32_t ReadTableRows(SqliteFileReader& reader, const std::string& tableName, int32_t expectedColumnCount,
+                      const TableRowCallback& visit) {
+  CallbackVisitor visitor(expectedColumnCount, visit);
+  return ReadTable(reader, tableName, visitor);
+}
+
+int32_t ReadLiveRows(const SqliteFileReader& reader, uint32_t rootIndex, const TableRowCallback& visit) {
+  if (!reader.isOpen()) return kInvalid;
+  return visitLiveBelow(reader, rootIndex, visit);
+}
+
+}  // namespace fq

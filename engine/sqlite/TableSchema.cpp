@@ -1,0 +1,142 @@
+#include "engine/sqlite/TableSchema.h"
+
+#include <cctype>
+
+#include "engine/platform/Text.h"
+#include "engine/sqlite/ColumnValues.h"
+#include "engine/sqlite/TableReader.h"
+
+namespace fq {
+
+namespace {
+
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+// Splits the text between the outermost parentheses at top-level commas,
+// honouring quotes and nested parentheses.
+std::vector<std::string_view> columnDefinitions(std::string_view sql) {
+  std::vector<std::string_view> parts;
+  size_t open = std::string_view::npos;
+  char quote = 0;
+  int depth = 0;
+  size_t start = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '\'' || c == '"' || c == '`') {
+      quote = c;
+    } else if (c == '[') {
+      quote = ']';
+    } else if (c == '(') {
+      if (depth++ == 0) {
+        open = i;
+        start = i + 1;
+      }
+    } else if (c == ')') {
+      if (--depth == 0) {
+        parts.push_back(sql.substr(start, i - start));
+        return parts;
+      }
+      if (depth < 0) break;
+    } else if (c == ',' && depth == 1) {
+      parts.push_back(sql.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  (void)open;
+  return {};  // unbalanced: not a statement we can read
+}
+
+// The first word of a definition, without quotes.
+std::string firstWord(std::string_view def, std::string_view* rest) {
+  def = trim(def);
+  if (def.empty()) return {};
+  const char q = def.front();
+  const char close = q == '[' ? ']' : q;
+  if (q == '"' || q == '\'' || q == '`' || q == '[') {
+    const size_t end = def.find(close, 1);
+    if (end == std::string_view::npos) return std::string(def.substr(1));
+    if (rest) *rest = def.substr(end + 1);
+    return std::string(def.substr(1, end - 1));
+  }
+  size_t end = 0;
+  while (end < def.size() && !std::isspace(static_cast<unsigned char>(def[end])) && def[end] != '(') ++end;
+  if (rest) *rest = def.substr(end);
+  return std::string(def.substr(0, end));
+}
+
+}  // namespace
+
+TableSchema ParseCreateTable(std::string_view sql) {
+  TableSchema schema;
+  schema.sql = std::string(sql);
+  const std::string head = upper(sql.substr(0, sql.find('(')));
+  if (head.find("CREATE") == std::string::npos || head.find("VIRTUAL") != std::string::npos) return schema;
+  std::vector<std::string> names;
+  std::string primaryKeyColumn;
+  int32_t declaredPrimaryKey = -1;
+  for (const std::string_view def : columnDefinitions(sql)) {
+    std::string_view rest;
+    const std::string word = upper(firstWord(def, &rest));
+    if (word == "CONSTRAINT" || word == "PRIMARY" || word == "UNIQUE" || word == "CHECK" || word == "FOREIGN") {
+      if (word == "PRIMARY") {
+        // PRIMARY KEY (one column) names the row id alias when that column is INTEGER.
+        const std::vector<std::string_view> keys = columnDefinitions(def);
+        if (keys.size() == 1) primaryKeyColumn = upper(firstWord(keys[0], nullptr));
+      }
+      continue;
+    }
+    if (trim(def).empty()) continue;
+    std::string_view afterType;
+    const std::string type = upper(firstWord(rest, &afterType));
+    const std::string constraints = upper(rest);
+    if (type == "INTEGER" && constraints.find("PRIMARY") != std::string::npos &&
+        constraints.find("DESC") == std::string::npos) {
+      declaredPrimaryKey = static_cast<int32_t>(names.size());
+    }
+    names.push_back(word);
+  }
+  schema.columnCount = static_cast<int32_t>(names.size());
+  if (declaredPrimaryKey >= 0) {
+    schema.rowIdColumn = declaredPrimaryKey;
+  } else if (!primaryKeyColumn.empty()) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (names[i] != primaryKeyColumn) continue;
+      // Only a column declared exactly INTEGER is an alias of the row id.
+      const std::vector<std::string_view> defs = columnDefinitions(sql);
+      std::string_view rest;
+      firstWord(defs[i], &rest);
+      if (upper(firstWord(rest, nullptr)) == "INTEGER") schema.rowIdColumn = static_cast<int32_t>(i);
+    }
+  }
+  if (upper(sql).find("WITHOUT ROWID") != std::string::npos) schema.rowIdColumn = -1;
+  return schema;
+}
+
+std::vector<TableSchema> ListTables(const SqliteFileReader& reader) {
+  std::vector<TableSchema> tables;
+  ReadLiveRows(reader, 0, [&tables](const TableRow& row) {
+    if (columnText(row.column(0)) != "table") return;
+    const std::string_view name = columnText(row.column(1));
+    if (name.empty() || !IsAcceptedText(name)) return;
+    TableSchema schema = ParseCreateTable(columnText(row.column(4)));
+    schema.name = std::string(name);
+    tables.push_back(std::move(schema));
+  });
+  return tables;
+}
+
+}  // namespace fq

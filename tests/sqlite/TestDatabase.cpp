@@ -1,0 +1,115 @@
+#include "tests/sqlite/TestDatabase.h"
+
+#include <cstdio>
+
+namespace fq::test {
+
+TestDatabase::TestDatabase(const std::string& name, int pageSize, bool autoVacuum) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string unique = name;
+  if (info != nullptr) unique = std::string(info->test_suite_name()) + "_" + info->name() + "_" + name;
+  for (char& c : unique) {
+    if (c == '/' || c == ' ') c = '_';
+  }
+  m_path = std::filesystem::path(::testing::TempDir()) / (unique + ".db");
+  std::filesystem::remove(m_path);
+  if (sqlite3_open(m_path.c_str(), &m_db) != SQLITE_OK) ADD_FAILURE() << "cannot create " << m_path;
+  exec("PRAGMA secure_delete=OFF; PRAGMA page_size=" + std::to_string(pageSize) +
+       "; PRAGMA auto_vacuum=" + (autoVacuum ? "FULL" : "NONE") + "; PRAGMA journal_mode=DELETE; VACUUM;");
+}
+
+TestDatabase::~TestDatabase() {
+  close();
+  std::error_code ec;
+  std::filesystem::remove(m_path, ec);
+}
+
+void TestDatabase::close() {
+  if (m_db != nullptr) sqlite3_close(m_db);
+  m_db = nullptr;
+}
+
+void TestDatabase::exec(const std::string& sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    ADD_FAILURE() << "SQL failed: " << (error ? error : "?") << "\n" << sql.substr(0, 300);
+  }
+  sqlite3_free(error);
+}
+
+std::vector<std::vector<ColumnValue>> TestDatabase::query(const std::string& sql) {
+  std::vector<std::vector<ColumnValue>> rows;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << "prepare failed: " << sqlite3_errmsg(m_db);
+    return rows;
+  }
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    std::vector<ColumnValue> row;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      ColumnValue v;
+      switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_INTEGER:
+          v.kind = ColumnValue::Kind::Integer;
+          v.integer = sqlite3_column_int64(stmt, i);
+          break;
+        case SQLITE_FLOAT:
+          v.kind = ColumnValue::Kind::Real;
+          v.real = sqlite3_column_double(stmt, i);
+          break;
+        case SQLITE_TEXT:
+          v.kind = ColumnValue::Kind::Text;
+          v.bytes.assign(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)), sqlite3_column_bytes(stmt, i));
+          break;
+        case SQLITE_BLOB:
+          v.kind = ColumnValue::Kind::Blob;
+          if (sqlite3_column_bytes(stmt, i) > 0) {
+            v.bytes.assign(static_cast<const char*>(sqlite3_column_blob(stmt, i)), sqlite3_column_bytes(stmt, i));
+          }
+          break;
+        default:
+          break;
+      }
+      row.push_back(std::move(v));
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(stmt);
+  return rows;
+}
+
+std::string describe(const ColumnValue& v) {
+  switch (v.kind) {
+    case ColumnValue::Kind::Null: return "NULL";
+    case ColumnValue::Kind::Integer: return std::to_string(v.integer);
+    case ColumnValue::Kind::Real: {
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.17g", v.real);
+      return buf;
+    }
+    case ColumnValue::Kind::Text: return "'" + v.bytes.substr(0, 40) + (v.bytes.size() > 40 ? "..'" : "'");
+    case ColumnValue::Kind::Blob: return "x[" + std::to_string(v.bytes.size()) + "]";
+  }
+  return "?";
+}
+
+std::string describe(const std::vector<ColumnValue>& row) {
+  std::string s = "(";
+  for (size_t i = 0; i < row.size(); ++i) s += (i ? ", " : "") + describe(row[i]);
+  return s + ")";
+}
+
+std::string createTable(const std::string& table, int count, const std::string& firstColumn,
+                        const std::vector<std::pair<int, std::string>>& types) {
+  std::string sql = "CREATE TABLE " + table + " (";
+  for (int i = 0; i < count; ++i) {
+    std::string type = i == 0 ? firstColumn : "INTEGER";
+    for (const auto& [at, t] : types) {
+      if (at == i) type = t;
+    }
+    sql += (i ? ", c" : "c") + std::to_string(i) + " " + type;
+  }
+  return sql + ")";
+}
+
+}  // namespace fq::test
