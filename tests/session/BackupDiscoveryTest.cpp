@@ -1,6 +1,7 @@
 #include "engine/backup/BackupDiscovery.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -182,6 +183,16 @@ TEST_F(BackupFolderTest, ProbesTheAddressBookForEncryption) {
     if (!c.probeName.empty()) WriteFile(folder / c.probeName, c.head);
     EXPECT_EQ(IsEncrypted(folder), c.encrypted) << c.what;
   }
+}
+
+TEST_F(BackupFolderTest, FifosInABackupNeverHangTheReading) {
+  const fs::path folder = scratch / "fifos";
+  fs::create_directories(folder);
+  ASSERT_EQ(mkfifo((folder / "Info.plist").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((folder / kAddressBookId).c_str(), 0600), 0);
+  BackupInfo info;
+  EXPECT_EQ(ReadBackupFolder(folder, info), kInvalid);
+  EXPECT_FALSE(IsEncrypted(folder));
 }
 
 TEST_F(BackupFolderTest, ListsNewestFirstAndSkipsFoldersWithoutInfoPlist) {
