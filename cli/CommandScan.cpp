@@ -69,7 +69,7 @@ int RunScan(const ScanOptions& options) {
   if (!IsFolder(folder)) return Fail(options.source + " is not a folder");
   std::error_code ec;
   folder = std::filesystem::absolute(folder, ec).lexically_normal();
-  if (folder.has_filename() == false) folder = folder.parent_path();
+  if (!folder.has_filename()) folder = folder.parent_path();  // "/backup/" names "/backup"
 
   std::string password;
   if (options.passwordStdin) {

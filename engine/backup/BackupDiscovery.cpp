@@ -87,7 +87,9 @@ std::optional<int64_t> LeadingNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
-void ReadInfoPlist(std::FILE* file, BackupInfo& info) {
+}  // namespace
+
+void ReadInfoPlistLines(std::FILE* file, BackupInfo& info) {
   while (auto line = ReadLinePiece(file)) {
     enum class Key { DisplayName, LastBackupDate, PhoneNumber, ProductVersion, SerialNumber };
     Key key;
@@ -133,6 +135,8 @@ void ReadInfoPlist(std::FILE* file, BackupInfo& info) {
   }
 }
 
+namespace {
+
 // Opens the folder's Info.plist; null when it cannot be opened as a file.
 FileHandle OpenInfoPlist(const std::filesystem::path& folder) {
   const auto path = folder / "Info.plist";
@@ -143,7 +147,7 @@ FileHandle OpenInfoPlist(const std::filesystem::path& folder) {
 BackupInfo ReadOpenedInfoPlist(const std::filesystem::path& folder, std::FILE* file) {
   BackupInfo info;
   info.folder = folder;
-  ReadInfoPlist(file, info);
+  ReadInfoPlistLines(file, info);
   info.encrypted = IsEncrypted(folder);
   return info;
 }

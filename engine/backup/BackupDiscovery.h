@@ -3,6 +3,7 @@
 // Info.plist is read line by line for a few keys, as the sync software writes
 // it (each value on the line after its key); it is not parsed as a plist.
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ int32_t ListBackups(const std::vector<std::filesystem::path>& backupFolders, std
 // Reads one folder into `info` (emptied first). 0, or 87 with `info`
 // untouched when the folder's Info.plist cannot be opened.
 int32_t ReadBackupFolder(const std::filesystem::path& folder, BackupInfo& info);
+
+// Reads the keys of an open Info.plist into `info` (fields not found are
+// left as they are; the folder and encrypted flag are not touched).
+void ReadInfoPlistLines(std::FILE* file, BackupInfo& info);
 
 // True when the backup's address book does not start with the SQLite header.
 bool IsEncrypted(const std::filesystem::path& folder);

@@ -26,15 +26,22 @@ File::~File() {
 }
 
 File File::OpenRead(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO planted in a backup cannot hang the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return File(-1, errno);
   struct stat st {};
-  // A folder opens for reading on Linux but is no file to read.
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    const int32_t error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+  if (::fstat(fd, &st) != 0) {
+    const int32_t error = errno;
     ::close(fd);
     return File(-1, error);
   }
+  // Only regular files are read: a folder, a device or a FIFO is no stored file.
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return File(-1, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return File(fd, 0);
 }
 

@@ -17,7 +17,8 @@ class File {
   File& operator=(const File&) = delete;
   ~File();
 
-  // Opens an existing file for reading only.
+  // Opens an existing regular file for reading only (a folder, device or
+  // FIFO is refused: EISDIR or EINVAL).
   static File OpenRead(const std::filesystem::path& path);
   // Creates the file or empties an existing one, for writing.
   static File CreateTruncate(const std::filesystem::path& path);

@@ -16,7 +16,8 @@ class IScanView {
   // The first progress report arrived: switch to the scan page. Called under
   // the progress lock.
   virtual void showScanPage() {}
-  // The percent shown rose; the category counts may be taken again from
+  // A report above the percent shown arrived (the percent shown is capped at
+  // 99, so it may stay the same); the category counts may be taken again from
   // `results`. Called under the progress lock.
   virtual void percentChanged(int32_t /*percentShown*/, const ScanResults& /*results*/) {}
   // A category's records are in `results`: add `count` to its counter.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -97,6 +98,9 @@ TEST_F(FoldersTest, FileReadsAndWritesAtPositions) {
   EXPECT_FALSE(File::OpenRead(m_root / "missing").ok());
   EXPECT_EQ(File::OpenRead(m_root / "missing").error(), ENOENT);
   EXPECT_EQ(File::OpenRead(m_root).error(), EISDIR);  // a folder is no file to read
+  ASSERT_EQ(mkfifo((m_root / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(File::OpenRead(m_root / "fifo").error(), EINVAL);  // refused at once, never waits for a writer
+  EXPECT_EQ(File::OpenRead("/dev/zero").error(), EINVAL);
 }
 
 TEST(RoamingAppDataFolder, FollowsXdgDataHome) {

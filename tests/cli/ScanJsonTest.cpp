@@ -1,0 +1,110 @@
+#include "cli/ScanJson.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/InterruptSignal.h"
+#include "cli/ScanSummary.h"
+
+namespace fq::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::vector<std::string> KeysOf(const Json& object) {
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : object.items()) keys.push_back(key);
+  return keys;
+}
+
+ScanResults SampleResults() {
+  ScanResults r;
+  r.cameraRoll.push_back({1234, "IMG_0001.JPG", "/b/12/12ab"});
+  r.conversations[7].push_back({0, 1, 70, 7, "2019-01-01 10:00:00", "+1555", "Ann", "later handle", ""});
+  r.conversations[2].push_back({0, 0, 20, 2, "2019-01-01 09:00:00", "+1444", "", "first", "a.jpg"});
+  r.conversations[2].push_back({1, 0, 0, 2, "2019-01-01 09:30:00", "+1444", "", "carved", ""});
+  r.messageAttachments.push_back({0, 99, "photo.JPG", "/b/aa/aabb"});
+  r.contacts.push_back({1, "a@b.c", "Main St", "", "", "555\n556", "ACME", "Ann"});
+  r.calls.push_back({0, 1, 0, "2019-01-02 08:00:00", "+1555", "Ann"});
+  r.notes.push_back({0, 3, "2019-01-03 07:00:00", "Title", "Body"});
+  r.appFiles.push_back({10, "whatsapp", "clip.MOV", "/b/cc/ccdd"});
+  r.appFiles.push_back({11, "instagram", "shot.jpg", "/b/dd/ddee"});
+  r.appFiles.push_back({12, "notes", "readme", "/b/ee/eeff"});
+  r.whatsAppChats[5].push_back({1, 0, 0, 5, 0, 0, "2019-01-04 06:00:00", "Bo", "hi", "4915", "Bo", "4915", "Bo", ""});
+  r.whatsAppAttachments.push_back({77, "voice.opus", "/b/ff/ff00"});
+  return r;
+}
+
+TEST(ScanJson, HasTheAgreedShapeOfEveryCategory) {
+  const ScanResults results = SampleResults();
+  const Json report = ScanJson("/backup", 0, {{1032, 0}, {1034, 0}}, results);
+  EXPECT_EQ(report["events"], Json::parse("[[1032, 0], [1034, 0]]"));
+  const Json& c = report["categories"];
+
+  EXPECT_EQ(c["Camera Roll"], Json::parse(R"([{"name": "IMG_0001.JPG", "size": 1234, "path": "/b/12/12ab"}])"));
+  EXPECT_EQ(KeysOf(c["Messages Attachments"][0]), (std::vector<std::string>{"name", "size", "path"}));
+  EXPECT_EQ(KeysOf(c["WhatsApp Attachments"][0]), (std::vector<std::string>{"name", "size", "path"}));
+
+  // The map flattened by handle row id, each conversation in its own order.
+  ASSERT_EQ(c["Messages"].size(), 3u);
+  EXPECT_EQ(c["Messages"][0]["text"], "first");
+  EXPECT_EQ(c["Messages"][1]["text"], "carved");
+  EXPECT_EQ(c["Messages"][1]["deleted"], 1);
+  EXPECT_EQ(c["Messages"][2]["handle_row_id"], 7);
+  EXPECT_EQ(KeysOf(c["Messages"][0]), (std::vector<std::string>{"deleted", "from_me", "row_id", "handle_row_id",
+                                                                 "date", "address", "contact_name", "text",
+                                                                 "attachment"}));
+  EXPECT_EQ(c["Contacts"][0], Json::parse(R"({"deleted": 1, "name": "Ann", "phone": "555\n556", "email": "a@b.c",
+      "address": "Main St", "social": "", "url": "", "company": "ACME"})"));
+  EXPECT_EQ(KeysOf(c["Contacts"][0]),
+            (std::vector<std::string>{"deleted", "name", "phone", "email", "address", "social", "url", "company"}));
+  EXPECT_EQ(KeysOf(c["Call History"][0]),
+            (std::vector<std::string>{"deleted", "incoming", "duration", "date", "number", "name"}));
+  EXPECT_EQ(KeysOf(c["Notes"][0]), (std::vector<std::string>{"deleted", "key", "date", "title", "body"}));
+  EXPECT_EQ(KeysOf(c["WhatsApp"][0]),
+            (std::vector<std::string>{"deleted", "from_me", "row_id", "chat_row_id", "member_row_id", "media_row_id",
+                                      "date", "sender_name", "text", "sender_phone", "chat_title", "chat_phones",
+                                      "partner_name"}));
+
+  // Application files split by extension: MOV is a video; a picture or no extension is a photo.
+  ASSERT_EQ(c["App Videos"].size(), 1u);
+  EXPECT_EQ(c["App Videos"][0], Json::parse(R"({"app": "whatsapp", "name": "clip.MOV", "size": 10,
+      "path": "/b/cc/ccdd"})"));
+  ASSERT_EQ(c["App Photos"].size(), 2u);
+  EXPECT_EQ(c["App Photos"][0]["app"], "instagram");
+  EXPECT_EQ(c["App Photos"][1]["name"], "readme");
+}
+
+TEST(ScanJson, DamagedTextNeverBreaksTheDocument) {
+  ScanResults results;
+  results.cameraRoll.push_back({1, "bad\xFFname", "/p"});
+  const Json report = ScanJson("/backup\xFE", 0, {}, results);
+  const std::string text = report.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  EXPECT_NE(text.find("bad\xEF\xBF\xBDname"), std::string::npos);
+}
+
+TEST(ScanSummary, CountsLiveAndDeletedPerCategory) {
+  const auto counts = CountCategories(SampleResults());
+  ASSERT_EQ(counts.size(), 11u);
+  EXPECT_EQ(counts[0], (CategoryCount{"Camera Roll", 1, 0}));
+  EXPECT_EQ(counts[2], (CategoryCount{"Messages", 2, 1}));
+  EXPECT_EQ(counts[4], (CategoryCount{"Contacts", 0, 1}));
+  EXPECT_EQ(counts[7], (CategoryCount{"App Photos", 2, 0}));
+  EXPECT_EQ(counts[8], (CategoryCount{"App Videos", 1, 0}));
+  EXPECT_EQ(counts[9], (CategoryCount{"WhatsApp", 0, 1}));
+  EXPECT_EQ(counts[10], (CategoryCount{"WhatsApp Attachments", 1, 0}));
+}
+
+TEST(InterruptSignal, TurnsCtrlCIntoAnEvent) {
+  InterruptSignal interrupt;
+  EXPECT_FALSE(interrupt.waitFor(std::chrono::milliseconds(1)));
+  ASSERT_EQ(raise(SIGINT), 0);  // handled: the test process goes on
+  EXPECT_TRUE(interrupt.waitFor(std::chrono::milliseconds(1000)));
+  EXPECT_FALSE(interrupt.waitFor(std::chrono::milliseconds(1)));  // consumed
+}
+
+}  // namespace
+}  // namespace fq::cli

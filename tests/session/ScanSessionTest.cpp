@@ -1,0 +1,319 @@
+#include "engine/session/ScanSession.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "engine/ResultCodes.h"
+#include "engine/session/EventRecorder.h"
+#include "tests/session/SessionFixtures.h"
+
+namespace fq {
+namespace {
+
+using testing::FakeRecovery;
+using Events = std::vector<EventRecorder::Event>;
+
+class RecordingView : public IScanView {
+ public:
+  void showScanPage() override { ++pagesShown; }
+  void percentChanged(int32_t percent, const ScanResults&) override { percents.push_back(percent); }
+  void categoryReady(ScanCategory category, size_t count) override { categories.emplace_back(category, count); }
+  bool hasSelection() const override { return selection; }
+
+  int pagesShown = 0;
+  std::vector<int32_t> percents;
+  std::vector<std::pair<ScanCategory, size_t>> categories;
+  bool selection = false;
+};
+
+class ScanSessionTest : public ::testing::Test {
+ protected:
+  ScanSessionTest() { session.setFirstReportPause(std::chrono::milliseconds(0)); }
+
+  // Starts a scan on a fake the test has set up; the fake stays readable.
+  FakeRecovery& start(std::unique_ptr<FakeRecovery> fake) {
+    FakeRecovery& ref = *fake;
+    EXPECT_TRUE(session.Start(std::move(fake), "pw"));
+    return ref;
+  }
+
+  EventRecorder events;
+  RecordingView view;
+  ScanSession session{events, &view};
+};
+
+TEST_F(ScanSessionTest, OpenResultDecidesEventsAndResult) {
+  const struct {
+    int32_t open;
+    Events events;
+    int32_t result;
+    bool categoriesRun;
+  } cases[] = {
+      {0, {{kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}, 0, true},
+      {kCancelled, {{kMsgScanEnded, 0}}, kCancelled, false},
+      {kDeviceGaveUp, {{kMsgScanEnded, 0}}, kCancelled, false},  // ends like a cancel, no message
+      {kWrongPassword, {{kMsgScanEvent, kScanEventWrongPassword}}, kWrongPassword, false},
+      {kInvalid, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false},
+      {6009, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false},
+  };
+  for (const auto& c : cases) {
+    events.clear();
+    auto fake = std::make_unique<FakeRecovery>();
+    fake->openResult = c.open;
+    fake->openReports = {};
+    FakeRecovery& ran = start(std::move(fake));
+    session.Wait();
+    EXPECT_EQ(events.events(), c.events) << "Open answered " << c.open;
+    EXPECT_EQ(session.result(), c.result) << "Open answered " << c.open;
+    EXPECT_TRUE(session.finished());
+    EXPECT_EQ(ran.calls.size(), c.categoriesRun ? 10u : 1u) << "Open answered " << c.open;
+  }
+}
+
+TEST_F(ScanSessionTest, RunsTheCategoriesInTheirFixedOrder) {
+  FakeRecovery& ran = start(std::make_unique<FakeRecovery>());
+  session.Wait();
+  EXPECT_EQ(ran.calls, (std::vector<std::string>{"Open", "ScanPhotos", "ScanMessages", "ScanMessageAttachments",
+                                                  "ScanContacts", "ScanCallHistory", "ScanNotes", "ScanAppFiles",
+                                                  "ScanWhatsApp", "ScanWhatsAppAttachments"}));
+  std::vector<ScanCategory> handed;
+  for (const auto& [category, count] : view.categories) handed.push_back(category);
+  EXPECT_EQ(handed, std::vector<ScanCategory>(kScanCategories.begin(), kScanCategories.end()));
+}
+
+TEST_F(ScanSessionTest, AFailingCategoryDoesNotStopTheNext) {
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->categoryResults[1] = kInvalid;  // messages
+  fake->categoryResults[8] = kInvalid;  // the last one decides the result
+  FakeRecovery& ran = start(std::move(fake));
+  session.Wait();
+  EXPECT_EQ(ran.calls.size(), 10u);
+  EXPECT_EQ(session.result(), kInvalid);
+  // The scan still ends for the view, whatever the last category answered.
+  ASSERT_FALSE(events.events().empty());
+  EXPECT_EQ(events.events().back(), (EventRecorder::Event{kMsgScanEnded, 0}));
+}
+
+TEST_F(ScanSessionTest, CancelDuringACategoryEndsTheSequence) {
+  std::promise<void> inContacts;
+  std::promise<void> cancelled;
+  auto cancelledDone = cancelled.get_future();
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->fillContacts = true;
+  fake->duringCategory = [&](int order) {
+    if (order != 3) return;
+    inContacts.set_value();
+    cancelledDone.wait();
+  };
+  FakeRecovery& ran = start(std::move(fake));
+  inContacts.get_future().wait();
+  session.Cancel();
+  cancelled.set_value();
+  session.Wait();
+
+  EXPECT_EQ(ran.calls.back(), "ScanContacts");
+  EXPECT_EQ(session.result(), kCancelled);
+  EXPECT_EQ(events.events().back(), (EventRecorder::Event{kMsgScanEnded, 0}));
+  for (const auto& [category, count] : view.categories) EXPECT_NE(category, ScanCategory::Contacts);
+}
+
+TEST_F(ScanSessionTest, PercentShownNeverFallsAndStopsAt99) {
+  const struct {
+    int32_t report;
+    int32_t shown;
+    bool redrawn;
+  } steps[] = {
+      {0, 0, false},    // a report of 0 changes nothing
+      {1, 2, true},     // the first report of 1 switches to the scan page and counts as 2
+      {1, 2, false},
+      {40, 40, true},
+      {30, 40, false},  // never down
+      {140, 99, true},  // device steps add up to more than 100
+      {100, 99, true},  // above the percent shown: counts are taken again, the bar stays at 99
+      {99, 99, false},
+  };
+  size_t redraws = 0;
+  for (const auto& s : steps) {
+    EXPECT_EQ(session.ReportProgress(s.report), 0);
+    EXPECT_EQ(session.percentShown(), s.shown) << "report " << s.report;
+    if (s.redrawn) ++redraws;
+    EXPECT_EQ(view.percents.size(), redraws) << "report " << s.report;
+  }
+  EXPECT_EQ(view.pagesShown, 1);
+  EXPECT_EQ(events.events(), (Events{{kMsgScanEvent, kScanEventFirstProgress}}));
+}
+
+TEST_F(ScanSessionTest, AWholeScanNeverShowsMoreThan99) {
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->pointsPerCategory = 15;  // 12 + 9 x 15 = 147
+  start(std::move(fake));
+  session.Wait();
+  ASSERT_FALSE(view.percents.empty());
+  for (size_t i = 1; i < view.percents.size(); ++i) {
+    EXPECT_GE(view.percents[i], view.percents[i - 1]);
+    EXPECT_LE(view.percents[i], 99);
+  }
+  EXPECT_EQ(view.percents.back(), 99);
+}
+
+TEST_F(ScanSessionTest, PauseThenStopEntersAndLeavesTheLockOnce) {
+  std::promise<void> inPhotos;
+  std::promise<void> paused;
+  auto pausedDone = paused.get_future();
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->duringCategory = [&](int order) {
+    if (order != 0) return;
+    inPhotos.set_value();
+    pausedDone.wait();
+  };
+  int quits = 0;
+  session.setQuitRequest([&] { ++quits; });
+  FakeRecovery& ran = start(std::move(fake));
+  inPhotos.get_future().wait();
+
+  CountedLock& lock = session.progressLock();
+  const uint64_t enteredBefore = lock.enteredCount();
+  const uint64_t leftBefore = lock.leftCount();
+  session.TogglePause();
+  EXPECT_TRUE(session.paused());
+  paused.set_value();  // the scan thread now blocks at its next report
+
+  int asked = 0;
+  EXPECT_EQ(session.Stop([&] {
+    ++asked;
+    return kAnswerOk;
+  }),
+            kAnswerOk);
+  EXPECT_TRUE(session.finished());
+  EXPECT_FALSE(session.paused());
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(quits, 1);
+  // Once by the pause (held across the question), once by the scan thread's last report.
+  EXPECT_EQ(lock.enteredCount() - enteredBefore, 2u);
+  EXPECT_EQ(lock.leftCount() - leftBefore, 2u);
+  EXPECT_EQ(ran.calls.back(), "ScanPhotos");
+  EXPECT_EQ(session.result(), kCancelled);
+}
+
+TEST_F(ScanSessionTest, StopAnsweredNoWhilePausedKeepsThePause) {
+  std::promise<void> inPhotos;
+  std::promise<void> paused;
+  auto pausedDone = paused.get_future();
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->duringCategory = [&](int order) {
+    if (order != 0) return;
+    inPhotos.set_value();
+    pausedDone.wait();
+  };
+  start(std::move(fake));
+  inPhotos.get_future().wait();
+  session.TogglePause();
+  paused.set_value();
+
+  CountedLock& lock = session.progressLock();
+  EXPECT_EQ(session.Stop([] { return 2; }), 2);
+  EXPECT_TRUE(session.paused());
+  EXPECT_EQ(lock.enteredCount() - lock.leftCount(), 1u);  // still held by the pause
+  EXPECT_FALSE(session.finished());
+
+  session.TogglePause();  // resume: the scan runs to its end
+  session.Wait();
+  EXPECT_EQ(session.result(), kOk);
+  EXPECT_EQ(lock.enteredCount(), lock.leftCount());
+}
+
+TEST_F(ScanSessionTest, CloseAsksOnlyWhenSomethingWasFound) {
+  int asked = 0;
+  const auto ask = [&] {
+    ++asked;
+    return 2;
+  };
+  start(std::make_unique<FakeRecovery>());
+  session.Wait();
+  EXPECT_EQ(session.AskClose(ask), kAnswerOk);  // finished, nothing found
+  EXPECT_EQ(asked, 0);
+
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->fillCameraRoll = true;
+  start(std::move(fake));
+  session.Wait();
+  EXPECT_EQ(session.AskClose(ask), 2);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(session.progressLock().enteredCount(), session.progressLock().leftCount());
+}
+
+TEST_F(ScanSessionTest, FirstCategoryWithRecordsIsChosenForDisplay) {
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->openReports = {};
+  fake->pointsPerCategory = 0;
+  fake->fillContacts = true;
+  start(std::move(fake));
+  session.Wait();
+  EXPECT_EQ(session.firstDisplay(), ScanCategory::Contacts);
+  EXPECT_EQ(events.events(), (Events{{kMsgCountsChanged, 0},
+                                     {kMsgCountsChanged, 0},
+                                     {kMsgFirstCategory, 0},
+                                     {kMsgScanEnded, 0}}));
+}
+
+TEST_F(ScanSessionTest, NoFirstDisplayWhenTheUserAlreadySelected) {
+  view.selection = true;
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->openReports = {};
+  fake->pointsPerCategory = 0;
+  fake->fillContacts = true;
+  start(std::move(fake));
+  session.Wait();
+  EXPECT_FALSE(session.firstDisplay().has_value());
+  EXPECT_EQ(events.events(), (Events{{kMsgCountsChanged, 0}, {kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}));
+}
+
+TEST_F(ScanSessionTest, ANewScanDeletesThePreviousRecoveryObjectAndResults) {
+  bool destroyed = false;
+  auto first = std::make_unique<FakeRecovery>();
+  first->destroyed = &destroyed;
+  first->fillCameraRoll = true;
+  start(std::move(first));
+  session.Wait();
+  EXPECT_FALSE(destroyed);  // kept for the recovery output until the next scan
+  EXPECT_EQ(session.results().cameraRoll.size(), 1u);
+
+  auto second = std::make_unique<FakeRecovery>();
+  second->openResult = kInvalid;
+  start(std::move(second));
+  EXPECT_TRUE(destroyed);
+  session.Wait();
+  EXPECT_TRUE(session.results().cameraRoll.empty());
+  EXPECT_FALSE(session.firstDisplay().has_value());
+}
+
+TEST(ScanSessionLifetime, DestroyingAPausedSessionEndsItsScan) {
+  EventRecorder events;
+  std::promise<void> inPhotos;
+  {
+    ScanSession session(events);
+    auto fake = std::make_unique<FakeRecovery>();
+    fake->duringCategory = [&](int order) {
+      if (order == 0) inPhotos.set_value();
+    };
+    ASSERT_TRUE(session.Start(std::move(fake), ""));
+    inPhotos.get_future().wait();
+    session.TogglePause();
+  }  // must neither hang nor leak the thread
+  EXPECT_EQ(events.events().back(), (EventRecorder::Event{kMsgScanEnded, 0}));
+}
+
+TEST(ScanSessionLifetime, StartWithoutARecoveryObjectDoesNothing) {
+  EventRecorder events;
+  ScanSession session(events);
+  EXPECT_FALSE(session.Start(nullptr, ""));
+  EXPECT_TRUE(session.finished());
+  EXPECT_TRUE(events.events().empty());
+}
+
+}  // namespace
+}  // namespace fq
