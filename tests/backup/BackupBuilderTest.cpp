@@ -175,6 +175,13 @@ TEST(BackupBuilder, LeavesDeletedRowsInFreeSpaceAtTheChosenPageSize) {
   const std::string text(bytes.begin(), bytes.end());
   EXPECT_NE(text.find("the secret that was deleted"), std::string::npos) << "secure_delete must be off";
 
+  EXPECT_EQ(bytes[18], 1) << "rollback journal unless WAL is asked for";
+  spec.walMode = true;
+  ASSERT_TRUE(builder::BuildSqliteDatabase(spec, bytes, &error)) << error;
+  EXPECT_EQ(bytes[18], 2);
+  EXPECT_EQ(bytes[19], 2);
+  EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("the secret that was deleted"), std::string::npos);
+
   spec.statements.push_back("INSERT INTO nowhere VALUES(1)");
   EXPECT_FALSE(builder::BuildSqliteDatabase(spec, bytes, &error));
   EXPECT_NE(error.find("nowhere"), std::string::npos);

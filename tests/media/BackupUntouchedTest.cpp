@@ -29,6 +29,7 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
   notes.statements = {"CREATE TABLE ZNOTE(Z_PK INTEGER PRIMARY KEY, ZTITLE TEXT)",
                       "INSERT INTO ZNOTE(ZTITLE) VALUES('shopping'), ('passwords'), ('trip')"};
   notes.deletions = {"DELETE FROM ZNOTE WHERE ZTITLE = 'passwords'"};
+  notes.walMode = true;  // an ordinary read-only open would create -wal and -shm beside it
   ASSERT_TRUE(demo.addDatabase("HomeDomain", "Library/Notes/notes.sqlite", notes));
   ASSERT_TRUE(demo.write(backup));
   std::filesystem::create_directories(dir / "work");
