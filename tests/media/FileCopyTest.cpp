@@ -186,6 +186,7 @@ TEST_F(ExtractPreviewTest, RefusesUnrecognisedSourcesAndStopsOnCancel) {
   EXPECT_TRUE(output.empty());
   EXPECT_FALSE(std::filesystem::exists(dir / "tmp.jpg"));
   EXPECT_EQ(ExtractPreview(dir / "missing", dir.path(), output, recorder()), kInvalid);
+  EXPECT_EQ(reports, (std::vector<int32_t>{100, 100})) << "100 is reported whatever happened";
 
   WriteAll(dir / "big.mov", builder::QuickTimeMovie(150000));
   reports.clear();
