@@ -29,11 +29,18 @@ std::string_view PreviewFileName(std::string_view typeName) {
   return {};
 }
 
+// Creates or empties the destination, unless it is the source itself:
+// emptying that would destroy the very file being copied.
+PosixFile OpenDestination(const PosixFile& source, const std::filesystem::path& destination) {
+  if (!source.ok() || source.isSameFileAs(destination)) return PosixFile();
+  return PosixFile::CreateForWriting(destination);
+}
+
 // Copies `source` whole into the (emptied) destination in chunks.
 int32_t CopyPreviewChunks(const std::filesystem::path& source, const std::filesystem::path& destination,
                           const ProgressCallback& callback) {
   PosixFile in = PosixFile::OpenForReading(source);
-  PosixFile out = in.ok() ? PosixFile::CreateForWriting(destination) : PosixFile();
+  PosixFile out = OpenDestination(in, destination);
   if (!in.ok() || !out.ok()) return kInvalid;
   std::vector<uint8_t> buffer(kCopyChunkSize);
   const uint64_t total = in.size();
@@ -75,7 +82,7 @@ int32_t CopyOut(const std::filesystem::path& source, const std::filesystem::path
 
   int32_t result = kOk;
   PosixFile in = PosixFile::OpenForReading(source);
-  PosixFile out = in.ok() ? PosixFile::CreateForWriting(destination) : PosixFile();
+  PosixFile out = OpenDestination(in, destination);
   if (!in.ok() || !out.ok()) {
     result = kInvalid;
   } else {

@@ -98,6 +98,14 @@ TEST_F(CopyOutTest, FailuresAreReportedAt100WithTheirCode) {
   EXPECT_EQ(reports, (std::vector<CopyReport>{{100, kInvalid}}));
 
   EXPECT_EQ(CopyOut(dir / "missing", dir / "out.bin", nullptr), kInvalid) << "no callback, same result";
+
+  // A destination that is the source itself (or a link to it) is refused, never emptied.
+  const Bytes original = Pattern(70000);
+  WriteAll(dir / "source", original);
+  std::filesystem::create_hard_link(dir / "source", dir / "alias");
+  EXPECT_EQ(CopyOut(dir / "source", dir / "source", nullptr), kInvalid);
+  EXPECT_EQ(CopyOut(dir / "source", dir / "alias", nullptr), kInvalid);
+  EXPECT_EQ(ReadAll(dir / "source"), original);
 }
 
 TEST_F(CopyOutTest, ACancelEndsTheCopyWithTheAnswer) {
@@ -193,6 +201,13 @@ TEST_F(ExtractPreviewTest, RefusesUnrecognisedSourcesAndStopsOnCancel) {
   EXPECT_EQ(ExtractPreview(dir / "big.mov", dir.path(), output, recorder(1)), kCancelled);
   EXPECT_EQ(reports, (std::vector<int32_t>{43, 100})) << "100 is reported whatever happened";
   EXPECT_EQ(std::filesystem::file_size(dir / "tmp.avi"), 65536u);
+
+  // A work folder whose preview name is the source itself.
+  const Bytes movie = ReadAll(dir / "big.mov");
+  std::filesystem::rename(dir / "big.mov", dir / "tmp.avi");
+  EXPECT_EQ(ExtractPreview(dir / "tmp.avi", dir.path(), output, nullptr), kInvalid);
+  EXPECT_EQ(ReadAll(dir / "tmp.avi"), movie);
+  std::filesystem::rename(dir / "tmp.avi", dir / "big.mov");
 
   reports.clear();
   EXPECT_EQ(ExtractPreview(dir / "big.mov", dir / "no" / "such" / "folder", output, recorder()), kInvalid);
