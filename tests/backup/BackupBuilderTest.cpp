@@ -45,7 +45,7 @@ TEST_P(BackupBuilderLayouts, WritesIndexAndContentThatTheReadersFind) {
   b.addFile("HomeDomain", "Library/SMS/sms.db", std::string_view("not really a database"));
   b.addMissingFile("MediaDomain", "Library/SMS/Attachments/aa/lost.jpg");
   b.addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", builder::JpegImage(builder::JpegHeader::Exif, 8, 8, 600));
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   ASSERT_TRUE(b.write(dir.path()));
 
   EXPECT_EQ(DetectStorageLayout(dir.path()), b.layout());
@@ -77,11 +77,11 @@ TEST_P(BackupBuilderLayouts, WritesIndexAndContentThatTheReadersFind) {
 }
 
 TEST_P(BackupBuilderLayouts, WritesTheSameBytesEveryTime) {
-  testing::TempFolder one, two;
+  testsupport::TempFolder one, two;
   ASSERT_TRUE(builder::WriteDemoBackup(one.path(), GetParam(), nullptr));
   ASSERT_TRUE(builder::WriteDemoBackup(two.path(), GetParam(), nullptr));
-  auto a = testing::SnapshotFolder(one.path());
-  auto b = testing::SnapshotFolder(two.path());
+  auto a = testsupport::SnapshotFolder(one.path());
+  auto b = testsupport::SnapshotFolder(two.path());
   ASSERT_EQ(a.size(), b.size());
   for (auto& [name, entry] : a) {
     ASSERT_TRUE(b.count(name)) << name;
@@ -90,7 +90,7 @@ TEST_P(BackupBuilderLayouts, WritesTheSameBytesEveryTime) {
 }
 
 TEST_P(BackupBuilderLayouts, DemoBackupHoldsRecognisableMedia) {
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   std::string error;
   ASSERT_TRUE(builder::WriteDemoBackup(dir.path(), GetParam(), &error)) << error;
   std::vector<ManifestEntry> entries;
@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(BothIndexes, BackupBuilderLayouts,
 TEST(BackupBuilder, PutsEveryInfoPlistValueOnTheLineAfterItsKey) {
   BackupBuilder b;
   b.device().displayName = "Kim's <Phone> & Co";
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   ASSERT_TRUE(b.write(dir.path()));
   const auto lines = Lines(dir / "Info.plist");
   struct Case {
@@ -138,7 +138,7 @@ TEST(BackupBuilder, PutsEveryInfoPlistValueOnTheLineAfterItsKey) {
 
   BackupBuilder noPhone;
   noPhone.device().phoneNumber.reset();
-  testing::TempFolder other;
+  testsupport::TempFolder other;
   ASSERT_TRUE(noPhone.write(other.path()));
   std::ifstream in(other / "Info.plist");
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -201,7 +201,7 @@ TEST(BackupBuilder, LetsAFixtureTransformStoredContentAndOverrideIds) {
     std::vector<uint8_t> out(in.rbegin(), in.rend());
     return out;
   });
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   ASSERT_TRUE(b.write(dir / "backup"));
   const auto stored = ReadAll(b.storedPathOf(dir / "backup", b.records()[0]));
   EXPECT_EQ(std::string(stored.begin(), stored.end()), "nialp");

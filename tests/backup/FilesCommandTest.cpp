@@ -37,7 +37,7 @@ TEST_P(FilesCommand, ListsEveryEntryWithItsStoredFile) {
   b.addFile("HomeDomain", "Library/Notes/notes.sqlite", std::string_view("x"));
   b.addMissingFile("MediaDomain", "Library/SMS/Attachments/gone.jpg");
   b.addFile("AppDomain-com.example.app", "Documents/\x1b[31mred.txt", std::string_view("y"));
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   ASSERT_TRUE(b.write(dir.path()));
 
   const CliRun json = RunCli("files '" + dir.path().string() + "' --json");
@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(BothIndexes, FilesCommand,
                          });
 
 TEST(FilesCommandFailures, ExplainsAFolderWithoutAnIndexInOneLine) {
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   const CliRun run = RunCli("files '" + dir.path().string() + "'");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("has neither Manifest.db nor Manifest.mbdb"), std::string::npos) << run.out;

@@ -175,7 +175,7 @@ TEST(ParseManifestMbdb, AStringLengthBeyondTheEndReadsNothingFurther) {
 }
 
 TEST(ReadManifestMbdb, ReadsAFileAndAnswersForMissingOnes) {
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   const ManifestRecord records[] = {Record("HomeDomain", "Library/SMS/sms.db"),
                                     Record("CameraRollDomain", "Media/DCIM", 0x41ED)};
   const auto bytes = builder::EncodeManifestMbdb(records);
@@ -203,7 +203,7 @@ class ManifestDbTest : public ::testing::Test {
     sqlite3_close(db);
     return path;
   }
-  testing::TempFolder m_dir;
+  testsupport::TempFolder m_dir;
 };
 
 TEST_F(ManifestDbTest, BuildsKeysFromDomainAndPathAndLeavesTheFolderUntouched) {
@@ -215,7 +215,7 @@ TEST_F(ManifestDbTest, BuildsKeysFromDomainAndPathAndLeavesTheFolderUntouched) {
       "INSERT INTO Files VALUES('bb','HomeDomain','',2,NULL);"
       "INSERT INTO Files VALUES(NULL,NULL,'Library/orphan',1,NULL);"
       "INSERT INTO Files VALUES('cc','CameraRollDomain','Media/DCIM/100APPLE/IMG_0001.JPG',1,NULL);");
-  const auto before = testing::SnapshotFolder(m_dir.path());
+  const auto before = testsupport::SnapshotFolder(m_dir.path());
   std::vector<ManifestEntry> entries;
   ASSERT_EQ(ReadManifestDb(path, entries), kOk);
   const std::vector<ManifestEntry> expected = {
@@ -226,7 +226,7 @@ TEST_F(ManifestDbTest, BuildsKeysFromDomainAndPathAndLeavesTheFolderUntouched) {
       {"CameraRollDomain-Media/DCIM/100APPLE/IMG_0001.JPG", "cc"},
   };
   EXPECT_EQ(entries, expected);
-  EXPECT_EQ(testing::SnapshotFolder(m_dir.path()), before) << "no journal, wal or shm may appear";
+  EXPECT_EQ(testsupport::SnapshotFolder(m_dir.path()), before) << "no journal, wal or shm may appear";
 }
 
 TEST_F(ManifestDbTest, AnswersForMissingTablesForeignFilesAndMissingFiles) {
@@ -264,7 +264,7 @@ TEST(StoredFilePath, FollowsTheLayoutAndRefusesNonIds) {
 }
 
 TEST(ReadFolderManifest, PicksTheIndexByLayoutAndAnswers87WhenItIsMissing) {
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   std::vector<ManifestEntry> entries;
   EXPECT_FALSE(DetectStorageLayout(dir.path()).has_value());
   EXPECT_EQ(ReadFolderManifest(dir.path(), StorageLayout::Flat, entries), kInvalid);

@@ -22,7 +22,7 @@ using builder::ManifestFormat;
 class BackupUntouched : public ::testing::TestWithParam<ManifestFormat> {};
 
 TEST_P(BackupUntouched, ByReadersScansAndCopies) {
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   const auto backup = dir / "backup";
   auto demo = builder::DemoBackup(GetParam());
   builder::SqliteDatabaseSpec notes;
@@ -33,7 +33,7 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
   ASSERT_TRUE(demo.addDatabase("HomeDomain", "Library/Notes/notes.sqlite", notes));
   ASSERT_TRUE(demo.write(backup));
   std::filesystem::create_directories(dir / "work");
-  const auto before = testing::SnapshotFolder(backup);
+  const auto before = testsupport::SnapshotFolder(backup);
   ASSERT_GT(before.size(), 20u);
 
   const auto layout = DetectStorageLayout(backup);
@@ -71,7 +71,7 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
   std::vector<ManifestEntry> again;
   EXPECT_EQ(ReadFolderManifest(backup, *layout, again), kOk);
 
-  EXPECT_EQ(testing::SnapshotFolder(backup), before);
+  EXPECT_EQ(testsupport::SnapshotFolder(backup), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothIndexes, BackupUntouched, ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),

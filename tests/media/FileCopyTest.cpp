@@ -50,7 +50,7 @@ class CopyOutTest : public ::testing::Test {
       return static_cast<int>(reports.size()) == answerAt ? answer : kOk;
     };
   }
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   std::vector<CopyReport> reports;
   std::vector<std::filesystem::path> destinations;
 };
@@ -147,7 +147,7 @@ class ExtractPreviewTest : public ::testing::Test {
       return static_cast<int>(reports.size()) == cancelAt ? kCancelled : kOk;
     };
   }
-  testing::TempFolder dir;
+  testsupport::TempFolder dir;
   std::vector<int32_t> reports;
 };
 

@@ -170,7 +170,7 @@ class DetectFileTypeOnDisk : public ::testing::Test {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
   }
-  testing::TempFolder m_dir;
+  testsupport::TempFolder m_dir;
 };
 
 TEST_F(DetectFileTypeOnDisk, NeedsAFull512ByteHead) {

@@ -55,7 +55,7 @@ class ScanFixture {
   std::vector<int32_t> reports;
 
  private:
-  testing::TempFolder m_dir;
+  testsupport::TempFolder m_dir;
   BackupBuilder m_builder;
   std::vector<ManifestEntry> m_entries;
 };

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-namespace fq::testing {
+namespace fq::testsupport {
 
 std::string Sha256OfFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -46,4 +46,4 @@ FolderSnapshot SnapshotFolder(const std::filesystem::path& folder) {
   return snapshot;
 }
 
-}  // namespace fq::testing
+}  // namespace fq::testsupport

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-namespace fq::testing {
+namespace fq::testsupport {
 
 struct SnapshotEntry {
   std::string kind;  // "file", "folder" or "other"
@@ -24,4 +24,4 @@ FolderSnapshot SnapshotFolder(const std::filesystem::path& folder);
 // The SHA-256 of a file's bytes in lowercase hex; empty when unreadable.
 std::string Sha256OfFile(const std::filesystem::path& path);
 
-}  // namespace fq::testing
+}  // namespace fq::testsupport

@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-namespace fq::testing {
+namespace fq::testsupport {
 
 TempFolder::TempFolder(const std::string& prefix) {
   std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
@@ -16,4 +16,4 @@ TempFolder::~TempFolder() {
   if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
 }
 
-}  // namespace fq::testing
+}  // namespace fq::testsupport

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-namespace fq::testing {
+namespace fq::testsupport {
 
 class TempFolder {
  public:
@@ -20,4 +20,4 @@ class TempFolder {
   std::filesystem::path m_path;
 };
 
-}  // namespace fq::testing
+}  // namespace fq::testsupport
