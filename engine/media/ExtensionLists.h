@@ -1,12 +1,7 @@
 #pragma once
-// The picture, video and audio extension lists, and the sorting of
-// application files into App Photos and App Videos by extension.
-#include <map>
-#include <string>
+// The picture, video and audio extension lists the preview copy and the
+// device's application-file scan test extensions against.
 #include <string_view>
-#include <vector>
-
-#include "engine/records/FileRecords.h"
 
 namespace fq {
 
@@ -24,19 +19,5 @@ inline constexpr std::string_view kAudioList =
 // True when `extension` (bare, without "*.", compared exactly as given) is one
 // of the list's entries. A whole entry must match: "p" or "jp" are not pictures.
 bool ListHasExtension(std::string_view list, std::string_view extension);
-
-// The text after the last "." of `name`, or empty when it has none.
-std::string_view ExtensionOf(std::string_view name);
-
-// Application files by application name, as the scan view shows them.
-struct AppFileCategories {
-  std::map<std::string, std::vector<AppFileRecord>> photos;
-  std::map<std::string, std::vector<AppFileRecord>> videos;
-};
-
-// A file whose lower-cased extension is a video or audio extension (and not a
-// picture one) is a video; everything else, including names without an
-// extension, is a photo. List order is kept within each application.
-AppFileCategories SplitAppFiles(const std::vector<AppFileRecord>& files);
 
 }  // namespace fq

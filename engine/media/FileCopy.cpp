@@ -29,46 +29,48 @@ std::string_view PreviewFileName(std::string_view typeName) {
   return {};
 }
 
+// Creates or empties the destination, unless it is the source itself:
+// emptying that would destroy the very file being copied.
+PosixFile OpenDestination(const PosixFile& source, const std::filesystem::path& destination) {
+  if (!source.ok() || source.isSameFileAs(destination)) return PosixFile();
+  return PosixFile::CreateForWriting(destination);
+}
+
+// Copies `source` whole into the (emptied) destination in chunks.
+int32_t CopyPreviewChunks(const std::filesystem::path& source, const std::filesystem::path& destination,
+                          const ProgressCallback& callback) {
+  PosixFile in = PosixFile::OpenForReading(source);
+  PosixFile out = OpenDestination(in, destination);
+  if (!in.ok() || !out.ok()) return kInvalid;
+  std::vector<uint8_t> buffer(kCopyChunkSize);
+  const uint64_t total = in.size();
+  for (uint64_t copied = 0; copied < total;) {
+    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(kCopyChunkSize, total - copied));
+    const ssize_t got = in.readAt(copied, std::span(buffer.data(), chunk));
+    if (got < 0 || static_cast<size_t>(got) != chunk) return kShortRead;
+    if (const int error = out.writeAll(std::span<const uint8_t>(buffer.data(), chunk)); error != 0) return error;
+    copied += chunk;
+    if (callback) {
+      if (const int32_t answer = callback(Percent(copied, total)); answer != 0) return answer;
+    }
+  }
+  return kOk;
+}
+
 }  // namespace
 
 int32_t ExtractPreview(const std::filesystem::path& source, const std::filesystem::path& workFolder,
                        std::filesystem::path& outputPath, const ProgressCallback& callback) {
   outputPath.clear();
-  const auto type = DetectFileType(source);
-  if (!type) return kInvalid;
-  const std::string_view previewName = PreviewFileName(*type);
-  if (previewName.empty()) return kOk;
-  const std::filesystem::path destination = workFolder / previewName;
-  outputPath = destination;
-
-  int32_t result = kOk;
-  PosixFile in = PosixFile::OpenForReading(source);
-  PosixFile out = in.ok() ? PosixFile::CreateForWriting(destination) : PosixFile();
-  if (!in.ok() || !out.ok()) {
-    result = kInvalid;
-  } else {
-    std::vector<uint8_t> buffer(kCopyChunkSize);
-    const uint64_t total = in.size();
-    for (uint64_t copied = 0; copied < total;) {
-      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(kCopyChunkSize, total - copied));
-      const ssize_t got = in.readAt(copied, std::span(buffer.data(), chunk));
-      if (got < 0 || static_cast<size_t>(got) != chunk) {
-        result = kShortRead;
-        break;
-      }
-      if (const int error = out.writeAll(std::span<const uint8_t>(buffer.data(), chunk)); error != 0) {
-        result = error;
-        break;
-      }
-      copied += chunk;
-      if (callback) {
-        if (const int32_t answer = callback(Percent(copied, total)); answer != 0) {
-          result = answer;
-          break;
-        }
-      }
+  int32_t result = kInvalid;
+  if (const auto type = DetectFileType(source)) {
+    result = kOk;
+    if (const std::string_view previewName = PreviewFileName(*type); !previewName.empty()) {
+      outputPath = workFolder / previewName;
+      result = CopyPreviewChunks(source, outputPath, callback);
     }
   }
+  // The preview waits for 100 whatever happened.
   if (callback) callback(100);
   return result;
 }
@@ -80,7 +82,7 @@ int32_t CopyOut(const std::filesystem::path& source, const std::filesystem::path
 
   int32_t result = kOk;
   PosixFile in = PosixFile::OpenForReading(source);
-  PosixFile out = in.ok() ? PosixFile::CreateForWriting(destination) : PosixFile();
+  PosixFile out = OpenDestination(in, destination);
   if (!in.ok() || !out.ok()) {
     result = kInvalid;
   } else {

@@ -21,7 +21,8 @@ int32_t ExtractPreview(const std::filesystem::path& source, const std::filesyste
                        std::filesystem::path& outputPath, const ProgressCallback& callback);
 
 // Copies `source` to `destination`, creating missing folders and emptying an
-// existing file. 87 when either file cannot be opened, 30 on a short read.
+// existing file. 87 when either file cannot be opened or the destination is
+// the source itself (it is never emptied), 30 on a short read.
 // Each chunk is reported with its write result (0 or errno); the callback's
 // answer becomes the result and a non-zero answer ends the copy. Without a
 // callback a failed write ends the copy with its errno.

@@ -27,6 +27,8 @@ PosixFile PosixFile::OpenForReading(const std::filesystem::path& path) {
     return file;
   }
   opened.m_size = static_cast<uint64_t>(st.st_size);
+  opened.m_device = st.st_dev;
+  opened.m_inode = st.st_ino;
   return opened;
 }
 
@@ -38,7 +40,11 @@ PosixFile PosixFile::CreateForWriting(const std::filesystem::path& path) {
 }
 
 PosixFile::PosixFile(PosixFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_error(other.m_error), m_size(other.m_size) {}
+    : m_fd(std::exchange(other.m_fd, -1)),
+      m_error(other.m_error),
+      m_size(other.m_size),
+      m_device(other.m_device),
+      m_inode(other.m_inode) {}
 
 PosixFile& PosixFile::operator=(PosixFile&& other) noexcept {
   if (this != &other) {
@@ -46,12 +52,19 @@ PosixFile& PosixFile::operator=(PosixFile&& other) noexcept {
     m_fd = std::exchange(other.m_fd, -1);
     m_error = other.m_error;
     m_size = other.m_size;
+    m_device = other.m_device;
+    m_inode = other.m_inode;
   }
   return *this;
 }
 
 PosixFile::~PosixFile() {
   if (m_fd >= 0) ::close(m_fd);
+}
+
+bool PosixFile::isSameFileAs(const std::filesystem::path& path) const {
+  struct stat st {};
+  return ok() && ::stat(path.c_str(), &st) == 0 && st.st_dev == m_device && st.st_ino == m_inode;
 }
 
 ssize_t PosixFile::readAt(uint64_t offset, std::span<uint8_t> buffer) {

@@ -27,6 +27,8 @@ class PosixFile {
   bool ok() const { return m_fd >= 0; }
   int error() const { return m_error; }  // errno of the last failure
   uint64_t size() const { return m_size; }
+  // True when `path` names this very file (another link or spelling of it).
+  bool isSameFileAs(const std::filesystem::path& path) const;
 
   // Reads up to buffer.size() bytes at `offset`, retrying short reads until the
   // end of the file. Returns the count read, or -1 (see error()).
@@ -39,6 +41,8 @@ class PosixFile {
   int m_fd = -1;
   int m_error = 0;
   uint64_t m_size = 0;
+  dev_t m_device = 0;
+  ino_t m_inode = 0;
 };
 
 }  // namespace fq

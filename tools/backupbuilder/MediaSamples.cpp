@@ -49,7 +49,7 @@ std::vector<uint8_t> IsoMediaFile(std::string_view brand, std::initializer_list<
   std::vector<uint8_t> out;
   PutBox(out, "ftyp", ftyp);
   std::vector<uint8_t> free;
-  PutFiller(free, Remaining(out, 8, minSize), seed);
+  PutFiller(free, Remaining(out, 16, minSize), seed);  // free and mdat headers
   PutBox(out, "free", free);
   PutBox(out, "mdat", {});
   return out;

@@ -67,8 +67,13 @@ bool WriteSqliteDatabase(const std::filesystem::path& path, const SqliteDatabase
   // The page size only takes effect before the first table is written.
   const std::string setup = "PRAGMA page_size=" + std::to_string(spec.pageSize) +
                             "; PRAGMA auto_vacuum=NONE; PRAGMA secure_delete=OFF; PRAGMA journal_mode=DELETE;";
-  return Exec(db.get(), setup, error) && RunAll(db.get(), spec.statements, error) &&
-         RunAll(db.get(), spec.deletions, error);
+  if (!Exec(db.get(), setup, error) || !RunAll(db.get(), spec.statements, error) ||
+      !RunAll(db.get(), spec.deletions, error)) {
+    return false;
+  }
+  // Switching to WAL at the end keeps the deleted rows where they lie in the
+  // main file; closing checkpoints and removes the -wal file.
+  return !spec.walMode || Exec(db.get(), "PRAGMA journal_mode=WAL;", error);
 }
 
 bool BuildSqliteDatabase(const SqliteDatabaseSpec& spec, std::vector<uint8_t>& bytes, std::string* error) {

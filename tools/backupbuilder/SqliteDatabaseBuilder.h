@@ -13,6 +13,9 @@ struct SqliteDatabaseSpec {
   int pageSize = 4096;                  // a power of two from 512 to 65536
   std::vector<std::string> statements;  // CREATE and INSERT, run in one transaction
   std::vector<std::string> deletions;   // run afterwards, in a second transaction
+  // Leave the file in WAL mode, as the phone keeps most of its databases: a
+  // reader that is not immutable would then create -wal and -shm files.
+  bool walMode = false;
 };
 
 // Writes the database to `path` (replacing it; no journal is left beside it).

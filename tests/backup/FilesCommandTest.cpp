@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "engine/backup/FileId.h"
+#include "tests/support/TempFolder.h"
+#include "tools/backupbuilder/BackupBuilder.h"
+
+namespace fq {
+namespace {
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+};
+
+CliRun RunCli(const std::string& args) {
+  CliRun run;
+  const std::string command = std::string(FERNQUILL_BIN_DIR) + "/fernquill-cli " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+class FilesCommand : public ::testing::TestWithParam<builder::ManifestFormat> {};
+
+TEST_P(FilesCommand, ListsEveryEntryWithItsStoredFile) {
+  builder::BackupBuilder b(GetParam());
+  b.addFile("HomeDomain", "Library/Notes/notes.sqlite", std::string_view("x"));
+  b.addMissingFile("MediaDomain", "Library/SMS/Attachments/gone.jpg");
+  b.addFile("AppDomain-com.example.app", "Documents/\x1b[31mred.txt", std::string_view("y"));
+  testsupport::TempFolder dir;
+  ASSERT_TRUE(b.write(dir.path()));
+
+  const CliRun json = RunCli("files '" + dir.path().string() + "' --json");
+  ASSERT_EQ(json.status, 0) << json.out;
+  const auto doc = nlohmann::json::parse(json.out);
+  const auto& entries = doc.at("entries");
+  ASSERT_EQ(entries.size(), 3u);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const auto& record = b.records()[i];
+    EXPECT_EQ(entries[i].at("key"), record.key());
+    EXPECT_EQ(entries[i].at("fileId"), FileIdOf(record.key()));
+    EXPECT_EQ(entries[i].at("storedPath"), b.storedPathOf(dir.path(), record).string());
+    EXPECT_EQ(entries[i].at("exists"), record.content.has_value());
+  }
+  EXPECT_EQ(doc.at("manifest"), GetParam() == builder::ManifestFormat::Db ? "Manifest.db" : "Manifest.mbdb");
+
+  const CliRun text = RunCli("files '" + dir.path().string() + "'");
+  ASSERT_EQ(text.status, 0) << text.out;
+  EXPECT_NE(text.out.find(FileIdOf("HomeDomain-Library/Notes/notes.sqlite") + "\tpresent\t"), std::string::npos);
+  EXPECT_NE(text.out.find("\tmissing\tMediaDomain-Library/SMS/Attachments/gone.jpg\t"), std::string::npos);
+  EXPECT_EQ(text.out.find('\x1b'), std::string::npos) << "control characters must be escaped";
+}
+
+INSTANTIATE_TEST_SUITE_P(BothIndexes, FilesCommand,
+                         ::testing::Values(builder::ManifestFormat::Db, builder::ManifestFormat::Mbdb),
+                         [](const auto& info) {
+                           return info.param == builder::ManifestFormat::Db ? "ManifestDb" : "Mbdb";
+                         });
+
+TEST(FilesCommandFailures, ExplainsAFolderWithoutAnIndexInOneLine) {
+  testsupport::TempFolder dir;
+  const CliRun run = RunCli("files '" + dir.path().string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("has neither Manifest.db nor Manifest.mbdb"), std::string::npos) << run.out;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+
+  std::FILE* f = std::fopen((dir.path() / "Manifest.mbdb").c_str(), "wb");
+  std::fputs("not an index", f);
+  std::fclose(f);
+  const CliRun foreign = RunCli("files '" + dir.path().string() + "'");
+  EXPECT_EQ(foreign.status, 1);
+  EXPECT_NE(foreign.out.find("result 87"), std::string::npos) << foreign.out;
+}
+
+}  // namespace
+}  // namespace fq
