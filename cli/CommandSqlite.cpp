@@ -77,6 +77,7 @@ int runSqlite(const SqliteOptions& options) {
     if (!options.table.empty() && schema.name != options.table) continue;
     found = true;
     ReadTableRows(reader, schema.name, schema.columnCount, [&](const TableRow& row) {
+      if (row.deleted != 0 && !IsPlausibleRow(row, schema)) return;
       nlohmann::json values = nlohmann::json::array();
       std::string line;
       // A carved row that lost its first serial type shows that column as missing (null).

@@ -30,6 +30,7 @@ inline std::vector<ReadRow> readRows(SqliteFileReader& reader, const std::string
   const TableSchema schema = schemaOf(reader, table);
   std::vector<ReadRow> rows;
   const int32_t r = ReadTableRows(reader, table, schema.columnCount, [&](const TableRow& row) {
+    if (row.deleted != 0 && !IsPlausibleRow(row, schema)) return;
     ReadRow out;
     out.deleted = row.deleted;
     out.source = row.source;

@@ -153,6 +153,7 @@ void scoreDatabase(const fs::path& db, Score& score, bool verbose) {
     std::vector<bool> recovered(t.deleted.size(), false);
     std::vector<bool> liveSeen(t.live.size(), false);
     fq::ReadTableRows(reader, name, schema->columnCount, [&](const fq::TableRow& row) {
+      if (row.deleted != 0 && !fq::IsPlausibleRow(row, *schema)) return;
       FoundRow found;
       found.firstColumn = row.firstColumn;
       for (size_t i = 0; i < row.columns.size(); ++i) {
