@@ -7,7 +7,7 @@
 #include "cli/Commands.h"
 #include "engine/sqlite/ColumnValues.h"
 #include "engine/sqlite/SqliteFileReader.h"
-#include "engine/sqlite/TableReader.h"
+#include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/TableSchema.h"
 
 namespace fq::cli {
@@ -76,22 +76,15 @@ int runSqlite(const SqliteOptions& options) {
   for (const TableSchema& schema : ListTables(reader)) {
     if (!options.table.empty() && schema.name != options.table) continue;
     found = true;
-    ReadTableRows(reader, schema.name, schema.columnCount, [&](const TableRow& row) {
-      if (row.deleted != 0 && !IsPlausibleRow(row, schema)) return;
+    ReadGenericRows(reader, schema, [&](const GenericRow& row) {
       nlohmann::json values = nlohmann::json::array();
       std::string line;
-      // A carved row that lost its first serial type shows that column as missing (null).
+      // A carved row that lost its first column shows it as missing (null).
       if (row.firstColumn == 1) {
         values.push_back(nullptr);
         line += " ?";
       }
-      for (size_t i = 0; i < row.columns.size(); ++i) {
-        ColumnValue v = columnValue(row.columns[i]);
-        const auto c = static_cast<int32_t>(i) + row.firstColumn;
-        if (!row.carved && c == schema.rowIdColumn && v.kind == ColumnValue::Kind::Null) {
-          v.kind = ColumnValue::Kind::Integer;
-          v.integer = row.rowId;
-        }
+      for (const ColumnValue& v : row.values) {
         values.push_back(jsonValue(v));
         line += " " + textValue(v);
       }
