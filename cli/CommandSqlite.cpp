@@ -1,16 +1,122 @@
+// fernquill-cli sqlite FILE [--table NAME] [--json]: every row of any SQLite
+// file, live and deleted, one line per row.
 #include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
 
 #include "cli/Commands.h"
+#include "engine/sqlite/ColumnValues.h"
+#include "engine/sqlite/SqliteFileReader.h"
+#include "engine/sqlite/GenericRows.h"
+#include "engine/sqlite/TableSchema.h"
 
 namespace fq::cli {
 
+namespace {
+
+std::string hex(const std::string& bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (const unsigned char c : bytes) {
+    out.push_back(digits[c >> 4]);
+    out.push_back(digits[c & 15]);
+  }
+  return out;
+}
+
+nlohmann::json jsonValue(const ColumnValue& v) {
+  switch (v.kind) {
+    case ColumnValue::Kind::Null: return nullptr;
+    case ColumnValue::Kind::Integer: return v.integer;
+    case ColumnValue::Kind::Real: return v.real;
+    // Text that is not valid UTF-8 cannot go into JSON as it is; its bytes do.
+    case ColumnValue::Kind::Text: {
+      nlohmann::json text = v.bytes;
+      try {
+        (void)text.dump();
+        return text;
+      } catch (const nlohmann::json::exception&) {
+        return nlohmann::json{{"text_hex", hex(v.bytes)}};
+      }
+    }
+    case ColumnValue::Kind::Blob: return nlohmann::json{{"blob", hex(v.bytes)}};
+  }
+  return nullptr;
+}
+
+std::string textValue(const ColumnValue& v) {
+  switch (v.kind) {
+    case ColumnValue::Kind::Null: return "NULL";
+    case ColumnValue::Kind::Integer: return std::to_string(v.integer);
+    case ColumnValue::Kind::Real: {
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.17g", v.real);
+      return buf;
+    }
+    case ColumnValue::Kind::Text: return "'" + v.bytes + "'";
+    case ColumnValue::Kind::Blob: return "x'" + hex(v.bytes) + "'";
+  }
+  return "";
+}
+
+struct SqliteOptions {
+  std::string file;
+  std::string table;
+  bool json = false;
+};
+
+int runSqlite(const SqliteOptions& options) {
+  SqliteFileReader reader;
+  if (const int32_t r = reader.open(options.file); r != 0) {
+    std::fprintf(stderr, "fernquill-cli: cannot read %s as an SQLite database (code %d)\n", options.file.c_str(), r);
+    return 1;
+  }
+  bool found = false;
+  for (const TableSchema& schema : ListTables(reader)) {
+    if (!options.table.empty() && schema.name != options.table) continue;
+    found = true;
+    ReadGenericRows(reader, schema, [&](const GenericRow& row) {
+      nlohmann::json values = nlohmann::json::array();
+      std::string line;
+      // A carved row that lost its first column shows it as missing (null).
+      if (row.firstColumn == 1) {
+        values.push_back(nullptr);
+        line += " ?";
+      }
+      for (const ColumnValue& v : row.values) {
+        values.push_back(jsonValue(v));
+        line += " " + textValue(v);
+      }
+      if (options.json) {
+        const nlohmann::json object = {{"table", schema.name},       {"deleted", row.deleted},
+                                       {"source", rowSourceName(row.source)}, {"page", row.page + 1},
+                                       {"offset", row.offset},       {"row_id", row.rowId},
+                                       {"values", values}};
+        std::printf("%s\n", object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+      } else {
+        std::printf("%s\t%s\t%s\tpage %u\toffset %u\trowid %lld\t%s\n", schema.name.c_str(),
+                    row.deleted ? "deleted" : "live", std::string(rowSourceName(row.source)).c_str(), row.page + 1,
+                    row.offset, static_cast<long long>(row.rowId), line.c_str());
+      }
+    });
+  }
+  if (!found && !options.table.empty()) {
+    std::fprintf(stderr, "fernquill-cli: no table named %s\n", options.table.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 void AddSqliteCommand(CLI::App& app, int& exitStatus) {
+  auto options = std::make_shared<SqliteOptions>();
   auto* cmd = app.add_subcommand("sqlite", "Read live and deleted rows of any SQLite file");
-  cmd->allow_extras();
-  cmd->callback([&exitStatus] {
-    std::fprintf(stderr, "fernquill-cli: 'sqlite' is not available in this build yet\n");
-    exitStatus = 1;
-  });
+  cmd->add_option("file", options->file, "SQLite database file (only read)")->required();
+  cmd->add_option("--table", options->table, "Only this table");
+  cmd->add_flag("--json", options->json, "One JSON object per row");
+  cmd->callback([options, &exitStatus] { exitStatus = runSqlite(*options); });
 }
 
 }  // namespace fq::cli

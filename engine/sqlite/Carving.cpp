@@ -19,8 +19,10 @@ Bytes from(Bytes page, int64_t at) {
 
 Varint varintAt(Bytes page, int64_t at, int64_t maxLength) { return readVarint(from(page, at), maxLength); }
 
-void append(std::vector<Candidate>& list, int64_t offset, RowSource source) {
-  if (offset > 0 && offset <= UINT16_MAX) list.push_back(Candidate{static_cast<uint16_t>(offset), source});
+void append(std::vector<Candidate>& list, int64_t offset, RowSource source, int64_t block = 0) {
+  if (offset > 0 && offset <= UINT16_MAX) {
+    list.push_back(Candidate{static_cast<uint16_t>(offset), source, static_cast<uint16_t>(block)});
+  }
 }
 
 struct LeafLayout {
@@ -67,7 +69,7 @@ void passFreeBlocks(Bytes page, const LeafLayout& l, const CarvingRules& rules, 
         keep = guid + 36 <= P && std::none_of(page.begin() + guid, page.begin() + guid + 36,
                                               [](uint8_t b) { return b == 0; });
       }
-      if (keep) append(out, v.candidate, RowSource::FreeBlock);
+      if (keep) append(out, v.candidate, RowSource::FreeBlock, block);
     }
     const int64_t next = readBe16(page, static_cast<size_t>(block));
     if (next <= block) break;  // free blocks are chained in ascending order; anything else loops
@@ -183,7 +185,7 @@ void passStalePointers(Bytes page, const LeafLayout& l, const CarvingRules& rule
 
     const FreeBlockVerdict fb = freeBlockTest(page, static_cast<size_t>(p), n, FreeBlockMode::StalePointer);
     if (fb.accepted) {
-      append(out, fb.candidate, RowSource::Stale);
+      append(out, fb.candidate, RowSource::Stale, p);
       continue;
     }
     if (p + 4 > P) continue;
@@ -264,7 +266,9 @@ std::vector<Candidate> carvePage(std::span<const uint8_t> page, uint32_t pageInd
   passStalePointers(page, layout, rules, list);
   // Several passes often find the same record; it is one row.
   std::set<uint16_t> seen;
-  std::erase_if(list, [&seen](const Candidate& c) { return !seen.insert(c.offset).second; });
+  std::erase_if(list, [&seen, &page](const Candidate& c) {
+    return c.offset >= page.size() || !seen.insert(c.offset).second;
+  });
   return list;
 }
 

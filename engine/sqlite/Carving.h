@@ -16,6 +16,7 @@ namespace fq {
 struct Candidate {
   uint16_t offset = 0;
   RowSource source = RowSource::FreeBlock;  // the pass that found it
+  uint16_t block = 0;  // the free block (or stale cell) it was found in; 0 when none
 };
 // Zero-based page index -> candidates of that page in pass order.
 using CandidateMap = std::map<uint32_t, std::vector<Candidate>>;

@@ -67,4 +67,12 @@ bool parseCarvedRecord(std::span<const uint8_t> bytes, const CarvedLayout& layou
   return !row.columns.empty();
 }
 
+bool parseRecordTypes(std::span<const uint8_t> bytes, int32_t typeCount, int32_t firstColumn, int64_t contentGap,
+                      TableRow& row, int64_t& typeListLength) {
+  typeListLength = headerLength(bytes, typeCount);
+  if (typeCount <= 0 || typeListLength == 0 || contentGap < 0) return false;
+  row.firstColumn = firstColumn;
+  return splitColumns(bytes, 0, typeListLength, typeCount, typeListLength + contentGap, row);
+}
+
 }  // namespace fq

@@ -25,4 +25,10 @@ bool parseIntactRecord(std::span<const uint8_t> payload, TableRow& row);
 // column numbering starts at 1.
 bool parseCarvedRecord(std::span<const uint8_t> bytes, const CarvedLayout& layout, TableRow& row);
 
+// Reads exactly `typeCount` serial types from the start of `bytes` as columns
+// `firstColumn` on, with their content `contentGap` bytes after the type list
+// (room for a first column whose type was lost). Sets typeListLength.
+bool parseRecordTypes(std::span<const uint8_t> bytes, int32_t typeCount, int32_t firstColumn, int64_t contentGap,
+                      TableRow& row, int64_t& typeListLength);
+
 }  // namespace fq

@@ -81,6 +81,7 @@ class TableWalk {
     std::vector<uint8_t> page;
     CellPayload payload;
     TableRow row;
+    row.block = 0;
     for (const auto& [pageIndex, offsets] : pages) {
       if (const int32_t r = m_reader.readPage(pageIndex, page); r != kOk) return r;
       for (const uint16_t offset : offsets) {
@@ -106,6 +107,7 @@ class TableWalk {
       if (list.empty()) continue;
       if (const int32_t r = m_reader.readPage(pageIndex, page); r != kOk) return r;
       for (const Candidate& candidate : list) {
+        if (candidate.offset >= page.size()) continue;
         const std::span<const uint8_t> bytes = std::span<const uint8_t>(page).subspan(candidate.offset);
         if (!parseCarvedRecord(bytes, layout, row)) continue;
         // A run of zero bytes parses as a record of NULLs anywhere in unused
@@ -120,6 +122,8 @@ class TableWalk {
         row.page = pageIndex;
         row.offset = candidate.offset;
         row.rowId = 0;
+        row.block = candidate.block;
+        row.pageBytes = page;
         if (m_live.hasEqualRow(row)) continue;
         m_visitor.visit(m_reader, row);
       }

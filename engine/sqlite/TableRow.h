@@ -31,6 +31,8 @@ struct TableRow {
   int32_t headerSizeLength = 0;        // and the bytes it takes
   int32_t firstColumn = 0;             // 1 when a carved row lost its first column's serial type
   std::vector<RowColumn> columns;      // columns[i] is column firstColumn + i
+  uint32_t block = 0;                  // carved: the free block it was found in (0 when none)
+  std::span<const uint8_t> pageBytes;  // carved: the page it was found on
 
   // Column `c` of the table (numbered from 0), or nullptr when the row has none.
   const RowColumn* column(int32_t c) const {

@@ -78,7 +78,79 @@ std::string firstWord(std::string_view def, std::string_view* rest) {
   return std::string(def.substr(0, end));
 }
 
+// The declared type: the words after the column name up to the first
+// constraint keyword.
+std::string declaredType(std::string_view rest) {
+  static const char* kConstraints[] = {"CONSTRAINT", "PRIMARY", "NOT",   "NULL",    "UNIQUE", "CHECK",
+                                       "DEFAULT",    "COLLATE", "REFERENCES", "GENERATED", "AS"};
+  std::string type;
+  std::string_view tail = rest;
+  while (true) {
+    std::string_view next;
+    const std::string word = firstWord(tail, &next);
+    if (word.empty()) break;
+    const std::string w = upper(word);
+    bool stop = false;
+    for (const char* k : kConstraints) stop = stop || w == k;
+    if (stop) break;
+    type += (type.empty() ? "" : " ") + w;
+    tail = next;
+    // A size such as (10) or (10, 2) belongs to the type.
+    const std::string_view trimmed = trim(tail);
+    if (!trimmed.empty() && trimmed.front() == '(') {
+      const size_t close = trimmed.find(')');
+      if (close == std::string_view::npos) break;
+      tail = trimmed.substr(close + 1);
+    }
+  }
+  return type;
+}
+
 }  // namespace
+
+Affinity AffinityOf(std::string_view declaredType) {
+  const std::string t = upper(declaredType);
+  if (t.find("INT") != std::string::npos) return Affinity::Integer;
+  if (t.find("CHAR") != std::string::npos || t.find("CLOB") != std::string::npos ||
+      t.find("TEXT") != std::string::npos) {
+    return Affinity::Text;
+  }
+  if (t.empty() || t.find("BLOB") != std::string::npos) return Affinity::Blob;
+  if (t.find("REAL") != std::string::npos || t.find("FLOA") != std::string::npos ||
+      t.find("DOUB") != std::string::npos) {
+    return Affinity::Real;
+  }
+  return Affinity::Numeric;
+}
+
+bool IsPlausibleRow(const TableRow& row, const TableSchema& schema) {
+  if (row.firstColumn + static_cast<int64_t>(row.columns.size()) != schema.columnCount) return false;
+  for (size_t i = 0; i < row.columns.size(); ++i) {
+    const auto c = static_cast<int32_t>(i) + row.firstColumn;
+    const RowColumn& column = row.columns[i];
+    const uint64_t t = column.serialType;
+    if (t == 10 || t == 11) return false;
+    if (c == schema.rowIdColumn && t != 0) return false;
+    const bool number = t >= 1 && t <= 9;
+    const bool text = t >= 13 && t % 2 == 1;
+    if (text && !IsAcceptedText(columnText(&column))) return false;
+    if (static_cast<size_t>(c) >= schema.affinities.size()) continue;
+    switch (schema.affinities[static_cast<size_t>(c)]) {
+      case Affinity::Text:
+        if (number) return false;
+        break;
+      case Affinity::Integer:
+      case Affinity::Real:
+        // Legal but so rare in typed numeric columns that a blob there is
+        // almost always text bytes read as serial types.
+        if (text || (t >= 12 && t % 2 == 0)) return false;
+        break;
+      default:
+        break;
+    }
+  }
+  return true;
+}
 
 TableSchema ParseCreateTable(std::string_view sql) {
   TableSchema schema;
@@ -102,6 +174,7 @@ TableSchema ParseCreateTable(std::string_view sql) {
     if (trim(def).empty()) continue;
     std::string_view afterType;
     const std::string type = upper(firstWord(rest, &afterType));
+    schema.affinities.push_back(AffinityOf(declaredType(rest)));
     const std::string constraints = upper(rest);
     if (type == "INTEGER" && constraints.find("PRIMARY") != std::string::npos &&
         constraints.find("DESC") == std::string::npos) {

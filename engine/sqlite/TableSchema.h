@@ -8,18 +8,32 @@
 #include <vector>
 
 #include "engine/sqlite/SqliteFileReader.h"
+#include "engine/sqlite/TableRow.h"
 
 namespace fq {
+
+// The type affinity SQLite gives a column from its declared type.
+enum class Affinity { Integer, Text, Blob, Real, Numeric };
+Affinity AffinityOf(std::string_view declaredType);
 
 struct TableSchema {
   std::string name;
   std::string sql;
   int32_t columnCount = 0;   // declared columns; 0 when the statement cannot be read
   int32_t rowIdColumn = -1;  // the INTEGER PRIMARY KEY column, stored as NULL in the record
+  std::vector<Affinity> affinities;  // one per declared column
 };
 
 // Declared columns of a CREATE TABLE statement (table constraints are not columns).
 TableSchema ParseCreateTable(std::string_view sql);
+
+// Whether a row found in free space could have been written by SQLite into
+// this table: every column present, texts clean UTF-8, no value SQLite's type
+// affinity would have converted (an integer in a TEXT column, a text in an
+// INTEGER or REAL one, nor a blob there), the row id alias stored as NULL. Carving without a
+// table-specific decoder accepts many misaligned byte runs; this keeps a
+// generic dump to rows that can be true.
+bool IsPlausibleRow(const TableRow& row, const TableSchema& schema);
 
 // Every ordinary table of the live schema, in schema order.
 std::vector<TableSchema> ListTables(const SqliteFileReader& reader);

@@ -7,7 +7,7 @@
 
 #include "engine/sqlite/ColumnValues.h"
 #include "engine/sqlite/SqliteFileReader.h"
-#include "engine/sqlite/TableReader.h"
+#include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/TableSchema.h"
 
 namespace fq::test {
@@ -16,7 +16,7 @@ struct ReadRow {
   int32_t deleted = 0;
   RowSource source = RowSource::BTree;
   int32_t firstColumn = 0;
-  std::vector<ColumnValue> values;  // live: rowid then every column; carved: the columns found
+  std::vector<ColumnValue> values;  // live: rowid then every column; deleted: the columns found
 };
 
 inline TableSchema schemaOf(const SqliteFileReader& reader, const std::string& table) {
@@ -29,26 +29,18 @@ inline TableSchema schemaOf(const SqliteFileReader& reader, const std::string& t
 inline std::vector<ReadRow> readRows(SqliteFileReader& reader, const std::string& table, int32_t* result = nullptr) {
   const TableSchema schema = schemaOf(reader, table);
   std::vector<ReadRow> rows;
-  const int32_t r = ReadTableRows(reader, table, schema.columnCount, [&](const TableRow& row) {
+  const int32_t r = ReadGenericRows(reader, schema, [&](const GenericRow& row) {
     ReadRow out;
     out.deleted = row.deleted;
     out.source = row.source;
     out.firstColumn = row.firstColumn;
-    if (!row.carved) {
+    if (row.source == RowSource::BTree) {
       ColumnValue id;
       id.kind = ColumnValue::Kind::Integer;
       id.integer = row.rowId;
       out.values.push_back(id);
     }
-    for (size_t i = 0; i < row.columns.size(); ++i) {
-      ColumnValue v = columnValue(row.columns[i]);
-      const auto c = static_cast<int32_t>(i) + row.firstColumn;
-      if (!row.carved && c == schema.rowIdColumn && v.kind == ColumnValue::Kind::Null) {
-        v.kind = ColumnValue::Kind::Integer;
-        v.integer = row.rowId;
-      }
-      out.values.push_back(std::move(v));
-    }
+    out.values.insert(out.values.end(), row.values.begin(), row.values.end());
     rows.push_back(std::move(out));
   });
   if (result != nullptr) *result = r;

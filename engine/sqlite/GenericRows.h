@@ -1,0 +1,33 @@
+#pragma once
+// Rows of any table of any SQLite file, for tables the system has no decoder
+// for: live rows as stored (the row id alias filled in), deleted rows only
+// when they fit the table's declared columns. A carved row whose first serial
+// type was overwritten gets that column back when the free block's size
+// fixes its length; otherwise the column is reported missing.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/sqlite/ColumnValues.h"
+#include "engine/sqlite/SqliteFileReader.h"
+#include "engine/sqlite/TableRow.h"
+#include "engine/sqlite/TableSchema.h"
+
+namespace fq {
+
+struct GenericRow {
+  int32_t deleted = 0;
+  RowSource source = RowSource::BTree;
+  uint32_t page = 0;     // zero-based page index
+  uint32_t offset = 0;   // cell offset, or the first serial type of a carved row
+  int64_t rowId = 0;     // 0 when carved
+  int32_t firstColumn = 0;          // 1 when the first column's value is lost
+  std::vector<ColumnValue> values;  // values[i] is column firstColumn + i
+};
+
+using GenericRowCallback = std::function<void(const GenericRow&)>;
+
+// 0, or the page-read error that ended the free-page step.
+int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema, const GenericRowCallback& visit);
+
+}  // namespace fq

@@ -1,0 +1,184 @@
+// The page-level rules of the reader: varints, content lengths, the file
+// header, the free list (and its loops), the one-cell rule and schema roots.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+
+#include "engine/ResultCodes.h"
+#include "engine/sqlite/Carving.h"
+#include "engine/sqlite/RecordFormat.h"
+#include "engine/sqlite/SqliteFileReader.h"
+#include "tests/sqlite/TestDatabase.h"
+
+namespace fq::test {
+namespace {
+
+std::vector<uint8_t> fileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void putBe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+TEST(Reader, VarintsTakeSevenBitsFromEveryByte) {
+  struct Case {
+    std::vector<uint8_t> bytes;
+    int64_t maxLength;
+    uint64_t value;
+    int32_t length;
+  };
+  const Case cases[] = {
+      {{0x05}, 9, 5, 1},
+      {{0x81, 0x00}, 9, 128, 2},
+      {{0xFF, 0x7F}, 9, 16383, 2},
+      {{0x81, 0x80, 0x00}, 2, 0x80, 2},  // no final byte inside maxLength: what was read so far
+      {{0x05}, 0, 0, 0},
+      // Nine bytes: the last one gives 7 bits too, not the published 8.
+      {{0x81, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01}, 9, (uint64_t{1} << 56) | 1, 9},
+  };
+  for (const Case& c : cases) {
+    const Varint v = readVarint(c.bytes, c.maxLength);
+    EXPECT_EQ(v.value, c.value);
+    EXPECT_EQ(v.length, c.length);
+  }
+}
+
+TEST(Reader, ContentLengthsOfSerialTypes) {
+  const std::pair<uint64_t, int64_t> cases[] = {{0, 0},  {1, 1},  {2, 2},  {3, 3},  {4, 4},  {5, 6},
+                                                {6, 8},  {7, 8},  {8, 0},  {9, 0},  {10, 0}, {12, 0},
+                                                {13, 0}, {14, 1}, {15, 1}, {19, 3}, {20, 4}};
+  for (const auto& [type, length] : cases) EXPECT_EQ(contentLength(type), length) << type;
+  EXPECT_GT(contentLength(UINT64_MAX), 0);  // saturated, never negative
+}
+
+class ReaderFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db_ = std::make_unique<TestDatabase>("file", 512);
+    db_->exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+    db_->exec("CREATE INDEX t_v ON t(v)");
+    db_->exec("CREATE VIEW t_view AS SELECT * FROM t");
+    db_->exec("CREATE TRIGGER t_trigger AFTER INSERT ON t BEGIN SELECT 1; END");
+    db_->exec("BEGIN");
+    for (int i = 0; i < 300; ++i) db_->exec("INSERT INTO t (v) VALUES ('value " + std::to_string(i) + "')");
+    db_->exec("COMMIT");
+    roots_ = db_->query("SELECT rootpage FROM sqlite_master WHERE tbl_name = 't' AND rootpage > 0");
+    db_->close();
+    bytes_ = fileBytes(db_->path());
+  }
+  std::unique_ptr<TestDatabase> db_;
+  std::vector<std::vector<ColumnValue>> roots_;
+  std::vector<uint8_t> bytes_;
+};
+
+TEST_F(ReaderFile, HeaderMagicIsComparedWithoutCase) {
+  SqliteFileReader reader;
+  std::vector<uint8_t> lower = bytes_;
+  for (size_t i = 0; i < 6; ++i) lower[i] = static_cast<uint8_t>(std::tolower(lower[i]));
+  EXPECT_EQ(reader.openMemory(lower), kOk);
+  EXPECT_EQ(reader.pageSize(), 512u);
+
+  std::vector<uint8_t> wrong = bytes_;
+  wrong[15] = ' ';
+  EXPECT_EQ(reader.openMemory(wrong), kInvalid);
+  std::vector<uint8_t> badPageSize = bytes_;
+  badPageSize[16] = 0x03;  // 0x0300 is not a power of two
+  EXPECT_EQ(reader.openMemory(badPageSize), kInvalid);
+  EXPECT_EQ(reader.openMemory(std::span<const uint8_t>(bytes_.data(), 10)), kInvalid);
+  EXPECT_EQ(reader.open(db_->path().string() + ".missing"), ENOENT);
+  EXPECT_FALSE(reader.isOpen());
+  std::vector<uint8_t> page;
+  EXPECT_EQ(reader.readPage(0, page), kInvalid);
+}
+
+TEST_F(ReaderFile, ReadingPastTheEndIsAShortRead) {
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.open(db_->path()), kOk);
+  std::vector<uint8_t> page;
+  EXPECT_EQ(reader.readPage(reader.pageCount() - 1, page), kOk);
+  EXPECT_EQ(reader.readPage(reader.pageCount(), page), kShortRead);
+}
+
+TEST_F(ReaderFile, RootsOfTheTableAndItsIndexButNotOfViewsOrTriggers) {
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.open(db_->path()), kOk);
+  std::set<uint32_t> expected;
+  for (const auto& row : roots_) expected.insert(static_cast<uint32_t>(row[0].integer - 1));
+  ASSERT_EQ(expected.size(), 2u);
+  EXPECT_EQ(reader.findRoots("t"), expected);
+  EXPECT_TRUE(reader.findRoots("T").empty());  // names are matched exactly
+  EXPECT_TRUE(reader.findRoots("absent").empty());
+}
+
+TEST_F(ReaderFile, FreeListOfTwoTrunksListsSixLeavesAndNoTrunk) {
+  std::vector<uint8_t> b = bytes_;
+  const uint32_t pages = static_cast<uint32_t>(b.size() / 512);
+  ASSERT_GE(pages, 10u);
+  putBe32(b, 32, pages);            // first trunk: the last page
+  putBe32(b, (pages - 1) * 512, pages - 1);  // next trunk
+  putBe32(b, (pages - 1) * 512 + 4, 3);
+  for (uint32_t i = 0; i < 3; ++i) putBe32(b, (pages - 1) * 512 + 8 + 4 * i, 2 + i);
+  putBe32(b, (pages - 2) * 512, 0);
+  putBe32(b, (pages - 2) * 512 + 4, 3);
+  for (uint32_t i = 0; i < 3; ++i) putBe32(b, (pages - 2) * 512 + 8 + 4 * i, 5 + i);
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.openMemory(b), kOk);
+  EXPECT_EQ(reader.freeLeafPages(), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
+
+  // A chain that loops back, and a trunk claiming more leaves than a page holds.
+  putBe32(b, (pages - 2) * 512, pages);
+  putBe32(b, (pages - 2) * 512 + 4, 1000000);
+  ASSERT_EQ(reader.openMemory(b), kOk);
+  EXPECT_LE(reader.freeLeafPages().size(), static_cast<size_t>((512 - 8) / 4 + 3));
+}
+
+TEST(Reader, ALeafWithOneCellIsReadAtItsContentStart) {
+  std::vector<uint8_t> page(512, 0);
+  page[0] = kLeafTablePage;
+  page[3] = 0;
+  page[4] = 1;      // one cell
+  page[5] = 0x01;
+  page[6] = 0x90;   // content area starts at 400
+  page[8] = 0x01;
+  page[9] = 0x2C;   // its pointer says 300
+  SqliteFileReader reader;
+  EXPECT_EQ(reader.cellOffsets(page, 1), (std::vector<uint16_t>{400}));
+  page[4] = 2;
+  page[10] = 0x01;
+  page[11] = 0x90;
+  EXPECT_EQ(reader.cellOffsets(page, 1), (std::vector<uint16_t>{300, 400}));
+}
+
+TEST(Reader, AFreeBlockOfSizeZeroEndsTheFreeBlockWalk) {
+  // A leaf with no cells and two chained free blocks; the first has size 0.
+  std::vector<uint8_t> page(512, 0);
+  page[0] = kLeafTablePage;
+  page[1] = 0x01;
+  page[2] = 0x00;  // first free block at 256
+  page[256] = 0x01;
+  page[257] = 0x40;  // next at 320
+  page[320 + 2] = 0;
+  page[320 + 3] = 12;
+  page[324] = 0x00;  // a record of two NULL columns and ...
+  page[325] = 0x0F;  // ... a one-byte text
+  page[326] = 'x';
+  auto fromFreeBlocks = [&page] {
+    std::vector<uint16_t> offsets;
+    for (const Candidate& c : carvePage(page, 1, CarvingRules{2, 2, false})) {
+      if (c.source == RowSource::FreeBlock) offsets.push_back(c.offset);
+    }
+    return offsets;
+  };
+  EXPECT_TRUE(fromFreeBlocks().empty());
+  page[259] = 8;  // the first block gets a size: the walk reaches the record
+  const auto offsets = fromFreeBlocks();
+  EXPECT_NE(std::find(offsets.begin(), offsets.end(), 324), offsets.end());
+}
+
+}  // namespace
+}  // namespace fq::test

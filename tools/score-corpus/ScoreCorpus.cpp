@@ -1,0 +1,322 @@
+// score-corpus: runs the generic table reader over the SQLite forensic corpus
+// and scores it against each database's ground truth (the .xml beside it):
+// per category, recall of deleted rows (full-row match), rows reported as
+// deleted that match no row at all (invented), and live rows reported as
+// deleted. With --check the exit status is 1 when any live row was reported
+// as deleted, and 77 when the corpus is absent.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ColumnValues.h"
+#include "engine/sqlite/SqliteFileReader.h"
+#include "engine/sqlite/GenericRows.h"
+#include "engine/sqlite/TableSchema.h"
+
+namespace fs = std::filesystem;
+using fq::ColumnValue;
+
+namespace {
+
+struct TruthTable {
+  std::vector<std::vector<std::string>> live;
+  std::vector<std::vector<std::string>> deleted;
+};
+
+std::string decodeEntities(std::string s) {
+  static const std::pair<const char*, const char*> kEntities[] = {
+      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
+  for (const auto& [from, to] : kEntities) {
+    for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + 1)) {
+      s.replace(at, std::char_traits<char>::length(from), to);
+    }
+  }
+  return s;
+}
+
+// The text between <tag> and </tag> at or after `from`, within [from, end).
+bool between(const std::string& xml, const std::string& tag, size_t from, size_t end, std::string& out,
+             size_t* after = nullptr) {
+  const std::string open = "<" + tag + ">";
+  const std::string close = "</" + tag + ">";
+  const size_t a = xml.find(open, from);
+  if (a == std::string::npos || a >= end) return false;
+  const size_t b = xml.find(close, a);
+  if (b == std::string::npos || b > end) return false;
+  out = xml.substr(a + open.size(), b - a - open.size());
+  if (after) *after = b + close.size();
+  return true;
+}
+
+std::map<std::string, TruthTable> readTruth(const fs::path& xmlPath) {
+  std::map<std::string, TruthTable> tables;
+  std::ifstream in(xmlPath, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  const std::string xml = ss.str();
+  for (size_t e = xml.find("<element>"); e != std::string::npos; e = xml.find("<element>", e + 1)) {
+    const size_t end = std::min(xml.find("</element>", e), xml.size());
+    std::string type;
+    std::string name;
+    if (!between(xml, "type", e, end, type) || type != "table" || !between(xml, "name", e, end, name)) continue;
+    TruthTable& table = tables[decodeEntities(name)];
+    for (size_t r = xml.find("<row", e); r != std::string::npos && r < end; r = xml.find("<row", r + 1)) {
+      const size_t rowEnd = xml.find("</row>", r);
+      if (rowEnd == std::string::npos || rowEnd > end) break;
+      const bool deleted = xml.compare(r, 17, "<row deleted=\"1\">") == 0;
+      std::vector<std::string> values;
+      for (size_t c = xml.find("<column>", r); c != std::string::npos && c < rowEnd;
+           c = xml.find("<column>", c + 1)) {
+        const size_t columnEnd = xml.find("</column>", c);
+        std::string content;
+        between(xml, "content", c, columnEnd, content);
+        values.push_back(decodeEntities(content));
+      }
+      (deleted ? table.deleted : table.live).push_back(std::move(values));
+    }
+  }
+  return tables;
+}
+
+bool valueMatches(const ColumnValue& v, const std::string& truth) {
+  switch (v.kind) {
+    case ColumnValue::Kind::Null: return truth.empty() || truth == "None" || truth == "NULL";
+    case ColumnValue::Kind::Integer: return truth == std::to_string(v.integer);
+    case ColumnValue::Kind::Real: {
+      char* end = nullptr;
+      const double t = std::strtod(truth.c_str(), &end);
+      return end != truth.c_str() && *end == '\0' && std::fabs(t - v.real) <= 1e-9 * std::max(1.0, std::fabs(t));
+    }
+    case ColumnValue::Kind::Text: return v.bytes == truth;
+    case ColumnValue::Kind::Blob: return v.bytes == truth;
+  }
+  return false;
+}
+
+// The rows the SQLite library returns for `table`: the live rows as they
+// really are (the ground-truth files of a few databases label rows live that
+// their own script deleted). Empty when the library cannot read the table.
+bool libraryRows(const fs::path& db, const std::string& table, std::vector<std::vector<ColumnValue>>& rows) {
+  fq::ReadOnlyDatabase database(db);
+  if (!database.ok()) return false;
+  std::string quoted = "\"";
+  for (const char c : table) quoted += (c == '"') ? std::string("\"\"") : std::string(1, c);
+  quoted += "\"";
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(database.handle(), ("SELECT * FROM " + quoted).c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  int step = SQLITE_ROW;
+  while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
+    std::vector<ColumnValue> row;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      ColumnValue v;
+      switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_INTEGER:
+          v.kind = ColumnValue::Kind::Integer;
+          v.integer = sqlite3_column_int64(stmt, i);
+          break;
+        case SQLITE_FLOAT:
+          v.kind = ColumnValue::Kind::Real;
+          v.real = sqlite3_column_double(stmt, i);
+          break;
+        case SQLITE_TEXT:
+        case SQLITE_BLOB: {
+          v.kind = sqlite3_column_type(stmt, i) == SQLITE_TEXT ? ColumnValue::Kind::Text : ColumnValue::Kind::Blob;
+          const void* data = sqlite3_column_blob(stmt, i);
+          if (data != nullptr) v.bytes.assign(static_cast<const char*>(data), sqlite3_column_bytes(stmt, i));
+          break;
+        }
+        default:
+          break;
+      }
+      row.push_back(std::move(v));
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(stmt);
+  return step == SQLITE_DONE;
+}
+
+struct FoundRow {
+  int32_t firstColumn = 0;
+  std::vector<ColumnValue> values;
+};
+
+// Every column must match; the row id alias column of a carved row is unknown
+// and matches anything.
+bool rowMatches(const FoundRow& row, const std::vector<std::string>& truth, int32_t rowIdColumn) {
+  if (truth.empty()) return false;
+  const auto count = static_cast<int32_t>(truth.size());
+  if (row.firstColumn + static_cast<int32_t>(row.values.size()) != count) return false;
+  for (int32_t c = 0; c < count; ++c) {
+    if (c == rowIdColumn) continue;
+    if (c < row.firstColumn) return false;
+    if (!valueMatches(row.values[static_cast<size_t>(c - row.firstColumn)], truth[static_cast<size_t>(c)])) return false;
+  }
+  return true;
+}
+
+bool rowMatches(const FoundRow& row, const std::vector<ColumnValue>& truth, int32_t rowIdColumn) {
+  const auto count = static_cast<int32_t>(truth.size());
+  if (count == 0 || row.firstColumn + static_cast<int32_t>(row.values.size()) != count) return false;
+  for (int32_t c = 0; c < count; ++c) {
+    if (c == rowIdColumn) continue;
+    if (c < row.firstColumn) return false;
+    if (!(row.values[static_cast<size_t>(c - row.firstColumn)] == truth[static_cast<size_t>(c)])) return false;
+  }
+  return true;
+}
+
+struct Score {
+  int databases = 0;
+  int unreadable = 0;
+  int deletedTruth = 0;
+  int recovered = 0;
+  int reportedDeleted = 0;
+  int correctDeleted = 0;
+  int invented = 0;
+  int liveAsDeleted = 0;
+  int mislabelled = 0;  // deleted rows the ground truth calls live
+  int liveTruth = 0;
+  int liveFound = 0;
+};
+
+void scoreDatabase(const fs::path& db, Score& score, bool verbose) {
+  ++score.databases;
+  fs::path xmlPath = db;
+  xmlPath.replace_extension(".xml");
+  const auto truth = readTruth(xmlPath);
+  fq::SqliteFileReader reader;
+  if (reader.open(db) != 0) {
+    ++score.unreadable;
+    for (const auto& [name, t] : truth) score.deletedTruth += static_cast<int>(t.deleted.size());
+    return;
+  }
+  const std::vector<fq::TableSchema> schemas = fq::ListTables(reader);
+  for (const auto& [name, t] : truth) {
+    score.deletedTruth += static_cast<int>(t.deleted.size());
+    score.liveTruth += static_cast<int>(t.live.size());
+    const auto schema = std::find_if(schemas.begin(), schemas.end(), [&](const auto& s) { return s.name == name; });
+    if (schema == schemas.end()) continue;
+    std::vector<std::vector<ColumnValue>> library;
+    const bool haveLibrary = libraryRows(db, name, library);
+    std::vector<FoundRow> deleted;
+    std::vector<bool> recovered(t.deleted.size(), false);
+    std::vector<bool> liveSeen(t.live.size(), false);
+    fq::ReadGenericRows(reader, *schema, [&](const fq::GenericRow& row) {
+      FoundRow found{row.firstColumn, row.values};
+      if (row.deleted == 0) {
+        for (size_t i = 0; i < t.live.size(); ++i) {
+          if (!liveSeen[i] && rowMatches(found, t.live[i], -1)) {
+            liveSeen[i] = true;
+            break;
+          }
+        }
+        return;
+      }
+      deleted.push_back(std::move(found));
+    });
+    for (const FoundRow& row : deleted) {
+      ++score.reportedDeleted;
+      bool matchedDeleted = false;
+      for (size_t i = 0; i < t.deleted.size(); ++i) {
+        if (rowMatches(row, t.deleted[i], schema->rowIdColumn)) {
+          recovered[i] = true;
+          matchedDeleted = true;
+        }
+      }
+      if (matchedDeleted) {
+        ++score.correctDeleted;
+        continue;
+      }
+      const bool matchedLabelledLive = std::any_of(t.live.begin(), t.live.end(), [&](const auto& live) {
+        return rowMatches(row, live, schema->rowIdColumn);
+      });
+      const bool matchedLive =
+          haveLibrary ? std::any_of(library.begin(), library.end(),
+                                    [&](const auto& live) { return rowMatches(row, live, schema->rowIdColumn); })
+                      : matchedLabelledLive;
+      if (matchedLabelledLive && !matchedLive) {
+        ++score.mislabelled;
+      } else if (matchedLive) {
+        ++score.liveAsDeleted;
+        if (verbose) std::fprintf(stderr, "live row reported as deleted: %s table %s\n", db.c_str(), name.c_str());
+      } else {
+        ++score.invented;
+      }
+    }
+    score.recovered += static_cast<int>(std::count(recovered.begin(), recovered.end(), true));
+    score.liveFound += static_cast<int>(std::count(liveSeen.begin(), liveSeen.end(), true));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool check = false;
+  bool verbose = false;
+  std::string root;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--check") {
+      check = true;
+    } else if (arg == "--verbose") {
+      verbose = true;
+    } else {
+      root = arg;
+    }
+  }
+  if (root.empty()) {
+    std::fprintf(stderr, "usage: score-corpus [--check] [--verbose] CORPUS_DIR\n");
+    return 2;
+  }
+  if (!fs::is_directory(root)) {
+    std::fprintf(stderr, "score-corpus: no corpus at %s\n", root.c_str());
+    return check ? 77 : 2;
+  }
+  std::map<std::string, Score> scores;  // "v2.0/0C" -> score
+  std::vector<fs::path> databases;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file() && entry.path().extension() == ".db") databases.push_back(entry.path());
+  }
+  std::sort(databases.begin(), databases.end());
+  for (const fs::path& db : databases) {
+    const std::string version = db.parent_path().parent_path().filename().string();
+    const std::string key = version.substr(version.rfind('_') + 1) + "/" + db.parent_path().filename().string();
+    scoreDatabase(db, scores[key], verbose);
+  }
+  Score total;
+  std::printf("%-9s %4s %5s %8s %8s %7s %9s %9s %8s %9s\n", "category", "dbs", "unrd", "deleted", "recalled",
+              "recall", "reported", "precision", "invented", "live-del");
+  for (const auto& [key, s] : scores) {
+    const double recall = s.deletedTruth ? double(s.recovered) / s.deletedTruth : 0;
+    const double precision = s.reportedDeleted ? double(s.correctDeleted) / s.reportedDeleted : 0;
+    std::printf("%-9s %4d %5d %8d %8d %7.2f %9d %9.2f %8d %9d\n", key.c_str(), s.databases, s.unreadable,
+                s.deletedTruth, s.recovered, recall, s.reportedDeleted, precision, s.invented, s.liveAsDeleted);
+    total.databases += s.databases;
+    total.deletedTruth += s.deletedTruth;
+    total.recovered += s.recovered;
+    total.reportedDeleted += s.reportedDeleted;
+    total.correctDeleted += s.correctDeleted;
+    total.invented += s.invented;
+    total.liveAsDeleted += s.liveAsDeleted;
+    total.mislabelled += s.mislabelled;
+    total.liveTruth += s.liveTruth;
+    total.liveFound += s.liveFound;
+  }
+  std::printf(
+      "total: %d databases, deleted recall %d/%d, invented %d, live reported as deleted %d, deleted rows the truth "
+      "labels live %d, live rows read %d/%d\n",
+      total.databases, total.recovered, total.deletedTruth, total.invented, total.liveAsDeleted, total.mislabelled,
+      total.liveFound, total.liveTruth);
+  return (check && total.liveAsDeleted != 0) ? 1 : 0;
+}
