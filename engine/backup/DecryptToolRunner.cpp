@@ -32,7 +32,11 @@ bool firstCount(std::string_view text, int64_t& count) {
 int32_t RunDecryptTool(const DecryptToolRequest& request) {
   int32_t localCurrent = 0;
   int32_t& current = request.progressCurrent ? *request.progressCurrent : localCurrent;
-  const auto report = [&](int32_t percent) { return request.progress ? request.progress(percent) : 0; };
+  int32_t lastReported = current;
+  const auto report = [&](int32_t percent) {
+    lastReported = percent;
+    return request.progress ? request.progress(percent) : 0;
+  };
 
   std::error_code ec;
   if (request.toolPath.empty() || !std::filesystem::is_regular_file(request.toolPath, ec)) return kInvalid;
@@ -60,10 +64,10 @@ int32_t RunDecryptTool(const DecryptToolRequest& request) {
     if (status == ChildProcess::ReadStatus::NothingYet) {
       if (tool.waitForExit(milliseconds(0)) && --countdown < 0) break;
       // A silent tool (deriving the key takes seconds) must not make a cancel
-      // wait: ask the callback again, at the percent already shown.
+      // wait: ask the callback again, at the percent already reported.
       if (std::chrono::steady_clock::now() - quietSince >= milliseconds(100)) {
         quietSince = std::chrono::steady_clock::now();
-        if (const int32_t answer = report(current); answer != 0) {
+        if (const int32_t answer = report(lastReported); answer != 0) {
           result = answer;
           break;
         }
