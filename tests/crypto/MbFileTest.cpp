@@ -2,6 +2,7 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -90,6 +91,21 @@ TEST(MbFile, ArchivesThatDoNotHoldAnMbFileAreRefused) {
   ASSERT_TRUE(decoded);
   EXPECT_TRUE(decoded->encryptionKey.empty());
   EXPECT_FALSE(decoded->size);
+}
+
+TEST(MbFile, StringWithANulInsideIsReadNotAsserted) {
+  MbFile file;
+  file.relativePath = "Library/AB";
+  file.encryptionKey = std::vector<uint8_t>(44, 3);
+  auto bytes = EncodeMbFile(file);
+  const std::string needle = "Library/AB";
+  const auto at = std::search(bytes.begin(), bytes.end(), needle.begin(), needle.end());
+  ASSERT_NE(at, bytes.end());
+  *(at + 8) = 0;  // the archive now holds "Library/\0B"
+  const auto decoded = DecodeMbFile(bytes);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->relativePath, std::string("Library/\0B", 10));
+  EXPECT_EQ(decoded->encryptionKey, file.encryptionKey);
 }
 
 TEST(ManifestPlist, ReadsKeybagManifestKeyAndFlagFromXmlAndBinary) {

@@ -1,6 +1,5 @@
 #include "tools/decrypt/ManifestPlist.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <system_error>
 
@@ -12,13 +11,10 @@ namespace {
 std::optional<std::vector<uint8_t>> dataItem(plist_t dict, const char* key) {
   plist_t node = plist_dict_get_item(dict, key);
   if (node == nullptr || plist_get_node_type(node) != PLIST_DATA) return std::nullopt;
-  char* bytes = nullptr;
   uint64_t length = 0;
-  plist_get_data_val(node, &bytes, &length);
-  std::vector<uint8_t> out;
-  if (bytes != nullptr) out.assign(reinterpret_cast<uint8_t*>(bytes), reinterpret_cast<uint8_t*>(bytes) + length);
-  free(bytes);
-  return out;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(plist_get_data_ptr(node, &length));
+  if (bytes == nullptr) return std::vector<uint8_t>{};
+  return std::vector<uint8_t>(bytes, bytes + length);
 }
 
 }  // namespace

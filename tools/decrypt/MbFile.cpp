@@ -1,7 +1,5 @@
 #include "tools/decrypt/MbFile.h"
 
-#include <cstdlib>
-
 #include "tools/decrypt/PlistHandle.h"
 
 namespace fq::decrypt {
@@ -23,24 +21,21 @@ std::optional<uint64_t> unsignedValue(plist_t node) {
   return v;
 }
 
+// The pointer forms: the copying getters of libplist assert on a string with
+// a NUL inside, which a hostile archive can hold.
 std::vector<uint8_t> dataValue(plist_t node) {
   if (node == nullptr || plist_get_node_type(node) != PLIST_DATA) return {};
-  char* bytes = nullptr;
   uint64_t length = 0;
-  plist_get_data_val(node, &bytes, &length);
-  std::vector<uint8_t> out;
-  if (bytes != nullptr) out.assign(reinterpret_cast<uint8_t*>(bytes), reinterpret_cast<uint8_t*>(bytes) + length);
-  free(bytes);
-  return out;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(plist_get_data_ptr(node, &length));
+  if (bytes == nullptr) return {};
+  return std::vector<uint8_t>(bytes, bytes + length);
 }
 
 std::string stringValue(plist_t node) {
   if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) return {};
-  char* text = nullptr;
-  plist_get_string_val(node, &text);
-  std::string out = text != nullptr ? text : "";
-  free(text);
-  return out;
+  uint64_t length = 0;
+  const char* text = plist_get_string_ptr(node, &length);
+  return text != nullptr ? std::string(text, length) : std::string();
 }
 
 }  // namespace
