@@ -1,6 +1,7 @@
 // The decrypt tool's walk, in process: encrypted backups of both eras written
 // by EncryptedBackupWriter decrypt back to exactly their plain files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
@@ -190,9 +191,16 @@ TEST(BackupDecryptor, BrokenBackupsFailWithAReason) {
        "Error: Manifest.db cannot be decrypted"},
       {"no manifest at all", [&] { std::filesystem::remove(manifestDb); },
        "Error: the backup has neither Manifest.db nor Manifest.mbdb"},
+      {"a FIFO where Manifest.db belongs (must not block)",
+       [&] {
+         std::filesystem::remove(manifestDb);
+         ::mkfifo(manifestDb.c_str(), 0600);
+       },
+       "Error: the backup has neither Manifest.db nor Manifest.mbdb"},
   };
   for (const auto& c : cases) {
     testing::WriteAll(plist, plistBytes);
+    std::filesystem::remove(manifestDb);
     testing::WriteAll(manifestDb, dbBytes);
     c.damage();
     Lines lines;

@@ -179,6 +179,7 @@ TEST(DecryptToolRunner, ProtocolCornerCases) {
       {"several Count lines in one read use the first", "printf 'Count: 5\\nCount: 9\\n'", kOk, {1, 6, 11}},
       {"a tool that fails without a word", "exit 1", kInvalid, {10}},
       {"a tool that ends without output", "exit 0", kOk, {10}},
+      {"a tool that crashes after some progress", "echo 'Count: 4'; kill -SEGV $$", kInvalid, {1, 5, 11}},
       {"counts beyond the file count stay within the step", "echo 'Count: 999999999999999999999'", kOk, {1, 11}},
   };
   for (const auto& c : cases) {

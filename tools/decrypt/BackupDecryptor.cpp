@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -107,13 +108,20 @@ DecryptStatus Run::execute() {
   fs::create_directories(m_options.outputFolder, ec);
   if (ec) return fail("cannot create " + m_options.outputFolder.string() + ": " + ec.message());
 
-  if (fs::exists(m_options.backupFolder / "Manifest.db", ec)) {
+  // Regular files only: a FIFO or device planted under these names would
+  // block the read forever.
+  if (fs::is_regular_file(m_options.backupFolder / "Manifest.db", ec)) {
     if (!collectFromManifestDb(*manifest)) return DecryptStatus::Failed;
-  } else if (fs::exists(m_options.backupFolder / "Manifest.mbdb", ec)) {
+  } else if (fs::is_regular_file(m_options.backupFolder / "Manifest.mbdb", ec)) {
     if (!collectFromMbdb()) return DecryptStatus::Failed;
   } else {
     return fail("the backup has neither Manifest.db nor Manifest.mbdb");
   }
+
+  // One job per file id: two rows naming the same id must not have two
+  // workers writing the same copy at once.
+  std::set<std::string> seen;
+  std::erase_if(m_jobs, [&seen](const FileJob& job) { return !seen.insert(job.fileId).second; });
 
   say("Count: 0");
   const unsigned workers = std::clamp(m_options.workers, 1u, 16u);

@@ -3,6 +3,7 @@
 #include <openssl/rand.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -41,9 +42,9 @@ Key256 randomKey() {
 
 // 4-byte little-endian class, then the wrapped key.
 Bytes keyBlob(uint32_t protectionClass, const Bytes& wrapped) {
-  Bytes blob = {uint8_t(protectionClass), uint8_t(protectionClass >> 8), uint8_t(protectionClass >> 16),
-                uint8_t(protectionClass >> 24)};
-  blob.insert(blob.end(), wrapped.begin(), wrapped.end());
+  Bytes blob(4 + wrapped.size());
+  for (int i = 0; i < 4; ++i) blob[i] = uint8_t(protectionClass >> (8 * i));
+  std::copy(wrapped.begin(), wrapped.end(), blob.begin() + 4);
   return blob;
 }
 
