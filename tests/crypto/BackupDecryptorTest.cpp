@@ -12,6 +12,10 @@
 #include "engine/backup/ManifestDb.h"
 #include "tests/crypto/CryptoTestSupport.h"
 #include "tools/decrypt/BackupDecryptor.h"
+#include "tools/decrypt/BackupKeySet.h"
+#include "tools/decrypt/ClassKeys.h"
+#include "tools/decrypt/FileCipher.h"
+#include "tools/decrypt/KeyDerivation.h"
 #include "tools/decrypt/EncryptedBackupWriter.h"
 
 namespace fq::decrypt {
@@ -156,6 +160,32 @@ INSTANTIATE_TEST_SUITE_P(BothEras, BackupDecryptorTest,
                            return info.param == BackupEra::ManifestDb ? std::string("ManifestDb")
                                                                       : std::string("ManifestMbdb");
                          });
+
+TEST(BackupKeySet, SealedContentOpensWithThePasswordAlone) {
+  for (bool modern : {true, false}) {
+    const auto keys = BackupKeySet::Create("pw", modern, 5, 5);
+    ASSERT_TRUE(keys);
+    std::string error;
+    const auto keybag = ParseKeybag(keys->keybagBytes(), error);
+    ASSERT_TRUE(keybag) << error;
+    EXPECT_EQ(keybag->dpSalt.has_value(), modern);
+    const auto sealed = keys->seal(3, filler(100, 9));
+    ASSERT_TRUE(sealed);
+    EXPECT_EQ(sealed->keyBlob.size(), 44u);
+    EXPECT_EQ(sealed->keyBlob[0], 3);
+
+    ClassKeys opened;
+    ASSERT_EQ(opened.unlock(*keybag, *DeriveKeyEncryptionKey("pw", *keybag)), UnlockResult::Ok);
+    const auto fileKey = opened.unwrapFileKey(sealed->keyBlob);
+    ASSERT_TRUE(fileKey);
+    std::vector<uint8_t> plain;
+    ASSERT_TRUE(DecryptBytes(*fileKey, sealed->content, plain));
+    EXPECT_EQ(plain, filler(100, 9));
+    EXPECT_EQ(opened.unlock(*keybag, *DeriveKeyEncryptionKey("pW", *keybag)), UnlockResult::WrongPassword);
+    EXPECT_FALSE(keys->seal(12, plain));
+  }
+  EXPECT_FALSE(BackupKeySet::Create("pw", true, 5, 0));
+}
 
 TEST(BackupDecryptor, RefusesToWriteIntoTheBackup) {
   ScratchFolder scratch;

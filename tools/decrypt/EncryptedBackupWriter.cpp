@@ -1,9 +1,7 @@
 #include "tools/decrypt/EncryptedBackupWriter.h"
 
-#include <openssl/rand.h>
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -13,10 +11,7 @@
 #include "engine/ResultCodes.h"
 #include "engine/backup/FileId.h"
 #include "engine/backup/StoredFilePath.h"
-#include "tools/decrypt/AesKeyWrap.h"
-#include "tools/decrypt/FileCipher.h"
-#include "tools/decrypt/KeyDerivation.h"
-#include "tools/decrypt/Keybag.h"
+#include "tools/decrypt/BackupKeySet.h"
 #include "tools/decrypt/ManifestPlist.h"
 #include "tools/decrypt/MbFile.h"
 #include "tools/decrypt/PlistHandle.h"
@@ -25,28 +20,6 @@ namespace fq::decrypt {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr uint32_t kManifestClass = 4;
-
-Bytes randomBytes(size_t n) {
-  Bytes b(n);
-  RAND_bytes(b.data(), static_cast<int>(n));
-  return b;
-}
-
-Key256 randomKey() {
-  Key256 k{};
-  RAND_bytes(k.data(), static_cast<int>(k.size()));
-  return k;
-}
-
-// 4-byte little-endian class, then the wrapped key.
-Bytes keyBlob(uint32_t protectionClass, const Bytes& wrapped) {
-  Bytes blob(4 + wrapped.size());
-  for (int i = 0; i < 4; ++i) blob[i] = uint8_t(protectionClass >> (8 * i));
-  std::copy(wrapped.begin(), wrapped.end(), blob.begin() + 4);
-  return blob;
-}
 
 bool writeFile(const fs::path& path, std::span<const uint8_t> bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -98,7 +71,6 @@ class Writer {
   std::string error;
 
  private:
-  bool buildKeybag();
   bool writeStoredFile(const PlainFile& file, const std::string& id, Bytes& blob);
   bool writeManifestDb();
   bool writeManifestMbdb();
@@ -112,51 +84,19 @@ class Writer {
   fs::path m_folder;
   std::span<const PlainFile> m_files;
   const EncryptedBackupOptions& m_options;
-  Keybag m_keybag;
-  std::map<uint32_t, Key256> m_classKeys;
+  std::optional<BackupKeySet> m_keys;
   Bytes m_manifestKey;
 };
 
-bool Writer::buildKeybag() {
-  const bool modern = m_options.era == BackupEra::ManifestDb;
-  m_keybag.version = modern ? 4 : 3;
-  m_keybag.type = 1;
-  m_keybag.uuid = randomBytes(16);
-  m_keybag.hmacKey = randomBytes(40);
-  m_keybag.salt = randomBytes(20);
-  m_keybag.iterations = m_options.iterations;
-  if (modern) {
-    m_keybag.dpSalt = randomBytes(20);
-    m_keybag.dpIterations = m_options.dpIterations;
-    m_keybag.dpWrap = 1;
-  }
-  const auto kek = DeriveKeyEncryptionKey(m_options.password, m_keybag);
-  if (!kek) return fail("key derivation failed (iteration counts out of range?)");
-  for (uint32_t c = 1; c <= 11; ++c) {
-    const Key256 key = randomKey();
-    KeybagClass entry;
-    entry.protectionClass = c;
-    entry.wrap = 2;
-    entry.keyType = c == 2 ? 1 : 0;
-    entry.uuid = randomBytes(16);
-    entry.wrappedKey = WrapKey(*kek, key);
-    if (c == 2) entry.publicKey = randomBytes(32);
-    m_keybag.classes.push_back(std::move(entry));
-    m_classKeys[c] = key;
-  }
-  return true;
-}
-
 bool Writer::writeStoredFile(const PlainFile& file, const std::string& id, Bytes& blob) {
-  const auto classKey = m_classKeys.find(file.protectionClass);
-  if (classKey == m_classKeys.end()) return fail("no class key " + std::to_string(file.protectionClass));
-  const Key256 fileKey = randomKey();
-  blob = keyBlob(file.protectionClass, WrapKey(classKey->second, fileKey));
+  const auto sealed = m_keys->seal(file.protectionClass, file.bytes);
+  if (!sealed) return fail("no class key " + std::to_string(file.protectionClass));
+  blob = sealed->keyBlob;
   const auto layout = m_options.era == BackupEra::ManifestDb ? StorageLayout::TwoCharacterFolders : StorageLayout::Flat;
   const fs::path path = StoredFilePath(m_folder, id, layout);
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
-  if (!writeFile(path, EncryptBytes(fileKey, file.bytes))) return fail("cannot write " + path.string());
+  if (!writeFile(path, sealed->content)) return fail("cannot write " + path.string());
   return true;
 }
 
@@ -219,10 +159,10 @@ bool Writer::writeManifestDb() {
   Bytes plainBytes;
   if (!ReadSmallFile(plain, plainBytes, 1ull << 30)) return fail("cannot read the manifest database");
   fs::remove(plain, ec);
-  const Key256 manifestKey = randomKey();
-  m_manifestKey = keyBlob(kManifestClass, WrapKey(m_classKeys[kManifestClass], manifestKey));
-  if (!writeFile(m_folder / "Manifest.db", EncryptBytes(manifestKey, plainBytes)))
-    return fail("cannot write Manifest.db");
+  const auto sealed = m_keys->sealManifest(plainBytes);
+  if (!sealed) return fail("cannot seal Manifest.db");
+  m_manifestKey = sealed->keyBlob;
+  if (!writeFile(m_folder / "Manifest.db", sealed->content)) return fail("cannot write Manifest.db");
   return true;
 }
 
@@ -263,7 +203,7 @@ bool Writer::writeManifestMbdb() {
 
 bool Writer::writeManifestPlist() {
   PlistHandle root(plist_new_dict());
-  const Bytes keybag = SerializeKeybag(m_keybag);
+  const Bytes keybag = m_keys->keybagBytes();
   plist_dict_set_item(root.get(), "BackupKeyBag",
                       plist_new_data(reinterpret_cast<const char*>(keybag.data()), keybag.size()));
   plist_dict_set_item(root.get(), "IsEncrypted", plist_new_bool(1));
@@ -298,7 +238,9 @@ bool Writer::write() {
   std::error_code ec;
   fs::create_directories(m_folder, ec);
   if (ec) return fail("cannot create " + m_folder.string());
-  if (!buildKeybag()) return false;
+  m_keys = BackupKeySet::Create(m_options.password, m_options.era == BackupEra::ManifestDb, m_options.iterations,
+                                m_options.dpIterations);
+  if (!m_keys) return fail("key derivation failed (iteration counts out of range?)");
   const bool indexed = m_options.era == BackupEra::ManifestDb ? writeManifestDb() : writeManifestMbdb();
   return indexed && writeManifestPlist() && writeInfoPlist();
 }

@@ -4,7 +4,8 @@
 // every file AES-256-CBC under its own wrapped key, and the index of either
 // era (Manifest.db encrypted under ManifestKey, or Manifest.mbdb in the
 // clear with the wrapped keys in its records). For tests and the backup
-// builder; small iteration counts keep them fast.
+// builder; small iteration counts keep them fast. A builder with its own
+// manifest writer can use BackupKeySet directly to seal each file.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
