@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "output/ItemKind.h"
+#include "output/OutputNames.h"
+#include "output/RecordTexts.h"
+#include "tests/output/OutputTestSupport.h"
+
+namespace fq {
+namespace {
+
+using test::ScratchFolder;
+using test::WriteBytes;
+
+TEST(MakeUniquePath, NumbersTakenNamesBeforeTheExtension) {
+  ScratchFolder dir;
+  const auto wanted = dir.path() / "IMG_0001.JPG";
+  EXPECT_EQ(MakeUniquePath(wanted), wanted);
+  WriteBytes(wanted, "a");
+  EXPECT_EQ(MakeUniquePath(wanted), dir.path() / "IMG_0001(1).JPG");
+  WriteBytes(dir.path() / "IMG_0001(1).JPG", "b");
+  EXPECT_EQ(MakeUniquePath(wanted), dir.path() / "IMG_0001(2).JPG");
+
+  // A folder or a dangling link takes a name as well as a file does.
+  std::filesystem::create_directory(dir.path() / "notes");
+  EXPECT_EQ(MakeUniquePath(dir.path() / "notes"), dir.path() / "notes(1)");
+  std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "link.txt");
+  EXPECT_EQ(MakeUniquePath(dir.path() / "link.txt"), dir.path() / "link(1).txt");
+  WriteBytes(dir.path() / "archive.tar.gz", "c");
+  EXPECT_EQ(MakeUniquePath(dir.path() / "archive.tar.gz"), dir.path() / "archive.tar(1).gz");
+}
+
+TEST(SafeFileName, KeepsEveryNameInsideItsFolder) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"IMG_0001.JPG", "IMG_0001.JPG"},
+      {"Ann Lee(+1 555 0100)", "Ann Lee(+1 555 0100)"},
+      {"Zoë 😀.jpg", "Zoë 😀.jpg"},
+      {"../../etc/passwd", ".._.._etc_passwd"},
+      {"..", "__"},
+      {".", "_"},
+      {"", "_"},
+      {"a\\b:c*d?e\"f<g>h|i", "a_b_c_d_e_f_g_h_i"},
+      {std::string("tab\there\nnl\x7f", 12), "tab_here_nl_"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SafeFileName(c.in), c.out) << c.in;
+
+  // Long names are cut on a character boundary and keep a short extension.
+  std::string longName;
+  for (int i = 0; i < 100; ++i) longName += "é";
+  const std::string cut = SafeFileName(longName + ".jpeg");
+  EXPECT_LE(cut.size(), 180u);
+  EXPECT_TRUE(cut.ends_with("é.jpeg")) << cut;
+}
+
+TEST(OutputNames, ConversationAndChatNames) {
+  MessageRecord m;
+  EXPECT_EQ(ConversationPerson(m), "Unknown");
+  EXPECT_EQ(ConversationBase(m), "Unknown");
+  m.address = "+15550100";
+  EXPECT_EQ(ConversationBase(m), "Unknown(+15550100)");
+  m.contactName = "Ann Lee";
+  EXPECT_EQ(ConversationPerson(m), "Ann Lee");
+  EXPECT_EQ(ConversationBase(m), "Ann Lee(+15550100)");
+
+  struct Case {
+    std::string title, phones, partner, name;
+  } chats[] = {
+      {"Bob", "15550111", "Bob", "Bob(15550111)"},
+      {"", "15550111", "Bob", "15550111"},
+      {"Bob,Carol", "1,2", "Family", "Family"},  // a group is named by its partner
+      {"", "", "", "Unknown"},
+      {"Bob,Carol", "1,2", "", "Unknown"},
+  };
+  for (const auto& c : chats) {
+    WhatsAppMessageRecord w;
+    w.chatTitle = c.title;
+    w.chatPhones = c.phones;
+    w.partnerName = c.partner;
+    EXPECT_EQ(ChatName(w), c.name) << c.title;
+  }
+}
+
+TEST(OutputNames, StampAndFolders) {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 0;
+  t.tm_mday = 5;
+  t.tm_hour = 7;
+  t.tm_min = 8;
+  t.tm_sec = 9;
+  EXPECT_EQ(RecoveryStamp(t), "20260105070809");
+  EXPECT_EQ(RecoveryStampNow().size(), 14u);
+  EXPECT_EQ(OutputFolderName(ItemKind::AppVideos), "App Video");
+  EXPECT_EQ(OutputFolderName(ItemKind::WhatsApp), "WhatsApp Message");
+  EXPECT_EQ(OutputFolderName(ItemKind::MessagesAttachments), "Message Attachments");
+  EXPECT_EQ(ItemKindFromCategoryName("App Videos"), ItemKind::AppVideos);
+  EXPECT_EQ(ItemKindFromCategoryName("Voicemail"), std::nullopt);
+  for (int k = kFirstItemKind; k <= kLastItemKind; ++k) {
+    EXPECT_EQ(ItemKindFromCategoryName(CategoryName(static_cast<ItemKind>(k))), static_cast<ItemKind>(k));
+  }
+}
+
+TEST(RecordTexts, DurationsAndCallCells) {
+  struct Case {
+    int64_t seconds;
+    std::string text;
+  } cases[] = {{59, "59 Sec"},           {60, "1 Min 0 Sec"},       {3599, "59 Min 59 Sec"},
+               {3600, "1 Hour 0 Min"},   {3661, "1 Hour 1 Min"},    {3725, "1 Hour 2 Min"},
+               {-5, "-5 Sec"},           {0, "0 Sec"}};
+  for (const auto& c : cases) EXPECT_EQ(DurationText(c.seconds), c.text) << c.seconds;
+
+  CallRecord call;
+  call.incoming = 1;
+  EXPECT_EQ(CallDurationText(call), "Missed");
+  EXPECT_EQ(CallDirectionText(call), "Incoming");
+  call.incoming = 0;
+  EXPECT_EQ(CallDurationText(call), "Canceled");
+  EXPECT_EQ(CallDirectionText(call), "Outgoing");
+  call.duration = -7;
+  EXPECT_EQ(CallDurationText(call), "-7 Sec");
+}
+
+TEST(RecordTexts, SenderAndPerson) {
+  MessageRecord m;
+  m.address = "+15550100";
+  for (const char* name : {"", "Unknown"}) {
+    m.contactName = name;
+    EXPECT_EQ(MessageSender(m), "+15550100");
+    EXPECT_EQ(MessagePerson(m), "+15550100");
+  }
+  m.contactName = "Ann";
+  EXPECT_EQ(MessageSender(m), "Ann");
+  EXPECT_EQ(MessagePerson(m), "Ann(+15550100)");
+
+  WhatsAppMessageRecord me;
+  me.fromMe = 1;
+  me.senderName = "Me";
+  EXPECT_EQ(ChatPerson(me), "Me()");
+  WhatsAppMessageRecord w;
+  w.senderName = "Unknown";
+  w.senderPhone = "15550111";
+  EXPECT_EQ(ChatSender(w), "15550111");
+  EXPECT_EQ(ChatPerson(w), "15550111");
+}
+
+}  // namespace
+}  // namespace fq
