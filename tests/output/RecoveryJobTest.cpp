@@ -41,12 +41,17 @@ class RecoveryJobTest : public ::testing::Test {
     return {static_cast<uint32_t>(size), name, Stored(id, size)};
   }
 
-  // Runs the job on this thread over everything `results` holds.
-  std::unique_ptr<RecoveryJob> Recover(const std::string& stamp = kStamp, std::function<void()> onChange = {}) {
+  // A job over everything `results` holds (or what `request` picks of it).
+  std::unique_ptr<RecoveryJob> MakeJob(const std::string& stamp = kStamp, std::function<void()> onChange = {}) {
     apps = SortAppFiles(results.appFiles);
     SelectForRecovery(results, apps, request, stats);
     auto job = std::make_unique<RecoveryJob>(root, results, stats, session, templates, std::move(onChange));
     job->SetStamp(stamp);
+    return job;
+  }
+  // Runs it on this thread.
+  std::unique_ptr<RecoveryJob> Recover(const std::string& stamp = kStamp) {
+    auto job = MakeJob(stamp);
     job->Run();
     return job;
   }
@@ -218,15 +223,12 @@ TEST_F(RecoveryJobTest, ReportsProgressPerBlockAndPerChunk) {
                               MessageRecord{.handleRowId = 1, .date = "2", .address = "+1", .text = "b"},
                               MessageRecord{.handleRowId = 1, .date = "3", .address = "+1", .text = "c"}};
   std::vector<std::pair<int32_t, std::string>> seen;
-  RecoveryJob* current = nullptr;
-  auto job = std::make_unique<RecoveryJob>(root, results, stats, session, templates, [&] {
-    const auto p = current->Progress();
+  RecoveryJob* job = nullptr;
+  auto owned = MakeJob(kStamp, [&] {
+    const auto p = job->Progress();
     if (!p.finished) seen.emplace_back(p.percent, p.current.filename().string());
   });
-  current = job.get();
-  apps = SortAppFiles(results.appFiles);
-  SelectForRecovery(results, apps, request, stats);
-  job->SetStamp(kStamp);
+  job = owned.get();
   job->Run();
   const std::vector<std::pair<int32_t, std::string>> expected = {
       {33, "big.JPG"},          {66, "big.JPG"},          {99, "big.JPG"}, {100, "big.JPG"},
@@ -238,25 +240,18 @@ TEST_F(RecoveryJobTest, ReportsProgressPerBlockAndPerChunk) {
 TEST_F(RecoveryJobTest, CancelStopsTheCopyAndLaterItemsButKeepsAddedRows) {
   results.contacts = {ContactRecord{.name = "Ann"}};
   results.whatsAppAttachments = {Media("big.JPG", "w1", 4 * 65536), Media("later.JPG", "w2", 10)};
-  RecoveryJob* current = nullptr;
-  auto job = Recover(kStamp, [&] {
-    if (current && current->Progress().current.filename() == "big.JPG") current->Cancel();
+  RecoveryJob* job = nullptr;
+  auto armed = MakeJob(kStamp, [&] {
+    if (job->Progress().current.filename() == "big.JPG") job->Cancel();
   });
-  (void)job;
-  // Recover() ran before `current` was known; run once more with the hook armed.
-  fs::remove_all(root);
-  fs::create_directories(root);
-  auto armed = std::make_unique<RecoveryJob>(root, results, stats, session, templates, [&] {
-    if (current->Progress().current.filename() == "big.JPG") current->Cancel();
-  });
-  current = armed.get();
-  armed->SetStamp(kStamp);
-  armed->Run();
+  job = armed.get();
+  job->Run();
 
   const RecoveryProgress p = armed->Progress();
   EXPECT_TRUE(p.cancelled);
   EXPECT_TRUE(p.finished);
   EXPECT_EQ(p.processed, 1u);  // the contact row, added before the cancel
+  EXPECT_EQ(session.copies, 1);  // later.JPG was never started
   const std::string s = kStamp;
   EXPECT_EQ(ListTree(root), (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
                                                    "Contacts/" + s + "/Contacts.csv", "WhatsApp Attachments"}));
@@ -266,20 +261,18 @@ TEST_F(RecoveryJobTest, CancelStopsTheCopyAndLaterItemsButKeepsAddedRows) {
 TEST_F(RecoveryJobTest, CancelWhileTheWorkerIsHeld) {
   results.cameraRoll = {Media("a.JPG", "c1", 10)};
   results.notes = {NoteRecord{.title = "T"}};
-  apps = SortAppFiles(results.appFiles);
-  SelectForRecovery(results, apps, request, stats);
-  RecoveryJob job(root, results, stats, session, templates);
+  auto job = MakeJob("");
   {
-    auto held = job.HoldProgress();  // the worker waits here as it would behind a question box
-    job.Start();
-    EXPECT_FALSE(job.IsFinished());
-    job.Cancel(held);
+    auto held = job->HoldProgress();  // the worker waits here as it would behind a question box
+    job->Start();
+    EXPECT_FALSE(job->IsFinished());
+    job->Cancel(held);
   }
-  job.WaitUntilFinished();
-  job.Join();
-  EXPECT_EQ(job.Progress().processed, 0u);
+  job->WaitUntilFinished();
+  job->Join();
+  EXPECT_EQ(job->Progress().processed, 0u);
   EXPECT_TRUE(ListTree(root).empty());
-  EXPECT_EQ(job.Stamp().size(), 14u);
+  EXPECT_EQ(job->Stamp().size(), 14u);  // no fixed stamp: the local time
 }
 
 TEST_F(RecoveryJobTest, FailuresBecomeRowsAndTheJobGoesOn) {
