@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "output/ItemKind.h"
 #include "output/OutputNames.h"
 #include "output/RecordTexts.h"
@@ -51,6 +53,21 @@ TEST(SafeFileName, KeepsEveryNameInsideItsFolder) {
   const std::string cut = SafeFileName(longName + ".jpeg");
   EXPECT_LE(cut.size(), 180u);
   EXPECT_TRUE(cut.ends_with("é.jpeg")) << cut;
+}
+
+// Whatever bytes a hostile database holds, the name stays one component of our folder.
+TEST(SafeFileName, ArbitraryBytesGiveOneHarmlessComponent) {
+  std::mt19937 rng(7);
+  const std::string alphabet = std::string("./\\:\0\n\xC3\xA9\xF0\x9F\x98\x80" "ab", 14);
+  for (int round = 0; round < 2000; ++round) {
+    std::string name(rng() % 300, ' ');
+    for (char& c : name) c = alphabet[rng() % alphabet.size()];
+    const std::string safe = SafeFileName(name);
+    EXPECT_FALSE(safe.empty());
+    EXPECT_LE(safe.size(), 180u);
+    EXPECT_EQ(safe.find_first_of(std::string("/\\\0", 3)), std::string::npos);
+    EXPECT_NE(safe.find_first_not_of('.'), std::string::npos) << safe;
+  }
 }
 
 TEST(OutputNames, ConversationAndChatNames) {
