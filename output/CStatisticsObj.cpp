@@ -43,14 +43,16 @@ void CStatisticsObj::AddItem(ItemKind kind, EntryKey key, size_t counter, const 
 void CStatisticsObj::AddMediaFiles(ItemKind kind, std::span<const MediaFileRecord> files) {
   if (HasCategory(kind)) return;
   uint32_t i = 0;
-  for (const auto& f : files) AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &f, 0, f.size);
+  for (const auto& f : files)
+    AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &f, 0, f.size);
 }
 
 void CStatisticsObj::AddAttachmentFiles(std::span<const AttachmentFileRecord> files) {
   constexpr auto kind = ItemKind::MessagesAttachments;
   if (HasCategory(kind)) return;
   uint32_t i = 0;
-  for (const auto& f : files) AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &f, 0, f.size);
+  for (const auto& f : files)
+    AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &f, 0, f.size);
 }
 
 void CStatisticsObj::AddAppFolders(ItemKind kind, const AppFolders& folders) {
@@ -92,21 +94,24 @@ void CStatisticsObj::AddContacts(std::span<const ContactRecord> contacts) {
   constexpr auto kind = ItemKind::Contacts;
   if (HasCategory(kind)) return;
   uint32_t i = 0;
-  for (const auto& c : contacts) AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &c, c.deleted, 0);
+  for (const auto& c : contacts)
+    AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &c, c.deleted, 0);
 }
 
 void CStatisticsObj::AddCalls(std::span<const CallRecord> calls) {
   constexpr auto kind = ItemKind::CallHistory;
   if (HasCategory(kind)) return;
   uint32_t i = 0;
-  for (const auto& c : calls) AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &c, c.deleted, 0);
+  for (const auto& c : calls)
+    AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &c, c.deleted, 0);
 }
 
 void CStatisticsObj::AddNotes(std::span<const NoteRecord> notes) {
   constexpr auto kind = ItemKind::Notes;
   if (HasCategory(kind)) return;
   uint32_t i = 0;
-  for (const auto& n : notes) AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &n, n.deleted, 0);
+  for (const auto& n : notes)
+    AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &n, n.deleted, 0);
 }
 
 void CStatisticsObj::AddWhatsAppChats(const WhatsAppChatMap& chats) {

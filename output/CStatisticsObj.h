@@ -59,7 +59,9 @@ class CStatisticsObj {
   // Category builders, called once per category when the scan completes it.
   // Entries start unselected; SetCategorySelected(kind, true) ticks them all.
   // A second call for a category that already has entries does nothing.
-  void AddMediaFiles(ItemKind kind, std::span<const MediaFileRecord> files);  // Camera Roll, Photo Stream, WhatsApp Attachments
+  void AddMediaFiles(
+      ItemKind kind,
+      std::span<const MediaFileRecord> files);  // Camera Roll, Photo Stream, WhatsApp Attachments
   void AddAttachmentFiles(std::span<const AttachmentFileRecord> files);
   void AddAppFolders(ItemKind kind, const AppFolders& folders);  // App Photos, App Videos
   void AddConversations(const ConversationMap& conversations);   // one item per conversation
@@ -106,7 +108,8 @@ class CStatisticsObj {
 
   bool HasCategory(ItemKind kind) const;
   size_t CategoryIndex(ItemKind kind) const { return static_cast<size_t>(kind); }
-  void AddItem(ItemKind kind, EntryKey key, size_t counter, const void* record, int32_t deleted, uint64_t size);
+  void AddItem(ItemKind kind, EntryKey key, size_t counter, const void* record, int32_t deleted,
+               uint64_t size);
   void AddToCounters(size_t counter, uint32_t StatisticsCounter::*field, int64_t delta);
   void SelectEntry(StatisticsEntry& entry, bool selected);
   void HideEntry(StatisticsEntry& entry, bool hidden);

@@ -18,7 +18,8 @@ std::string Row(int32_t deleted, std::initializer_list<std::string_view> escaped
   return row;
 }
 
-std::string Block(bool fromMe, bool deleted, std::string_view date, std::string_view sender, std::string_view text) {
+std::string Block(bool fromMe, bool deleted, std::string_view date, std::string_view sender,
+                  std::string_view text) {
   std::string block = "<div class=\"date\">Date: ";
   block += HtmlEscape(date);
   if (fromMe) {
@@ -40,8 +41,11 @@ std::string Block(bool fromMe, bool deleted, std::string_view date, std::string_
 
 template <typename Record, typename BlockOf>
 int32_t WritePage(const std::filesystem::path& path, std::string_view head, std::string_view tail,
-                  const std::vector<Record>* messages, const CopyProgressCallback& progress, BlockOf blockOf) {
-  const auto report = [&](int32_t percent, int32_t code) { return progress ? progress(percent, code, path) : 0; };
+                  const std::vector<Record>* messages, const CopyProgressCallback& progress,
+                  BlockOf blockOf) {
+  const auto report = [&](int32_t percent, int32_t code) {
+    return progress ? progress(percent, code, path) : 0;
+  };
   OutputFile file;
   int32_t rc = CreateFolders(path.parent_path());
   if (rc == 0) rc = file.Open(path);
@@ -77,8 +81,8 @@ int32_t WritePage(const std::filesystem::path& path, std::string_view head, std:
 
 std::string ContactRow(const ContactRecord& c) {
   const std::string phone = ReplaceAll(HtmlEscape(c.phone), "\n", "<br />");
-  return Row(c.deleted, {HtmlEscape(c.name), phone, HtmlEscape(c.email), HtmlEscape(c.address), HtmlEscape(c.url),
-                         HtmlEscape(c.social), HtmlEscape(c.company)});
+  return Row(c.deleted, {HtmlEscape(c.name), phone, HtmlEscape(c.email), HtmlEscape(c.address),
+                         HtmlEscape(c.url), HtmlEscape(c.social), HtmlEscape(c.company)});
 }
 
 std::string CallRow(const CallRecord& call) {
@@ -98,17 +102,20 @@ std::string ChatBlock(const WhatsAppMessageRecord& m) {
   return Block(m.fromMe != 0, m.deleted != 0, m.date, ChatSender(m), m.text);
 }
 
-int32_t WriteConversationReport(const std::filesystem::path& path, std::string_view head, std::string_view tail,
-                                const std::vector<MessageRecord>* messages, const CopyProgressCallback& progress) {
+int32_t WriteConversationReport(const std::filesystem::path& path, std::string_view head,
+                                std::string_view tail, const std::vector<MessageRecord>* messages,
+                                const CopyProgressCallback& progress) {
   return WritePage(path, head, tail, messages, progress, MessageBlock);
 }
 
 int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head, std::string_view tail,
-                        const std::vector<WhatsAppMessageRecord>* messages, const CopyProgressCallback& progress) {
+                        const std::vector<WhatsAppMessageRecord>* messages,
+                        const CopyProgressCallback& progress) {
   return WritePage(path, head, tail, messages, progress, ChatBlock);
 }
 
-int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report, std::string_view rows) {
+int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,
+                        std::string_view rows) {
   if (const int32_t rc = CreateFolders(path.parent_path())) return rc;
   OutputFile file;
   if (const int32_t rc = file.Open(path)) return rc;

@@ -20,7 +20,8 @@ namespace fq {
 
 // One table row: a tab, "<tr>", one "<td>" cell per field, "</tr>", CR LF. A
 // deleted record's row carries class "del_row" so the report marks it.
-std::string ContactRow(const ContactRecord& contact);  // name, phone (lines joined by <br />), email, address, url, social, company
+std::string ContactRow(const ContactRecord& contact);  // name, phone (lines joined by <br />), email,
+                                                       // address, url, social, company
 std::string CallRow(const CallRecord& call);           // name, number, date, direction, duration
 std::string NoteRow(const NoteRecord& note);           // title, date, body
 
@@ -36,12 +37,15 @@ std::string ChatBlock(const WhatsAppMessageRecord& message);
 // write, so a page that could not be written never counts as a success. A page
 // that cannot be created reports 100 with its errno. Returns 0, errno or the
 // callback's answer.
-int32_t WriteConversationReport(const std::filesystem::path& path, std::string_view head, std::string_view tail,
-                                const std::vector<MessageRecord>* messages, const CopyProgressCallback& progress);
+int32_t WriteConversationReport(const std::filesystem::path& path, std::string_view head,
+                                std::string_view tail, const std::vector<MessageRecord>* messages,
+                                const CopyProgressCallback& progress);
 int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head, std::string_view tail,
-                        const std::vector<WhatsAppMessageRecord>* messages, const CopyProgressCallback& progress);
+                        const std::vector<WhatsAppMessageRecord>* messages,
+                        const CopyProgressCallback& progress);
 
 // Head, rows and tail into `path` (replacing a file of that name): 0 or errno.
-int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report, std::string_view rows);
+int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,
+                        std::string_view rows);
 
 }  // namespace fq

@@ -6,8 +6,9 @@ namespace fq {
 namespace {
 
 constexpr std::array<std::string_view, kLastItemKind> kCategoryNames = {
-    "Camera Roll", "Photo Stream", "App Photos", "App Videos", "Messages", "Messages Attachments",
-    "Contacts",    "Call History", "Notes",      "WhatsApp",   "WhatsApp Attachments",
+    "Camera Roll",          "Photo Stream", "App Photos",   "App Videos", "Messages",
+    "Messages Attachments", "Contacts",     "Call History", "Notes",      "WhatsApp",
+    "WhatsApp Attachments",
 };
 
 }  // namespace

@@ -12,12 +12,12 @@ enum class ItemKind : int32_t {
   PhotoStream = 2,
   AppPhotos = 3,
   AppVideos = 4,
-  Messages = 5,             // one item per conversation: its first MessageRecord
+  Messages = 5,  // one item per conversation: its first MessageRecord
   MessagesAttachments = 6,
   Contacts = 7,
   CallHistory = 8,
   Notes = 9,
-  WhatsApp = 10,            // one item per chat: its first WhatsAppMessageRecord
+  WhatsApp = 10,  // one item per chat: its first WhatsAppMessageRecord
   WhatsAppAttachments = 11,
 };
 

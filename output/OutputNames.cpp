@@ -16,7 +16,15 @@ constexpr int kMaxUniqueTries = 100000;
 bool IsRefusedInName(unsigned char c) {
   if (c < 0x20 || c == 0x7F) return true;
   switch (c) {
-    case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+    case '/':
+    case '\\':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
       return true;
     default:
       return false;
@@ -35,17 +43,28 @@ std::string_view CutUtf8(std::string_view text, size_t limit) {
 
 std::string_view OutputFolderName(ItemKind kind) {
   switch (kind) {
-    case ItemKind::CameraRoll: return "Camera Roll";
-    case ItemKind::PhotoStream: return "Photo Stream";
-    case ItemKind::AppPhotos: return "App Photos";
-    case ItemKind::AppVideos: return "App Video";
-    case ItemKind::Messages: return "Message";
-    case ItemKind::MessagesAttachments: return "Message Attachments";
-    case ItemKind::Contacts: return "Contacts";
-    case ItemKind::CallHistory: return "CallHistory";
-    case ItemKind::Notes: return "Notes";
-    case ItemKind::WhatsApp: return "WhatsApp Message";
-    case ItemKind::WhatsAppAttachments: return "WhatsApp Attachments";
+    case ItemKind::CameraRoll:
+      return "Camera Roll";
+    case ItemKind::PhotoStream:
+      return "Photo Stream";
+    case ItemKind::AppPhotos:
+      return "App Photos";
+    case ItemKind::AppVideos:
+      return "App Video";
+    case ItemKind::Messages:
+      return "Message";
+    case ItemKind::MessagesAttachments:
+      return "Message Attachments";
+    case ItemKind::Contacts:
+      return "Contacts";
+    case ItemKind::CallHistory:
+      return "CallHistory";
+    case ItemKind::Notes:
+      return "Notes";
+    case ItemKind::WhatsApp:
+      return "WhatsApp Message";
+    case ItemKind::WhatsAppAttachments:
+      return "WhatsApp Attachments";
   }
   return {};
 }
@@ -76,8 +95,10 @@ std::string SafeFileName(std::string_view name) {
   if (safe.size() > kMaxNameBytes) {
     const size_t dot = safe.rfind('.');
     std::string ext;
-    if (dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxKeptExtensionBytes) ext = safe.substr(dot);
-    std::string cut(CutUtf8(std::string_view(safe).substr(0, safe.size() - ext.size()), kMaxNameBytes - ext.size()));
+    if (dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxKeptExtensionBytes)
+      ext = safe.substr(dot);
+    std::string cut(
+        CutUtf8(std::string_view(safe).substr(0, safe.size() - ext.size()), kMaxNameBytes - ext.size()));
     safe = cut + ext;
   }
   return safe;

@@ -70,11 +70,13 @@ int32_t BuildList(const std::vector<Record>& records, bool deletedOnly, const CS
   return kOk;
 }
 
-int32_t BuildMessages(const ConversationMap& conversations, bool deletedOnly, const CStatisticsObj& statistics,
-                      const std::function<bool()>& cancelled, std::string& content) {
+int32_t BuildMessages(const ConversationMap& conversations, bool deletedOnly,
+                      const CStatisticsObj& statistics, const std::function<bool()>& cancelled,
+                      std::string& content) {
   for (const auto& [handle, messages] : conversations) {
     if (cancelled && cancelled()) return kCancelled;
-    if (messages.empty() || !IsPrinted(statistics, &messages.front(), messages.front().deleted, deletedOnly)) continue;
+    if (messages.empty() || !IsPrinted(statistics, &messages.front(), messages.front().deleted, deletedOnly))
+      continue;
     for (const auto& m : messages) {
       if (cancelled && cancelled()) return kCancelled;
       AppendMessage(content, m);
@@ -135,7 +137,8 @@ int32_t BuildPrintContent(ItemKind category, bool deletedOnly, const ScanResults
   int32_t rc = kInvalid;
   switch (category) {
     case ItemKind::Contacts:
-      rc = BuildList<ContactRecord>(results.contacts, deletedOnly, statistics, cancelled, gathered, AppendContact);
+      rc = BuildList<ContactRecord>(results.contacts, deletedOnly, statistics, cancelled, gathered,
+                                    AppendContact);
       break;
     case ItemKind::CallHistory:
       rc = BuildList<CallRecord>(results.calls, deletedOnly, statistics, cancelled, gathered, AppendCall);
@@ -156,7 +159,8 @@ int32_t BuildPrintContent(ItemKind category, bool deletedOnly, const ScanResults
   return rc;
 }
 
-int32_t WritePrintPage(const std::filesystem::path& path, const ReportTemplate& page, const std::string& content) {
+int32_t WritePrintPage(const std::filesystem::path& path, const ReportTemplate& page,
+                       const std::string& content) {
   if (const int32_t rc = CreateFolders(path.parent_path())) return rc;
   OutputFile file;
   if (const int32_t rc = file.Open(path)) return rc;

@@ -31,6 +31,7 @@ int32_t BuildPrintContent(ItemKind category, bool deletedOnly, const ScanResults
                           std::string& content);
 
 // Head, content and tail into `path`, replacing the old page; 0 or errno.
-int32_t WritePrintPage(const std::filesystem::path& path, const ReportTemplate& page, const std::string& content);
+int32_t WritePrintPage(const std::filesystem::path& path, const ReportTemplate& page,
+                       const std::string& content);
 
 }  // namespace fq

@@ -9,13 +9,17 @@ bool IsNamed(std::string_view name) { return !name.empty() && name != "Unknown";
 
 }  // namespace
 
-std::string MessageSender(const MessageRecord& m) { return IsNamed(m.contactName) ? m.contactName : m.address; }
+std::string MessageSender(const MessageRecord& m) {
+  return IsNamed(m.contactName) ? m.contactName : m.address;
+}
 
 std::string MessagePerson(const MessageRecord& m) {
   return IsNamed(m.contactName) ? m.contactName + "(" + m.address + ")" : m.address;
 }
 
-std::string ChatSender(const WhatsAppMessageRecord& m) { return IsNamed(m.senderName) ? m.senderName : m.senderPhone; }
+std::string ChatSender(const WhatsAppMessageRecord& m) {
+  return IsNamed(m.senderName) ? m.senderName : m.senderPhone;
+}
 
 std::string ChatPerson(const WhatsAppMessageRecord& m) {
   return IsNamed(m.senderName) ? m.senderName + "(" + m.senderPhone + ")" : m.senderPhone;

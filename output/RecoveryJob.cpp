@@ -192,9 +192,10 @@ void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, cons
     return;
   }
   CreateFolders(folder);
-  const int32_t rc = m_session.CopyOut(source, target, [this](int32_t percent, int32_t code, const fs::path& dest) {
-    return Report(percent, code, dest, true);
-  });
+  const int32_t rc =
+      m_session.CopyOut(source, target, [this](int32_t percent, int32_t code, const fs::path& dest) {
+        return Report(percent, code, dest, true);
+      });
   if (rc == kCancelled) {
     // A copy cut short is not a recovered file; leave no truncated copy behind.
     std::error_code ec;
@@ -219,10 +220,9 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
     return;
   }
   const std::string head = FillPersonLine(m_templates.sms.head, person, first.address);
-  WriteConversationReport(html, head, m_templates.sms.tail, messages,
-                          [this](int32_t percent, int32_t code, const fs::path& path) {
-                            return Report(percent, code, path);
-                          });
+  WriteConversationReport(
+      html, head, m_templates.sms.tail, messages,
+      [this](int32_t percent, int32_t code, const fs::path& path) { return Report(percent, code, path); });
 }
 
 void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
@@ -231,16 +231,19 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   CreateFolders(folder);
   const auto found = m_results.whatsAppChats.find(first.chatRowId);
   const auto* messages = found == m_results.whatsAppChats.end() ? nullptr : &found->second;
-  if (const fs::path txt = MakeUniquePath(folder / (chat + ".txt")); !txt.empty()) WriteChatText(txt, messages);
-  if (const fs::path csv = MakeUniquePath(folder / (chat + ".csv")); !csv.empty()) WriteChatCsv(csv, messages);
+  if (const fs::path txt = MakeUniquePath(folder / (chat + ".txt")); !txt.empty())
+    WriteChatText(txt, messages);
+  if (const fs::path csv = MakeUniquePath(folder / (chat + ".csv")); !csv.empty())
+    WriteChatCsv(csv, messages);
   const fs::path html = MakeUniquePath(folder / (chat + ".html"));
   if (html.empty()) {
     Report(100, EEXIST, folder / (chat + ".html"));
     return;
   }
   const std::string head = FillPersonLine(m_templates.whatsApp.head, first.chatTitle, first.chatPhones);
-  WriteChatReport(html, head, m_templates.whatsApp.tail, messages,
-                  [this](int32_t percent, int32_t code, const fs::path& path) { return Report(percent, code, path); });
+  WriteChatReport(
+      html, head, m_templates.whatsApp.tail, messages,
+      [this](int32_t percent, int32_t code, const fs::path& path) { return Report(percent, code, path); });
 }
 
 void RecoveryJob::AddListRow(std::string& rows, const fs::path& reportPath, std::string row) {
@@ -249,7 +252,8 @@ void RecoveryJob::AddListRow(std::string& rows, const fs::path& reportPath, std:
   Report(100, 0, reportPath);
 }
 
-void RecoveryJob::WriteListReportOrFail(const fs::path& path, const ReportTemplate& report, const std::string& rows) {
+void RecoveryJob::WriteListReportOrFail(const fs::path& path, const ReportTemplate& report,
+                                        const std::string& rows) {
   // The rows were counted as they were added; a report that cannot be written
   // must still show up as a failure rather than vanish.
   if (const int32_t rc = WriteListReport(path, report, rows)) AddFailure(path, ResultText(rc));
@@ -263,8 +267,8 @@ void RecoveryJob::Finish() {
     m_session.ExportMessagesCsv(sms);
   }
   if (!m_callRows.empty()) {
-    WriteListReportOrFail(m_root / "CallHistory" / ("CallHistory_" + m_stamp + ".html"), m_templates.callHistory,
-                          m_callRows);
+    WriteListReportOrFail(m_root / "CallHistory" / ("CallHistory_" + m_stamp + ".html"),
+                          m_templates.callHistory, m_callRows);
   }
   if (!m_noteRows.empty()) {
     WriteListReportOrFail(m_root / "Notes" / ("Notes_" + m_stamp + ".html"), m_templates.notes, m_noteRows);

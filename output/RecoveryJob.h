@@ -50,11 +50,11 @@ struct RecoveryRow {
 };
 
 struct RecoveryProgress {
-  int32_t percent = 0;                // of the item being written
-  std::filesystem::path current;      // its output path
+  int32_t percent = 0;            // of the item being written
+  std::filesystem::path current;  // its output path
   uint32_t processed = 0;
   uint32_t failed = 0;
-  uint32_t total = 0;                 // the selected count when the job started
+  uint32_t total = 0;  // the selected count when the job started
   bool finished = false;
   bool cancelled = false;
   uint32_t Succeeded() const { return processed >= failed ? processed - failed : 0; }
@@ -65,7 +65,8 @@ class RecoveryJob {
   // All references must outlive the job. `onChange` (optional) is called on the
   // worker thread, outside the lock, after each progress report and at the end.
   RecoveryJob(std::filesystem::path outputRoot, const ScanResults& results, const CStatisticsObj& statistics,
-              IPhoneRecoveryParse& session, const ReportTemplates& templates, std::function<void()> onChange = {});
+              IPhoneRecoveryParse& session, const ReportTemplates& templates,
+              std::function<void()> onChange = {});
   ~RecoveryJob();  // cancels a running worker and joins it
   RecoveryJob(const RecoveryJob&) = delete;
   RecoveryJob& operator=(const RecoveryJob&) = delete;
@@ -101,12 +102,14 @@ class RecoveryJob {
 
  private:
   void RunItems();
-  void CopyFile(const std::filesystem::path& folder, const std::string& name, const std::filesystem::path& source);
+  void CopyFile(const std::filesystem::path& folder, const std::string& name,
+                const std::filesystem::path& source);
   void WriteConversation(const MessageRecord& first);
   void WriteChat(const WhatsAppMessageRecord& first);
   void AddListRow(std::string& rows, const std::filesystem::path& reportPath, std::string row);
   void Finish();
-  void WriteListReportOrFail(const std::filesystem::path& path, const ReportTemplate& report, const std::string& rows);
+  void WriteListReportOrFail(const std::filesystem::path& path, const ReportTemplate& report,
+                             const std::string& rows);
   void AddFailure(const std::filesystem::path& path, std::string status);
   bool CancelRequested();
   void Notify();

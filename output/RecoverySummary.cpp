@@ -18,7 +18,8 @@ std::string KeepTail(const std::string& text, size_t width) {
 }  // namespace
 
 std::string FormatProgressLine(const RecoveryProgress& p) {
-  std::string line = fmt::format("[{:3d}%] {} of {} done, {} failed", p.percent, p.processed, p.total, p.failed);
+  std::string line =
+      fmt::format("[{:3d}%] {} of {} done, {} failed", p.percent, p.processed, p.total, p.failed);
   if (!p.current.empty()) {
     line += ": ";
     line += KeepTail(p.current.string(), kLineWidth > line.size() + 10 ? kLineWidth - line.size() : 10);

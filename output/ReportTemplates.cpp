@@ -49,8 +49,8 @@ int32_t ReadTemplateFile(const std::filesystem::path& path, std::string& text) {
   return std::ferror(file.get()) ? EIO : 0;
 }
 
-int32_t LoadReportTemplates(const std::filesystem::path& folder, std::string_view sourceName, ReportTemplates& out,
-                            std::string* failedFile) {
+int32_t LoadReportTemplates(const std::filesystem::path& folder, std::string_view sourceName,
+                            ReportTemplates& out, std::string* failedFile) {
   struct Source {
     const char* file;
     const char* titlePrefix;

@@ -4,7 +4,8 @@
 
 namespace fq {
 
-bool ParseCategoryNames(const std::vector<std::string>& names, std::vector<ItemKind>& kinds, std::string& unknown) {
+bool ParseCategoryNames(const std::vector<std::string>& names, std::vector<ItemKind>& kinds,
+                        std::string& unknown) {
   kinds.clear();
   for (const auto& name : names) {
     const auto kind = ItemKindFromCategoryName(name);
@@ -34,9 +35,9 @@ void SelectForRecovery(const ScanResults& results, const AppFileSplit& apps, con
 
   for (int32_t k = kFirstItemKind; k <= kLastItemKind; ++k) {
     const auto kind = static_cast<ItemKind>(k);
-    const bool wanted = request.categories.empty() ||
-                        std::find(request.categories.begin(), request.categories.end(), kind) !=
-                            request.categories.end();
+    const bool wanted =
+        request.categories.empty() ||
+        std::find(request.categories.begin(), request.categories.end(), kind) != request.categories.end();
     statistics.SetCategorySelected(kind, wanted && (!request.deletedOnly || IsRecordCategory(kind)));
   }
   if (!request.deletedOnly) return;

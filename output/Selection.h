@@ -20,7 +20,8 @@ struct RecoveryRequest {
 
 // Category names as the scan's JSON spells them ("Camera Roll", "Messages", ...).
 // False, with the offending name in `unknown`, when a name is not a category.
-bool ParseCategoryNames(const std::vector<std::string>& names, std::vector<ItemKind>& kinds, std::string& unknown);
+bool ParseCategoryNames(const std::vector<std::string>& names, std::vector<ItemKind>& kinds,
+                        std::string& unknown);
 
 // Rebuilds `statistics` over the whole scan and selects what `request` asks
 // for. `results` and `apps` (SortAppFiles(results.appFiles)) must outlive it.

@@ -34,8 +34,12 @@ TEST(HtmlRows, ListReportRowsAreByteExact) {
             "\t<tr><td>Ann &lt;Lee&gt;</td><td>+1 555 0100<br />+1 555 0101</td><td>ann@example.com</td>"
             "<td>1 Main St</td><td>http://a.example/?x=1&amp;y=2</td><td>ann</td><td>R&amp;D</td></tr>\r\n");
 
-  CallRecord call{.deleted = 0, .incoming = 1, .duration = 3725, .date = "2024-01-02 03:04:05",
-                  .number = "+15550100", .name = "Bob"};
+  CallRecord call{.deleted = 0,
+                  .incoming = 1,
+                  .duration = 3725,
+                  .date = "2024-01-02 03:04:05",
+                  .number = "+15550100",
+                  .name = "Bob"};
   EXPECT_EQ(CallRow(call),
             "\t<tr><td>Bob</td><td>+15550100</td><td>2024-01-02 03:04:05</td><td>Incoming</td>"
             "<td>1 Hour 2 Min</td></tr>\r\n");
@@ -53,40 +57,54 @@ TEST(HtmlRows, ListReportRowsAreByteExact) {
   }
 
   NoteRecord note{.deleted = 1, .key = 4, .date = "2024-01-02 03:04:05", .title = "T", .body = kHostile};
-  EXPECT_EQ(NoteRow(note), "\t<tr class=\"del_row\"><td>T</td><td>2024-01-02 03:04:05</td><td>" + kHostileEscaped +
-                               "</td></tr>\r\n");
+  EXPECT_EQ(NoteRow(note), "\t<tr class=\"del_row\"><td>T</td><td>2024-01-02 03:04:05</td><td>" +
+                               kHostileEscaped + "</td></tr>\r\n");
 }
 
 TEST(HtmlRows, MessageBlocks) {
-  MessageRecord m{.deleted = 0, .fromMe = 0, .date = "2024-05-06 07:08:09", .address = "+15550100",
-                  .contactName = "Unknown", .text = kHostile};
-  const std::string received = "<div class=\"date\">Date: 2024-05-06 07:08:09 +15550100:</div>\r\n"
-                               "<div class=\"recv_msg\">" + kHostileEscaped + "</div>\r\n";
+  MessageRecord m{.deleted = 0,
+                  .fromMe = 0,
+                  .date = "2024-05-06 07:08:09",
+                  .address = "+15550100",
+                  .contactName = "Unknown",
+                  .text = kHostile};
+  const std::string received =
+      "<div class=\"date\">Date: 2024-05-06 07:08:09 +15550100:</div>\r\n"
+      "<div class=\"recv_msg\">" +
+      kHostileEscaped + "</div>\r\n";
   EXPECT_EQ(MessageBlock(m), received);
   m.contactName = "";
   EXPECT_EQ(MessageBlock(m), received);
   m.contactName = "Ann";
   m.deleted = 1;
-  EXPECT_EQ(MessageBlock(m), "<div class=\"date\">Date: 2024-05-06 07:08:09 Ann:</div>\r\n"
-                             "<div class=\"del_recv_msg\">" + kHostileEscaped + "</div>\r\n");
+  EXPECT_EQ(MessageBlock(m),
+            "<div class=\"date\">Date: 2024-05-06 07:08:09 Ann:</div>\r\n"
+            "<div class=\"del_recv_msg\">" +
+                kHostileEscaped + "</div>\r\n");
   m.fromMe = 1;
-  EXPECT_EQ(MessageBlock(m), "<div class=\"date\">Date: 2024-05-06 07:08:09 Me:</div>\r\n"
-                             "<div class=\"del_send_msg\">" + kHostileEscaped + "</div>\r\n");
+  EXPECT_EQ(MessageBlock(m),
+            "<div class=\"date\">Date: 2024-05-06 07:08:09 Me:</div>\r\n"
+            "<div class=\"del_send_msg\">" +
+                kHostileEscaped + "</div>\r\n");
 
-  WhatsAppMessageRecord w{.fromMe = 0, .date = "2024-05-06 07:08:09", .senderName = "", .text = "hi",
-                          .senderPhone = "15550111"};
-  EXPECT_EQ(ChatBlock(w), "<div class=\"date\">Date: 2024-05-06 07:08:09 15550111:</div>\r\n"
-                          "<div class=\"recv_msg\">hi</div>\r\n");
+  WhatsAppMessageRecord w{
+      .fromMe = 0, .date = "2024-05-06 07:08:09", .senderName = "", .text = "hi", .senderPhone = "15550111"};
+  EXPECT_EQ(ChatBlock(w),
+            "<div class=\"date\">Date: 2024-05-06 07:08:09 15550111:</div>\r\n"
+            "<div class=\"recv_msg\">hi</div>\r\n");
   w.fromMe = 1;
-  EXPECT_EQ(ChatBlock(w), "<div class=\"date\">Date: 2024-05-06 07:08:09 Me:</div>\r\n"
-                          "<div class=\"send_msg\">hi</div>\r\n");
+  EXPECT_EQ(ChatBlock(w),
+            "<div class=\"date\">Date: 2024-05-06 07:08:09 Me:</div>\r\n"
+            "<div class=\"send_msg\">hi</div>\r\n");
 }
 
 TEST(ReportTemplates, PlaceholdersAreReplacedWhereTheyBelong) {
   ScratchFolder dir;
-  const std::string list = "<title>{|title|}</title><h1>{|title|}</h1><p>{|person|}</p>{|content|}<i>{|title|}</i>";
+  const std::string list =
+      "<title>{|title|}</title><h1>{|title|}</h1><p>{|person|}</p>{|content|}<i>{|title|}</i>";
   const std::string chat = "<title>{|title|}</title><p>{|person|}</p><p>{|person|}</p>{|content|}end";
-  for (const char* name : {"CallHistory.html", "Notes.html", "contacts.html"}) WriteBytes(dir.path() / name, list);
+  for (const char* name : {"CallHistory.html", "Notes.html", "contacts.html"})
+    WriteBytes(dir.path() / name, list);
   for (const char* name : {"Sms.html", "WhatsApp.html"}) WriteBytes(dir.path() / name, chat);
 
   ReportTemplates t;
@@ -123,8 +141,12 @@ class ConversationPage : public ::testing::Test {
   std::vector<MessageRecord> Messages(int n) {
     std::vector<MessageRecord> list;
     for (int i = 0; i < n; ++i) {
-      list.push_back(MessageRecord{.fromMe = i % 2, .handleRowId = 1, .date = "2024-01-0" + std::to_string(i + 1),
-                                   .address = "+1", .contactName = "Ann", .text = "m" + std::to_string(i)});
+      list.push_back(MessageRecord{.fromMe = i % 2,
+                                   .handleRowId = 1,
+                                   .date = "2024-01-0" + std::to_string(i + 1),
+                                   .address = "+1",
+                                   .contactName = "Ann",
+                                   .text = "m" + std::to_string(i)});
     }
     return list;
   }
@@ -165,14 +187,16 @@ TEST_F(ConversationPage, MissingConversationCancelAndUncreatablePage) {
 
   // A cancel at the first report stops adding blocks; no 100 is reported.
   const auto messages = Messages(3);
-  EXPECT_EQ(WriteConversationReport(dir.path() / "cut.html", "<h>", "</t>", &messages, Recorder(33)), kCancelled);
+  EXPECT_EQ(WriteConversationReport(dir.path() / "cut.html", "<h>", "</t>", &messages, Recorder(33)),
+            kCancelled);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(ReadBytes(dir.path() / "cut.html"), "<h>" + MessageBlock(messages[0]) + "</t>");
 
   // A page whose folder is a file cannot be created: one report of 100 with the errno.
   reports.clear();
   WriteBytes(dir.path() / "blocker", "x");
-  const int32_t rc = WriteConversationReport(dir.path() / "blocker" / "p.html", "", "", &messages, Recorder());
+  const int32_t rc =
+      WriteConversationReport(dir.path() / "blocker" / "p.html", "", "", &messages, Recorder());
   EXPECT_NE(rc, 0);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].percent, 100);
@@ -182,7 +206,9 @@ TEST_F(ConversationPage, MissingConversationCancelAndUncreatablePage) {
 // The shipped templates filled with hostile records parse as HTML without errors.
 TEST(ShippedTemplates, GeneratedPagesParseCleanly) {
   ReportTemplates t;
-  ASSERT_EQ(LoadReportTemplates(std::filesystem::path(FERNQUILL_SOURCE_DIR) / "template", "Ann's <iPhone> & co", t), 0);
+  ASSERT_EQ(
+      LoadReportTemplates(std::filesystem::path(FERNQUILL_SOURCE_DIR) / "template", "Ann's <iPhone> & co", t),
+      0);
   ContactRecord c{.deleted = 1, .email = kHostile, .phone = "1\n2", .name = kHostile};
   CallRecord call{.duration = 61, .number = kHostile};
   NoteRecord note{.title = kHostile, .body = "line1\nline2 </td></tr></table>"};

@@ -58,7 +58,10 @@ TEST(SafeFileName, KeepsEveryNameInsideItsFolder) {
 // Whatever bytes a hostile database holds, the name stays one component of our folder.
 TEST(SafeFileName, ArbitraryBytesGiveOneHarmlessComponent) {
   std::mt19937 rng(7);
-  const std::string alphabet = std::string("./\\:\0\n\xC3\xA9\xF0\x9F\x98\x80" "ab", 14);
+  const std::string alphabet = std::string(
+      "./\\:\0\n\xC3\xA9\xF0\x9F\x98\x80"
+      "ab",
+      14);
   for (int round = 0; round < 2000; ++round) {
     std::string name(rng() % 300, ' ');
     for (char& c : name) c = alphabet[rng() % alphabet.size()];
@@ -122,9 +125,9 @@ TEST(RecordTexts, DurationsAndCallCells) {
   struct Case {
     int64_t seconds;
     std::string text;
-  } cases[] = {{59, "59 Sec"},           {60, "1 Min 0 Sec"},       {3599, "59 Min 59 Sec"},
-               {3600, "1 Hour 0 Min"},   {3661, "1 Hour 1 Min"},    {3725, "1 Hour 2 Min"},
-               {-5, "-5 Sec"},           {0, "0 Sec"}};
+  } cases[] = {
+      {59, "59 Sec"},         {60, "1 Min 0 Sec"},    {3599, "59 Min 59 Sec"}, {3600, "1 Hour 0 Min"},
+      {3661, "1 Hour 1 Min"}, {3725, "1 Hour 2 Min"}, {-5, "-5 Sec"},          {0, "0 Sec"}};
   for (const auto& c : cases) EXPECT_EQ(DurationText(c.seconds), c.text) << c.seconds;
 
   CallRecord call;

@@ -60,8 +60,8 @@ std::vector<std::string> HtmlParseErrors(const std::string& html) {
   std::unique_ptr<htmlParserCtxt, void (*)(htmlParserCtxtPtr)> ctxt(htmlNewParserCtxt(), htmlFreeParserCtxt);
   if (!ctxt) return {"no parser"};
   xmlSetStructuredErrorFunc(&errors, CollectError);
-  htmlDocPtr doc = htmlCtxtReadMemory(ctxt.get(), html.data(), static_cast<int>(html.size()), "page.html", "UTF-8",
-                                      HTML_PARSE_NONET);
+  htmlDocPtr doc = htmlCtxtReadMemory(ctxt.get(), html.data(), static_cast<int>(html.size()), "page.html",
+                                      "UTF-8", HTML_PARSE_NONET);
   xmlSetStructuredErrorFunc(nullptr, nullptr);
   if (!doc) errors.push_back("no document");
   xmlFreeDoc(doc);

@@ -58,7 +58,8 @@ class FakeRecoverySession : public IPhoneRecoveryParse {
   int32_t ScanAppFiles(std::vector<AppFileRecord>&) override { return 0; }
   int32_t ScanWhatsApp(WhatsAppChatMap&) override { return 0; }
   int32_t ExtractPreview(const fs::path&, fs::path&, const ProgressCallback&) override { return 0; }
-  int32_t CopyOut(const fs::path& source, const fs::path& destination, const CopyProgressCallback& callback) override;
+  int32_t CopyOut(const fs::path& source, const fs::path& destination,
+                  const CopyProgressCallback& callback) override;
   int32_t ExportMessagesCsv(const fs::path& destination) override;
   int32_t ExportContactsCsv(const fs::path& destination) override;
 

@@ -42,7 +42,8 @@ class RecoveryJobTest : public ::testing::Test {
   }
 
   // A job over everything `results` holds (or what `request` picks of it).
-  std::unique_ptr<RecoveryJob> MakeJob(const std::string& stamp = kStamp, std::function<void()> onChange = {}) {
+  std::unique_ptr<RecoveryJob> MakeJob(const std::string& stamp = kStamp,
+                                       std::function<void()> onChange = {}) {
     apps = SortAppFiles(results.appFiles);
     SelectForRecovery(results, apps, request, stats);
     auto job = std::make_unique<RecoveryJob>(root, results, stats, session, templates, std::move(onChange));
@@ -79,49 +80,93 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
   results.cameraRoll = {Media("IMG_0001.JPG", "c1", 70000), Media("IMG_0001.JPG", "c2", 10),
                         Media("IMG_0001.JPG", "c3", 20), Media("empty.JPG", "c4", 0)};
   results.photoStream = {Media("IMG_0001.JPG", "p1", 30)};
-  results.appFiles = {{40, "com.app.one", "a.PNG", Stored("a1", 40)}, {50, "com.app.one", "clip.mov", Stored("a2", 50)}};
+  results.appFiles = {{40, "com.app.one", "a.PNG", Stored("a1", 40)},
+                      {50, "com.app.one", "clip.mov", Stored("a2", 50)}};
   results.messageAttachments = {{0, 60, "photo.JPG", Stored("m1", 60)}};
   results.whatsAppAttachments = {Media("w.JPG", "w1", 70)};
   auto msg = [](int32_t handle, std::string name, std::string address, std::string text, int32_t fromMe = 0) {
-    return MessageRecord{.fromMe = fromMe, .handleRowId = handle, .date = "2024-01-01 10:00:0" + text.substr(0, 1),
-                         .address = address, .contactName = name, .text = text};
+    return MessageRecord{.fromMe = fromMe,
+                         .handleRowId = handle,
+                         .date = "2024-01-01 10:00:0" + text.substr(0, 1),
+                         .address = address,
+                         .contactName = name,
+                         .text = text};
   };
-  results.conversations[1] = {msg(1, "Ann", "+1", "1 hi"), msg(1, "Ann", "+1", "2 yo", 1), msg(1, "Ann", "+1", "3 ok")};
+  results.conversations[1] = {msg(1, "Ann", "+1", "1 hi"), msg(1, "Ann", "+1", "2 yo", 1),
+                              msg(1, "Ann", "+1", "3 ok")};
   results.conversations[2] = {msg(2, "", "+2", "4 a")};
   results.conversations[3] = {msg(3, "", "", "5 b")};
   results.conversations[5] = {msg(5, "", "", "6 c")};
-  results.whatsAppChats[9] = {WhatsAppMessageRecord{.chatRowId = 9, .date = "d", .senderName = "Bob", .text = "hi",
-                                                    .senderPhone = "15", .chatTitle = "Bob", .chatPhones = "15",
+  results.whatsAppChats[9] = {WhatsAppMessageRecord{.chatRowId = 9,
+                                                    .date = "d",
+                                                    .senderName = "Bob",
+                                                    .text = "hi",
+                                                    .senderPhone = "15",
+                                                    .chatTitle = "Bob",
+                                                    .chatPhones = "15",
                                                     .partnerName = "Bob"}};
-  results.whatsAppChats[10] = {WhatsAppMessageRecord{.fromMe = 1, .chatRowId = 10, .date = "d", .senderName = "Me",
-                                                     .text = "all", .chatTitle = "Bob,Carol", .chatPhones = "15,16",
+  results.whatsAppChats[10] = {WhatsAppMessageRecord{.fromMe = 1,
+                                                     .chatRowId = 10,
+                                                     .date = "d",
+                                                     .senderName = "Me",
+                                                     .text = "all",
+                                                     .chatTitle = "Bob,Carol",
+                                                     .chatPhones = "15,16",
                                                      .partnerName = "Family"}};
-  results.contacts = {ContactRecord{.phone = "1\n2", .name = "Ann"}, ContactRecord{.deleted = 1, .name = "Del"}};
+  results.contacts = {ContactRecord{.phone = "1\n2", .name = "Ann"},
+                      ContactRecord{.deleted = 1, .name = "Del"}};
   results.calls = {CallRecord{.incoming = 1, .duration = 3725, .date = "d", .number = "+1"}};
   results.notes = {NoteRecord{.date = "d", .title = "T", .body = "B"}};
 
   const auto job = Recover();
   const std::string s = kStamp;
   const std::set<std::string> expected = {
-      "Camera Roll", "Camera Roll/IMG_0001.JPG", "Camera Roll/IMG_0001(1).JPG", "Camera Roll/IMG_0001(2).JPG",
+      "Camera Roll",
+      "Camera Roll/IMG_0001.JPG",
+      "Camera Roll/IMG_0001(1).JPG",
+      "Camera Roll/IMG_0001(2).JPG",
       "Camera Roll/empty.JPG",
-      "Photo Stream", "Photo Stream/IMG_0001.JPG",
-      "App Photos", "App Photos/com.app.one", "App Photos/com.app.one/a.PNG",
-      "App Video", "App Video/com.app.one", "App Video/com.app.one/clip.mov",
-      "Message Attachments", "Message Attachments/photo.JPG",
-      "WhatsApp Attachments", "WhatsApp Attachments/w.JPG",
-      "Message", "Message/sms.csv",
-      "Message/Ann-" + s, "Message/Ann-" + s + "/Ann(+1).txt", "Message/Ann-" + s + "/Ann(+1).html",
-      "Message/Unknown-" + s, "Message/Unknown-" + s + "/Unknown(+2).txt", "Message/Unknown-" + s + "/Unknown(+2).html",
-      "Message/Unknown-" + s + "/Unknown.txt", "Message/Unknown-" + s + "/Unknown.html",
-      "Message/Unknown-" + s + "/Unknown(1).txt", "Message/Unknown-" + s + "/Unknown(1).html",
-      "WhatsApp Message", "WhatsApp Message/Bob(15)-" + s, "WhatsApp Message/Bob(15)-" + s + "/Bob(15).txt",
-      "WhatsApp Message/Bob(15)-" + s + "/Bob(15).csv", "WhatsApp Message/Bob(15)-" + s + "/Bob(15).html",
-      "WhatsApp Message/Family-" + s, "WhatsApp Message/Family-" + s + "/Family.txt",
-      "WhatsApp Message/Family-" + s + "/Family.csv", "WhatsApp Message/Family-" + s + "/Family.html",
-      "Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html", "Contacts/" + s + "/Contacts.csv",
-      "CallHistory", "CallHistory/CallHistory_" + s + ".html",
-      "Notes", "Notes/Notes_" + s + ".html",
+      "Photo Stream",
+      "Photo Stream/IMG_0001.JPG",
+      "App Photos",
+      "App Photos/com.app.one",
+      "App Photos/com.app.one/a.PNG",
+      "App Video",
+      "App Video/com.app.one",
+      "App Video/com.app.one/clip.mov",
+      "Message Attachments",
+      "Message Attachments/photo.JPG",
+      "WhatsApp Attachments",
+      "WhatsApp Attachments/w.JPG",
+      "Message",
+      "Message/sms.csv",
+      "Message/Ann-" + s,
+      "Message/Ann-" + s + "/Ann(+1).txt",
+      "Message/Ann-" + s + "/Ann(+1).html",
+      "Message/Unknown-" + s,
+      "Message/Unknown-" + s + "/Unknown(+2).txt",
+      "Message/Unknown-" + s + "/Unknown(+2).html",
+      "Message/Unknown-" + s + "/Unknown.txt",
+      "Message/Unknown-" + s + "/Unknown.html",
+      "Message/Unknown-" + s + "/Unknown(1).txt",
+      "Message/Unknown-" + s + "/Unknown(1).html",
+      "WhatsApp Message",
+      "WhatsApp Message/Bob(15)-" + s,
+      "WhatsApp Message/Bob(15)-" + s + "/Bob(15).txt",
+      "WhatsApp Message/Bob(15)-" + s + "/Bob(15).csv",
+      "WhatsApp Message/Bob(15)-" + s + "/Bob(15).html",
+      "WhatsApp Message/Family-" + s,
+      "WhatsApp Message/Family-" + s + "/Family.txt",
+      "WhatsApp Message/Family-" + s + "/Family.csv",
+      "WhatsApp Message/Family-" + s + "/Family.html",
+      "Contacts",
+      "Contacts/" + s,
+      "Contacts/" + s + "/Contacts.html",
+      "Contacts/" + s + "/Contacts.csv",
+      "CallHistory",
+      "CallHistory/CallHistory_" + s + ".html",
+      "Notes",
+      "Notes/Notes_" + s + ".html",
   };
   EXPECT_EQ(ListTree(root), expected);
 
@@ -137,7 +182,8 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
   EXPECT_EQ(p.failed, 0u);
   const auto rows = job->Rows();
   ASSERT_EQ(rows.size(), 18u);
-  EXPECT_TRUE(std::all_of(rows.begin(), rows.end(), [](const RecoveryRow& r) { return r.status == "Success"; }));
+  EXPECT_TRUE(
+      std::all_of(rows.begin(), rows.end(), [](const RecoveryRow& r) { return r.status == "Success"; }));
 
   // The exports are the session's, once each; the reports hold what was ticked.
   EXPECT_EQ(ReadBytes(root / "Message" / "sms.csv"), FakeRecoverySession::kMessagesExportLine);
@@ -152,7 +198,8 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
   const std::string page = ReadBytes(root / "Message" / ("Ann-" + s) / "Ann(+1).html");
   EXPECT_NE(page.find("Name: Ann, Phone: +1"), std::string::npos);
   EXPECT_NE(page.find("<div class=\"send_msg\">2 yo</div>"), std::string::npos);
-  EXPECT_NE(ReadBytes(root / "WhatsApp Message" / ("Family-" + s) / "Family.html").find("Name: Bob,Carol, Phone: 15,16"),
+  EXPECT_NE(ReadBytes(root / "WhatsApp Message" / ("Family-" + s) / "Family.html")
+                .find("Name: Bob,Carol, Phone: 15,16"),
             std::string::npos);
   ExpectEveryPageParses();
 
@@ -164,10 +211,13 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
 TEST_F(RecoveryJobTest, HostileNamesStayInsideTheOutputFolder) {
   results.cameraRoll = {Media("../../escape.JPG", "c1", 10), Media("..", "c2", 10)};
   results.appFiles = {{10, "../..", "../up.png", Stored("a1", 10)}};
-  results.conversations[1] = {MessageRecord{.handleRowId = 1, .date = "d", .address = "/etc/passwd",
-                                            .contactName = "../..", .text = "<script>x</script>"}};
-  results.whatsAppChats[2] = {WhatsAppMessageRecord{.chatRowId = 2, .date = "d", .text = "t",
-                                                    .chatTitle = "../../../tmp", .chatPhones = "x/y"}};
+  results.conversations[1] = {MessageRecord{.handleRowId = 1,
+                                            .date = "d",
+                                            .address = "/etc/passwd",
+                                            .contactName = "../..",
+                                            .text = "<script>x</script>"}};
+  results.whatsAppChats[2] = {WhatsAppMessageRecord{
+      .chatRowId = 2, .date = "d", .text = "t", .chatTitle = "../../../tmp", .chatPhones = "x/y"}};
   const auto job = Recover();
   EXPECT_EQ(job->Progress().failed, 0u);
   // Only the output and backup folders exist beside each other; nothing climbed out.
@@ -190,8 +240,9 @@ TEST_F(RecoveryJobTest, ContactsOnlyAndCallsOnly) {
   results.contacts = {ContactRecord{.name = "Ann"}};
   Recover();
   const std::string s = kStamp;
-  EXPECT_EQ(ListTree(root), (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
-                                                   "Contacts/" + s + "/Contacts.csv"}));
+  EXPECT_EQ(ListTree(root),
+            (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
+                                   "Contacts/" + s + "/Contacts.csv"}));
   EXPECT_EQ(session.messagesExports, 0);
 
   fs::remove_all(root / "Contacts");
@@ -204,13 +255,15 @@ TEST_F(RecoveryJobTest, ContactsOnlyAndCallsOnly) {
 TEST_F(RecoveryJobTest, TwoRecoveriesInDifferentSecondsStayApart) {
   results.cameraRoll = {Media("IMG_0001.JPG", "c1", 10)};
   results.notes = {NoteRecord{.title = "T"}};
-  results.conversations[1] = {MessageRecord{.handleRowId = 1, .address = "+1", .contactName = "Ann", .text = "x"}};
+  results.conversations[1] = {
+      MessageRecord{.handleRowId = 1, .address = "+1", .contactName = "Ann", .text = "x"}};
   Recover("20260101000000");
   Recover("20260101000001");
   const auto tree = ListTree(root);
-  for (const char* name : {"Camera Roll/IMG_0001.JPG", "Camera Roll/IMG_0001(1).JPG",
-                           "Notes/Notes_20260101000000.html", "Notes/Notes_20260101000001.html",
-                           "Message/Ann-20260101000000/Ann(+1).html", "Message/Ann-20260101000001/Ann(+1).html"}) {
+  for (const char* name :
+       {"Camera Roll/IMG_0001.JPG", "Camera Roll/IMG_0001(1).JPG", "Notes/Notes_20260101000000.html",
+        "Notes/Notes_20260101000001.html", "Message/Ann-20260101000000/Ann(+1).html",
+        "Message/Ann-20260101000001/Ann(+1).html"}) {
     EXPECT_TRUE(tree.count(name)) << name;
   }
   // sms.csv is exported anew, not appended to.
@@ -231,7 +284,7 @@ TEST_F(RecoveryJobTest, ReportsProgressPerBlockAndPerChunk) {
   job = owned.get();
   job->Run();
   const std::vector<std::pair<int32_t, std::string>> expected = {
-      {33, "big.JPG"},          {66, "big.JPG"},          {99, "big.JPG"}, {100, "big.JPG"},
+      {33, "big.JPG"},          {66, "big.JPG"},          {99, "big.JPG"},          {100, "big.JPG"},
       {33, "Unknown(+1).html"}, {66, "Unknown(+1).html"}, {100, "Unknown(+1).html"}};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(job->Progress().processed, 2u);
@@ -250,11 +303,12 @@ TEST_F(RecoveryJobTest, CancelStopsTheCopyAndLaterItemsButKeepsAddedRows) {
   const RecoveryProgress p = armed->Progress();
   EXPECT_TRUE(p.cancelled);
   EXPECT_TRUE(p.finished);
-  EXPECT_EQ(p.processed, 1u);  // the contact row, added before the cancel
+  EXPECT_EQ(p.processed, 1u);    // the contact row, added before the cancel
   EXPECT_EQ(session.copies, 1);  // later.JPG was never started
   const std::string s = kStamp;
-  EXPECT_EQ(ListTree(root), (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
-                                                   "Contacts/" + s + "/Contacts.csv", "WhatsApp Attachments"}));
+  EXPECT_EQ(ListTree(root),
+            (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
+                                   "Contacts/" + s + "/Contacts.csv", "WhatsApp Attachments"}));
   EXPECT_NE(FormatRecoverySummary(p, armed->Rows(), root).find("Recovery cancelled."), std::string::npos);
 }
 
@@ -287,7 +341,7 @@ TEST_F(RecoveryJobTest, FailuresBecomeRowsAndTheJobGoesOn) {
   EXPECT_EQ(rows[0].status, CopyResultText(kInvalid));
   EXPECT_FALSE(rows[0].success);
   EXPECT_TRUE(rows[1].success);
-  EXPECT_TRUE(rows[2].success);  // the call row, counted when added
+  EXPECT_TRUE(rows[2].success);   // the call row, counted when added
   EXPECT_FALSE(rows[3].success);  // ... and its report that could not be written
   EXPECT_EQ(rows[3].status, ResultText(ENOTDIR));
   EXPECT_EQ(job->Progress().failed, 2u);

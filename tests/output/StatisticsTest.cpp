@@ -90,8 +90,8 @@ TEST(CStatisticsObj, SelectAndHideCarryUpTheTreeAndNeverUnderflow) {
 TEST(CStatisticsObj, ApplicationsHaveTheirOwnCounters) {
   std::vector<AppFileRecord> files = {
       {2000, "com.app.one", "a.png", {}}, {3000, "com.app.one", "clip.MOV", {}},
-      {10, "other", "notes.txt", {}},      {4000, "com.app.two", "song.m4a", {}},
-      {10, "other", "README", {}},         {10, "other", "shot.tga", {}},
+      {10, "other", "notes.txt", {}},     {4000, "com.app.two", "song.m4a", {}},
+      {10, "other", "README", {}},        {10, "other", "shot.tga", {}},
   };
   const AppFileSplit split = SortAppFiles(files);
   ASSERT_EQ(split.photos.size(), 2u);
@@ -125,12 +125,13 @@ TEST(CStatisticsObj, RecoveryItemsFollowTreeAndListOrder) {
   stats.AddContacts(contacts);
   stats.AddConversations(conversations);
   stats.AddMediaFiles(ItemKind::CameraRoll, media);
-  for (int k = kFirstItemKind; k <= kLastItemKind; ++k) stats.SetCategorySelected(static_cast<ItemKind>(k), true);
+  for (int k = kFirstItemKind; k <= kLastItemKind; ++k)
+    stats.SetCategorySelected(static_cast<ItemKind>(k), true);
 
   std::vector<const void*> order;
   for (const auto* e : stats.RecoveryItems()) order.push_back(e->record);
-  const std::vector<const void*> expected = {&media[0], &media[1], &conversations[3].front(),
-                                             &conversations[7].front(), &contacts[0], &contacts[1]};
+  const std::vector<const void*> expected = {
+      &media[0], &media[1], &conversations[3].front(), &conversations[7].front(), &contacts[0], &contacts[1]};
   EXPECT_EQ(order, expected);
   EXPECT_EQ(stats.Find(&conversations[7].front())->deleted, 1);
   EXPECT_EQ(stats.Find(&conversations[7].front())->kind, ItemKind::Messages);
