@@ -55,7 +55,7 @@ void CStatisticsObj::AddAttachmentFiles(std::span<const AttachmentFileRecord> fi
     AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &f, 0, f.size);
 }
 
-void CStatisticsObj::AddAppFolders(ItemKind kind, const AppFolders& folders) {
+void CStatisticsObj::AddAppFolders(ItemKind kind, const AppFolderMap& folders) {
   if (HasCategory(kind)) return;
   uint32_t app = 0;
   for (const auto& [name, files] : folders) {
@@ -73,9 +73,8 @@ void CStatisticsObj::AddAppFolders(ItemKind kind, const AppFolders& folders) {
     m_entries.emplace(groupKey, group);
     m_keyByRecord.emplace(&files, groupKey);
     uint32_t i = 0;
-    for (const AppFileRecord* f : files) {
-      if (f) AddItem(kind, {static_cast<int32_t>(kind), app, ++i}, counter, f, 0, f->size);
-    }
+    for (const AppFileRecord& f : files)
+      AddItem(kind, {static_cast<int32_t>(kind), app, ++i}, counter, &f, 0, f.size);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <span>
+#include <string>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -20,10 +21,13 @@
 #include "engine/records/MessageRecords.h"
 #include "engine/records/NoteRecord.h"
 #include "engine/records/WhatsAppRecords.h"
-#include "output/AppFileSort.h"
 #include "output/ItemKind.h"
 
 namespace fq {
+
+// Application name -> its files: the App Photos or App Videos category as the
+// scan view lists it (the split of the scan's application files by extension).
+using AppFolderMap = std::map<std::string, std::vector<AppFileRecord>>;
 
 struct StatisticsCounter {
   uint32_t total = 0;
@@ -63,8 +67,8 @@ class CStatisticsObj {
       ItemKind kind,
       std::span<const MediaFileRecord> files);  // Camera Roll, Photo Stream, WhatsApp Attachments
   void AddAttachmentFiles(std::span<const AttachmentFileRecord> files);
-  void AddAppFolders(ItemKind kind, const AppFolders& folders);  // App Photos, App Videos
-  void AddConversations(const ConversationMap& conversations);   // one item per conversation
+  void AddAppFolders(ItemKind kind, const AppFolderMap& folders);  // App Photos, App Videos
+  void AddConversations(const ConversationMap& conversations);     // one item per conversation
   void AddContacts(std::span<const ContactRecord> contacts);
   void AddCalls(std::span<const CallRecord> calls);
   void AddNotes(std::span<const NoteRecord> notes);
@@ -75,7 +79,7 @@ class CStatisticsObj {
   // Category check box: every item of the category.
   void SetCategorySelected(ItemKind kind, bool selected);
   // Application row check box: every file of that application. `group` is the
-  // file list of the application in the AppFolders given to AddAppFolders.
+  // file list of the application in the AppFolderMap given to AddAppFolders.
   bool SetGroupSelected(const void* group, bool selected);
   // Hidden by the deleted-only filter. False when the record has no item entry.
   bool SetHidden(const void* record, bool hidden);

@@ -47,7 +47,7 @@ int32_t WritePage(const std::filesystem::path& path, std::string_view head, std:
     return progress ? progress(percent, code, path) : 0;
   };
   OutputFile file;
-  int32_t rc = CreateFolders(path.parent_path());
+  int32_t rc = CreateOutputFolder(path.parent_path());
   if (rc == 0) rc = file.Open(path);
   if (rc != 0) {
     report(100, rc);
@@ -116,7 +116,7 @@ int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head
 
 int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,
                         std::string_view rows) {
-  if (const int32_t rc = CreateFolders(path.parent_path())) return rc;
+  if (const int32_t rc = CreateOutputFolder(path.parent_path())) return rc;
   OutputFile file;
   if (const int32_t rc = file.Open(path)) return rc;
   file.Write(report.head);

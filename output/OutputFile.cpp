@@ -8,7 +8,7 @@
 
 namespace fq {
 
-int32_t CreateFolders(const std::filesystem::path& folder) {
+int32_t CreateOutputFolder(const std::filesystem::path& folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) return ec.value() ? ec.value() : EIO;

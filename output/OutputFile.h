@@ -8,7 +8,7 @@
 namespace fq {
 
 // Creates `folder` and every missing parent; 0 or the errno of the failure.
-int32_t CreateFolders(const std::filesystem::path& folder);
+int32_t CreateOutputFolder(const std::filesystem::path& folder);
 
 class OutputFile {
  public:

@@ -161,7 +161,7 @@ int32_t BuildPrintContent(ItemKind category, bool deletedOnly, const ScanResults
 
 int32_t WritePrintPage(const std::filesystem::path& path, const ReportTemplate& page,
                        const std::string& content) {
-  if (const int32_t rc = CreateFolders(path.parent_path())) return rc;
+  if (const int32_t rc = CreateOutputFolder(path.parent_path())) return rc;
   OutputFile file;
   if (const int32_t rc = file.Open(path)) return rc;
   file.Write(page.head);

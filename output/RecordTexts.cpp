@@ -7,6 +7,12 @@ namespace {
 
 bool IsNamed(std::string_view name) { return !name.empty() && name != "Unknown"; }
 
+std::string SecondsText(int64_t s) {
+  if (s < 60) return std::to_string(s) + " Sec";  // negative counts too
+  if (s >= 3600) return std::to_string(s / 3600) + " Hour " + std::to_string((s % 3600) / 60) + " Min";
+  return std::to_string(s / 60) + " Min " + std::to_string(s % 60) + " Sec";
+}
+
 }  // namespace
 
 std::string MessageSender(const MessageRecord& m) {
@@ -25,14 +31,8 @@ std::string ChatPerson(const WhatsAppMessageRecord& m) {
   return IsNamed(m.senderName) ? m.senderName + "(" + m.senderPhone + ")" : m.senderPhone;
 }
 
-std::string DurationText(int64_t s) {
-  if (s < 0 || s < 60) return std::to_string(s) + " Sec";
-  if (s >= 3600) return std::to_string(s / 3600) + " Hour " + std::to_string((s % 3600) / 60) + " Min";
-  return std::to_string(s / 60) + " Min " + std::to_string(s % 60) + " Sec";
-}
-
 std::string CallDurationText(const CallRecord& call) {
-  if (call.duration != 0) return DurationText(call.duration);
+  if (call.duration != 0) return SecondsText(call.duration);
   return call.incoming ? "Missed" : "Canceled";
 }
 

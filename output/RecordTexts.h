@@ -20,11 +20,8 @@ std::string ChatSender(const WhatsAppMessageRecord& message);
 // "name(phone)" when the sender name is neither empty nor "Unknown", else the phone.
 std::string ChatPerson(const WhatsAppMessageRecord& message);
 
-// "%d Sec" below a minute (and for negative counts), "%d Min %d Sec" below an
-// hour, "%d Hour %d Min" from an hour on.
-std::string DurationText(int64_t seconds);
-
-// The duration text of a connected call, "Missed" for an unconnected incoming
+// The duration of a connected call ("59 Sec", "1 Min 0 Sec", "1 Hour 2 Min",
+// and "%d Sec" for a negative count), "Missed" for an unconnected incoming
 // call and "Canceled" for an unconnected outgoing one.
 std::string CallDurationText(const CallRecord& call);
 

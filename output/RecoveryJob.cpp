@@ -158,7 +158,7 @@ void RecoveryJob::RunItems() {
       case ItemKind::AppVideos: {
         const auto& f = *static_cast<const AppFileRecord*>(record);
         const fs::path folder = m_root / OutputFolderName(entry->kind) / SafeFileName(f.appName);
-        CreateFolders(folder);
+        CreateOutputFolder(folder);
         CopyFile(folder, f.name, f.path);
         break;
       }
@@ -191,7 +191,7 @@ void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, cons
     Report(100, EEXIST, wanted);
     return;
   }
-  CreateFolders(folder);
+  CreateOutputFolder(folder);
   const int32_t rc =
       m_session.CopyOut(source, target, [this](int32_t percent, int32_t code, const fs::path& dest) {
         return Report(percent, code, dest, true);
@@ -206,7 +206,7 @@ void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, cons
 void RecoveryJob::WriteConversation(const MessageRecord& first) {
   const std::string person = ConversationPerson(first);
   const fs::path folder = m_root / "Message" / (SafeFileName(person) + "-" + m_stamp);
-  CreateFolders(folder);
+  CreateOutputFolder(folder);
   m_messagesWritten = true;
   const auto found = m_results.conversations.find(first.handleRowId);
   const auto* messages = found == m_results.conversations.end() ? nullptr : &found->second;
@@ -228,7 +228,7 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
 void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   const std::string chat = SafeFileName(ChatName(first));
   const fs::path folder = m_root / "WhatsApp Message" / (chat + "-" + m_stamp);
-  CreateFolders(folder);
+  CreateOutputFolder(folder);
   const auto found = m_results.whatsAppChats.find(first.chatRowId);
   const auto* messages = found == m_results.whatsAppChats.end() ? nullptr : &found->second;
   if (const fs::path txt = MakeUniquePath(folder / (chat + ".txt")); !txt.empty())
@@ -247,7 +247,7 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
 }
 
 void RecoveryJob::AddListRow(std::string& rows, const fs::path& reportPath, std::string row) {
-  if (rows.empty()) CreateFolders(reportPath.parent_path());
+  if (rows.empty()) CreateOutputFolder(reportPath.parent_path());
   rows += row;
   Report(100, 0, reportPath);
 }

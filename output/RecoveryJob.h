@@ -12,8 +12,8 @@
 // flag in 50 ms steps.
 //
 // How the CLI drives it:
-//   CStatisticsObj stats;  AppFileSplit apps = SortAppFiles(results.appFiles);
-//   SelectForRecovery(results, apps, request, stats);          // Selection.h
+//   CStatisticsObj stats;  const auto apps = SplitAppFiles(results.appFiles);   // engine
+//   SelectForRecovery(results, apps.photos, apps.videos, request, stats);       // Selection.h
 //   ReportTemplates templates;
 //   if (LoadReportTemplates(ProgramFolder() / "template", deviceName, templates)) -> error, stop
 //   RecoveryJob job(outDir, results, stats, session, templates);

@@ -18,13 +18,14 @@ bool ParseCategoryNames(const std::vector<std::string>& names, std::vector<ItemK
   return true;
 }
 
-void SelectForRecovery(const ScanResults& results, const AppFileSplit& apps, const RecoveryRequest& request,
+void SelectForRecovery(const ScanResults& results, const AppFolderMap& appPhotos,
+                       const AppFolderMap& appVideos, const RecoveryRequest& request,
                        CStatisticsObj& statistics) {
   statistics.Clear();
   statistics.AddMediaFiles(ItemKind::CameraRoll, results.cameraRoll);
   statistics.AddMediaFiles(ItemKind::PhotoStream, results.photoStream);
-  statistics.AddAppFolders(ItemKind::AppPhotos, apps.photos);
-  statistics.AddAppFolders(ItemKind::AppVideos, apps.videos);
+  statistics.AddAppFolders(ItemKind::AppPhotos, appPhotos);
+  statistics.AddAppFolders(ItemKind::AppVideos, appVideos);
   statistics.AddConversations(results.conversations);
   statistics.AddAttachmentFiles(results.messageAttachments);
   statistics.AddContacts(results.contacts);

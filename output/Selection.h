@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "engine/session/ScanResults.h"
-#include "output/AppFileSort.h"
 #include "output/CStatisticsObj.h"
 #include "output/ItemKind.h"
 
@@ -24,8 +23,10 @@ bool ParseCategoryNames(const std::vector<std::string>& names, std::vector<ItemK
                         std::string& unknown);
 
 // Rebuilds `statistics` over the whole scan and selects what `request` asks
-// for. `results` and `apps` (SortAppFiles(results.appFiles)) must outlive it.
-void SelectForRecovery(const ScanResults& results, const AppFileSplit& apps, const RecoveryRequest& request,
+// for. `appPhotos` and `appVideos` are the scan's application files split by
+// extension (the engine's SplitAppFiles). All three must outlive `statistics`.
+void SelectForRecovery(const ScanResults& results, const AppFolderMap& appPhotos,
+                       const AppFolderMap& appVideos, const RecoveryRequest& request,
                        CStatisticsObj& statistics);
 
 }  // namespace fq

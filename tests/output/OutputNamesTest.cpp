@@ -121,24 +121,24 @@ TEST(OutputNames, StampAndFolders) {
   }
 }
 
-TEST(RecordTexts, DurationsAndCallCells) {
+TEST(RecordTexts, CallDurationsAndDirections) {
   struct Case {
-    int64_t seconds;
-    std::string text;
+    int32_t incoming, seconds;
+    std::string duration, direction;
   } cases[] = {
-      {59, "59 Sec"},         {60, "1 Min 0 Sec"},    {3599, "59 Min 59 Sec"}, {3600, "1 Hour 0 Min"},
-      {3661, "1 Hour 1 Min"}, {3725, "1 Hour 2 Min"}, {-5, "-5 Sec"},          {0, "0 Sec"}};
-  for (const auto& c : cases) EXPECT_EQ(DurationText(c.seconds), c.text) << c.seconds;
-
-  CallRecord call;
-  call.incoming = 1;
-  EXPECT_EQ(CallDurationText(call), "Missed");
-  EXPECT_EQ(CallDirectionText(call), "Incoming");
-  call.incoming = 0;
-  EXPECT_EQ(CallDurationText(call), "Canceled");
-  EXPECT_EQ(CallDirectionText(call), "Outgoing");
-  call.duration = -7;
-  EXPECT_EQ(CallDurationText(call), "-7 Sec");
+      {0, 59, "59 Sec", "Outgoing"},          {1, 60, "1 Min 0 Sec", "Incoming"},
+      {0, 3599, "59 Min 59 Sec", "Outgoing"}, {0, 3600, "1 Hour 0 Min", "Outgoing"},
+      {0, 3661, "1 Hour 1 Min", "Outgoing"},  {1, 3725, "1 Hour 2 Min", "Incoming"},
+      {0, -7, "-7 Sec", "Outgoing"},          {1, 0, "Missed", "Incoming"},
+      {0, 0, "Canceled", "Outgoing"},
+  };
+  for (const auto& c : cases) {
+    CallRecord call;
+    call.incoming = c.incoming;
+    call.duration = c.seconds;
+    EXPECT_EQ(CallDurationText(call), c.duration) << c.seconds;
+    EXPECT_EQ(CallDirectionText(call), c.direction) << c.seconds;
+  }
 }
 
 TEST(RecordTexts, SenderAndPerson) {

@@ -43,8 +43,7 @@ class PrintPage : public ::testing::Test {
                                                 .text = "<yo>",
                                                 .chatTitle = "",
                                                 .partnerName = "Bob"}};
-    apps = SortAppFiles(r.appFiles);
-    SelectForRecovery(r, apps, {}, stats);
+    SelectForRecovery(r, noApps, noApps, {}, stats);
   }
   std::string Build(ItemKind kind, bool deletedOnly = false) {
     std::string content;
@@ -52,7 +51,7 @@ class PrintPage : public ::testing::Test {
     return content;
   }
   ScanResults r;
-  AppFileSplit apps;
+  AppFolderMap noApps;
   CStatisticsObj stats;
 };
 

@@ -44,8 +44,7 @@ class RecoveryJobTest : public ::testing::Test {
   // A job over everything `results` holds (or what `request` picks of it).
   std::unique_ptr<RecoveryJob> MakeJob(const std::string& stamp = kStamp,
                                        std::function<void()> onChange = {}) {
-    apps = SortAppFiles(results.appFiles);
-    SelectForRecovery(results, apps, request, stats);
+    SelectForRecovery(results, appPhotos, appVideos, request, stats);
     auto job = std::make_unique<RecoveryJob>(root, results, stats, session, templates, std::move(onChange));
     job->SetStamp(stamp);
     return job;
@@ -70,7 +69,7 @@ class RecoveryJobTest : public ::testing::Test {
   fs::path root;
   ScanResults results;
   RecoveryRequest request;
-  AppFileSplit apps;
+  AppFolderMap appPhotos, appVideos;
   CStatisticsObj stats;
   FakeRecoverySession session;
   ReportTemplates templates;
@@ -80,8 +79,8 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
   results.cameraRoll = {Media("IMG_0001.JPG", "c1", 70000), Media("IMG_0001.JPG", "c2", 10),
                         Media("IMG_0001.JPG", "c3", 20), Media("empty.JPG", "c4", 0)};
   results.photoStream = {Media("IMG_0001.JPG", "p1", 30)};
-  results.appFiles = {{40, "com.app.one", "a.PNG", Stored("a1", 40)},
-                      {50, "com.app.one", "clip.mov", Stored("a2", 50)}};
+  appPhotos["com.app.one"] = {{40, "com.app.one", "a.PNG", Stored("a1", 40)}};
+  appVideos["com.app.one"] = {{50, "com.app.one", "clip.mov", Stored("a2", 50)}};
   results.messageAttachments = {{0, 60, "photo.JPG", Stored("m1", 60)}};
   results.whatsAppAttachments = {Media("w.JPG", "w1", 70)};
   auto msg = [](int32_t handle, std::string name, std::string address, std::string text, int32_t fromMe = 0) {
@@ -210,7 +209,7 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
 
 TEST_F(RecoveryJobTest, HostileNamesStayInsideTheOutputFolder) {
   results.cameraRoll = {Media("../../escape.JPG", "c1", 10), Media("..", "c2", 10)};
-  results.appFiles = {{10, "../..", "../up.png", Stored("a1", 10)}};
+  appPhotos["../.."] = {{10, "../..", "../up.png", Stored("a1", 10)}};
   results.conversations[1] = {MessageRecord{.handleRowId = 1,
                                             .date = "d",
                                             .address = "/etc/passwd",

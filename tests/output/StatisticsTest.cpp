@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "output/AppFileSort.h"
 #include "output/CStatisticsObj.h"
 #include "output/Selection.h"
 
@@ -88,31 +87,32 @@ TEST(CStatisticsObj, SelectAndHideCarryUpTheTreeAndNeverUnderflow) {
 }
 
 TEST(CStatisticsObj, ApplicationsHaveTheirOwnCounters) {
-  std::vector<AppFileRecord> files = {
-      {2000, "com.app.one", "a.png", {}}, {3000, "com.app.one", "clip.MOV", {}},
-      {10, "other", "notes.txt", {}},     {4000, "com.app.two", "song.m4a", {}},
-      {10, "other", "README", {}},        {10, "other", "shot.tga", {}},
+  const AppFolderMap photos = {
+      {"com.app.one", {{2000, "com.app.one", "a.png", {}}}},
+      {"other", {{10, "other", "notes.txt", {}}, {10, "other", "README", {}}, {10, "other", "shot.tga", {}}}},
   };
-  const AppFileSplit split = SortAppFiles(files);
-  ASSERT_EQ(split.photos.size(), 2u);
-  ASSERT_EQ(split.videos.size(), 2u);
-  EXPECT_EQ(split.photos.at("other").size(), 3u);  // notes.txt, README, shot.tga
-  EXPECT_EQ(split.videos.at("com.app.one").front()->name, "clip.MOV");
-
+  const AppFolderMap videos = {
+      {"com.app.one", {{3000, "com.app.one", "clip.MOV", {}}}},
+      {"com.app.two", {{4000, "com.app.two", "song.m4a", {}}}},
+  };
   CStatisticsObj stats;
-  stats.AddAppFolders(ItemKind::AppPhotos, split.photos);
-  stats.AddAppFolders(ItemKind::AppVideos, split.videos);
+  stats.AddAppFolders(ItemKind::AppPhotos, photos);
+  stats.AddAppFolders(ItemKind::AppVideos, videos);
+  EXPECT_EQ(stats.TotalSize(), 2000u + 3 * 1024 + 3000 + 4000);
   EXPECT_EQ(stats.Root().total, 6u);
   EXPECT_EQ(stats.CategoryCounter(ItemKind::AppPhotos).total, 4u);
 
-  const auto& others = split.photos.at("other");
+  const auto& others = photos.at("other");
   EXPECT_TRUE(stats.SetGroupSelected(&others, true));
   EXPECT_EQ(stats.CategoryCounter(ItemKind::AppPhotos).selected, 3u);
   EXPECT_EQ(stats.CategoryCheckState(ItemKind::AppPhotos), CheckState::Partial);
   EXPECT_EQ(stats.Find(&others)->group, true);
   EXPECT_FALSE(stats.SetSelected(&others, false));  // a group is not an item
   EXPECT_EQ(stats.RecoveryItems().size(), 3u);
-  EXPECT_FALSE(stats.SetGroupSelected(&files[0], true));
+  EXPECT_FALSE(stats.SetGroupSelected(&photos.at("com.app.one").front(), true));  // an item, not a group
+  // Files count in their application's counter, which the group entry names.
+  EXPECT_EQ(stats.Find(&videos.at("com.app.two").front())->counter,
+            stats.Find(&videos.at("com.app.two"))->counter);
 }
 
 TEST(CStatisticsObj, RecoveryItemsFollowTreeAndListOrder) {
@@ -143,7 +143,7 @@ TEST(Selection, CategoriesAndDeletedOnly) {
   r.contacts = Contacts({0, 1});
   r.calls = {CallRecord{.deleted = 1, .number = "1"}, CallRecord{.number = "2"}};
   r.conversations[1].push_back(MessageRecord{.handleRowId = 1, .text = "x"});
-  const AppFileSplit apps = SortAppFiles(r.appFiles);
+  const AppFolderMap none;
 
   std::vector<ItemKind> kinds;
   std::string unknown;
@@ -153,14 +153,14 @@ TEST(Selection, CategoriesAndDeletedOnly) {
   EXPECT_EQ(kinds.size(), 2u);
 
   CStatisticsObj stats;
-  SelectForRecovery(r, apps, {}, stats);
+  SelectForRecovery(r, none, none, {}, stats);
   EXPECT_EQ(stats.RecoveryItems().size(), 6u);
   EXPECT_EQ(stats.Root().selected, 6u);
 
-  SelectForRecovery(r, apps, {kinds, false}, stats);
+  SelectForRecovery(r, none, none, {kinds, false}, stats);
   EXPECT_EQ(stats.RecoveryItems().size(), 3u);
 
-  SelectForRecovery(r, apps, {{}, true}, stats);
+  SelectForRecovery(r, none, none, {{}, true}, stats);
   std::vector<const void*> items;
   for (const auto* e : stats.RecoveryItems()) items.push_back(e->record);
   EXPECT_EQ(items, (std::vector<const void*>{&r.contacts[1], &r.calls[0]}));
