@@ -1,0 +1,128 @@
+#include "output/HtmlReports.h"
+
+#include "output/HtmlEscape.h"
+#include "output/OutputFile.h"
+#include "output/RecordTexts.h"
+
+namespace fq {
+namespace {
+
+std::string Row(int32_t deleted, std::initializer_list<std::string_view> escapedCells) {
+  std::string row = deleted ? "\t<tr class=\"del_row\">" : "\t<tr>";
+  for (std::string_view cell : escapedCells) {
+    row += "<td>";
+    row += cell;
+    row += "</td>";
+  }
+  row += "</tr>\r\n";
+  return row;
+}
+
+std::string Block(bool fromMe, bool deleted, std::string_view date, std::string_view sender,
+                  std::string_view text) {
+  std::string block = "<div class=\"date\">Date: ";
+  block += HtmlEscape(date);
+  if (fromMe) {
+    block += " Me";
+  } else {
+    block += ' ';
+    block += HtmlEscape(sender);
+  }
+  block += ":</div>\r\n";
+  if (fromMe) {
+    block += deleted ? "<div class=\"del_send_msg\">" : "<div class=\"send_msg\">";
+  } else {
+    block += deleted ? "<div class=\"del_recv_msg\">" : "<div class=\"recv_msg\">";
+  }
+  block += HtmlEscape(text);
+  block += "</div>\r\n";
+  return block;
+}
+
+template <typename Record, typename BlockOf>
+int32_t WritePage(const std::filesystem::path& path, std::string_view head, std::string_view tail,
+                  const std::vector<Record>* messages, const CopyProgressCallback& progress,
+                  BlockOf blockOf) {
+  const auto report = [&](int32_t percent, int32_t code) {
+    return progress ? progress(percent, code, path) : 0;
+  };
+  OutputFile file;
+  int32_t rc = CreateOutputFolder(path.parent_path());
+  if (rc == 0) rc = file.Open(path);
+  if (rc != 0) {
+    report(100, rc);
+    return rc;
+  }
+  std::string blocks;
+  int32_t answer = 0;
+  bool reportLast = false;
+  if (messages) {
+    const size_t count = messages->size();
+    for (size_t i = 0; i < count; ++i) {
+      blocks += blockOf((*messages)[i]);
+      const auto percent = static_cast<int32_t>((i + 1) * 100 / count);
+      if (i + 1 == count) {
+        reportLast = true;
+        break;
+      }
+      if ((answer = report(percent, 0)) != 0) break;
+    }
+  }
+  file.Write(head);
+  file.Write(blocks);
+  file.Write(tail);
+  rc = file.Close();
+  if (reportLast) answer = report(100, rc);
+  if (rc != 0) return rc;
+  return answer;
+}
+
+}  // namespace
+
+std::string ContactRow(const ContactRecord& c) {
+  const std::string phone = ReplaceAll(HtmlEscape(c.phone), "\n", "<br />");
+  return Row(c.deleted, {HtmlEscape(c.name), phone, HtmlEscape(c.email), HtmlEscape(c.address),
+                         HtmlEscape(c.url), HtmlEscape(c.social), HtmlEscape(c.company)});
+}
+
+std::string CallRow(const CallRecord& call) {
+  return Row(call.deleted, {HtmlEscape(call.name), HtmlEscape(call.number), HtmlEscape(call.date),
+                            CallDirectionText(call), CallDurationText(call)});
+}
+
+std::string NoteRow(const NoteRecord& note) {
+  return Row(note.deleted, {HtmlEscape(note.title), HtmlEscape(note.date), HtmlEscape(note.body)});
+}
+
+std::string MessageBlock(const MessageRecord& m) {
+  return Block(m.fromMe != 0, m.deleted != 0, m.date, MessageSender(m), m.text);
+}
+
+std::string ChatBlock(const WhatsAppMessageRecord& m) {
+  return Block(m.fromMe != 0, m.deleted != 0, m.date, ChatSender(m), m.text);
+}
+
+int32_t WriteConversationReport(const std::filesystem::path& path, std::string_view head,
+                                std::string_view tail, const std::vector<MessageRecord>* messages,
+                                const CopyProgressCallback& progress) {
+  return WritePage(path, head, tail, messages, progress, MessageBlock);
+}
+
+int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head, std::string_view tail,
+                        const std::vector<WhatsAppMessageRecord>* messages,
+                        const CopyProgressCallback& progress) {
+  return WritePage(path, head, tail, messages, progress, ChatBlock);
+}
+
+int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,
+                        std::string_view rows) {
+  if (const int32_t rc = CreateOutputFolder(path.parent_path())) return rc;
+  OutputFile file;
+  if (const int32_t rc = file.Open(path)) return rc;
+  file.Write(report.head);
+  file.Write(rows);
+  file.Write(report.tail);
+  return file.Close();
+}
+
+}  // namespace fq

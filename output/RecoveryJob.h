@@ -1,0 +1,138 @@
+#pragma once
+// The recovery job: writes the ticked items of a scan into the output tree
+// under the chosen folder (files copied out of the backup, conversation and
+// chat pages, text and CSV files, the contacts, call-history and notes
+// reports), with progress, a result row per finished item, counters and
+// cancel. The GUI's recovery window and the CLI both drive it.
+//
+// Protocol (shared by every cancellable worker): the job reports progress
+// under its lock and answers 2 (cancelled) once the cancel flag is set; the
+// caller takes the same lock to freeze the worker (HoldProgress, e.g. while it
+// asks the user), sets the flag, releases the lock and waits for the finished
+// flag in 50 ms steps.
+//
+// How the CLI drives it:
+//   CStatisticsObj stats;  const auto apps = SplitAppFiles(results.appFiles);   // engine
+//   SelectForRecovery(results, apps.photos, apps.videos, request, stats);       // Selection.h
+//   ReportTemplates templates;
+//   if (LoadReportTemplates(ProgramFolder() / "template", deviceName, templates)) -> error, stop
+//   RecoveryJob job(outDir, results, stats, session, templates);
+//   job.Start();
+//   while (!job.IsFinished()) {                                 // 50-100 ms steps
+//     if (ctrlCSeen) job.Cancel();                              // flag set by SIGINT handler
+//     fputs(FormatProgressLine(job.Progress()).c_str(), stderr);
+//     sleep;
+//   }
+//   job.Join();
+//   puts(FormatRecoverySummary(job.Progress(), job.Rows(), job.OutputRoot()).c_str());
+//   exit status: job.Progress().cancelled ? 2 : (failed ? 1 : 0)
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/session/IPhoneRecoveryParse.h"
+#include "engine/session/ScanResults.h"
+#include "output/CStatisticsObj.h"
+#include "output/ReportTemplates.h"
+
+namespace fq {
+
+// One finished item: the output path and "Success" or the system's error text.
+struct RecoveryRow {
+  std::filesystem::path path;
+  std::string status;
+  bool success = false;
+};
+
+struct RecoveryProgress {
+  int32_t percent = 0;            // of the item being written
+  std::filesystem::path current;  // its output path
+  uint32_t processed = 0;
+  uint32_t failed = 0;
+  uint32_t total = 0;  // the selected count when the job started
+  bool finished = false;
+  bool cancelled = false;
+  uint32_t Succeeded() const { return processed >= failed ? processed - failed : 0; }
+};
+
+class RecoveryJob {
+ public:
+  // All references must outlive the job. `onChange` (optional) is called on the
+  // worker thread, outside the lock, after each progress report and at the end.
+  RecoveryJob(std::filesystem::path outputRoot, const ScanResults& results, const CStatisticsObj& statistics,
+              IPhoneRecoveryParse& session, const ReportTemplates& templates,
+              std::function<void()> onChange = {});
+  ~RecoveryJob();  // cancels a running worker and joins it
+  RecoveryJob(const RecoveryJob&) = delete;
+  RecoveryJob& operator=(const RecoveryJob&) = delete;
+
+  // Uses this stamp in place of the local time of the start.
+  void SetStamp(std::string stamp) { m_fixedStamp = std::move(stamp); }
+
+  // Runs the job on a worker thread (once).
+  void Start();
+  // Runs the job on the calling thread.
+  void Run();
+  // Waits for the worker thread to end.
+  void Join();
+
+  // Holds the progress lock: the worker stops at its next report until released.
+  std::unique_lock<std::mutex> HoldProgress() { return std::unique_lock<std::mutex>(m_mutex); }
+  // Sets the cancel flag under the lock held by the caller, or taking it.
+  void Cancel(std::unique_lock<std::mutex>& held);
+  void Cancel();
+  bool IsFinished() const { return m_finished.load(); }
+  // Sleeps in 50 ms steps until the finished flag is set.
+  void WaitUntilFinished() const;
+
+  RecoveryProgress Progress() const;
+  std::vector<RecoveryRow> Rows() const;
+  const std::filesystem::path& OutputRoot() const { return m_root; }
+  // The recovery stamp of the run ("YYYYMMDDhhmmss"); empty before it starts.
+  std::string Stamp() const;
+
+  // The progress callback: percent 100 ends an item (a row, counted). Answers
+  // 2 once cancelled. `copyCodes`: the code comes from a file copy.
+  int32_t Report(int32_t percent, int32_t code, const std::filesystem::path& path, bool copyCodes = false);
+
+ private:
+  void RunItems();
+  void CopyFile(const std::filesystem::path& folder, const std::string& name,
+                const std::filesystem::path& source);
+  void WriteConversation(const MessageRecord& first);
+  void WriteChat(const WhatsAppMessageRecord& first);
+  void AddListRow(std::string& rows, const std::filesystem::path& reportPath, std::string row);
+  void Finish();
+  void WriteListReportOrFail(const std::filesystem::path& path, const ReportTemplate& report,
+                             const std::string& rows);
+  void AddFailure(const std::filesystem::path& path, std::string status);
+  bool CancelRequested();
+  void Notify();
+
+  std::filesystem::path m_root;
+  const ScanResults& m_results;
+  const CStatisticsObj& m_statistics;
+  IPhoneRecoveryParse& m_session;
+  const ReportTemplates& m_templates;
+  std::function<void()> m_onChange;
+  std::string m_fixedStamp;
+
+  // Worker state.
+  std::string m_stamp;
+  bool m_messagesWritten = false;
+  std::string m_contactRows, m_callRows, m_noteRows;
+
+  mutable std::mutex m_mutex;  // guards everything below and the cancel flag
+  bool m_cancel = false;
+  RecoveryProgress m_progress;
+  std::vector<RecoveryRow> m_rows;
+  std::atomic<bool> m_finished{false};
+  std::thread m_thread;
+};
+
+}  // namespace fq

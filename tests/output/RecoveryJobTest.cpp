@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/ResultCodes.h"
+#include "output/RecoveryJob.h"
+#include "output/RecoverySummary.h"
+#include "output/ReportTemplates.h"
+#include "output/ResultText.h"
+#include "output/Selection.h"
+#include "tests/output/OutputTestSupport.h"
+
+namespace fq {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeRecoverySession;
+using test::ListTree;
+using test::ReadBytes;
+using test::WriteBytes;
+
+constexpr const char* kStamp = "20260102030405";
+
+class RecoveryJobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(LoadReportTemplates(fs::path(FERNQUILL_SOURCE_DIR) / "template", "Ann's iPhone", templates), 0);
+    root = scratch.path() / "out";
+    fs::create_directories(root);
+  }
+
+  // A stored file in the fake backup with `size` bytes of a repeating pattern.
+  fs::path Stored(const std::string& id, size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + i % 23);
+    const fs::path path = scratch.path() / "backup" / id;
+    WriteBytes(path, bytes);
+    return path;
+  }
+  MediaFileRecord Media(const std::string& name, const std::string& id, size_t size) {
+    return {static_cast<uint32_t>(size), name, Stored(id, size)};
+  }
+
+  // A job over everything `results` holds (or what `request` picks of it).
+  std::unique_ptr<RecoveryJob> MakeJob(const std::string& stamp = kStamp,
+                                       std::function<void()> onChange = {}) {
+    SelectForRecovery(results, appPhotos, appVideos, request, stats);
+    auto job = std::make_unique<RecoveryJob>(root, results, stats, session, templates, std::move(onChange));
+    job->SetStamp(stamp);
+    return job;
+  }
+  // Runs it on this thread.
+  std::unique_ptr<RecoveryJob> Recover(const std::string& stamp = kStamp) {
+    auto job = MakeJob(stamp);
+    job->Run();
+    return job;
+  }
+
+  void ExpectEveryPageParses() {
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+      if (e.path().extension() != ".html") continue;
+      const std::string page = ReadBytes(e.path());
+      EXPECT_EQ(test::HtmlParseErrors(page), std::vector<std::string>{}) << e.path();
+      EXPECT_EQ(page.find("{|"), std::string::npos) << e.path();
+    }
+  }
+
+  test::ScratchFolder scratch;
+  fs::path root;
+  ScanResults results;
+  RecoveryRequest request;
+  AppFolderMap appPhotos, appVideos;
+  CStatisticsObj stats;
+  FakeRecoverySession session;
+  ReportTemplates templates;
+};
+
+TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
+  results.cameraRoll = {Media("IMG_0001.JPG", "c1", 70000), Media("IMG_0001.JPG", "c2", 10),
+                        Media("IMG_0001.JPG", "c3", 20), Media("empty.JPG", "c4", 0)};
+  results.photoStream = {Media("IMG_0001.JPG", "p1", 30)};
+  appPhotos["com.app.one"] = {{40, "com.app.one", "a.PNG", Stored("a1", 40)}};
+  appVideos["com.app.one"] = {{50, "com.app.one", "clip.mov", Stored("a2", 50)}};
+  results.messageAttachments = {{0, 60, "photo.JPG", Stored("m1", 60)}};
+  results.whatsAppAttachments = {Media("w.JPG", "w1", 70)};
+  auto msg = [](int32_t handle, std::string name, std::string address, std::string text, int32_t fromMe = 0) {
+    return MessageRecord{.fromMe = fromMe,
+                         .handleRowId = handle,
+                         .date = "2024-01-01 10:00:0" + text.substr(0, 1),
+                         .address = address,
+                         .contactName = name,
+                         .text = text};
+  };
+  results.conversations[1] = {msg(1, "Ann", "+1", "1 hi"), msg(1, "Ann", "+1", "2 yo", 1),
+                              msg(1, "Ann", "+1", "3 ok")};
+  results.conversations[2] = {msg(2, "", "+2", "4 a")};
+  results.conversations[3] = {msg(3, "", "", "5 b")};
+  results.conversations[5] = {msg(5, "", "", "6 c")};
+  results.whatsAppChats[9] = {WhatsAppMessageRecord{.chatRowId = 9,
+                                                    .date = "d",
+                                                    .senderName = "Bob",
+                                                    .text = "hi",
+                                                    .senderPhone = "15",
+                                                    .chatTitle = "Bob",
+                                                    .chatPhones = "15",
+                                                    .partnerName = "Bob"}};
+  results.whatsAppChats[10] = {WhatsAppMessageRecord{.fromMe = 1,
+                                                     .chatRowId = 10,
+                                                     .date = "d",
+                                                     .senderName = "Me",
+                                                     .text = "all",
+                                                     .chatTitle = "Bob,Carol",
+                                                     .chatPhones = "15,16",
+                                                     .partnerName = "Family"}};
+  results.contacts = {ContactRecord{.phone = "1\n2", .name = "Ann"},
+                      ContactRecord{.deleted = 1, .name = "Del"}};
+  results.calls = {CallRecord{.incoming = 1, .duration = 3725, .date = "d", .number = "+1"}};
+  results.notes = {NoteRecord{.date = "d", .title = "T", .body = "B"}};
+
+  const auto job = Recover();
+  const std::string s = kStamp;
+  const std::set<std::string> expected = {
+      "Camera Roll",
+      "Camera Roll/IMG_0001.JPG",
+      "Camera Roll/IMG_0001(1).JPG",
+      "Camera Roll/IMG_0001(2).JPG",
+      "Camera Roll/empty.JPG",
+      "Photo Stream",
+      "Photo Stream/IMG_0001.JPG",
+      "App Photos",
+      "App Photos/com.app.one",
+      "App Photos/com.app.one/a.PNG",
+      "App Video",
+      "App Video/com.app.one",
+      "App Video/com.app.one/clip.mov",
+      "Message Attachments",
+      "Message Attachments/photo.JPG",
+      "WhatsApp Attachments",
+      "WhatsApp Attachments/w.JPG",
+      "Message",
+      "Message/sms.csv",
+      "Message/Ann-" + s,
+      "Message/Ann-" + s + "/Ann(+1).txt",
+      "Message/Ann-" + s + "/Ann(+1).html",
+      "Message/Unknown-" + s,
+      "Message/Unknown-" + s + "/Unknown(+2).txt",
+      "Message/Unknown-" + s + "/Unknown(+2).html",
+      "Message/Unknown-" + s + "/Unknown.txt",
+      "Message/Unknown-" + s + "/Unknown.html",
+      "Message/Unknown-" + s + "/Unknown(1).txt",
+      "Message/Unknown-" + s + "/Unknown(1).html",
+      "WhatsApp Message",
+      "WhatsApp Message/Bob(15)-" + s,
+      "WhatsApp Message/Bob(15)-" + s + "/Bob(15).txt",
+      "WhatsApp Message/Bob(15)-" + s + "/Bob(15).csv",
+      "WhatsApp Message/Bob(15)-" + s + "/Bob(15).html",
+      "WhatsApp Message/Family-" + s,
+      "WhatsApp Message/Family-" + s + "/Family.txt",
+      "WhatsApp Message/Family-" + s + "/Family.csv",
+      "WhatsApp Message/Family-" + s + "/Family.html",
+      "Contacts",
+      "Contacts/" + s,
+      "Contacts/" + s + "/Contacts.html",
+      "Contacts/" + s + "/Contacts.csv",
+      "CallHistory",
+      "CallHistory/CallHistory_" + s + ".html",
+      "Notes",
+      "Notes/Notes_" + s + ".html",
+  };
+  EXPECT_EQ(ListTree(root), expected);
+
+  // Copies are byte-exact; an empty file is written but not counted.
+  EXPECT_EQ(ReadBytes(root / "Camera Roll" / "IMG_0001.JPG"), ReadBytes(results.cameraRoll[0].path));
+  EXPECT_EQ(ReadBytes(root / "Camera Roll" / "IMG_0001(2).JPG"), ReadBytes(results.cameraRoll[2].path));
+  EXPECT_EQ(fs::file_size(root / "Camera Roll" / "empty.JPG"), 0u);
+  const RecoveryProgress p = job->Progress();
+  EXPECT_TRUE(p.finished);
+  EXPECT_FALSE(p.cancelled);
+  EXPECT_EQ(p.total, 19u);
+  EXPECT_EQ(p.processed, 18u);
+  EXPECT_EQ(p.failed, 0u);
+  const auto rows = job->Rows();
+  ASSERT_EQ(rows.size(), 18u);
+  EXPECT_TRUE(
+      std::all_of(rows.begin(), rows.end(), [](const RecoveryRow& r) { return r.status == "Success"; }));
+
+  // The exports are the session's, once each; the reports hold what was ticked.
+  EXPECT_EQ(ReadBytes(root / "Message" / "sms.csv"), FakeRecoverySession::kMessagesExportLine);
+  EXPECT_EQ(ReadBytes(root / "Contacts" / s / "Contacts.csv"), FakeRecoverySession::kContactsExportLine);
+  EXPECT_EQ(session.messagesExports, 1);
+  const std::string contacts = ReadBytes(root / "Contacts" / s / "Contacts.html");
+  EXPECT_NE(contacts.find("\t<tr><td>Ann</td><td>1<br />2</td>"), std::string::npos);
+  EXPECT_NE(contacts.find("\t<tr class=\"del_row\"><td>Del</td>"), std::string::npos);
+  EXPECT_NE(contacts.find("iPhone&#39;s Contacts of Ann&#39;s iPhone"), std::string::npos);
+  EXPECT_NE(ReadBytes(root / "CallHistory" / ("CallHistory_" + s + ".html")).find("<td>1 Hour 2 Min</td>"),
+            std::string::npos);
+  const std::string page = ReadBytes(root / "Message" / ("Ann-" + s) / "Ann(+1).html");
+  EXPECT_NE(page.find("Name: Ann, Phone: +1"), std::string::npos);
+  EXPECT_NE(page.find("<div class=\"send_msg\">2 yo</div>"), std::string::npos);
+  EXPECT_NE(ReadBytes(root / "WhatsApp Message" / ("Family-" + s) / "Family.html")
+                .find("Name: Bob,Carol, Phone: 15,16"),
+            std::string::npos);
+  ExpectEveryPageParses();
+
+  const std::string summary = FormatRecoverySummary(p, rows, root);
+  EXPECT_NE(summary.find("Processed: 18, succeeded: 18, failed: 0"), std::string::npos);
+  EXPECT_EQ(summary.find("Failed:"), std::string::npos);
+}
+
+TEST_F(RecoveryJobTest, HostileNamesStayInsideTheOutputFolder) {
+  results.cameraRoll = {Media("../../escape.JPG", "c1", 10), Media("..", "c2", 10)};
+  appPhotos["../.."] = {{10, "../..", "../up.png", Stored("a1", 10)}};
+  results.conversations[1] = {MessageRecord{.handleRowId = 1,
+                                            .date = "d",
+                                            .address = "/etc/passwd",
+                                            .contactName = "../..",
+                                            .text = "<script>x</script>"}};
+  results.whatsAppChats[2] = {WhatsAppMessageRecord{
+      .chatRowId = 2, .date = "d", .text = "t", .chatTitle = "../../../tmp", .chatPhones = "x/y"}};
+  const auto job = Recover();
+  EXPECT_EQ(job->Progress().failed, 0u);
+  // Only the output and backup folders exist beside each other; nothing climbed out.
+  std::set<std::string> top;
+  for (const auto& e : fs::directory_iterator(scratch.path())) top.insert(e.path().filename().string());
+  EXPECT_EQ(top, (std::set<std::string>{"backup", "out"}));
+  for (const auto& entry : ListTree(root)) {
+    for (const auto& part : fs::path(entry)) EXPECT_TRUE(part != ".." && part != ".") << entry;
+  }
+  EXPECT_TRUE(fs::exists(root / "Camera Roll" / ".._.._escape.JPG"));
+  EXPECT_TRUE(fs::exists(root / "App Photos" / ".._.." / ".._up.png"));
+  const fs::path pagePath = root / "Message" / (std::string(".._..-") + kStamp) / ".._..(_etc_passwd).html";
+  const std::string page = ReadBytes(pagePath);
+  EXPECT_EQ(page.find("<script>x"), std::string::npos);
+  EXPECT_NE(page.find("&lt;script&gt;x"), std::string::npos);
+  ExpectEveryPageParses();
+}
+
+TEST_F(RecoveryJobTest, ContactsOnlyAndCallsOnly) {
+  results.contacts = {ContactRecord{.name = "Ann"}};
+  Recover();
+  const std::string s = kStamp;
+  EXPECT_EQ(ListTree(root),
+            (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
+                                   "Contacts/" + s + "/Contacts.csv"}));
+  EXPECT_EQ(session.messagesExports, 0);
+
+  fs::remove_all(root / "Contacts");
+  results.contacts.clear();
+  results.calls = {CallRecord{.number = "+1"}};
+  Recover();
+  EXPECT_EQ(ListTree(root), (std::set<std::string>{"CallHistory", "CallHistory/CallHistory_" + s + ".html"}));
+}
+
+TEST_F(RecoveryJobTest, TwoRecoveriesInDifferentSecondsStayApart) {
+  results.cameraRoll = {Media("IMG_0001.JPG", "c1", 10)};
+  results.notes = {NoteRecord{.title = "T"}};
+  results.conversations[1] = {
+      MessageRecord{.handleRowId = 1, .address = "+1", .contactName = "Ann", .text = "x"}};
+  Recover("20260101000000");
+  Recover("20260101000001");
+  const auto tree = ListTree(root);
+  for (const char* name :
+       {"Camera Roll/IMG_0001.JPG", "Camera Roll/IMG_0001(1).JPG", "Notes/Notes_20260101000000.html",
+        "Notes/Notes_20260101000001.html", "Message/Ann-20260101000000/Ann(+1).html",
+        "Message/Ann-20260101000001/Ann(+1).html"}) {
+    EXPECT_TRUE(tree.count(name)) << name;
+  }
+  // sms.csv is exported anew, not appended to.
+  EXPECT_EQ(ReadBytes(root / "Message" / "sms.csv"), FakeRecoverySession::kMessagesExportLine);
+}
+
+TEST_F(RecoveryJobTest, ReportsProgressPerBlockAndPerChunk) {
+  results.cameraRoll = {Media("big.JPG", "c1", 3 * 65536 + 100)};
+  results.conversations[1] = {MessageRecord{.handleRowId = 1, .date = "1", .address = "+1", .text = "a"},
+                              MessageRecord{.handleRowId = 1, .date = "2", .address = "+1", .text = "b"},
+                              MessageRecord{.handleRowId = 1, .date = "3", .address = "+1", .text = "c"}};
+  std::vector<std::pair<int32_t, std::string>> seen;
+  RecoveryJob* job = nullptr;
+  auto owned = MakeJob(kStamp, [&] {
+    const auto p = job->Progress();
+    if (!p.finished) seen.emplace_back(p.percent, p.current.filename().string());
+  });
+  job = owned.get();
+  job->Run();
+  const std::vector<std::pair<int32_t, std::string>> expected = {
+      {33, "big.JPG"},          {66, "big.JPG"},          {99, "big.JPG"},          {100, "big.JPG"},
+      {33, "Unknown(+1).html"}, {66, "Unknown(+1).html"}, {100, "Unknown(+1).html"}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(job->Progress().processed, 2u);
+}
+
+TEST_F(RecoveryJobTest, CancelStopsTheCopyAndLaterItemsButKeepsAddedRows) {
+  results.contacts = {ContactRecord{.name = "Ann"}};
+  results.whatsAppAttachments = {Media("big.JPG", "w1", 4 * 65536), Media("later.JPG", "w2", 10)};
+  RecoveryJob* job = nullptr;
+  auto armed = MakeJob(kStamp, [&] {
+    if (job->Progress().current.filename() == "big.JPG") job->Cancel();
+  });
+  job = armed.get();
+  job->Run();
+
+  const RecoveryProgress p = armed->Progress();
+  EXPECT_TRUE(p.cancelled);
+  EXPECT_TRUE(p.finished);
+  EXPECT_EQ(p.processed, 1u);    // the contact row, added before the cancel
+  EXPECT_EQ(session.copies, 1);  // later.JPG was never started
+  const std::string s = kStamp;
+  EXPECT_EQ(ListTree(root),
+            (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
+                                   "Contacts/" + s + "/Contacts.csv", "WhatsApp Attachments"}));
+  EXPECT_NE(FormatRecoverySummary(p, armed->Rows(), root).find("Recovery cancelled."), std::string::npos);
+}
+
+TEST_F(RecoveryJobTest, CancelWhileTheWorkerIsHeld) {
+  results.cameraRoll = {Media("a.JPG", "c1", 10)};
+  results.notes = {NoteRecord{.title = "T"}};
+  auto job = MakeJob("");
+  {
+    auto held = job->HoldProgress();  // the worker waits here as it would behind a question box
+    job->Start();
+    EXPECT_FALSE(job->IsFinished());
+    job->Cancel(held);
+  }
+  job->WaitUntilFinished();
+  job->Join();
+  EXPECT_EQ(job->Progress().processed, 0u);
+  EXPECT_TRUE(ListTree(root).empty());
+  EXPECT_EQ(job->Stamp().size(), 14u);  // no fixed stamp: the local time
+}
+
+TEST_F(RecoveryJobTest, FailuresBecomeRowsAndTheJobGoesOn) {
+  results.cameraRoll = {MediaFileRecord{5, "gone.JPG", scratch.path() / "backup" / "missing"},
+                        Media("ok.JPG", "c1", 10)};
+  results.calls = {CallRecord{.number = "+1"}};
+  WriteBytes(root / "CallHistory", "a file where the report folder should be");
+  const auto job = Recover();
+  const auto rows = job->Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].path, root / "Camera Roll" / "gone.JPG");
+  EXPECT_EQ(rows[0].status, CopyResultText(kInvalid));
+  EXPECT_FALSE(rows[0].success);
+  EXPECT_TRUE(rows[1].success);
+  EXPECT_TRUE(rows[2].success);   // the call row, counted when added
+  EXPECT_FALSE(rows[3].success);  // ... and its report that could not be written
+  EXPECT_EQ(rows[3].status, ResultText(ENOTDIR));
+  EXPECT_EQ(job->Progress().failed, 2u);
+  EXPECT_EQ(job->Progress().Succeeded(), 2u);
+  const std::string summary = FormatRecoverySummary(job->Progress(), rows, root);
+  EXPECT_NE(summary.find("gone.JPG: " + CopyResultText(kInvalid)), std::string::npos);
+  EXPECT_EQ(ResultText(0), "Success");
+  EXPECT_EQ(ResultText(ENOENT), "No such file or directory");
+}
+
+TEST(RecoverySummary, ProgressLineFitsOneTerminalLine) {
+  RecoveryProgress p;
+  p.percent = 45;
+  p.processed = 3;
+  p.total = 12;
+  p.current = "/very/" + std::string(300, 'x') + "/IMG_0001.JPG";
+  const std::string line = FormatProgressLine(p);
+  EXPECT_EQ(line.rfind("\r[ 45%] 3 of 12 done, 0 failed: ...", 0), 0u) << line;
+  EXPECT_TRUE(line.ends_with("/IMG_0001.JPG"));
+  EXPECT_LE(line.size(), 101u);
+}
+
+}  // namespace
+}  // namespace fq
