@@ -9,7 +9,8 @@ runs a scripted backup of a small sample backup (samplebackup.py).
 
 Every request the device sees is appended to <workdir>/events.jsonl, one JSON
 object a line, so that tests can check what the host did. Prints "ready" on
-standard output once it listens. Stops on SIGTERM or SIGINT.
+standard output once it listens. Stops on SIGTERM or SIGINT; SIGUSR1 unplugs
+the device (usbmuxd lists nothing, open connections drop), SIGUSR2 plugs it in.
 
 Scenarios (--scenario):
   ok            a full backup that ends with ErrorCode 0
@@ -98,7 +99,6 @@ class Device:
             self.connections.append(sock)
 
     def unplug(self):
-        self.event("unplug")
         with self.lock:
             self.attached = False
             connections, self.connections = self.connections, []
@@ -107,6 +107,7 @@ class Device:
                 sock.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
+        self.event("unplug")
 
     def allocate_service(self, name):
         with self.lock:
@@ -665,9 +666,19 @@ def main():
             pass
         os._exit(0)
 
+    def replug(*_):
+        device.attached = True
+        device.event("replug")
+
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
-    print("ready", flush=True)
+    signal.signal(signal.SIGUSR1, lambda *_: device.unplug())
+    signal.signal(signal.SIGUSR2, replug)
+    try:
+        sys.stdout.write("ready\n")
+        sys.stdout.flush()
+    except OSError:
+        pass  # whoever started us stopped listening; serve anyway
     while True:
         client, _ = server.accept()
         MuxConnection(device, client).start()
