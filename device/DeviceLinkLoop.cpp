@@ -423,20 +423,24 @@ int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message,
       partial = target;
     }
     bool writeFailed = false;
+    bool brokenOff = false;
 
     while (code == kCodeFileData) {
       while (pending > 0) {
         const auto piece = static_cast<uint32_t>(std::min<uint64_t>(pending, kChunk));
         uint32_t got = 0;
         m_link.ReceiveRaw(std::span<char>(buffer.data(), piece), got);
-        if (got == 0 || got > piece) break;  // the block ends early
+        if (got == 0 || got > piece) {
+          brokenOff = true;  // the block ends early
+          break;
+        }
         if (file && !writeFailed && !WriteAll(file.get(), buffer.data(), got)) {
           log("Error writing '%s': %s\n", target->c_str(), std::strerror(errno));
           writeFailed = true;
         }
         pending -= got;
       }
-      if (QuitRequested()) break;
+      if (brokenOff || QuitRequested()) break;
       if (receiveUpTo(lengthBytes) != 4) {
         blockLength = 0;
       } else {
@@ -451,14 +455,16 @@ int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message,
 
     if (file) {
       file.reset();
-      if (writeFailed) {
+      // A file whose data broke off or could not be written is not kept:
+      // a truncated database must not pass for the device's own.
+      if (writeFailed || brokenOff) {
         ::unlink(target->c_str());
       } else {
         ++fileCount;
       }
       partial.reset();
     }
-    if (QuitRequested()) break;
+    if (brokenOff || QuitRequested()) break;
     if (blockLength == 0) break;
 
     if (code == kCodeRemoteError) {

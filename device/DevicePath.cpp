@@ -6,6 +6,8 @@ namespace fq {
 
 namespace {
 
+// True when `candidate` lies strictly below `root` (both normalised); the
+// root itself is not a name the device may act on.
 bool IsWithin(const std::filesystem::path& root, const std::filesystem::path& candidate) {
   auto r = root.begin();
   auto c = candidate.begin();
@@ -13,7 +15,10 @@ bool IsWithin(const std::filesystem::path& root, const std::filesystem::path& ca
     if (r->empty()) continue;  // a trailing separator of the root
     if (c == candidate.end() || *r != *c) return false;
   }
-  return true;
+  for (; c != candidate.end(); ++c) {
+    if (!c->empty()) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -33,7 +38,7 @@ std::optional<std::filesystem::path> ResolveDevicePath(const std::filesystem::pa
   const std::filesystem::path lexical = (base / relative).lexically_normal();
   if (!IsWithin(base, lexical)) return std::nullopt;
   // Then the real one: existing parts are resolved, symbolic links included.
-  const std::filesystem::path real = std::filesystem::weakly_canonical(base / relative, ec);
+  const std::filesystem::path real = std::filesystem::weakly_canonical(lexical, ec);
   if (ec || !IsWithin(base, real)) return std::nullopt;
   return lexical;
 }

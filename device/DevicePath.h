@@ -9,8 +9,8 @@
 namespace fq {
 
 // The local path of `name` under `root`, or nothing when the name is empty,
-// absolute, holds a NUL, or leaves the root after normalisation, also by way
-// of a symbolic link that already exists under the root.
+// absolute, holds a NUL, names the root itself or leaves it after
+// normalisation, also by way of a symbolic link that already exists under it.
 std::optional<std::filesystem::path> ResolveDevicePath(const std::filesystem::path& root,
                                                        std::string_view name);
 
