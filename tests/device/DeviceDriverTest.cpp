@@ -164,6 +164,40 @@ TEST(DeviceDriver, ConnectReadsIdentityAndBacksUpIntoUdidFolder) {
   EXPECT_EQ(name, "Simulated iPhone");
 }
 
+TEST(DeviceDriver, AnotherDeviceBringsItsOwnIdentityVersionFlagsAndLayout) {
+  TestDriver t;
+  {
+    SimulatedDevice newer({"--version", "12.4"});
+    START_DEVICE(newer);
+    bool willEncrypt = false;
+    ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
+    EXPECT_TRUE(t.driver.VersionAbove9());
+    EXPECT_TRUE(t.driver.VersionAbove11());
+    t.driver.Disconnect();
+  }
+  SimulatedDevice older({"--version", "9.3", "--name", "Old iPod", "--device-class", "iPod",
+                         "--udid", "0123456789abcdef0123456789abcdef01234567"});
+  START_DEVICE(older);
+  bool willEncrypt = false;
+  ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
+  std::string name, deviceClass, version;
+  t.driver.GetDeviceName(name);
+  t.driver.GetDeviceClass(deviceClass);
+  t.driver.GetProductVersion(version);
+  EXPECT_EQ(name, "Old iPod");
+  EXPECT_EQ(deviceClass, "iPod");
+  EXPECT_EQ(version, "9.3");
+  EXPECT_FALSE(t.driver.VersionAbove9());
+  EXPECT_FALSE(t.driver.VersionAbove11());
+
+  // Below version 10 the stored files lie directly in the device folder.
+  const fs::path root = older.Scratch() / "backup";
+  ASSERT_EQ(t.driver.Backup(root, ""), 0) << t.Log();
+  const fs::path folder = root / "0123456789abcdef0123456789abcdef01234567";
+  EXPECT_EQ(t.driver.GetBackupFolder(), folder);
+  EXPECT_TRUE(fs::is_regular_file(folder / kSmsId));
+}
+
 TEST(DeviceDriver, ConnectWithoutDeviceReturnsMinusOne) {
   SimulatedDevice device;
   START_DEVICE(device);

@@ -117,9 +117,11 @@ def build(udid, product_version="12.4", contents=None):
     """Returns [(relative name, bytes)] for one full backup of device `udid`.
 
     Names are relative to the backup root, beginning with the UDID; hashed
-    files sit in two-character subfolders (the layout of versions above 9).
-    `contents` may replace a file's bytes by (domain, path) key.
+    files sit in two-character subfolders on versions above 9 and directly in
+    the device folder below. `contents` may replace a file's bytes by
+    (domain, path) key.
     """
+    major = int(product_version.split(".")[0]) if product_version.split(".")[0].isdigit() else 0
     files = {
         SMS_DB: _database_bytes(_build_sms),
         ADDRESS_BOOK: _database_bytes(_build_address_book),
@@ -129,7 +131,7 @@ def build(udid, product_version="12.4", contents=None):
     out = []
     for (domain, path), data in files.items():
         fid = file_id(domain, path)
-        out.append((f"{udid}/{fid[:2]}/{fid}", data))
+        out.append((f"{udid}/{fid[:2]}/{fid}" if major > 9 else f"{udid}/{fid}", data))
     out.append((f"{udid}/Manifest.db",
                 _manifest_db([(d, p, len(b)) for (d, p), b in files.items()])))
     out.append((f"{udid}/Manifest.plist", plistlib.dumps({

@@ -35,6 +35,7 @@ import sys
 import tempfile
 import threading
 import time
+import warnings
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import samplebackup  # noqa: E402
@@ -163,6 +164,11 @@ class Device:
         }
         self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         self.tls.load_cert_chain(self.device_crt, self.device_key)
+        # The library offers only TLS 1.0 to devices below version 10.
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", DeprecationWarning)
+            self.tls.minimum_version = ssl.TLSVersion.TLSv1
+        self.tls.set_ciphers("DEFAULT:@SECLEVEL=0")
 
     def values(self):
         a = self.args
