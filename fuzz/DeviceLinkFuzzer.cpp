@@ -76,18 +76,21 @@ plist_t NextMessage(Reader& in) {
   }
 }
 
-const fs::path& Root() {
-  static const fs::path root = [] {
-    char pattern[] = "/tmp/fq-fuzz-devicelink-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    if (!made) std::abort();
+// The scratch root of this process; a plain array, so that it outlives every
+// static object for the clean-up at exit.
+char g_root[] = "/tmp/fq-fuzz-devicelink-XXXXXX";
+
+fs::path Root() {
+  static const bool made = [] {
+    if (!::mkdtemp(g_root)) std::abort();
     std::atexit([] {
       std::error_code ec;
-      fs::remove_all(Root(), ec);
+      fs::remove_all(g_root, ec);
     });
-    return fs::path(made);
+    return true;
   }();
-  return root;
+  (void)made;
+  return fs::path(g_root);
 }
 
 void EmptyRoot() {
