@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "device/CDeviceBackupDriver.h"
 #include "device/DeviceDetector.h"
@@ -196,6 +199,37 @@ TEST(DeviceDriver, AnotherDeviceBringsItsOwnIdentityVersionFlagsAndLayout) {
   const fs::path folder = root / "0123456789abcdef0123456789abcdef01234567";
   EXPECT_EQ(t.driver.GetBackupFolder(), folder);
   EXPECT_TRUE(fs::is_regular_file(folder / kSmsId));
+}
+
+TEST(DeviceDriver, BackupOfAGivenFolderArrivesByteForByte) {
+  char pattern[] = "/tmp/fq-source-backup-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const fs::path source = pattern;
+  std::string big(200000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 3);
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"Manifest.db", "not really a database"},
+      {"Manifest.plist", "<plist/>"},
+      {"ab/ab00000000000000000000000000000000000000", big},
+      {"cd/cd00000000000000000000000000000000000000", ""},
+  };
+  for (const auto& [name, data] : files) {
+    fs::create_directories((source / name).parent_path());
+    std::ofstream(source / name, std::ios::binary) << data;
+  }
+  SimulatedDevice device({"--backup-dir", source.string()});
+  START_DEVICE(device);
+  TestDriver t;
+  bool willEncrypt = false;
+  ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
+  const fs::path root = device.Scratch() / "backup";
+  ASSERT_EQ(t.driver.Backup(root, ""), 0) << t.Log();
+  for (const auto& [name, data] : files) {
+    EXPECT_EQ(ReadFile(root / kUdid / name), data) << name;
+  }
+  EXPECT_TRUE(fs::is_regular_file(root / kUdid / "Status.plist"));
+  std::error_code ec;
+  fs::remove_all(source, ec);
 }
 
 TEST(DeviceDriver, ConnectWithoutDeviceReturnsMinusOne) {

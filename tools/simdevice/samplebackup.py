@@ -142,3 +142,21 @@ def build(udid, product_version="12.4", contents=None):
         "SnapshotState": "finished", "IsFullBackup": True, "Version": "3.3",
         "UUID": udid.upper(), "BackupState": "new"})))
     return out
+
+
+def from_folder(udid, folder):
+    """Returns [(relative name, bytes)] for the backup stored in `folder` (as
+    a backup builder writes it), to be uploaded as device `udid`'s backup.
+    Info.plist is left out: the computer writes its own."""
+    out = []
+    for current, _dirs, names in sorted(os.walk(folder)):
+        for name in sorted(names):
+            path = os.path.join(current, name)
+            relative = os.path.relpath(path, folder).replace(os.sep, "/")
+            if relative == "Info.plist" or os.path.islink(path):
+                continue
+            with open(path, "rb") as f:
+                out.append((f"{udid}/{relative}", f.read()))
+    if not any(n == f"{udid}/Status.plist" for n, _ in out):
+        out.append((f"{udid}/Status.plist", plistlib.dumps({"SnapshotState": "finished"})))
+    return out

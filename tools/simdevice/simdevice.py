@@ -545,7 +545,10 @@ def upload(d, link, files, progress, after_file=None):
 def run_backup(d, link):
     a = d.args
     udid = d.udid
-    files = samplebackup.build(udid, a.version, d.sample_contents)
+    if a.backup_dir:
+        files = samplebackup.from_folder(udid, a.backup_dir)
+    else:
+        files = samplebackup.build(udid, a.version, d.sample_contents)
 
     # The device first asks for the previous backup's status.
     link.send(["DLMessageDownloadFiles", [f"{udid}/Status.plist"], {}, 1.0])
@@ -647,6 +650,8 @@ def main():
                         help="refuse lockdown values once a backup has started")
     parser.add_argument("--slow-ms", type=int, default=300)
     parser.add_argument("--address-book", help="upload this AddressBook.sqlitedb instead")
+    parser.add_argument("--backup-dir",
+                        help="upload the backup stored in this folder instead of the sample")
     args = parser.parse_args()
 
     args.workdir = args.workdir or tempfile.mkdtemp(prefix="simdevice-")
