@@ -8,4 +8,7 @@ namespace fq {
 
 std::atomic<int>& QuitCounter();
 
+// Whether a stop has been asked for since the running loop started.
+inline bool QuitRequested() { return QuitCounter().load() > 0; }
+
 }  // namespace fq

@@ -1,0 +1,116 @@
+#pragma once
+// The one device connection of the process: connects to the first device that
+// usbmuxd lists, holds the sync lock, reads the device's identity, switches
+// its backup encryption off and pulls a full backup through mobilebackup2.
+#include <libimobiledevice/afc.h>
+#include <libimobiledevice/libimobiledevice.h>
+#include <libimobiledevice/lockdown.h>
+#include <libimobiledevice/mobilebackup2.h>
+#include <libimobiledevice/notification_proxy.h>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/DeviceLinkLoop.h"
+#include "device/IDeviceBackupDriver.h"
+#include "device/PlistPtr.h"
+
+namespace fq {
+
+// Waits and limits of the driver; the defaults are the product's, tests
+// shorten them.
+struct DeviceDriverTimings {
+  int emptyPollPauseMs = 3000;
+  int maxFailedProbes = 10;
+  int syncLockAttempts = 50;
+  int syncLockRetryMs = 2000;
+};
+
+class CDeviceBackupDriver final : public IDeviceBackupDriver {
+ public:
+  CDeviceBackupDriver();
+  ~CDeviceBackupDriver() override;
+  CDeviceBackupDriver(const CDeviceBackupDriver&) = delete;
+  CDeviceBackupDriver& operator=(const CDeviceBackupDriver&) = delete;
+
+  // The process's driver, made on first use; torn down at exit (Disconnect,
+  // then CleanBackupFolder).
+  static CDeviceBackupDriver& Instance();
+
+  // Connects to the first listed device and prepares a backup; 0 when the
+  // backup service is ready, -1 without a device, else the library's code.
+  int32_t Connect(bool& willEncrypt);
+  int32_t Disconnect() override;
+  bool IsDeviceAttached();
+  bool HasDevice() const { return m_device != nullptr; }
+  // Switches the device's backup encryption off with its password.
+  int32_t TurnOffBackupEncryption(const std::string& password);
+
+  void SetProgress(ProgressCallback callback, int32_t share) override;
+  void SetMode(int32_t mode) override { m_mode = mode; }
+  int32_t Backup(const std::filesystem::path& folder, const std::string& password) override;
+  std::filesystem::path GetBackupFolder() const override { return m_backupFolder; }
+  bool VersionAbove9() const override { return m_versionAbove9; }
+  bool VersionAbove11() const override { return m_versionAbove11; }
+  void RaiseQuit() override;
+
+  // 0 when read from the device, 87 when answered from the cache or not
+  // available.
+  int32_t GetDeviceName(std::string& out);
+  int32_t GetProductVersion(std::string& out);
+  int32_t GetDeviceClass(std::string& out);
+  const std::string& Udid() const { return m_udid; }
+  bool WillEncrypt() const { return m_willEncrypt; }
+  bool IsIdle() const { return m_idle.load(); }
+  const std::string& ErrorDescription() const { return m_errorDescription; }
+
+  // Deletes the plain files of the backup folder and of its "Snapshot".
+  void CleanBackupFolder();
+  // The caller keeps the last backup (a backup into a folder of the user's
+  // choosing): the clean-up at exit leaves it alone.
+  void KeepBackupFolder() { m_backupFolder.clear(); }
+
+  void SetTimings(const DeviceDriverTimings& timings) { m_timings = timings; }
+  void SetLog(DeviceLogSink log) { m_log = std::move(log); }
+
+ private:
+  class Link;
+
+  int32_t readValue(const char* key, std::string& cache, std::string& out);
+  PlistPtr readAllValues();
+  void postNotification(const char* name);
+  void releaseSyncLock();
+  int32_t runMessageLoop(const std::optional<std::filesystem::path>& root);
+  int32_t backupProper(const std::filesystem::path& folder);
+  std::optional<std::vector<char>> readAfcFile(const std::string& path);
+  void log(const std::string& line);
+
+  bool m_versionAbove11 = false;
+  bool m_willEncrypt = false;
+  idevice_t m_device = nullptr;
+  int32_t m_mode = 8;
+  afc_client_t m_afc = nullptr;
+  uint64_t m_syncLock = 0;
+  mobilebackup2_client_t m_backup = nullptr;
+  lockdownd_client_t m_lockdown = nullptr;
+  np_client_t m_notifications = nullptr;
+  std::string m_udid;
+  std::filesystem::path m_backupFolder;
+  ProgressCallback m_progress;
+  int32_t m_progressShare = 20;
+  std::string m_errorDescription;
+  std::atomic<bool> m_idle{true};
+  std::string m_productVersion;
+  std::string m_deviceName;
+  std::string m_deviceClass;
+  bool m_versionAbove9 = false;
+  DeviceDriverTimings m_timings;
+  DeviceLogSink m_log = WriteDeviceLogToStdout;
+};
+
+}  // namespace fq
