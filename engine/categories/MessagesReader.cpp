@@ -46,23 +46,25 @@ int32_t readTables(SqliteFileReader& reader, const std::filesystem::path& addres
 void joinAndFile(MessageTables& t, ConversationMap& conversations) {
   for (AttachmentRecord& attachment : t.attachments) {
     for (const AttachmentLink& link : t.links) {
-      if (link.attachmentRowId == attachment.rowId) {
+      if (attachment.rowId != 0 && link.attachmentRowId == attachment.rowId) {
         attachment.messageRowId = link.messageRowId;
         break;
       }
     }
   }
+  // A carved row has lost its row id (0), and 0 is also what a message
+  // without handle or an attachment without link holds: 0 joins nothing.
   for (MessageRecord& m : t.messages) {
     m.address.clear();
     for (const HandleRecord& handle : t.handles) {
-      if (handle.rowId == m.handleRowId) {
+      if (handle.rowId != 0 && handle.rowId == m.handleRowId) {
         m.address = handle.address;
         break;
       }
     }
     m.contactName = NameOfContactHolding(t.contacts, m.address);
     for (const AttachmentRecord& attachment : t.attachments) {
-      if (attachment.messageRowId == m.rowId) {
+      if (attachment.messageRowId != 0 && attachment.messageRowId == m.rowId) {
         m.attachment = attachment.fileName;
         break;
       }

@@ -44,7 +44,10 @@ int32_t readNotes(const std::filesystem::path& notesPath, std::vector<NoteRecord
   DecodeNoteBodyTable(reader, bodies);
   DecodeNoteTable(reader, noteRows);
 
+  // A carved body has lost its row id (0) and a note row without a body link
+  // holds 0: neither joins.
   for (NoteRecord& body : bodies) {
+    if (body.key == 0) continue;
     for (auto it = noteRows.begin(); it != noteRows.end(); ++it) {
       if (it->key == body.key) {
         body.title = it->title;

@@ -33,7 +33,7 @@ int32_t countMessageColumns(const std::filesystem::path& path, int32_t& columns)
 void fillMemberLists(std::vector<WhatsAppChatRecord>& chatList, const std::vector<WhatsAppMemberRecord>& members) {
   for (WhatsAppChatRecord& chat : chatList) {
     for (const WhatsAppMemberRecord& member : members) {
-      if (member.chatRowId != chat.rowId) continue;
+      if (chat.rowId == 0 || member.chatRowId != chat.rowId) continue;
       if (chat.memberPhones.empty()) {
         chat.memberPhones = member.phone;
         chat.memberNames = member.name;
@@ -48,8 +48,9 @@ void fillMemberLists(std::vector<WhatsAppChatRecord>& chatList, const std::vecto
 void joinChat(WhatsAppMessageRecord& m, const std::vector<WhatsAppChatRecord>& chatList,
               const std::vector<WhatsAppMemberRecord>& members) {
   const WhatsAppChatRecord* chat = nullptr;
+  // Carved chats, members and media items have lost their row id (0).
   for (const WhatsAppChatRecord& c : chatList) {
-    if (c.rowId == m.chatRowId) {
+    if (c.rowId != 0 && c.rowId == m.chatRowId) {
       chat = &c;
       break;
     }
@@ -66,7 +67,7 @@ void joinChat(WhatsAppMessageRecord& m, const std::vector<WhatsAppChatRecord>& c
     m.senderPhone.clear();
   } else if (m.memberRowId > 1) {
     for (const WhatsAppMemberRecord& member : members) {
-      if (member.rowId == m.memberRowId) {
+      if (member.rowId != 0 && member.rowId == m.memberRowId) {
         m.senderName = member.name;
         m.senderPhone = member.phone;
         break;
