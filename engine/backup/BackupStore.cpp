@@ -9,6 +9,11 @@
 #include "engine/backup/ManifestDb.h"
 #include "engine/backup/ManifestMbdb.h"
 #include "engine/backup/WellKnownDatabases.h"
+#include "engine/categories/CallHistoryReader.h"
+#include "engine/categories/ContactsReader.h"
+#include "engine/categories/MessagesReader.h"
+#include "engine/categories/NotesReader.h"
+#include "engine/categories/WhatsAppReader.h"
 #include "engine/platform/Folders.h"
 #include "engine/platform/ProgramFolder.h"
 #include "engine/session/CleanUp.h"
@@ -192,28 +197,35 @@ int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>&, std::vector<Media
   return m_progress.grow(2 * m_progress.step);
 }
 
-int32_t BackupStore::ScanMessages(ConversationMap&) {
+int32_t BackupStore::ScanMessages(ConversationMap& conversations) {
+  const int32_t result = readMessages(StoredFile(wellknown::kSms), StoredFile(wellknown::kAddressBook),
+                                      m_selected.newerThan11, m_progress, conversations, highestMessageRowId);
   m_progress.grow(m_progress.step / 2);
-  return kOk;
+  return result;
 }
 
 int32_t BackupStore::ScanMessageAttachments(std::vector<AttachmentFileRecord>&) {
   return m_progress.grow(m_progress.step);
 }
 
-int32_t BackupStore::ScanContacts(std::vector<ContactRecord>&) {
+int32_t BackupStore::ScanContacts(std::vector<ContactRecord>& contacts) {
+  const int32_t result =
+      readContacts(StoredFile(wellknown::kAddressBook), m_selected.newerThan11, contacts, highestContactRowId);
   m_progress.grow(m_progress.step / 2);
-  return kOk;
+  return result;
 }
 
-int32_t BackupStore::ScanCallHistory(std::vector<CallRecord>&) {
+int32_t BackupStore::ScanCallHistory(std::vector<CallRecord>& calls) {
+  const int32_t result =
+      readCalls(CallHistoryDatabase(), StoredFile(wellknown::kAddressBook), m_selected.newerThan11, calls);
   m_progress.grow(m_progress.step / 2);
-  return kOk;
+  return result;
 }
 
-int32_t BackupStore::ScanNotes(std::vector<NoteRecord>&) {
+int32_t BackupStore::ScanNotes(std::vector<NoteRecord>& notes) {
+  const int32_t result = readNotes(StoredFile(wellknown::kNotes), notes);
   m_progress.grow(m_progress.step / 2);
-  return kOk;
+  return result;
 }
 
 int32_t BackupStore::ScanAppFiles(std::vector<AppFileRecord>&) {
@@ -221,7 +233,12 @@ int32_t BackupStore::ScanAppFiles(std::vector<AppFileRecord>&) {
   return m_progress.grow(m_progress.step);
 }
 
-int32_t BackupStore::ScanWhatsApp(WhatsAppChatMap&) { return m_progress.grow(m_progress.step); }
+int32_t BackupStore::ScanWhatsApp(WhatsAppChatMap& chats) {
+  // A backup without the chat database has nothing to read; the scan goes on.
+  const auto database = WhatsAppDatabase();
+  if (!database.empty()) readWhatsApp(database, chats);
+  return m_progress.grow(m_progress.step);
+}
 
 int32_t BackupStore::ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files) {
   files = m_whatsAppAttachments;
@@ -239,8 +256,12 @@ int32_t BackupStore::CopyOut(const std::filesystem::path&, const std::filesystem
   return kInvalid;
 }
 
-int32_t BackupStore::ExportMessagesCsv(const std::filesystem::path&) { return kOk; }
+int32_t BackupStore::ExportMessagesCsv(const std::filesystem::path& destination) {
+  return writeMessagesCsv(StoredFile(wellknown::kSms), destination, highestMessageRowId);
+}
 
-int32_t BackupStore::ExportContactsCsv(const std::filesystem::path&) { return kOk; }
+int32_t BackupStore::ExportContactsCsv(const std::filesystem::path& destination) {
+  return writeContactsCsv(StoredFile(wellknown::kAddressBook), destination, highestContactRowId);
+}
 
 }  // namespace fq

@@ -5,6 +5,11 @@
 #include "engine/ResultCodes.h"
 #include "engine/backup/StoredFilePath.h"
 #include "engine/backup/WellKnownDatabases.h"
+#include "engine/categories/CallHistoryReader.h"
+#include "engine/categories/ContactsReader.h"
+#include "engine/categories/MessagesReader.h"
+#include "engine/categories/NotesReader.h"
+#include "engine/categories/WhatsAppReader.h"
 #include "engine/platform/Folders.h"
 #include "engine/session/CleanUp.h"
 
@@ -87,19 +92,29 @@ int32_t CDeviceRecovery::FinishReaderStep(int32_t readerResult, int32_t points) 
 // The category operations below apply the progress points of their step; the
 // readers and the manifest walks fill the lists.
 
-int32_t CDeviceRecovery::ScanMessages(ConversationMap&) { return FinishReaderStep(kOk, m_progress.step / 2); }
-
-int32_t CDeviceRecovery::ScanContacts(std::vector<ContactRecord>&) {
-  return FinishReaderStep(kOk, m_progress.step / 2);
+int32_t CDeviceRecovery::ScanMessages(ConversationMap& conversations) {
+  const int32_t result = readMessages(DatabaseCopy("sms"), DatabaseCopy("AddressBook"), newerThan11(), m_progress,
+                                      conversations, highestMessageRowId);
+  return FinishReaderStep(result, m_progress.step / 2);
 }
 
-int32_t CDeviceRecovery::ScanNotes(std::vector<NoteRecord>&) { return FinishReaderStep(kOk, m_progress.step / 2); }
-
-int32_t CDeviceRecovery::ScanCallHistory(std::vector<CallRecord>&) {
-  return FinishReaderStep(kOk, m_progress.step / 2);
+int32_t CDeviceRecovery::ScanContacts(std::vector<ContactRecord>& contacts) {
+  const int32_t result = readContacts(DatabaseCopy("AddressBook"), newerThan11(), contacts, highestContactRowId);
+  return FinishReaderStep(result, m_progress.step / 2);
 }
 
-int32_t CDeviceRecovery::ScanWhatsApp(WhatsAppChatMap&) { return FinishReaderStep(kOk, m_progress.step); }
+int32_t CDeviceRecovery::ScanNotes(std::vector<NoteRecord>& notes) {
+  return FinishReaderStep(readNotes(DatabaseCopy("notes"), notes), m_progress.step / 2);
+}
+
+int32_t CDeviceRecovery::ScanCallHistory(std::vector<CallRecord>& calls) {
+  const int32_t result = readCalls(DatabaseCopy("history"), DatabaseCopy("AddressBook"), newerThan11(), calls);
+  return FinishReaderStep(result, m_progress.step / 2);
+}
+
+int32_t CDeviceRecovery::ScanWhatsApp(WhatsAppChatMap& chats) {
+  return FinishReaderStep(readWhatsApp(DatabaseCopy("ChatStorage"), chats), m_progress.step);
+}
 
 int32_t CDeviceRecovery::ScanPhotos(std::vector<MediaFileRecord>&, std::vector<MediaFileRecord>&) {
   return m_progress.grow(2 * m_progress.step);
@@ -126,8 +141,12 @@ int32_t CDeviceRecovery::CopyOut(const std::filesystem::path&, const std::filesy
   return kInvalid;
 }
 
-int32_t CDeviceRecovery::ExportMessagesCsv(const std::filesystem::path&) { return kOk; }
+int32_t CDeviceRecovery::ExportMessagesCsv(const std::filesystem::path& destination) {
+  return writeMessagesCsv(DatabaseCopy("sms"), destination, highestMessageRowId);
+}
 
-int32_t CDeviceRecovery::ExportContactsCsv(const std::filesystem::path&) { return kOk; }
+int32_t CDeviceRecovery::ExportContactsCsv(const std::filesystem::path& destination) {
+  return writeContactsCsv(DatabaseCopy("AddressBook"), destination, highestContactRowId);
+}
 
 }  // namespace fq

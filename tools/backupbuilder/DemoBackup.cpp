@@ -1,5 +1,6 @@
 #include "tools/backupbuilder/DemoBackup.h"
 
+#include "tools/backupbuilder/DemoPhoneData.h"
 #include "tools/backupbuilder/MediaSamples.h"
 
 namespace fq::builder {
@@ -79,6 +80,7 @@ void AddWhatsAppMedia(BackupBuilder& b) {
 // with some deleted rows) are added here as their readers arrive.
 void AddDatabases(BackupBuilder& b) {
   b.addDirectory(kHome, "Library/SMS");
+  AddDemoPhoneDatabases(b);
 }
 
 }  // namespace

@@ -1,0 +1,203 @@
+#include "engine/categories/MessagesReader.h"
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "engine/ResultCodes.h"
+#include "engine/categories/ContactNames.h"
+#include "engine/categories/DateOrder.h"
+#include "engine/categories/DumpLine.h"
+#include "engine/sqlite/AppleTime.h"
+#include "engine/sqlite/KnownTableDecoder.h"
+#include "engine/sqlite/TableDecoders.h"
+
+namespace fq {
+namespace {
+
+struct MessageTables {
+  std::vector<MessageRecord> messages;
+  std::vector<HandleRecord> handles;
+  std::vector<AttachmentRecord> attachments;
+  std::vector<AttachmentLink> links;
+  std::vector<ContactRecord> contacts;
+};
+
+// Reads every table, reporting after each: 0, an open error, or the first
+// nonzero answer of the callback.
+int32_t readTables(SqliteFileReader& reader, const std::filesystem::path& addressBookPath,
+                   const ProgressState& progress, MessageTables& t, int64_t& highestRowId) {
+  const auto stage = [&](int32_t divisor) { return progress.report(progress.current + progress.step / divisor); };
+  DecodeMessageTable(reader, t.messages);
+  if (const int32_t answer = stage(5); answer != 0) return answer;
+  highestRowId = reader.highestMessageRowId();
+  DecodeHandleTable(reader, t.handles);
+  if (const int32_t answer = stage(4); answer != 0) return answer;
+  DecodeAttachmentTable(reader, t.attachments);
+  if (const int32_t answer = stage(3); answer != 0) return answer;
+  DecodeAttachmentJoinTable(reader, t.links);
+  if (const int32_t answer = stage(2); answer != 0) return answer;
+  if (const int32_t open = reader.open(addressBookPath); open != kOk) return open;
+  DecodeContactTable(reader, t.contacts);
+  return stage(1);
+}
+
+void joinAndFile(MessageTables& t, ConversationMap& conversations) {
+  for (AttachmentRecord& attachment : t.attachments) {
+    for (const AttachmentLink& link : t.links) {
+      if (attachment.rowId != 0 && link.attachmentRowId == attachment.rowId) {
+        attachment.messageRowId = link.messageRowId;
+        break;
+      }
+    }
+  }
+  // A carved row has lost its row id (0), and 0 is also what a message
+  // without handle or an attachment without link holds: 0 joins nothing.
+  for (MessageRecord& m : t.messages) {
+    m.address.clear();
+    for (const HandleRecord& handle : t.handles) {
+      if (handle.rowId != 0 && handle.rowId == m.handleRowId) {
+        m.address = handle.address;
+        break;
+      }
+    }
+    m.contactName = NameOfContactHolding(t.contacts, m.address);
+    for (const AttachmentRecord& attachment : t.attachments) {
+      if (attachment.messageRowId != 0 && attachment.messageRowId == m.rowId) {
+        m.attachment = attachment.fileName;
+        break;
+      }
+    }
+  }
+  SortByDateText(t.messages);
+  for (MessageRecord& m : t.messages) conversations[m.handleRowId].push_back(std::move(m));
+}
+
+// Seconds since 2001 now, as the dump writes the dates of deleted rows.
+int64_t nowAppleSeconds() { return static_cast<int64_t>(std::time(nullptr)) - kAppleEpochOffset; }
+
+constexpr int32_t kGuidColumn = 1;
+constexpr int32_t kTextColumn = 2;
+constexpr int32_t kBodyColumn = 8;  // attributed body: written as hexadecimal
+constexpr int32_t kAccountGuidColumn = 13;
+constexpr int32_t kDateColumn = 15;
+constexpr int32_t kDateReadColumn = 16;
+constexpr int32_t kFinishedColumn = 19;
+constexpr int32_t kFromMeColumn = 21;
+constexpr int32_t kReadColumn = 26;
+
+bool isGuidText(std::span<const uint8_t> bytes) {
+  if (bytes.size() != 36) return false;
+  for (const uint8_t b : bytes) {
+    if (b < '-' || b > 'z') return false;
+  }
+  return true;
+}
+
+// The field of one stored column as the dump writes it.
+std::string storedField(const RowColumn& column, int32_t c) {
+  const uint64_t t = column.serialType;
+  if (t == 0 || t == 12 || t == 13) return "NULL";
+  if (t >= 1 && t <= 4) return std::to_string(columnInteger(&column).value_or(0));
+  if (t == 8 || t == 9) return t == 8 ? "0" : "1";
+  if (t < 12) return {};  // 6- and 8-byte integers, floats, reserved types: value not written
+  std::string field;
+  if (c == kBodyColumn) {
+    AppendHexField(field, column.bytes);
+  } else {
+    AppendQuotedField(field, column.bytes);
+  }
+  return field;
+}
+
+class MessageDump final : public KnownTableDecoder {
+ public:
+  MessageDump(std::vector<std::string>& lines, int64_t now) : KnownTableDecoder("message"), m_lines(lines), m_now(now) {}
+  bool emptyFreePageMatches() const override { return true; }
+
+  void visit(SqliteFileReader& reader, const TableRow& row) override {
+    if (!row.carved) reader.setMessageColumnCount(row.headerSize < 51 ? 38 : 51);
+    if (const RowColumn* text = row.column(kTextColumn); isTextColumn(text) && !IsAcceptedText(columnText(text))) {
+      return;
+    }
+    const bool deleted = row.deleted != 0;
+    if (deleted) {
+      const RowColumn* account = row.column(kAccountGuidColumn);
+      if (isTextColumn(account) && !isGuidText(account->bytes)) return;
+    }
+    int64_t rowId = row.rowId;
+    if (rowId == 0) {
+      rowId = reader.highestMessageRowId() + 1;
+      reader.setHighestMessageRowId(rowId);
+    } else if (rowId > reader.highestMessageRowId()) {
+      reader.setHighestMessageRowId(rowId);
+    }
+    const bool fromMe = isConstant(row.column(kFromMeColumn), 1);
+    const std::string now = std::to_string(m_now);
+
+    std::vector<std::string> fields;
+    // The row id stands for column 0 (the row-id alias); a carved row that lost
+    // its first column still starts with it, so the columns stay in place.
+    fields.push_back(std::to_string(rowId));
+    const int32_t end = row.firstColumn + static_cast<int32_t>(row.columns.size());
+    for (int32_t c = 1; c < end; ++c) {
+      const RowColumn* column = row.column(c);
+      if (column == nullptr) continue;
+      if (deleted && c == kGuidColumn) {
+        char guid[64];
+        std::snprintf(guid, sizeof guid, "\"27B99F78-F6F0-475F-8BA1-%012llX\"",
+                      static_cast<unsigned long long>(rowId) & 0xFFFFFFFFFFFFull);
+        fields.emplace_back(guid);
+      } else if (deleted && c == kFinishedColumn) {
+        fields.emplace_back("1");
+      } else if (deleted && c == kDateColumn) {
+        fields.push_back(now);
+      } else if (deleted && c == kDateReadColumn) {
+        fields.push_back(fromMe ? "0" : now);
+      } else if (deleted && c == kReadColumn) {
+        fields.emplace_back(fromMe ? "0" : "1");
+      } else {
+        fields.push_back(storedField(*column, c));
+      }
+    }
+    m_lines.push_back(JoinDumpLine(fields));
+  }
+
+ private:
+  std::vector<std::string>& m_lines;
+  int64_t m_now;
+};
+
+}  // namespace
+
+int32_t readMessages(const std::filesystem::path& messagePath, const std::filesystem::path& addressBookPath,
+                     bool newerThan11, const ProgressState& progress, ConversationMap& conversations,
+                     int64_t& highestRowId) {
+  int32_t result = kOk;
+  {
+    SqliteFileReader reader;
+    reader.setNewerThan11(newerThan11);
+    result = reader.open(messagePath);
+    if (result == kOk) {
+      MessageTables tables;
+      result = readTables(reader, addressBookPath, progress, tables, highestRowId);
+      if (result == kOk) joinAndFile(tables, conversations);
+    }
+  }
+  const int32_t last = progress.report(progress.current + progress.step);
+  return progress.callback ? last : result;
+}
+
+int32_t writeMessagesCsv(const std::filesystem::path& messagePath, const std::filesystem::path& csvPath,
+                         int64_t highestRowId) {
+  SqliteFileReader reader;
+  if (const int32_t open = reader.open(messagePath); open != kOk) return open;
+  reader.setHighestMessageRowId(highestRowId);
+  std::vector<std::string> lines;
+  MessageDump dump(lines, nowAppleSeconds());
+  ReadTable(reader, dump.tableName(), dump);
+  return AppendDumpLines(csvPath, lines);
+}
+
+}  // namespace fq

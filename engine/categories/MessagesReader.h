@@ -1,0 +1,28 @@
+#pragma once
+// The messages of the phone's message database, live and deleted, joined with
+// their handles, attachments and the address book's contact names; and the raw
+// dump of the message table (sms.csv).
+#include <cstdint>
+#include <filesystem>
+
+#include "engine/records/MessageRecords.h"
+#include "engine/session/ProgressState.h"
+
+namespace fq {
+
+// Reads the message database and the address book into `conversations`.
+// Reports its stages within `progress` (current plus a share of the step);
+// a nonzero answer ends it with that answer and adds nothing. Returns the
+// last answer when a callback is set, else 0 or the first open error. The
+// highest message row id seen is stored into `highestRowId`.
+int32_t readMessages(const std::filesystem::path& messagePath, const std::filesystem::path& addressBookPath,
+                     bool newerThan11, const ProgressState& progress, ConversationMap& conversations,
+                     int64_t& highestRowId);
+
+// Appends one line per decodable message row to `csvPath`; rows without a row
+// id continue from `highestRowId` (the value readMessages stored). 0 or the
+// open error of the database or of the output file.
+int32_t writeMessagesCsv(const std::filesystem::path& messagePath, const std::filesystem::path& csvPath,
+                         int64_t highestRowId);
+
+}  // namespace fq
