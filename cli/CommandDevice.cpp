@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/DeviceConnection.h"
 #include "device/CDeviceBackupDriver.h"
 #include "device/QuitCounter.h"
 #include "engine/ResultCodes.h"
@@ -15,23 +16,17 @@ namespace {
 void RaiseQuitOnSignal(int) { QuitCounter().fetch_add(1); }
 
 // Connects the process's driver; prints why not on failure.
-bool ConnectDriver(CDeviceBackupDriver& driver, bool& willEncrypt) {
-  driver.SetLog([](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); });
-  const int32_t rc = driver.Connect(willEncrypt);
-  if (rc == kOk) return true;
-  if (rc == -1 && !driver.HasDevice()) {
-    std::fprintf(stderr, "fernquill-cli: no device is connected\n");
-  } else {
-    std::fprintf(stderr, "fernquill-cli: could not connect to the device (%d)\n", rc);
-  }
-  driver.Disconnect();
+bool ConnectOrExplain(CDeviceBackupDriver& driver, bool& willEncrypt) {
+  std::string why;
+  if (cli::ConnectDriver(driver, willEncrypt, why)) return true;
+  std::fprintf(stderr, "fernquill-cli: %s\n", why.c_str());
   return false;
 }
 
 void RunInfo(int& exitStatus) {
   auto& driver = CDeviceBackupDriver::Instance();
   bool willEncrypt = false;
-  if (!ConnectDriver(driver, willEncrypt)) {
+  if (!ConnectOrExplain(driver, willEncrypt)) {
     exitStatus = 1;
     return;
   }
@@ -51,7 +46,7 @@ void RunBackup(const std::string& out, bool passwordFromStdin, int& exitStatus) 
   if (passwordFromStdin && !std::getline(std::cin, password)) password.clear();
   auto& driver = CDeviceBackupDriver::Instance();
   bool willEncrypt = false;
-  if (!ConnectDriver(driver, willEncrypt)) {
+  if (!ConnectOrExplain(driver, willEncrypt)) {
     exitStatus = 1;
     return;
   }

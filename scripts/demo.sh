@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Fernquill, writes the demo backup and recovers everything it holds
-# into a dated folder (or scans SOURCE when one is given).
+# into a dated folder under build/release/recovered (or does the same for
+# SOURCE, a backup folder or "device", when one is given).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -16,3 +17,4 @@ if [ -z "$source" ]; then
   "$bin/fq-mkbackup" --demo "$source"
 fi
 "$bin/fernquill-cli" scan "$source"
+"$bin/fernquill-cli" recover "$source" --out build/release/recovered

@@ -14,6 +14,7 @@
 #include "engine/categories/MessagesReader.h"
 #include "engine/categories/NotesReader.h"
 #include "engine/categories/WhatsAppReader.h"
+#include "engine/media/FileCopy.h"
 #include "engine/platform/Folders.h"
 #include "engine/platform/ProgramFolder.h"
 #include "engine/session/CleanUp.h"
@@ -190,11 +191,13 @@ int32_t BackupStore::ReadManifest(bool decryptionRan) {
   return kOk;
 }
 
-// The category operations below apply the progress points of their step; the
-// readers and the manifest walks fill the lists.
+ManifestScanContext BackupStore::ManifestScan() {
+  return ManifestScanContext{m_manifestEntries, m_folder, storedFileLayout(), ScanSource::Store,
+                             m_progress.callback, m_progress.current, m_progress.step};
+}
 
-int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>&, std::vector<MediaFileRecord>&) {
-  return m_progress.grow(2 * m_progress.step);
+int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll, std::vector<MediaFileRecord>& photoStream) {
+  return fq::ScanPhotos(ManifestScan(), cameraRoll, photoStream);
 }
 
 int32_t BackupStore::ScanMessages(ConversationMap& conversations) {
@@ -204,8 +207,8 @@ int32_t BackupStore::ScanMessages(ConversationMap& conversations) {
   return result;
 }
 
-int32_t BackupStore::ScanMessageAttachments(std::vector<AttachmentFileRecord>&) {
-  return m_progress.grow(m_progress.step);
+int32_t BackupStore::ScanMessageAttachments(std::vector<AttachmentFileRecord>& files) {
+  return fq::ScanMessageAttachments(ManifestScan(), files);
 }
 
 int32_t BackupStore::ScanContacts(std::vector<ContactRecord>& contacts) {
@@ -228,9 +231,8 @@ int32_t BackupStore::ScanNotes(std::vector<NoteRecord>& notes) {
   return result;
 }
 
-int32_t BackupStore::ScanAppFiles(std::vector<AppFileRecord>&) {
-  m_whatsAppAttachments.clear();
-  return m_progress.grow(m_progress.step);
+int32_t BackupStore::ScanAppFiles(std::vector<AppFileRecord>& files) {
+  return fq::ScanAppFiles(ManifestScan(), files, &m_whatsAppAttachments);
 }
 
 int32_t BackupStore::ScanWhatsApp(WhatsAppChatMap& chats) {
@@ -241,19 +243,17 @@ int32_t BackupStore::ScanWhatsApp(WhatsAppChatMap& chats) {
 }
 
 int32_t BackupStore::ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files) {
-  files = m_whatsAppAttachments;
-  return m_progress.grow(m_progress.step);
+  return HandOverWhatsAppAttachments(ManifestScan(), m_whatsAppAttachments, files);
 }
 
-int32_t BackupStore::ExtractPreview(const std::filesystem::path&, std::filesystem::path& output,
-                                    const ProgressCallback&) {
-  output.clear();
-  return kInvalid;
+int32_t BackupStore::ExtractPreview(const std::filesystem::path& source, std::filesystem::path& output,
+                                    const ProgressCallback& callback) {
+  return fq::ExtractPreview(source, m_folders.workFolder(), output, callback);
 }
 
-int32_t BackupStore::CopyOut(const std::filesystem::path&, const std::filesystem::path&,
-                             const CopyProgressCallback&) {
-  return kInvalid;
+int32_t BackupStore::CopyOut(const std::filesystem::path& source, const std::filesystem::path& destination,
+                             const CopyProgressCallback& callback) {
+  return fq::CopyOut(source, destination, callback);
 }
 
 int32_t BackupStore::ExportMessagesCsv(const std::filesystem::path& destination) {

@@ -11,6 +11,7 @@
 #include "engine/backup/BackupInfo.h"
 #include "engine/backup/ManifestEntry.h"
 #include "engine/backup/StoredFilePath.h"
+#include "engine/media/ManifestScans.h"
 #include "engine/records/CallRecord.h"
 #include "engine/records/ContactRecord.h"
 #include "engine/records/FileRecords.h"
@@ -85,6 +86,7 @@ class BackupStore {
 
  private:
   int32_t ReadManifest(bool decryptionRan);
+  ManifestScanContext ManifestScan();
   int32_t Fail(int32_t code, std::string why);
 
   WorkFolders& m_folders;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/ResultCodes.h"
+#include "engine/backup/ManifestOfFolder.h"
 #include "engine/backup/StoredFilePath.h"
 #include "engine/backup/WellKnownDatabases.h"
 #include "engine/categories/CallHistoryReader.h"
@@ -10,6 +11,8 @@
 #include "engine/categories/MessagesReader.h"
 #include "engine/categories/NotesReader.h"
 #include "engine/categories/WhatsAppReader.h"
+#include "engine/media/FileCopy.h"
+#include "engine/media/ManifestScans.h"
 #include "engine/platform/Folders.h"
 #include "engine/session/CleanUp.h"
 
@@ -89,9 +92,6 @@ int32_t CDeviceRecovery::FinishReaderStep(int32_t readerResult, int32_t points) 
   return m_progress.report(m_progress.current);
 }
 
-// The category operations below apply the progress points of their step; the
-// readers and the manifest walks fill the lists.
-
 int32_t CDeviceRecovery::ScanMessages(ConversationMap& conversations) {
   const int32_t result = readMessages(DatabaseCopy("sms"), DatabaseCopy("AddressBook"), newerThan11(), m_progress,
                                       conversations, highestMessageRowId);
@@ -116,29 +116,43 @@ int32_t CDeviceRecovery::ScanWhatsApp(WhatsAppChatMap& chats) {
   return FinishReaderStep(readWhatsApp(DatabaseCopy("ChatStorage"), chats), m_progress.step);
 }
 
-int32_t CDeviceRecovery::ScanPhotos(std::vector<MediaFileRecord>&, std::vector<MediaFileRecord>&) {
-  return m_progress.grow(2 * m_progress.step);
+// Each manifest scan reads the fresh backup's manifest again; a missing or
+// unreadable one leaves the walk empty and becomes the scan's result.
+template <typename Scan>
+int32_t CDeviceRecovery::WithFreshManifest(Scan&& scan) {
+  const auto layout = m_layoutFlag ? StorageLayout::TwoCharacterFolders : StorageLayout::Flat;
+  std::vector<ManifestEntry> entries;
+  const int32_t read = m_backupFolder.empty() ? kInvalid : ReadFolderManifest(m_backupFolder, layout, entries);
+  ManifestScanContext context{entries,          m_backupFolder,   layout, ScanSource::Device,
+                              m_progress.callback, m_progress.current, m_progress.step, read};
+  return scan(context);
 }
 
-int32_t CDeviceRecovery::ScanMessageAttachments(std::vector<AttachmentFileRecord>&) {
-  return m_progress.grow(m_progress.step);
+int32_t CDeviceRecovery::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
+                                    std::vector<MediaFileRecord>& photoStream) {
+  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanPhotos(c, cameraRoll, photoStream); });
 }
 
-int32_t CDeviceRecovery::ScanAppFiles(std::vector<AppFileRecord>&) { return m_progress.grow(2 * m_progress.step); }
-
-int32_t CDeviceRecovery::ScanWhatsAppAttachments(std::vector<MediaFileRecord>&) {
-  return m_progress.grow(m_progress.step);
+int32_t CDeviceRecovery::ScanMessageAttachments(std::vector<AttachmentFileRecord>& files) {
+  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanMessageAttachments(c, files); });
 }
 
-int32_t CDeviceRecovery::ExtractPreview(const std::filesystem::path&, std::filesystem::path& output,
-                                        const ProgressCallback&) {
-  output.clear();
-  return kInvalid;
+int32_t CDeviceRecovery::ScanAppFiles(std::vector<AppFileRecord>& files) {
+  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanAppFiles(c, files, nullptr); });
 }
 
-int32_t CDeviceRecovery::CopyOut(const std::filesystem::path&, const std::filesystem::path&,
-                                 const CopyProgressCallback&) {
-  return kInvalid;
+int32_t CDeviceRecovery::ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files) {
+  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanWhatsAppAttachments(c, files); });
+}
+
+int32_t CDeviceRecovery::ExtractPreview(const std::filesystem::path& source, std::filesystem::path& output,
+                                        const ProgressCallback& callback) {
+  return fq::ExtractPreview(source, m_workFolder, output, callback);
+}
+
+int32_t CDeviceRecovery::CopyOut(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                 const CopyProgressCallback& callback) {
+  return fq::CopyOut(source, destination, callback);
 }
 
 int32_t CDeviceRecovery::ExportMessagesCsv(const std::filesystem::path& destination) {

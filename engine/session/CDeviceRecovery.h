@@ -57,6 +57,8 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
  private:
   void CopyDatabases();
   int32_t FinishReaderStep(int32_t readerResult, int32_t points);
+  template <typename Scan>
+  int32_t WithFreshManifest(Scan&& scan);
 
   WorkFolders& m_folders;
   IDeviceBackupDriver& m_driver;

@@ -32,7 +32,9 @@ class CliTest : public ::testing::Test {
     const fs::path out = scratch / "stdout.txt";
     const fs::path err = scratch / "stderr.txt";
     WriteFile(in, stdinText);
-    const std::string command = "env XDG_DATA_HOME='" + (scratch / "xdg").string() + "' TZ=UTC0 '" +
+    // usbmuxd is pointed at a socket nobody listens on: no device is ever attached.
+    const std::string command = "env XDG_DATA_HOME='" + (scratch / "xdg").string() + "' TZ=UTC0 " +
+                                "USBMUXD_SOCKET_ADDRESS='UNIX:" + (scratch / "no-usbmuxd.sock").string() + "' '" +
                                 (fs::path(FERNQUILL_BIN_DIR) / "fernquill-cli").string() + "' " + args + " <'" +
                                 in.string() + "' >'" + out.string() + "' 2>'" + err.string() + "'";
     const int raw = std::system(command.c_str());
@@ -153,7 +155,7 @@ TEST_F(CliTest, ScanFailsWithOneLineNamingTheCause) {
        "fernquill-cli: " + locked.string() + " is an encrypted backup: give its password with --password-stdin"},
       {"an empty password line", "scan '" + locked.string() + "' --password-stdin", "\n",
        "fernquill-cli: " + locked.string() + " is an encrypted backup: give its password with --password-stdin"},
-      {"a device", "scan device", "", "fernquill-cli: scanning a connected device is not available in this build yet"},
+      {"no device attached", "scan device", "", "fernquill-cli: no device is connected"},
   };
   for (const auto& c : cases) {
     const CliRun scan = run(c.args, c.stdinText);
