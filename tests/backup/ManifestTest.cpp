@@ -16,6 +16,7 @@
 #include "engine/backup/WellKnownDatabases.h"
 #include "tests/support/FolderSnapshot.h"
 #include "tests/support/TempFolder.h"
+#include "tools/backupbuilder/ManifestDbWriter.h"
 #include "tools/backupbuilder/ManifestRecord.h"
 #include "tools/backupbuilder/MbdbWriter.h"
 
@@ -239,6 +240,30 @@ TEST_F(ManifestDbTest, AnswersForMissingTablesForeignFilesAndMissingFiles) {
   const auto path = makeDb("CREATE TABLE Other(x);");
   EXPECT_EQ(ReadManifestDb(path, entries), kQueryFailed);
   EXPECT_TRUE(entries.empty());
+}
+
+TEST_F(ManifestDbTest, ADamagedIndexKeepsTheRowsReadBeforeTheDamage) {
+  std::vector<ManifestRecord> records;
+  for (int i = 0; i < 600; ++i) records.push_back(Record("HomeDomain", "Library/file" + std::to_string(i)));
+  const auto path = m_dir / "Manifest.db";
+  ASSERT_TRUE(builder::WriteManifestDb(path, records, nullptr));
+  std::vector<ManifestEntry> whole;
+  ASSERT_EQ(ReadManifestDb(path, whole), kOk);
+  ASSERT_EQ(whole.size(), 600u);
+
+  // Overwrite the second half of the file, page 1 and the early pages stay intact.
+  const auto size = std::filesystem::file_size(path);
+  {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(size / 2 / 4096 * 4096));
+    const std::string garbage(size - size / 2 / 4096 * 4096, '\xA5');
+    file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+  }
+  std::vector<ManifestEntry> partial;
+  EXPECT_EQ(ReadManifestDb(path, partial), kQueryFailed);
+  EXPECT_GT(partial.size(), 0u);
+  EXPECT_LT(partial.size(), 600u);
+  for (size_t i = 0; i < partial.size(); ++i) EXPECT_EQ(partial[i], whole[i]);
 }
 
 TEST(StoredFilePath, FollowsTheLayoutAndRefusesNonIds) {
