@@ -210,6 +210,13 @@ TEST(BackupBuilder, LetsAFixtureTransformStoredContentAndOverrideIds) {
   ASSERT_EQ(ReadFolderManifest(dir / "backup", StorageLayout::TwoCharacterFolders, entries), kOk);
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1].fileId, "../../escape");
+
+  std::string error;
+  EXPECT_FALSE(b.addFileFromDisk("HomeDomain", "c.txt", dir / "nothing-here", &error));
+  EXPECT_FALSE(b.addFileFromDisk("HomeDomain", "c.txt", dir.path(), &error));
+  EXPECT_EQ(b.records().size(), 2u);
+  ASSERT_TRUE(b.addFileFromDisk("HomeDomain", "c.txt", dir / "backup" / "Info.plist", &error)) << error;
+  EXPECT_EQ(b.records().back().content->size(), std::filesystem::file_size(dir / "backup" / "Info.plist"));
 }
 
 }  // namespace

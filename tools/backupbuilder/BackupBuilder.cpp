@@ -60,6 +60,26 @@ ManifestRecord& BackupBuilder::addRecord(ManifestRecord record) {
   return m_records.back();
 }
 
+bool BackupBuilder::addFileFromDisk(std::string domain, std::string relativePath,
+                                    const std::filesystem::path& source, std::string* error) {
+  std::error_code ec;
+  std::vector<uint8_t> bytes;
+  bool read = false;
+  if (std::filesystem::is_regular_file(source, ec)) {
+    const auto size = std::filesystem::file_size(source, ec);
+    std::ifstream in(source, std::ios::binary);
+    bytes.resize(ec ? 0 : static_cast<size_t>(size));
+    read = !ec && in.is_open() &&
+           in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  if (!read) {
+    if (error) *error = "cannot read " + source.string();
+    return false;
+  }
+  addFile(std::move(domain), std::move(relativePath), std::move(bytes));
+  return true;
+}
+
 bool BackupBuilder::addDatabase(std::string domain, std::string relativePath, const SqliteDatabaseSpec& spec,
                                 std::string* error) {
   std::vector<uint8_t> bytes;

@@ -35,6 +35,10 @@ class BackupBuilder {
   // Listed in the manifest, but its content is not in the folder.
   ManifestRecord& addMissingFile(std::string domain, std::string relativePath);
   ManifestRecord& addRecord(ManifestRecord record);
+  // A file whose content is read from `source` now (real databases of the
+  // test corpora). False with a message in `error` when it cannot be read.
+  bool addFileFromDisk(std::string domain, std::string relativePath, const std::filesystem::path& source,
+                       std::string* error = nullptr);
   // A database built from SQL (see SqliteDatabaseSpec). False with a message
   // in `error` when a statement fails; nothing is added then.
   bool addDatabase(std::string domain, std::string relativePath, const SqliteDatabaseSpec& spec,
