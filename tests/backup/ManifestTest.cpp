@@ -64,16 +64,16 @@ std::vector<ManifestEntry> Parse(const std::vector<uint8_t>& bytes, int32_t expe
 TEST(ParseManifestMbdb, ReadsARecordWrittenByHand) {
   // One regular file, every string absent but the key halves, no properties.
   const std::vector<uint8_t> bytes = {
-      'm', 'b', 'd', 'b', 5, 0,                                      // magic, version
-      0, 10, 'H', 'o', 'm', 'e', 'D', 'o', 'm', 'a', 'i', 'n',      // domain
-      0, 18, 'L', 'i', 'b', 'r', 'a', 'r', 'y', '/', 'S', 'M', 'S', '/', 's', 'm', 's', '.', 'd', 'b',
-      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,                           // link, hash, key: absent
-      0x81, 0xA4,                                                    // mode
-      0, 0, 0, 0, 0, 0, 0, 1,                                        // inode
-      0, 0, 1, 0xF5, 0, 0, 1, 0xF5,                                  // uid, gid
-      0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3,                            // times
-      0, 0, 0, 0, 0, 0, 0, 9,                                        // size
-      4, 0,                                                          // protection, properties
+      'm',  'b',  'd', 'b',  5,   0,                                      // magic, version
+      0,    10,   'H', 'o',  'm', 'e', 'D', 'o',  'm',  'a',  'i',  'n',  // domain
+      0,    18,   'L', 'i',  'b', 'r', 'a', 'r',  'y',  '/',  'S',  'M',  'S',
+      '/',  's',  'm', 's',  '.', 'd', 'b', 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,  // link, hash, key: absent
+      0x81, 0xA4,                                                                // mode
+      0,    0,    0,   0,    0,   0,   0,   1,                                   // inode
+      0,    0,    1,   0xF5, 0,   0,   1,   0xF5,                                // uid, gid
+      0,    0,    0,   1,    0,   0,   0,   2,    0,    0,    0,    3,           // times
+      0,    0,    0,   0,    0,   0,   0,   9,                                   // size
+      4,    0,                                                                   // protection, properties
   };
   const auto entries = Parse(bytes);
   ASSERT_EQ(entries.size(), 1u);
@@ -121,7 +121,7 @@ TEST(ParseManifestMbdb, AbsentStringsTakeTwoBytesAndPropertiesTwoStringsEach) {
   absent.dataHash.reset();
   absent.encryptionKey.reset();
   ManifestRecord withProperties = Record("HomeDomain", "b");
-  withProperties.properties = {{"com.apple.assetsd.UUID", "ABCD"}, {"", ""}, {"k", std::string(300, 'v')}};
+  withProperties.properties = {{"com.example.assetsd.UUID", "ABCD"}, {"", ""}, {"k", std::string(300, 'v')}};
   ManifestRecord withLink = Record("HomeDomain", "c", 0xA1ED);
   withLink.linkTarget = "/private/var/mobile/Library";
   withLink.encryptionKey = std::string(40, '\x01');
@@ -210,7 +210,8 @@ class ManifestDbTest : public ::testing::Test {
 TEST_F(ManifestDbTest, BuildsKeysFromDomainAndPathAndLeavesTheFolderUntouched) {
   const auto path = makeDb(
       "CREATE TABLE Files(fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB);"
-      "INSERT INTO Files VALUES('3d0d7e5fb2ce288813306e4d4636395e047a3d28','HomeDomain','Library/SMS/sms.db',1,"
+      "INSERT INTO Files "
+      "VALUES('3d0d7e5fb2ce288813306e4d4636395e047a3d28','HomeDomain','Library/SMS/sms.db',1,"
       "NULL);"
       "INSERT INTO Files VALUES('aa','HomeDomain',NULL,2,NULL);"
       "INSERT INTO Files VALUES('bb','HomeDomain','',2,NULL);"

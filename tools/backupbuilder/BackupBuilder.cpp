@@ -26,7 +26,8 @@ StorageLayout BackupBuilder::layout() const {
   return m_format == ManifestFormat::Db ? StorageLayout::TwoCharacterFolders : StorageLayout::Flat;
 }
 
-ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativePath, std::vector<uint8_t> content) {
+ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativePath,
+                                       std::vector<uint8_t> content) {
   ManifestRecord record;
   record.domain = std::move(domain);
   record.relativePath = std::move(relativePath);
@@ -34,8 +35,10 @@ ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativeP
   return addRecord(std::move(record));
 }
 
-ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativePath, std::string_view content) {
-  return addFile(std::move(domain), std::move(relativePath), std::vector<uint8_t>(content.begin(), content.end()));
+ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativePath,
+                                       std::string_view content) {
+  return addFile(std::move(domain), std::move(relativePath),
+                 std::vector<uint8_t>(content.begin(), content.end()));
 }
 
 ManifestRecord& BackupBuilder::addDirectory(std::string domain, std::string relativePath) {
@@ -80,10 +83,10 @@ bool BackupBuilder::addFileFromDisk(std::string domain, std::string relativePath
   return true;
 }
 
-bool BackupBuilder::addDatabase(std::string domain, std::string relativePath, const SqliteDatabaseSpec& spec,
+bool BackupBuilder::addDatabase(std::string domain, std::string relativePath, const SqliteRecipe& recipe,
                                 std::string* error) {
   std::vector<uint8_t> bytes;
-  if (!BuildSqliteDatabase(spec, bytes, error)) return false;
+  if (!BuildSqliteDatabase(recipe, bytes, error)) return false;
   addFile(std::move(domain), std::move(relativePath), std::move(bytes));
   return true;
 }
