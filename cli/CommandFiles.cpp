@@ -47,7 +47,10 @@ int ListFiles(const std::filesystem::path& folder, bool json) {
     std::error_code ec;
     const bool exists = !stored.empty() && std::filesystem::is_regular_file(stored, ec);
     if (json) {
-      list.push_back({{"key", entry.key}, {"fileId", entry.fileId}, {"storedPath", stored.string()}, {"exists", exists}});
+      list.push_back({{"key", entry.key},
+                      {"fileId", entry.fileId},
+                      {"storedPath", stored.string()},
+                      {"exists", exists}});
     } else {
       std::printf("%s\t%s\t%s\t%s\n", Printable(entry.fileId).c_str(), exists ? "present" : "missing",
                   Printable(entry.key).c_str(), Printable(stored.string()).c_str());

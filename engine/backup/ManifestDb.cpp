@@ -28,7 +28,10 @@ int32_t ReadManifestDb(const std::filesystem::path& path, std::vector<ManifestEn
     ManifestEntry entry;
     entry.fileId = text(0);
     entry.key = text(1);
-    if (sqlite3_column_type(stmt.get(), 2) != SQLITE_NULL) entry.key += "-" + text(2);
+    if (sqlite3_column_type(stmt.get(), 2) != SQLITE_NULL) {
+      entry.key.push_back('-');
+      entry.key += text(2);
+    }
     staged.push_back(std::move(entry));
   }
   // A query that fails part way (a damaged index) keeps the rows read before it.

@@ -48,7 +48,8 @@ int32_t CopyPreviewChunks(const std::filesystem::path& source, const std::filesy
     const size_t chunk = static_cast<size_t>(std::min<uint64_t>(kCopyChunkSize, total - copied));
     const ssize_t got = in.readAt(copied, std::span(buffer.data(), chunk));
     if (got < 0 || static_cast<size_t>(got) != chunk) return kShortRead;
-    if (const int error = out.writeAll(std::span<const uint8_t>(buffer.data(), chunk)); error != 0) return error;
+    if (const int error = out.writeAll(std::span<const uint8_t>(buffer.data(), chunk)); error != 0)
+      return error;
     copied += chunk;
     if (callback) {
       if (const int32_t answer = callback(Percent(copied, total)); answer != 0) return answer;

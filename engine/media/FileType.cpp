@@ -45,7 +45,9 @@ bool IsMpeg(Bytes b) {
   return false;
 }
 
-bool IsMp4(Bytes b) { return b.size() >= 32 && HasAt(b, 4, "ftyp") && (HasAt(b, 8, "iso") || HasAt(b, 8, "mp42")); }
+bool IsMp4(Bytes b) {
+  return b.size() >= 32 && HasAt(b, 4, "ftyp") && (HasAt(b, 8, "iso") || HasAt(b, 8, "mp42"));
+}
 
 bool IsRealMedia(Bytes b) { return b.size() >= 4 && HasAt(b, 0, ".RMF"); }
 
@@ -55,7 +57,9 @@ bool IsAsf(Bytes b) {
   return b.size() >= 24 && HasBytesAt(b, 0, kHeaderObject);
 }
 
-bool IsAvi(Bytes b) { return b.size() >= 16 && HasAt(b, 0, "RIFF") && HasAt(b, 8, "AVI ") && HasAt(b, 12, "LIST"); }
+bool IsAvi(Bytes b) {
+  return b.size() >= 16 && HasAt(b, 0, "RIFF") && HasAt(b, 8, "AVI ") && HasAt(b, 12, "LIST");
+}
 
 bool Is3gp(Bytes b) { return b.size() >= 32 && HasAt(b, 4, "ftyp") && HasAt(b, 8, "3gp"); }
 
@@ -75,7 +79,9 @@ bool IsMidi(Bytes b) {
   return b.size() >= 18 && HasAt(b, 0, "MThd") && HasBytesAt(b, 4, kHeaderLength) && HasAt(b, 14, "MTrk");
 }
 
-bool IsWav(Bytes b) { return b.size() >= 16 && HasAt(b, 0, "RIFF") && HasAt(b, 8, "WAVE") && HasAt(b, 12, "fmt "); }
+bool IsWav(Bytes b) {
+  return b.size() >= 16 && HasAt(b, 0, "RIFF") && HasAt(b, 8, "WAVE") && HasAt(b, 12, "fmt ");
+}
 
 bool IsQuickTime(Bytes b) {
   return b.size() >= 16 && (HasAt(b, 0, "moov") || (HasAt(b, 4, "ftyp") && HasAt(b, 8, "qt  ")));
@@ -119,11 +125,11 @@ bool IsIco(Bytes b) {
 }
 
 constexpr std::array<FileSignature, 20> kSignatures{{
-    {"mpeg", 15, IsMpeg},      {"mpg", 15, IsMpeg},  {"vob", 15, IsMpeg},      {"mp4", 18, IsMp4},
-    {"rmvb", 23, IsRealMedia}, {"wmv", 24, IsAsf},   {"wma", 24, IsAsf},       {"avi", 22, IsAvi},
-    {"3gp", 16, Is3gp},        {"mp3", 12, IsMp3},   {"mid", 13, IsMidi},      {"wav", 21, IsWav},
-    {"mov", 17, IsQuickTime},  {"gif", 31, IsGif},   {"bmp", 29, IsBmp},       {"jpg", 10, IsJpeg},
-    {"jpeg", 10, IsJpeg},      {"jpe", 10, IsJpeg},  {"png", 30, IsPng},       {"ico", 46, IsIco},
+    {"mpeg", 15, IsMpeg},      {"mpg", 15, IsMpeg}, {"vob", 15, IsMpeg}, {"mp4", 18, IsMp4},
+    {"rmvb", 23, IsRealMedia}, {"wmv", 24, IsAsf},  {"wma", 24, IsAsf},  {"avi", 22, IsAvi},
+    {"3gp", 16, Is3gp},        {"mp3", 12, IsMp3},  {"mid", 13, IsMidi}, {"wav", 21, IsWav},
+    {"mov", 17, IsQuickTime},  {"gif", 31, IsGif},  {"bmp", 29, IsBmp},  {"jpg", 10, IsJpeg},
+    {"jpeg", 10, IsJpeg},      {"jpe", 10, IsJpeg}, {"png", 30, IsPng},  {"ico", 46, IsIco},
 }};
 
 }  // namespace

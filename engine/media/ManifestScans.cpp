@@ -20,7 +20,9 @@ constexpr std::string_view kStoreWhatsAppPattern = "net.whatsapp.WhatsApp";
 constexpr std::string_view kDeviceWhatsAppPattern = "whatsapp.WhatsApp";
 constexpr size_t kLongestExtension = 30;
 
-bool Contains(std::string_view text, std::string_view pattern) { return text.find(pattern) != std::string_view::npos; }
+bool Contains(std::string_view text, std::string_view pattern) {
+  return text.find(pattern) != std::string_view::npos;
+}
 
 std::string UpperAscii(std::string_view text) {
   std::string upper(text);
@@ -48,8 +50,8 @@ class EntryWalk {
 
   int32_t reportAfter(size_t index) const {
     if (!m_ctx.progress) return 0;
-    const int64_t part = static_cast<int64_t>(m_share) * static_cast<int64_t>(index + 1) /
-                         static_cast<int64_t>(m_count);
+    const int64_t part =
+        static_cast<int64_t>(m_share) * static_cast<int64_t>(index + 1) / static_cast<int64_t>(m_count);
     return m_ctx.progress(static_cast<int32_t>(m_ctx.progressCurrent + part));
   }
 
@@ -200,8 +202,8 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
         if (!probe.opened) continue;
         const auto type = DeviceAppFileType(entry, probe);
         if (type && Low32(probe.size) != 0) {
-          files.push_back({Low32(probe.size), AppNameOf(entry.key, ctx.source), StoredFileName(entry, *type, false),
-                           path});
+          files.push_back({Low32(probe.size), AppNameOf(entry.key, ctx.source),
+                           StoredFileName(entry, *type, false), path});
         }
       }
     }

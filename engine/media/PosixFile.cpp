@@ -70,7 +70,8 @@ bool PosixFile::isSameFileAs(const std::filesystem::path& path) const {
 ssize_t PosixFile::readAt(uint64_t offset, std::span<uint8_t> buffer) {
   size_t done = 0;
   while (done < buffer.size()) {
-    const ssize_t n = ::pread(m_fd, buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
+    const ssize_t n =
+        ::pread(m_fd, buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       m_error = errno;

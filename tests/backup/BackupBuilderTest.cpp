@@ -44,7 +44,8 @@ TEST_P(BackupBuilderLayouts, WritesIndexAndContentThatTheReadersFind) {
   b.addDirectory("HomeDomain", "Library/SMS");
   b.addFile("HomeDomain", "Library/SMS/sms.db", std::string_view("not really a database"));
   b.addMissingFile("MediaDomain", "Library/SMS/Attachments/aa/lost.jpg");
-  b.addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", builder::JpegImage(builder::JpegHeader::Exif, 8, 8, 600));
+  b.addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG",
+            builder::JpegImage(builder::JpegHeader::Exif, 8, 8, 600));
   testsupport::TempFolder dir;
   ASSERT_TRUE(b.write(dir.path()));
 
@@ -103,8 +104,9 @@ TEST_P(BackupBuilderLayouts, DemoBackupHoldsRecognisableMedia) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothIndexes, BackupBuilderLayouts,
-                         ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),
-                         [](const auto& info) { return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb"; });
+                         ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb), [](const auto& info) {
+                           return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb";
+                         });
 
 TEST(BackupBuilder, PutsEveryInfoPlistValueOnTheLineAfterItsKey) {
   BackupBuilder b;
@@ -144,29 +146,30 @@ TEST(BackupBuilder, PutsEveryInfoPlistValueOnTheLineAfterItsKey) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text.find("Phone Number"), std::string::npos);
   std::ifstream manifest(other / "Manifest.plist");
-  const std::string manifestText((std::istreambuf_iterator<char>(manifest)), std::istreambuf_iterator<char>());
+  const std::string manifestText((std::istreambuf_iterator<char>(manifest)),
+                                 std::istreambuf_iterator<char>());
   EXPECT_NE(manifestText.find("<key>IsEncrypted</key>\n\t<false/>"), std::string::npos);
 }
 
 TEST(BackupBuilder, LeavesDeletedRowsInFreeSpaceAtTheChosenPageSize) {
-  builder::SqliteDatabaseSpec spec;
-  spec.pageSize = 1024;
+  builder::SqliteRecipe recipe;
+  recipe.pageSize = 1024;
   // A long table whose middle is deleted frees whole pages; a row deleted from
   // a small table becomes a free block of its page.
-  spec.statements.push_back("CREATE TABLE bulk(ROWID INTEGER PRIMARY KEY, text TEXT)");
+  recipe.statements.push_back("CREATE TABLE bulk(ROWID INTEGER PRIMARY KEY, text TEXT)");
   for (int i = 0; i < 200; ++i) {
-    spec.statements.push_back("INSERT INTO bulk(text) VALUES('row number " + std::to_string(i) +
-                              " with padding padding padding')");
+    recipe.statements.push_back("INSERT INTO bulk(text) VALUES('row number " + std::to_string(i) +
+                                " with padding padding padding')");
   }
-  spec.statements.push_back("CREATE TABLE message(ROWID INTEGER PRIMARY KEY, text TEXT)");
+  recipe.statements.push_back("CREATE TABLE message(ROWID INTEGER PRIMARY KEY, text TEXT)");
   for (const char* text : {"first", "the secret that was deleted", "last"}) {
-    spec.statements.push_back(std::string("INSERT INTO message(text) VALUES('") + text + "')");
+    recipe.statements.push_back(std::string("INSERT INTO message(text) VALUES('") + text + "')");
   }
-  spec.deletions.push_back("DELETE FROM bulk WHERE ROWID BETWEEN 20 AND 150");
-  spec.deletions.push_back("DELETE FROM message WHERE text LIKE 'the secret%'");
+  recipe.deletions.push_back("DELETE FROM bulk WHERE ROWID BETWEEN 20 AND 150");
+  recipe.deletions.push_back("DELETE FROM message WHERE text LIKE 'the secret%'");
   std::vector<uint8_t> bytes;
   std::string error;
-  ASSERT_TRUE(builder::BuildSqliteDatabase(spec, bytes, &error)) << error;
+  ASSERT_TRUE(builder::BuildSqliteDatabase(recipe, bytes, &error)) << error;
   ASSERT_GE(bytes.size(), 100u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 15), "SQLite format 3");
   EXPECT_EQ((bytes[16] << 8) | bytes[17], 1024);
@@ -176,19 +179,19 @@ TEST(BackupBuilder, LeavesDeletedRowsInFreeSpaceAtTheChosenPageSize) {
   EXPECT_NE(text.find("the secret that was deleted"), std::string::npos) << "secure_delete must be off";
 
   EXPECT_EQ(bytes[18], 1) << "rollback journal unless WAL is asked for";
-  spec.walMode = true;
-  ASSERT_TRUE(builder::BuildSqliteDatabase(spec, bytes, &error)) << error;
+  recipe.walMode = true;
+  ASSERT_TRUE(builder::BuildSqliteDatabase(recipe, bytes, &error)) << error;
   EXPECT_EQ(bytes[18], 2);
   EXPECT_EQ(bytes[19], 2);
   EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("the secret that was deleted"), std::string::npos);
 
-  spec.statements.push_back("INSERT INTO nowhere VALUES(1)");
-  EXPECT_FALSE(builder::BuildSqliteDatabase(spec, bytes, &error));
+  recipe.statements.push_back("INSERT INTO nowhere VALUES(1)");
+  EXPECT_FALSE(builder::BuildSqliteDatabase(recipe, bytes, &error));
   EXPECT_NE(error.find("nowhere"), std::string::npos);
 
   BackupBuilder b;
-  spec.statements.pop_back();
-  ASSERT_TRUE(b.addDatabase("HomeDomain", "Library/SMS/sms.db", spec, &error)) << error;
+  recipe.statements.pop_back();
+  ASSERT_TRUE(b.addDatabase("HomeDomain", "Library/SMS/sms.db", recipe, &error)) << error;
   ASSERT_EQ(b.records().size(), 1u);
   EXPECT_EQ(b.records()[0].fileId(), "3d0d7e5fb2ce288813306e4d4636395e047a3d28");
 }
@@ -210,6 +213,13 @@ TEST(BackupBuilder, LetsAFixtureTransformStoredContentAndOverrideIds) {
   ASSERT_EQ(ReadFolderManifest(dir / "backup", StorageLayout::TwoCharacterFolders, entries), kOk);
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1].fileId, "../../escape");
+
+  std::string error;
+  EXPECT_FALSE(b.addFileFromDisk("HomeDomain", "c.txt", dir / "nothing-here", &error));
+  EXPECT_FALSE(b.addFileFromDisk("HomeDomain", "c.txt", dir.path(), &error));
+  EXPECT_EQ(b.records().size(), 2u);
+  ASSERT_TRUE(b.addFileFromDisk("HomeDomain", "c.txt", dir / "backup" / "Info.plist", &error)) << error;
+  EXPECT_EQ(b.records().back().content->size(), std::filesystem::file_size(dir / "backup" / "Info.plist"));
 }
 
 }  // namespace

@@ -56,7 +56,8 @@ TEST_P(FilesCommand, ListsEveryEntryWithItsStoredFile) {
 
   const CliRun text = RunCli("files '" + dir.path().string() + "'");
   ASSERT_EQ(text.status, 0) << text.out;
-  EXPECT_NE(text.out.find(FileIdOf("HomeDomain-Library/Notes/notes.sqlite") + "\tpresent\t"), std::string::npos);
+  EXPECT_NE(text.out.find(FileIdOf("HomeDomain-Library/Notes/notes.sqlite") + "\tpresent\t"),
+            std::string::npos);
   EXPECT_NE(text.out.find("\tmissing\tMediaDomain-Library/SMS/Attachments/gone.jpg\t"), std::string::npos);
   EXPECT_EQ(text.out.find('\x1b'), std::string::npos) << "control characters must be escaped";
 }

@@ -16,6 +16,7 @@
 #include "engine/backup/WellKnownDatabases.h"
 #include "tests/support/FolderSnapshot.h"
 #include "tests/support/TempFolder.h"
+#include "tools/backupbuilder/ManifestDbWriter.h"
 #include "tools/backupbuilder/ManifestRecord.h"
 #include "tools/backupbuilder/MbdbWriter.h"
 
@@ -63,16 +64,16 @@ std::vector<ManifestEntry> Parse(const std::vector<uint8_t>& bytes, int32_t expe
 TEST(ParseManifestMbdb, ReadsARecordWrittenByHand) {
   // One regular file, every string absent but the key halves, no properties.
   const std::vector<uint8_t> bytes = {
-      'm', 'b', 'd', 'b', 5, 0,                                      // magic, version
-      0, 10, 'H', 'o', 'm', 'e', 'D', 'o', 'm', 'a', 'i', 'n',      // domain
-      0, 18, 'L', 'i', 'b', 'r', 'a', 'r', 'y', '/', 'S', 'M', 'S', '/', 's', 'm', 's', '.', 'd', 'b',
-      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,                           // link, hash, key: absent
-      0x81, 0xA4,                                                    // mode
-      0, 0, 0, 0, 0, 0, 0, 1,                                        // inode
-      0, 0, 1, 0xF5, 0, 0, 1, 0xF5,                                  // uid, gid
-      0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3,                            // times
-      0, 0, 0, 0, 0, 0, 0, 9,                                        // size
-      4, 0,                                                          // protection, properties
+      'm',  'b',  'd', 'b',  5,   0,                                      // magic, version
+      0,    10,   'H', 'o',  'm', 'e', 'D', 'o',  'm',  'a',  'i',  'n',  // domain
+      0,    18,   'L', 'i',  'b', 'r', 'a', 'r',  'y',  '/',  'S',  'M',  'S',
+      '/',  's',  'm', 's',  '.', 'd', 'b', 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,  // link, hash, key: absent
+      0x81, 0xA4,                                                                // mode
+      0,    0,    0,   0,    0,   0,   0,   1,                                   // inode
+      0,    0,    1,   0xF5, 0,   0,   1,   0xF5,                                // uid, gid
+      0,    0,    0,   1,    0,   0,   0,   2,    0,    0,    0,    3,           // times
+      0,    0,    0,   0,    0,   0,   0,   9,                                   // size
+      4,    0,                                                                   // protection, properties
   };
   const auto entries = Parse(bytes);
   ASSERT_EQ(entries.size(), 1u);
@@ -120,7 +121,7 @@ TEST(ParseManifestMbdb, AbsentStringsTakeTwoBytesAndPropertiesTwoStringsEach) {
   absent.dataHash.reset();
   absent.encryptionKey.reset();
   ManifestRecord withProperties = Record("HomeDomain", "b");
-  withProperties.properties = {{"com.apple.assetsd.UUID", "ABCD"}, {"", ""}, {"k", std::string(300, 'v')}};
+  withProperties.properties = {{"com.example.assetsd.UUID", "ABCD"}, {"", ""}, {"k", std::string(300, 'v')}};
   ManifestRecord withLink = Record("HomeDomain", "c", 0xA1ED);
   withLink.linkTarget = "/private/var/mobile/Library";
   withLink.encryptionKey = std::string(40, '\x01');
@@ -209,7 +210,8 @@ class ManifestDbTest : public ::testing::Test {
 TEST_F(ManifestDbTest, BuildsKeysFromDomainAndPathAndLeavesTheFolderUntouched) {
   const auto path = makeDb(
       "CREATE TABLE Files(fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB);"
-      "INSERT INTO Files VALUES('3d0d7e5fb2ce288813306e4d4636395e047a3d28','HomeDomain','Library/SMS/sms.db',1,"
+      "INSERT INTO Files "
+      "VALUES('3d0d7e5fb2ce288813306e4d4636395e047a3d28','HomeDomain','Library/SMS/sms.db',1,"
       "NULL);"
       "INSERT INTO Files VALUES('aa','HomeDomain',NULL,2,NULL);"
       "INSERT INTO Files VALUES('bb','HomeDomain','',2,NULL);"
@@ -239,6 +241,30 @@ TEST_F(ManifestDbTest, AnswersForMissingTablesForeignFilesAndMissingFiles) {
   const auto path = makeDb("CREATE TABLE Other(x);");
   EXPECT_EQ(ReadManifestDb(path, entries), kQueryFailed);
   EXPECT_TRUE(entries.empty());
+}
+
+TEST_F(ManifestDbTest, ADamagedIndexKeepsTheRowsReadBeforeTheDamage) {
+  std::vector<ManifestRecord> records;
+  for (int i = 0; i < 600; ++i) records.push_back(Record("HomeDomain", "Library/file" + std::to_string(i)));
+  const auto path = m_dir / "Manifest.db";
+  ASSERT_TRUE(builder::WriteManifestDb(path, records, nullptr));
+  std::vector<ManifestEntry> whole;
+  ASSERT_EQ(ReadManifestDb(path, whole), kOk);
+  ASSERT_EQ(whole.size(), 600u);
+
+  // Overwrite the second half of the file, page 1 and the early pages stay intact.
+  const auto size = std::filesystem::file_size(path);
+  {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(size / 2 / 4096 * 4096));
+    const std::string garbage(size - size / 2 / 4096 * 4096, '\xA5');
+    file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+  }
+  std::vector<ManifestEntry> partial;
+  EXPECT_EQ(ReadManifestDb(path, partial), kQueryFailed);
+  EXPECT_GT(partial.size(), 0u);
+  EXPECT_LT(partial.size(), 600u);
+  for (size_t i = 0; i < partial.size(); ++i) EXPECT_EQ(partial[i], whole[i]);
 }
 
 TEST(StoredFilePath, FollowsTheLayoutAndRefusesNonIds) {

@@ -25,12 +25,20 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
   testsupport::TempFolder dir;
   const auto backup = dir / "backup";
   auto demo = builder::DemoBackup(GetParam());
-  builder::SqliteDatabaseSpec notes;
+  builder::SqliteRecipe notes;
   notes.statements = {"CREATE TABLE ZNOTE(Z_PK INTEGER PRIMARY KEY, ZTITLE TEXT)",
                       "INSERT INTO ZNOTE(ZTITLE) VALUES('shopping'), ('passwords'), ('trip')"};
   notes.deletions = {"DELETE FROM ZNOTE WHERE ZTITLE = 'passwords'"};
   notes.walMode = true;  // an ordinary read-only open would create -wal and -shm beside it
   ASSERT_TRUE(demo.addDatabase("HomeDomain", "Library/Notes/notes.sqlite", notes));
+  // A real phone database whose header says WAL mode, when the corpus is here.
+  const std::filesystem::path chats =
+      std::filesystem::path(FERNQUILL_SHARED_DIR) / "corpora/ios-real/whatsapp-ios15/ChatStorage.sqlite";
+  const bool haveChats = std::filesystem::is_regular_file(chats);
+  if (haveChats) {
+    ASSERT_TRUE(demo.addFileFromDisk("AppDomainGroup-group.net.whatsapp.WhatsApp.shared",
+                                     "ChatStorage.sqlite", chats));
+  }
   ASSERT_TRUE(demo.write(backup));
   std::filesystem::create_directories(dir / "work");
   const auto before = testsupport::SnapshotFolder(backup);
@@ -67,15 +75,24 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
   ASSERT_TRUE(std::filesystem::exists(notesPath));
   ReadOnlyDatabase notesDb(notesPath);
   ASSERT_TRUE(notesDb.ok());
-  EXPECT_EQ(sqlite3_exec(notesDb.handle(), "SELECT count(*) FROM ZNOTE", nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(notesDb.handle(), "SELECT count(*) FROM ZNOTE", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  if (haveChats) {
+    ReadOnlyDatabase chatDb(StoredFilePath(backup, "7c7fba66680ef796b916b067077cc246adacf01d", *layout));
+    ASSERT_TRUE(chatDb.ok());
+    EXPECT_EQ(sqlite3_exec(chatDb.handle(), "SELECT count(*) FROM ZWAMESSAGE", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+  }
   std::vector<ManifestEntry> again;
   EXPECT_EQ(ReadFolderManifest(backup, *layout, again), kOk);
 
   EXPECT_EQ(testsupport::SnapshotFolder(backup), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothIndexes, BackupUntouched, ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),
-                         [](const auto& info) { return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb"; });
+INSTANTIATE_TEST_SUITE_P(BothIndexes, BackupUntouched,
+                         ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb), [](const auto& info) {
+                           return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb";
+                         });
 
 }  // namespace
 }  // namespace fq

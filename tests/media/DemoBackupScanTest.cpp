@@ -75,8 +75,10 @@ TEST_P(DemoBackupScan, ListsTheSharedWhatsAppFilesTooForADevice) {
   EXPECT_EQ(NamesOf(scan.whatsApp), (Names{"27a1c0de-photo.JPG", "31b2d0ef-video.MP4", "5a0c1d2e-note.JPG"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothIndexes, DemoBackupScan, ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),
-                         [](const auto& info) { return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb"; });
+INSTANTIATE_TEST_SUITE_P(BothIndexes, DemoBackupScan,
+                         ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb), [](const auto& info) {
+                           return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb";
+                         });
 
 }  // namespace
 }  // namespace fq

@@ -64,8 +64,8 @@ Bytes Bmp(const char* magic, uint32_t headerSize, uint8_t reservedByte = 0) {
 
 TEST(DetectFileTypeOfBytes, RecognisesEachSignatureAndRefusesNearMisses) {
   const std::string_view none;
-  const Bytes asf = Head({0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE,
-                          0x6C});
+  const Bytes asf =
+      Head({0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
   struct Case {
     const char* what;
     Bytes head;
@@ -149,9 +149,9 @@ TEST(DetectFileTypeOfBytes, NeverReadsPastShortInput) {
 
 TEST(FileSignatureTable, NamesTheTypeByTheFirstRowOfItsCode) {
   const std::vector<std::pair<std::string_view, int32_t>> expected = {
-      {"mpeg", 15}, {"mpg", 15}, {"vob", 15}, {"mp4", 18}, {"rmvb", 23}, {"wmv", 24}, {"wma", 24},
-      {"avi", 22},  {"3gp", 16}, {"mp3", 12}, {"mid", 13}, {"wav", 21},  {"mov", 17}, {"gif", 31},
-      {"bmp", 29},  {"jpg", 10}, {"jpeg", 10}, {"jpe", 10}, {"png", 30}, {"ico", 46}};
+      {"mpeg", 15}, {"mpg", 15}, {"vob", 15},  {"mp4", 18}, {"rmvb", 23}, {"wmv", 24}, {"wma", 24},
+      {"avi", 22},  {"3gp", 16}, {"mp3", 12},  {"mid", 13}, {"wav", 21},  {"mov", 17}, {"gif", 31},
+      {"bmp", 29},  {"jpg", 10}, {"jpeg", 10}, {"jpe", 10}, {"png", 30},  {"ico", 46}};
   const auto table = FileSignatureTable();
   ASSERT_EQ(table.size(), expected.size());
   for (size_t i = 0; i < table.size(); ++i) {

@@ -156,8 +156,8 @@ TEST_P(ManifestScans, TheDeviceRecognisesApplicationFilesByCaseKeptExtension) {
   b.addFile(app, "Documents/clip.MOV", builder::QuickTimeMovie(2000));
   b.addFile(app, "Documents/clip.mov", builder::QuickTimeMovie(2000, 1));
   b.addFile(app, "Documents/cover.png", std::vector<uint8_t>(100, 1));  // by extension, whatever its content
-  b.addFile(app, "Documents/notes.p", Jpeg(4));                          // "p" is no picture extension
-  b.addFile(app, "Documents/blob", Jpeg(5));                             // no extension: by content
+  b.addFile(app, "Documents/notes.p", Jpeg(4));                         // "p" is no picture extension
+  b.addFile(app, "Documents/blob", Jpeg(5));                            // no extension: by content
   b.addFile(app, "Documents/empty.jpg", std::vector<uint8_t>{});        // size 0
   b.addFile("AppDomainGroup-group.net.whatsapp.WhatsApp.shared", "Message/Media/y/shared.jpg", Jpeg(3));
   f.write();
@@ -176,8 +176,10 @@ TEST_P(ManifestScans, TheDeviceRecognisesApplicationFilesByCaseKeptExtension) {
   EXPECT_EQ(f.current, 30);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothIndexes, ManifestScans, ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),
-                         [](const auto& info) { return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb"; });
+INSTANTIATE_TEST_SUITE_P(BothIndexes, ManifestScans,
+                         ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb), [](const auto& info) {
+                           return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb";
+                         });
 
 // Progress follows the session's table: each entry examined reports the
 // current percent plus its part of the scan's share; entries skipped for a
@@ -217,7 +219,8 @@ TEST(ManifestScanProgress, ReportsPerEntryAndGrowsAtTheEnd) {
 TEST(ManifestScanProgress, ACancelEndsTheWalkWithTheAnswer) {
   ScanFixture f(ManifestFormat::Db);
   for (int i = 0; i < 5; ++i) {
-    f.builder().addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_000" + std::to_string(i) + ".JPG", Jpeg(i));
+    f.builder().addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_000" + std::to_string(i) + ".JPG",
+                        Jpeg(i));
   }
   f.write();
   std::vector<MediaFileRecord> cameraRoll, photoStream;
@@ -235,13 +238,23 @@ TEST(ManifestScanProgress, AFailedDeviceManifestGivesAnEmptyWalkAnd87) {
   const std::vector<ManifestEntry> entries = {{"CameraRollDomain-Media/DCIM/a.jpg", std::string(40, 'a')}};
   int32_t current = 20;
   std::vector<int32_t> reports;
-  ManifestScanContext ctx{entries, "/nonexistent", StorageLayout::Flat, ScanSource::Device,
-                          [&](int32_t p) { reports.push_back(p); return 0; }, current, 10, kInvalid};
+  ManifestScanContext ctx{entries,
+                          "/nonexistent",
+                          StorageLayout::Flat,
+                          ScanSource::Device,
+                          [&](int32_t p) {
+                            reports.push_back(p);
+                            return 0;
+                          },
+                          current,
+                          10,
+                          kInvalid};
   std::vector<MediaFileRecord> cameraRoll, photoStream;
   EXPECT_EQ(ScanPhotos(ctx, cameraRoll, photoStream), kInvalid);
   EXPECT_EQ(reports, (std::vector<int32_t>{40}));
   // Without a callback nothing is reported and nothing breaks.
-  ManifestScanContext quiet{entries, "/nonexistent", StorageLayout::Flat, ScanSource::Device, {}, current, 10};
+  ManifestScanContext quiet{entries, "/nonexistent", StorageLayout::Flat, ScanSource::Device, {}, current,
+                            10};
   std::vector<AttachmentFileRecord> files;
   EXPECT_EQ(ScanMessageAttachments(quiet, files), kOk);
   EXPECT_EQ(current, 50);
@@ -252,7 +265,8 @@ TEST(ManifestScans, HostileNamesAndIdsNeverLeaveTheirFolders) {
   auto& b = f.builder();
   b.addFile("MediaDomain", "Library/SMS/Attachments/x/..", Jpeg(1));
   b.addFile("MediaDomain", "Library/SMS/Attachments/x/bad\xff\xfe.jpg", Jpeg(2));
-  b.addFile("MediaDomain", "Library/SMS/Attachments/x/escape.jpg", Jpeg(3)).fileIdOverride = "../../../etc/passwd";
+  b.addFile("MediaDomain", "Library/SMS/Attachments/x/escape.jpg", Jpeg(3)).fileIdOverride =
+      "../../../etc/passwd";
   b.addFile("AppDomain-com.x/../../..-y", "Documents/a.jpg", Jpeg(4));
   f.write();
   std::vector<AttachmentFileRecord> files;

@@ -26,7 +26,8 @@ StorageLayout BackupBuilder::layout() const {
   return m_format == ManifestFormat::Db ? StorageLayout::TwoCharacterFolders : StorageLayout::Flat;
 }
 
-ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativePath, std::vector<uint8_t> content) {
+ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativePath,
+                                       std::vector<uint8_t> content) {
   ManifestRecord record;
   record.domain = std::move(domain);
   record.relativePath = std::move(relativePath);
@@ -34,8 +35,10 @@ ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativeP
   return addRecord(std::move(record));
 }
 
-ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativePath, std::string_view content) {
-  return addFile(std::move(domain), std::move(relativePath), std::vector<uint8_t>(content.begin(), content.end()));
+ManifestRecord& BackupBuilder::addFile(std::string domain, std::string relativePath,
+                                       std::string_view content) {
+  return addFile(std::move(domain), std::move(relativePath),
+                 std::vector<uint8_t>(content.begin(), content.end()));
 }
 
 ManifestRecord& BackupBuilder::addDirectory(std::string domain, std::string relativePath) {
@@ -60,10 +63,30 @@ ManifestRecord& BackupBuilder::addRecord(ManifestRecord record) {
   return m_records.back();
 }
 
-bool BackupBuilder::addDatabase(std::string domain, std::string relativePath, const SqliteDatabaseSpec& spec,
+bool BackupBuilder::addFileFromDisk(std::string domain, std::string relativePath,
+                                    const std::filesystem::path& source, std::string* error) {
+  std::error_code ec;
+  std::vector<uint8_t> bytes;
+  bool read = false;
+  if (std::filesystem::is_regular_file(source, ec)) {
+    const auto size = std::filesystem::file_size(source, ec);
+    std::ifstream in(source, std::ios::binary);
+    bytes.resize(ec ? 0 : static_cast<size_t>(size));
+    read = !ec && in.is_open() &&
+           in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  if (!read) {
+    if (error) *error = "cannot read " + source.string();
+    return false;
+  }
+  addFile(std::move(domain), std::move(relativePath), std::move(bytes));
+  return true;
+}
+
+bool BackupBuilder::addDatabase(std::string domain, std::string relativePath, const SqliteRecipe& recipe,
                                 std::string* error) {
   std::vector<uint8_t> bytes;
-  if (!BuildSqliteDatabase(spec, bytes, error)) return false;
+  if (!BuildSqliteDatabase(recipe, bytes, error)) return false;
   addFile(std::move(domain), std::move(relativePath), std::move(bytes));
   return true;
 }

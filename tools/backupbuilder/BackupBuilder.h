@@ -35,16 +35,21 @@ class BackupBuilder {
   // Listed in the manifest, but its content is not in the folder.
   ManifestRecord& addMissingFile(std::string domain, std::string relativePath);
   ManifestRecord& addRecord(ManifestRecord record);
-  // A database built from SQL (see SqliteDatabaseSpec). False with a message
+  // A file whose content is read from `source` now (real databases of the
+  // test corpora). False with a message in `error` when it cannot be read.
+  bool addFileFromDisk(std::string domain, std::string relativePath, const std::filesystem::path& source,
+                       std::string* error = nullptr);
+  // A database built from SQL (see SqliteRecipe). False with a message
   // in `error` when a statement fails; nothing is added then.
-  bool addDatabase(std::string domain, std::string relativePath, const SqliteDatabaseSpec& spec,
+  bool addDatabase(std::string domain, std::string relativePath, const SqliteRecipe& recipe,
                    std::string* error = nullptr);
 
   const std::vector<ManifestRecord>& records() const { return m_records; }
 
   // Turns a stored file's content into what lands on disk; encrypted-backup
   // fixtures plug their encryption in here. The manifest is not passed through it.
-  using ContentTransform = std::function<std::vector<uint8_t>(const ManifestRecord&, std::span<const uint8_t>)>;
+  using ContentTransform =
+      std::function<std::vector<uint8_t>(const ManifestRecord&, std::span<const uint8_t>)>;
   void setContentTransform(ContentTransform transform) { m_transform = std::move(transform); }
 
   // Writes the backup into `folder` (created when missing). False with a

@@ -42,10 +42,12 @@ void AddMessageAttachments(BackupBuilder& b) {
   b.addFile(kMedia, base + "3f/15/8C2E1B7A-5D44-4F0B-9E1A-2B7C6D5E4F30/IMG_0300.jpeg",
             JpegImage(JpegHeader::Jfif, 24, 24, 2048, 21));
   // Attachments saved without an extension are named by their content.
-  b.addFile(kMedia, base + "a0/00/0D6F4C2A-1B3E-4A5D-8C7B-6E5F4A3B2C1D/image", PngImage(8, 8, 0xE0A030, 1024, 22));
+  b.addFile(kMedia, base + "a0/00/0D6F4C2A-1B3E-4A5D-8C7B-6E5F4A3B2C1D/image",
+            PngImage(8, 8, 0xE0A030, 1024, 22));
   b.addFile(kMedia, base + "c2/02/5A4B3C2D-1E0F-4A9B-8C7D-6E5F4A3B2C1E/clip.mov", Mp4Movie(40000, 23));
   const std::string amr = "#!AMR\n" + std::string(2000, '\x3c');  // AMR is not in the signature table
-  b.addFile(kMedia, base + "c2/02/5A4B3C2D-1E0F-4A9B-8C7D-6E5F4A3B2C1E/Audio Message.amr", std::string_view(amr));
+  b.addFile(kMedia, base + "c2/02/5A4B3C2D-1E0F-4A9B-8C7D-6E5F4A3B2C1E/Audio Message.amr",
+            std::string_view(amr));
   // Too short to be recognised, and one whose content was never backed up.
   b.addFile(kMedia, base + "d4/04/9F8E7D6C-5B4A-4392-8170-6F5E4D3C2B1A/tiny.jpg",
             JpegImage(JpegHeader::Jfif, 8, 8));
@@ -76,8 +78,8 @@ void AddWhatsAppMedia(BackupBuilder& b) {
             JpegImage(JpegHeader::Jfif, 16, 16, 2048, 43));
 }
 
-// The phone's databases (messages, contacts, calls, notes, WhatsApp chats,
-// with some deleted rows) are added here as their readers arrive.
+// The phone's databases: messages, contacts, calls, notes and WhatsApp
+// chats, each with some deleted rows.
 void AddDatabases(BackupBuilder& b) {
   b.addDirectory(kHome, "Library/SMS");
   AddDemoPhoneDatabases(b);

@@ -9,7 +9,7 @@ namespace fq::builder {
 struct DeviceProfile {
   std::string deviceName = "Demo iPhone";
   std::string displayName = "Demo iPhone";
-  std::string lastBackupDate = "2019-03-22T05:26:43Z";  // as <date> writes it, UTC
+  std::string lastBackupDate = "2019-03-22T05:26:43Z";           // as <date> writes it, UTC
   std::optional<std::string> phoneNumber = "+1 (555) 010-4477";  // none: the key is left out
   std::string productType = "iPhone10,4";
   std::string productVersion = "12.1.4";

@@ -41,15 +41,16 @@ bool WriteManifestDb(const std::filesystem::path& path, std::span<const Manifest
     if (error) *error = "cannot create " + path.string();
     return false;
   }
-  if (sqlite3_exec(db.get(),
-                   "PRAGMA page_size=4096; PRAGMA journal_mode=DELETE; BEGIN;"
-                   "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER,"
-                   " file BLOB);"
-                   "CREATE INDEX FilesDomainIdx ON Files(domain);"
-                   "CREATE INDEX FilesRelativePathIdx ON Files(relativePath);"
-                   "CREATE INDEX FilesFlagsIdx ON Files(flags);"
-                   "CREATE TABLE Properties (key TEXT PRIMARY KEY, value BLOB);",
-                   nullptr, nullptr, nullptr) != SQLITE_OK) {
+  if (sqlite3_exec(
+          db.get(),
+          "PRAGMA page_size=4096; PRAGMA journal_mode=DELETE; BEGIN;"
+          "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER,"
+          " file BLOB);"
+          "CREATE INDEX FilesDomainIdx ON Files(domain);"
+          "CREATE INDEX FilesRelativePathIdx ON Files(relativePath);"
+          "CREATE INDEX FilesFlagsIdx ON Files(flags);"
+          "CREATE TABLE Properties (key TEXT PRIMARY KEY, value BLOB);",
+          nullptr, nullptr, nullptr) != SQLITE_OK) {
     return Fail(db.get(), error);
   }
   sqlite3_stmt* rawStmt = nullptr;

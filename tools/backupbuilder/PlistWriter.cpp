@@ -7,7 +7,8 @@ namespace {
 
 constexpr const char* kHeader =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
     "<plist version=\"1.0\">\n"
     "<dict>\n";
 constexpr const char* kFooter = "</dict>\n</plist>\n";
@@ -21,10 +22,12 @@ class PlistDict {
   PlistDict& date(const std::string& key, const std::string& value) {
     return entry(key, "<date>" + XmlEscape(value) + "</date>");
   }
-  PlistDict& boolean(const std::string& key, bool value) { return entry(key, value ? "<true/>" : "<false/>"); }
+  PlistDict& boolean(const std::string& key, bool value) {
+    return entry(key, value ? "<true/>" : "<false/>");
+  }
   PlistDict& dict(const std::string& key, const PlistDict& inner) {
-    m_text += m_indent + "<key>" + XmlEscape(key) + "</key>\n" + m_indent + "<dict>\n" + inner.m_text + m_indent +
-              "</dict>\n";
+    m_text += m_indent + "<key>" + XmlEscape(key) + "</key>\n" + m_indent + "<dict>\n" + inner.m_text +
+              m_indent + "</dict>\n";
     return *this;
   }
   const std::string& text() const { return m_text; }
@@ -55,10 +58,17 @@ std::string XmlEscape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out.push_back(c);
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;

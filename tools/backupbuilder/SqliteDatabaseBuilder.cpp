@@ -54,7 +54,7 @@ class ScratchFolder {
 
 }  // namespace
 
-bool WriteSqliteDatabase(const std::filesystem::path& path, const SqliteDatabaseSpec& spec, std::string* error) {
+bool WriteSqliteDatabase(const std::filesystem::path& path, const SqliteRecipe& recipe, std::string* error) {
   std::error_code ec;
   std::filesystem::remove(path, ec);
   sqlite3* raw = nullptr;
@@ -65,25 +65,26 @@ bool WriteSqliteDatabase(const std::filesystem::path& path, const SqliteDatabase
     return false;
   }
   // The page size only takes effect before the first table is written.
-  const std::string setup = "PRAGMA page_size=" + std::to_string(spec.pageSize) +
-                            "; PRAGMA auto_vacuum=NONE; PRAGMA secure_delete=OFF; PRAGMA journal_mode=DELETE;";
-  if (!Exec(db.get(), setup, error) || !RunAll(db.get(), spec.statements, error) ||
-      !RunAll(db.get(), spec.deletions, error)) {
+  const std::string setup =
+      "PRAGMA page_size=" + std::to_string(recipe.pageSize) +
+      "; PRAGMA auto_vacuum=NONE; PRAGMA secure_delete=OFF; PRAGMA journal_mode=DELETE;";
+  if (!Exec(db.get(), setup, error) || !RunAll(db.get(), recipe.statements, error) ||
+      !RunAll(db.get(), recipe.deletions, error)) {
     return false;
   }
   // Switching to WAL at the end keeps the deleted rows where they lie in the
   // main file; closing checkpoints and removes the -wal file.
-  return !spec.walMode || Exec(db.get(), "PRAGMA journal_mode=WAL;", error);
+  return !recipe.walMode || Exec(db.get(), "PRAGMA journal_mode=WAL;", error);
 }
 
-bool BuildSqliteDatabase(const SqliteDatabaseSpec& spec, std::vector<uint8_t>& bytes, std::string* error) {
+bool BuildSqliteDatabase(const SqliteRecipe& recipe, std::vector<uint8_t>& bytes, std::string* error) {
   ScratchFolder scratch;
   if (scratch.path().empty()) {
     if (error) *error = "cannot create a temporary folder";
     return false;
   }
   const auto path = scratch.path() / "database.sqlite";
-  if (!WriteSqliteDatabase(path, spec, error)) return false;
+  if (!WriteSqliteDatabase(path, recipe, error)) return false;
   std::ifstream in(path, std::ios::binary);
   bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return true;

@@ -9,7 +9,8 @@
 
 namespace fq::builder {
 
-struct SqliteDatabaseSpec {
+// What goes into one database, in the order it is run.
+struct SqliteRecipe {
   int pageSize = 4096;                  // a power of two from 512 to 65536
   std::vector<std::string> statements;  // CREATE and INSERT, run in one transaction
   std::vector<std::string> deletions;   // run afterwards, in a second transaction
@@ -20,9 +21,9 @@ struct SqliteDatabaseSpec {
 
 // Writes the database to `path` (replacing it; no journal is left beside it).
 // False with a message in `error` when a statement fails.
-bool WriteSqliteDatabase(const std::filesystem::path& path, const SqliteDatabaseSpec& spec, std::string* error);
+bool WriteSqliteDatabase(const std::filesystem::path& path, const SqliteRecipe& recipe, std::string* error);
 
 // The same, returning the file's bytes (built in a private temporary folder).
-bool BuildSqliteDatabase(const SqliteDatabaseSpec& spec, std::vector<uint8_t>& bytes, std::string* error);
+bool BuildSqliteDatabase(const SqliteRecipe& recipe, std::vector<uint8_t>& bytes, std::string* error);
 
 }  // namespace fq::builder

@@ -1,6 +1,5 @@
 // fq-mkbackup: writes a backup folder from code. --demo writes the demo backup.
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -21,7 +20,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "fq-mkbackup: %s is not empty; give a new or empty folder\n", folder.c_str());
     return 1;
   }
-  const auto format = manifest == "mbdb" ? fq::builder::ManifestFormat::Mbdb : fq::builder::ManifestFormat::Db;
+  const auto format =
+      manifest == "mbdb" ? fq::builder::ManifestFormat::Mbdb : fq::builder::ManifestFormat::Db;
   std::string error;
   if (!fq::builder::WriteDemoBackup(folder, format, &error)) {
     std::fprintf(stderr, "fq-mkbackup: %s\n", error.c_str());
