@@ -1,6 +1,7 @@
 // The decrypt tool's walk, in process: encrypted backups of both eras written
 // by EncryptedBackupWriter decrypt back to exactly their plain files.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -16,6 +17,8 @@
 #include "tools/decrypt/ClassKeys.h"
 #include "tools/decrypt/FileCipher.h"
 #include "tools/decrypt/KeyDerivation.h"
+#include "tools/decrypt/MbFile.h"
+#include "tools/decrypt/PlistHandle.h"
 #include "tools/decrypt/EncryptedBackupWriter.h"
 
 namespace fq::decrypt {
@@ -185,6 +188,77 @@ TEST(BackupKeySet, SealedContentOpensWithThePasswordAlone) {
     EXPECT_FALSE(keys->seal(12, plain));
   }
   EXPECT_FALSE(BackupKeySet::Create("pw", true, 5, 0));
+}
+
+// An encrypted backup whose Manifest.db rows are written by hand: ids that
+// try to leave the folder or spell protocol lines, a record that is no
+// archive, and one id listed twice.
+TEST(BackupDecryptor, HostileManifestRowsAreSkippedAndNeverEchoed) {
+  ScratchFolder scratch;
+  const auto backup = scratch / "backup";
+  std::filesystem::create_directories(backup);
+  auto keys = BackupKeySet::Create("pw", true, 3, 3);
+  ASSERT_TRUE(keys);
+
+  const std::string goodId = FileIdOf("HomeDomain-Library/good");
+  const auto sealed = keys->seal(3, filler(5000, 7));
+  std::filesystem::create_directories(backup / goodId.substr(0, 2));
+  testing::WriteAll(backup / goodId.substr(0, 2) / goodId, sealed->content);
+  MbFile record;
+  record.protectionClass = 3;
+  record.size = 5000;
+  record.encryptionKey = sealed->keyBlob;
+  const auto archive = EncodeMbFile(record);
+
+  const auto plainDb = scratch / "plain.db";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(plainDb.c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "CREATE TABLE Files (fileID TEXT, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)",
+               nullptr, nullptr, nullptr);
+  const auto insert = [&](const std::string& id, const std::vector<uint8_t>& blob) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO Files VALUES (?, 'HomeDomain', 'x', 1, ?)", -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_blob(st, 2, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
+    sqlite3_step(st);
+    sqlite3_finalize(st);
+  };
+  insert(goodId, archive);
+  insert(goodId, archive);
+  insert("../../../../tmp/fq-escape-" + goodId.substr(0, 8), archive);
+  insert("Wrong password", archive);
+  insert("Count: 999", archive);
+  insert(FileIdOf("HomeDomain-Library/junk"), testing::Bytes("bplist00 but not really"));
+  sqlite3_close(db);
+  const auto sealedDb = keys->sealManifest(ReadAll(plainDb));
+  testing::WriteAll(backup / "Manifest.db", sealedDb->content);
+  const auto keybag = keys->keybagBytes();
+  PlistHandle plist(plist_new_dict());
+  plist_dict_set_item(plist.get(), "BackupKeyBag", plist_new_data(reinterpret_cast<const char*>(keybag.data()), keybag.size()));
+  plist_dict_set_item(plist.get(), "ManifestKey",
+                      plist_new_data(reinterpret_cast<const char*>(sealedDb->keyBlob.data()), sealedDb->keyBlob.size()));
+  char* bin = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(plist.get(), &bin, &length);
+  testing::WriteAll(backup / "Manifest.plist", std::vector<uint8_t>(bin, bin + length));
+  plist_to_bin_free(bin);
+
+  Lines lines;
+  const auto out = scratch / "out";
+  ASSERT_EQ(DecryptBackup({backup, out, "pw", 2}, lines.sink()), DecryptStatus::Done);
+  EXPECT_EQ(ReadAll(out / goodId), filler(5000, 7));
+  EXPECT_FALSE(std::filesystem::exists("/tmp/fq-escape-" + goodId.substr(0, 8)));
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(out)) files += entry.is_regular_file();
+  EXPECT_EQ(files, 2u) << "the decrypted manifest and the one good file";
+  EXPECT_TRUE(lines.has("has an unreadable file record; skipped"));
+  EXPECT_EQ(lines.all.back(), "Count: 2");  // the good id once, and the unreadable one
+  for (const auto& line : lines.all) {
+    EXPECT_EQ(line.find("Wrong password"), std::string::npos) << line;
+    if (line.rfind("Count:", 0) != 0) {
+      EXPECT_EQ(line.find("Count:"), std::string::npos) << line;
+    }
+  }
 }
 
 TEST(BackupDecryptor, RefusesToWriteIntoTheBackup) {

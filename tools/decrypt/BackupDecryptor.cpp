@@ -35,6 +35,7 @@ struct FileJob {
   std::vector<uint8_t> keyBlob;  // empty: stored in the clear
   uint32_t protectionClass = 0;  // from the record, when the blob has no class
   std::optional<uint64_t> size;
+  bool unreadableRecord = false;
 };
 
 bool isFileId(const std::string& id) {
@@ -185,7 +186,8 @@ bool Run::collectFromManifestDb(const ManifestPlist& manifest) {
     std::string id = idText != nullptr ? reinterpret_cast<const char*>(idText) : "";
     if (sqlite3_column_type(raw, 1) == SQLITE_INTEGER && sqlite3_column_int64(raw, 1) != 1) continue;
     if (!isFileId(id)) {
-      say("Warning: a manifest row with the file id '" + id.substr(0, 64) + "' was skipped");
+      // Never echoed: a hostile id could spell a line of the protocol.
+      say("Warning: a manifest row without a valid file id was skipped");
       continue;
     }
     FileJob job;
@@ -199,7 +201,9 @@ bool Run::collectFromManifestDb(const ManifestPlist& manifest) {
         job.protectionClass = file->protectionClass;
         job.size = file->size;
       } else {
-        say("Warning: " + id + " has an unreadable file record; copied as stored");
+        // Its key is unknown: a copy of the cipher text would pass for content.
+        say("Warning: " + id + " has an unreadable file record; skipped");
+        job.unreadableRecord = true;
       }
     }
     m_jobs.push_back(std::move(job));
@@ -249,9 +253,13 @@ void Run::decryptOne(const FileJob& job) {
     if (job.size.value_or(0) != 0) say("Warning: " + job.fileId + " is not in the backup");
     return;
   }
+  if (job.unreadableRecord) return;
   CipherResult result;
   DecryptedFileReport report;
   if (job.keyBlob.empty()) {
+    // Encrypted backups store empty files without a key; anything else without
+    // one is kept as it lies, and said so.
+    if (job.size.value_or(0) != 0) say("Warning: " + job.fileId + " has no key; copied as stored");
     result = CopyPlainFile(job.source, target, report.bytesWritten);
   } else {
     const auto key = fileKey(m_keys, job);
