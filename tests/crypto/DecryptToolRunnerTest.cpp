@@ -14,6 +14,7 @@
 #include "engine/ResultCodes.h"
 #include "engine/backup/DecryptToolRunner.h"
 #include "engine/backup/FileId.h"
+#include "engine/platform/ChildProcess.h"
 #include "tests/crypto/CryptoTestSupport.h"
 #include "tools/decrypt/EncryptedBackupWriter.h"
 #include "tools/decrypt/Keybag.h"
@@ -152,6 +153,41 @@ TEST_F(RunnerWithTool, CancelWhileTheKeyIsDerivedStopsTheTool) {
   EXPECT_EQ(RunDecryptTool(request), kCancelled);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   EXPECT_FALSE(processMentioning((scratch / "slow-backup").string()));
+}
+
+TEST_F(RunnerWithTool, ToolCommandLineAndExitStatus) {
+  ScratchFolder scratch;
+  decrypt::EncryptedBackupOptions options;
+  options.era = decrypt::BackupEra::ManifestMbdb;
+  options.password = "pw";
+  ASSERT_EQ(decrypt::WriteEncryptedBackup(scratch / "b", someFiles(2), options), kOk);
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string input;
+    int status;
+    const char* firstLine;
+  };
+  const Case cases[] = {
+      {{(scratch / "b").string(), (scratch / "o1").string(), "pw"}, "", 0, "Count: 0"},
+      {{(scratch / "b").string(), (scratch / "o2").string(), "-"}, "pw\n", 0, "Count: 0"},
+      {{(scratch / "b").string(), (scratch / "o3").string(), "-"}, "pw ", 2, "Wrong password"},
+      {{(scratch / "b").string(), (scratch / "o4").string(), "nope"}, "", 2, "Wrong password"},
+      {{(scratch / "b").string()}, "", 1, "Error: usage: tool BACKUP_FOLDER OUTPUT_FOLDER PASSWORD|-"},
+      {{(scratch / "absent").string(), (scratch / "o5").string(), "pw"}, "", 1, "Error: cannot read Manifest.plist"},
+  };
+  for (const auto& c : cases) {
+    ChildProcess tool;
+    ASSERT_EQ(tool.start(kTool, c.arguments), 0);
+    tool.writeInputAndClose(c.input);
+    std::string out;
+    for (auto status = ChildProcess::ReadStatus::NothingYet;
+         status != ChildProcess::ReadStatus::EndOfOutput && status != ChildProcess::ReadStatus::Failed;) {
+      status = tool.readOutput(out, std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(tool.waitForExit(std::chrono::seconds(30)));
+    EXPECT_EQ(tool.exitStatus(), c.status) << out;
+    EXPECT_EQ(out.substr(0, out.find('\n')), c.firstLine);
+  }
 }
 
 TEST(DecryptToolRunner, ToolThatCannotBeStartedIs87) {
