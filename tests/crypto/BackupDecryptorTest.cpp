@@ -15,11 +15,11 @@
 #include "tools/decrypt/BackupDecryptor.h"
 #include "tools/decrypt/BackupKeySet.h"
 #include "tools/decrypt/ClassKeys.h"
+#include "tools/decrypt/EncryptedBackupWriter.h"
 #include "tools/decrypt/FileCipher.h"
 #include "tools/decrypt/KeyDerivation.h"
 #include "tools/decrypt/MbFile.h"
 #include "tools/decrypt/PlistHandle.h"
-#include "tools/decrypt/EncryptedBackupWriter.h"
 
 namespace fq::decrypt {
 namespace {
@@ -37,8 +37,10 @@ std::vector<uint8_t> filler(size_t n, uint8_t seed) {
 std::vector<PlainFile> sampleFiles() {
   std::vector<PlainFile> files;
   files.push_back({"HomeDomain", "Library/SMS/sms.db", filler(40000, 1), 3, std::nullopt});
-  files.push_back({"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", filler(4096, 2), 3, std::nullopt});
-  files.push_back({"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", filler((1 << 20) + 3, 3), 4, std::nullopt});
+  files.push_back(
+      {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", filler(4096, 2), 3, std::nullopt});
+  files.push_back(
+      {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", filler((1 << 20) + 3, 3), 4, std::nullopt});
   files.push_back({"HomeDomain", "Library/Notes/empty.txt", {}, 3, std::nullopt});
   files.push_back({"HomeDomain", "Library/Preferences/odd.plist", filler(31, 5), 1, std::nullopt});
   return files;
@@ -50,7 +52,8 @@ struct Lines {
     return [this](const std::string& line) { all.push_back(line); };
   }
   bool has(const std::string& text) const {
-    return std::any_of(all.begin(), all.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    return std::any_of(all.begin(), all.end(),
+                       [&](const std::string& l) { return l.find(text) != std::string::npos; });
   }
 };
 
@@ -88,7 +91,7 @@ TEST_P(BackupDecryptorTest, RightPasswordGivesBackEveryFileExactly) {
   EXPECT_EQ(lines.all.back(), "Count: " + std::to_string(files.size()));
   EXPECT_FALSE(lines.has("Warning")) << ::testing::PrintToString(lines.all);
 
-  const bool modern = GetParam() == BackupEra::ManifestDb;
+  const bool modern = GetParam() != BackupEra::ManifestMbdb;
   EXPECT_EQ(std::filesystem::exists(out / kDecryptedManifestName), modern);
   if (modern) {
     // The store reads the decrypted manifest like any Manifest.db.
@@ -134,7 +137,7 @@ TEST_P(BackupDecryptorTest, DamagedStoredFilesAreWarnedAboutAndTheRestDecrypted)
   const auto backup = scratch / "backup";
   const auto files = sampleFiles();
   ASSERT_EQ(WriteEncryptedBackup(backup, files, optionsFor(GetParam(), "pw")), kOk);
-  const bool modern = GetParam() == BackupEra::ManifestDb;
+  const bool modern = GetParam() != BackupEra::ManifestMbdb;
   const auto stored = [&](const PlainFile& f) {
     const std::string id = FileIdOf(f.domain + "-" + f.relativePath);
     return modern ? backup / id.substr(0, 2) / id : backup / id;
@@ -158,10 +161,18 @@ TEST_P(BackupDecryptorTest, DamagedStoredFilesAreWarnedAboutAndTheRestDecrypted)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEras, BackupDecryptorTest,
-                         ::testing::Values(BackupEra::ManifestDb, BackupEra::ManifestMbdb),
+                         ::testing::Values(BackupEra::ManifestDb, BackupEra::ManifestDbClear,
+                                           BackupEra::ManifestMbdb),
                          [](const auto& info) {
-                           return info.param == BackupEra::ManifestDb ? std::string("ManifestDb")
-                                                                      : std::string("ManifestMbdb");
+                           switch (info.param) {
+                             case BackupEra::ManifestDb:
+                               return std::string("ManifestDb");
+                             case BackupEra::ManifestDbClear:
+                               return std::string("ManifestDbClear");
+                             case BackupEra::ManifestMbdb:
+                               break;
+                           }
+                           return std::string("ManifestMbdb");
                          });
 
 TEST(BackupKeySet, SealedContentOpensWithThePasswordAlone) {
@@ -213,7 +224,8 @@ TEST(BackupDecryptor, HostileManifestRowsAreSkippedAndNeverEchoed) {
   const auto plainDb = scratch / "plain.db";
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(plainDb.c_str(), &db), SQLITE_OK);
-  sqlite3_exec(db, "CREATE TABLE Files (fileID TEXT, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)",
+  sqlite3_exec(db,
+               "CREATE TABLE Files (fileID TEXT, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)",
                nullptr, nullptr, nullptr);
   const auto insert = [&](const std::string& id, const std::vector<uint8_t>& blob) {
     sqlite3_stmt* st = nullptr;
@@ -234,9 +246,11 @@ TEST(BackupDecryptor, HostileManifestRowsAreSkippedAndNeverEchoed) {
   testing::WriteAll(backup / "Manifest.db", sealedDb->content);
   const auto keybag = keys->keybagBytes();
   PlistHandle plist(plist_new_dict());
-  plist_dict_set_item(plist.get(), "BackupKeyBag", plist_new_data(reinterpret_cast<const char*>(keybag.data()), keybag.size()));
-  plist_dict_set_item(plist.get(), "ManifestKey",
-                      plist_new_data(reinterpret_cast<const char*>(sealedDb->keyBlob.data()), sealedDb->keyBlob.size()));
+  plist_dict_set_item(plist.get(), "BackupKeyBag",
+                      plist_new_data(reinterpret_cast<const char*>(keybag.data()), keybag.size()));
+  plist_dict_set_item(
+      plist.get(), "ManifestKey",
+      plist_new_data(reinterpret_cast<const char*>(sealedDb->keyBlob.data()), sealedDb->keyBlob.size()));
   char* bin = nullptr;
   uint32_t length = 0;
   plist_to_bin(plist.get(), &bin, &length);
@@ -291,7 +305,8 @@ TEST(BackupDecryptor, BrokenBackupsFailWithAReason) {
       {"no Manifest.plist", [&] { std::filesystem::remove(plist); }, "Error: cannot read Manifest.plist"},
       {"Manifest.plist garbage", [&] { testing::WriteAll(plist, testing::Bytes("bplist00 nothing here")); },
        "Error: Manifest.plist is not a property list"},
-      {"Manifest.db cut", [&] { testing::WriteAll(manifestDb, std::vector<uint8_t>(dbBytes.begin(), dbBytes.begin() + 1000)); },
+      {"Manifest.db cut",
+       [&] { testing::WriteAll(manifestDb, std::vector<uint8_t>(dbBytes.begin(), dbBytes.begin() + 1000)); },
        "Error: Manifest.db cannot be decrypted"},
       {"no manifest at all", [&] { std::filesystem::remove(manifestDb); },
        "Error: the backup has neither Manifest.db nor Manifest.mbdb"},
@@ -308,7 +323,8 @@ TEST(BackupDecryptor, BrokenBackupsFailWithAReason) {
     testing::WriteAll(manifestDb, dbBytes);
     c.damage();
     Lines lines;
-    EXPECT_EQ(DecryptBackup({backup, scratch / "out", "pw", 2}, lines.sink()), DecryptStatus::Failed) << c.name;
+    EXPECT_EQ(DecryptBackup({backup, scratch / "out", "pw", 2}, lines.sink()), DecryptStatus::Failed)
+        << c.name;
     EXPECT_TRUE(lines.has(c.error)) << c.name << ": " << ::testing::PrintToString(lines.all);
     EXPECT_FALSE(lines.has("Wrong password")) << c.name;
   }

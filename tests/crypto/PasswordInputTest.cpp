@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -28,9 +27,15 @@ TEST(PasswordInput, StandardInputKeepsEverythingButOneFinalLineBreak) {
   const struct {
     std::string input, password;
   } cases[] = {
-      {"secret\n", "secret"},       {"secret", "secret"},         {"two words\r\n", "two words"},
-      {" padded \n", " padded "},   {"a\nb\n", "a\nb"},           {"\n", ""},
-      {"", ""},                     {"ends\n\n", "ends\n"},       {"ü€\n", "ü€"},
+      {"secret\n", "secret"},
+      {"secret", "secret"},
+      {"two words\r\n", "two words"},
+      {" padded \n", " padded "},
+      {"a\nb\n", "a\nb"},
+      {"\n", ""},
+      {"", ""},
+      {"ends\n\n", "ends\n"},
+      {"ü€\n", "ü€"},
   };
   for (const auto& c : cases) {
     const auto got = readThroughPipe(c.input);

@@ -39,8 +39,9 @@ struct FileJob {
 };
 
 bool isFileId(const std::string& id) {
-  return id.size() == 40 &&
-         std::all_of(id.begin(), id.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+  return id.size() == 40 && std::all_of(id.begin(), id.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
 }
 
 std::optional<Key256> fileKey(const ClassKeys& keys, const FileJob& job) {
@@ -173,8 +174,8 @@ bool Run::collectFromManifestDb(const ManifestPlist& manifest) {
 
   ReadOnlyDatabase db(target);
   sqlite3_stmt* raw = nullptr;
-  if (!db.ok() || sqlite3_prepare_v2(db.handle(), "SELECT fileID, flags, file FROM Files", -1, &raw, nullptr) !=
-                      SQLITE_OK) {
+  if (!db.ok() || sqlite3_prepare_v2(db.handle(), "SELECT fileID, flags, file FROM Files", -1, &raw,
+                                     nullptr) != SQLITE_OK) {
     sqlite3_finalize(raw);
     fail("the decrypted Manifest.db has no readable Files table");
     return false;
@@ -290,8 +291,8 @@ void Run::decryptOne(const FileJob& job) {
     say("Warning: " + job.fileId + " ends with " + std::to_string(report.trailingBytes) +
         " bytes short of a block; they were dropped");
   if (job.size && *job.size != report.bytesWritten)
-    say("Warning: " + job.fileId + " holds " + std::to_string(report.bytesWritten) + " bytes, the manifest says " +
-        std::to_string(*job.size));
+    say("Warning: " + job.fileId + " holds " + std::to_string(report.bytesWritten) +
+        " bytes, the manifest says " + std::to_string(*job.size));
 }
 
 }  // namespace
