@@ -217,7 +217,7 @@ TEST(DecryptToolRunner, ProtocolCornerCases) {
   };
   const Case cases[] = {
       {"Count then, in a later read, Wrong password",
-       "echo 'Count: 2'; sleep 0.2; echo 'Wrong password'; exit 2",
+       "echo 'Count: 2'; sleep 0.5; echo 'Wrong password'; exit 2",
        kWrongPassword,
        {1, 3, 11}},
       {"a line split across two writes",

@@ -46,7 +46,7 @@ TEST(PasswordInput, StandardInputKeepsEverythingButOneFinalLineBreak) {
 
 TEST(PasswordInput, PromptDoesNotEchoAndRestoresTheTerminal) {
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
+  if (master < 0) GTEST_SKIP() << "no pseudo-terminal available";
   ASSERT_EQ(::grantpt(master), 0);
   ASSERT_EQ(::unlockpt(master), 0);
   const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
