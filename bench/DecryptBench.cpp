@@ -24,7 +24,8 @@ using namespace fq::decrypt;
 
 std::vector<uint8_t> hex(const std::string& h) {
   std::vector<uint8_t> out;
-  for (size_t i = 0; i + 1 < h.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i + 1 < h.size(); i += 2)
+    out.push_back(static_cast<uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
   return out;
 }
 
@@ -47,7 +48,8 @@ void BM_KeyDerivationTenMillionRounds(benchmark::State& state) {
   for (auto _ : state) {
     const auto kek = DeriveKeyEncryptionKey("hashcat", bag);
     ClassKeys keys;
-    if (!kek || keys.unlock(bag, *kek) != UnlockResult::Ok) state.SkipWithError("the published hash did not open");
+    if (!kek || keys.unlock(bag, *kek) != UnlockResult::Ok)
+      state.SkipWithError("the published hash did not open");
   }
 }
 BENCHMARK(BM_KeyDerivationTenMillionRounds)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -63,7 +65,8 @@ void BM_DecryptOneFile(benchmark::State& state) {
   std::fclose(f);
   for (auto _ : state) {
     DecryptedFileReport report;
-    if (DecryptFile(key, dir / "enc", dir / "dec", report) != CipherResult::Ok) state.SkipWithError("decrypt failed");
+    if (DecryptFile(key, dir / "enc", dir / "dec", report) != CipherResult::Ok)
+      state.SkipWithError("decrypt failed");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(plain.size()));
   fs::remove_all(dir);
@@ -74,14 +77,15 @@ void BM_DecryptBackup(benchmark::State& state) {
   const fs::path dir = scratch();
   std::vector<PlainFile> files;
   for (int i = 0; i < 32; ++i)
-    files.push_back({"MediaDomain", "Media/f" + std::to_string(i), std::vector<uint8_t>(8 << 20, uint8_t(i)), 4,
-                     std::nullopt});
+    files.push_back({"MediaDomain", "Media/f" + std::to_string(i), std::vector<uint8_t>(8 << 20, uint8_t(i)),
+                     4, std::nullopt});
   EncryptedBackupOptions options;
   options.password = "pw";
   WriteEncryptedBackup(dir / "backup", files, options);
   for (auto _ : state) {
-    const auto status = DecryptBackup({dir / "backup", dir / "out", "pw", static_cast<unsigned>(state.range(0))},
-                                      [](const std::string&) {});
+    const auto status =
+        DecryptBackup({dir / "backup", dir / "out", "pw", static_cast<unsigned>(state.range(0))},
+                      [](const std::string&) {});
     if (status != DecryptStatus::Done) state.SkipWithError("decrypt failed");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 32 * (8 << 20));

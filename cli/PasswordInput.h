@@ -16,6 +16,7 @@ std::optional<std::string> PromptPasswordOn(int ttyFd, const std::string& prompt
 
 // --password-stdin: standard input; otherwise the controlling terminal
 // (/dev/tty). Empty optional when neither is available.
-std::optional<std::string> ReadBackupPassword(bool fromStdin, const std::string& prompt = "Backup password: ");
+std::optional<std::string> ReadBackupPassword(bool fromStdin,
+                                              const std::string& prompt = "Backup password: ");
 
 }  // namespace fq::cli

@@ -47,8 +47,8 @@ int32_t RunDecryptTool(const DecryptToolRequest& request) {
   // An argument vector, no shell: folders with spaces stay whole, and the
   // password travels on standard input ("-"), never in the process list.
   ChildProcess tool;
-  if (tool.start(request.toolPath,
-                 {request.backupFolder.string(), request.decryptedFolder.string(), "-"}) != 0)
+  if (tool.start(request.toolPath, {request.backupFolder.string(), request.decryptedFolder.string(), "-"}) !=
+      0)
     return kInvalid;
   tool.writeInputAndClose(request.password);
 

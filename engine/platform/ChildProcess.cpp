@@ -105,7 +105,8 @@ int32_t ChildProcess::start(const std::filesystem::path& program, const std::vec
                            POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
   pid_t pid = -1;
-  const int rc = ::posix_spawn(&pid, programText.c_str(), &spawn.actions, &spawn.attributes, argv.data(), environ);
+  const int rc =
+      ::posix_spawn(&pid, programText.c_str(), &spawn.actions, &spawn.attributes, argv.data(), environ);
   closeQuietly(input[1]);
   closeQuietly(output[1]);
   if (rc != 0) {

@@ -1,6 +1,7 @@
 // The decrypt tool's walk, in process: encrypted backups of both eras written
 // by EncryptedBackupWriter decrypt back to exactly their plain files.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,9 +15,11 @@
 #include "tools/decrypt/BackupDecryptor.h"
 #include "tools/decrypt/BackupKeySet.h"
 #include "tools/decrypt/ClassKeys.h"
+#include "tools/decrypt/EncryptedBackupWriter.h"
 #include "tools/decrypt/FileCipher.h"
 #include "tools/decrypt/KeyDerivation.h"
-#include "tools/decrypt/EncryptedBackupWriter.h"
+#include "tools/decrypt/MbFile.h"
+#include "tools/decrypt/PlistHandle.h"
 
 namespace fq::decrypt {
 namespace {
@@ -34,8 +37,10 @@ std::vector<uint8_t> filler(size_t n, uint8_t seed) {
 std::vector<PlainFile> sampleFiles() {
   std::vector<PlainFile> files;
   files.push_back({"HomeDomain", "Library/SMS/sms.db", filler(40000, 1), 3, std::nullopt});
-  files.push_back({"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", filler(4096, 2), 3, std::nullopt});
-  files.push_back({"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", filler((1 << 20) + 3, 3), 4, std::nullopt});
+  files.push_back(
+      {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", filler(4096, 2), 3, std::nullopt});
+  files.push_back(
+      {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", filler((1 << 20) + 3, 3), 4, std::nullopt});
   files.push_back({"HomeDomain", "Library/Notes/empty.txt", {}, 3, std::nullopt});
   files.push_back({"HomeDomain", "Library/Preferences/odd.plist", filler(31, 5), 1, std::nullopt});
   return files;
@@ -47,7 +52,8 @@ struct Lines {
     return [this](const std::string& line) { all.push_back(line); };
   }
   bool has(const std::string& text) const {
-    return std::any_of(all.begin(), all.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    return std::any_of(all.begin(), all.end(),
+                       [&](const std::string& l) { return l.find(text) != std::string::npos; });
   }
 };
 
@@ -85,7 +91,7 @@ TEST_P(BackupDecryptorTest, RightPasswordGivesBackEveryFileExactly) {
   EXPECT_EQ(lines.all.back(), "Count: " + std::to_string(files.size()));
   EXPECT_FALSE(lines.has("Warning")) << ::testing::PrintToString(lines.all);
 
-  const bool modern = GetParam() == BackupEra::ManifestDb;
+  const bool modern = GetParam() != BackupEra::ManifestMbdb;
   EXPECT_EQ(std::filesystem::exists(out / kDecryptedManifestName), modern);
   if (modern) {
     // The store reads the decrypted manifest like any Manifest.db.
@@ -131,7 +137,7 @@ TEST_P(BackupDecryptorTest, DamagedStoredFilesAreWarnedAboutAndTheRestDecrypted)
   const auto backup = scratch / "backup";
   const auto files = sampleFiles();
   ASSERT_EQ(WriteEncryptedBackup(backup, files, optionsFor(GetParam(), "pw")), kOk);
-  const bool modern = GetParam() == BackupEra::ManifestDb;
+  const bool modern = GetParam() != BackupEra::ManifestMbdb;
   const auto stored = [&](const PlainFile& f) {
     const std::string id = FileIdOf(f.domain + "-" + f.relativePath);
     return modern ? backup / id.substr(0, 2) / id : backup / id;
@@ -155,10 +161,18 @@ TEST_P(BackupDecryptorTest, DamagedStoredFilesAreWarnedAboutAndTheRestDecrypted)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEras, BackupDecryptorTest,
-                         ::testing::Values(BackupEra::ManifestDb, BackupEra::ManifestMbdb),
+                         ::testing::Values(BackupEra::ManifestDb, BackupEra::ManifestDbClear,
+                                           BackupEra::ManifestMbdb),
                          [](const auto& info) {
-                           return info.param == BackupEra::ManifestDb ? std::string("ManifestDb")
-                                                                      : std::string("ManifestMbdb");
+                           switch (info.param) {
+                             case BackupEra::ManifestDb:
+                               return std::string("ManifestDb");
+                             case BackupEra::ManifestDbClear:
+                               return std::string("ManifestDbClear");
+                             case BackupEra::ManifestMbdb:
+                               break;
+                           }
+                           return std::string("ManifestMbdb");
                          });
 
 TEST(BackupKeySet, SealedContentOpensWithThePasswordAlone) {
@@ -185,6 +199,80 @@ TEST(BackupKeySet, SealedContentOpensWithThePasswordAlone) {
     EXPECT_FALSE(keys->seal(12, plain));
   }
   EXPECT_FALSE(BackupKeySet::Create("pw", true, 5, 0));
+}
+
+// An encrypted backup whose Manifest.db rows are written by hand: ids that
+// try to leave the folder or spell protocol lines, a record that is no
+// archive, and one id listed twice.
+TEST(BackupDecryptor, HostileManifestRowsAreSkippedAndNeverEchoed) {
+  ScratchFolder scratch;
+  const auto backup = scratch / "backup";
+  std::filesystem::create_directories(backup);
+  auto keys = BackupKeySet::Create("pw", true, 3, 3);
+  ASSERT_TRUE(keys);
+
+  const std::string goodId = FileIdOf("HomeDomain-Library/good");
+  const auto sealed = keys->seal(3, filler(5000, 7));
+  std::filesystem::create_directories(backup / goodId.substr(0, 2));
+  testing::WriteAll(backup / goodId.substr(0, 2) / goodId, sealed->content);
+  MbFile record;
+  record.protectionClass = 3;
+  record.size = 5000;
+  record.encryptionKey = sealed->keyBlob;
+  const auto archive = EncodeMbFile(record);
+
+  const auto plainDb = scratch / "plain.db";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(plainDb.c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db,
+               "CREATE TABLE Files (fileID TEXT, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)",
+               nullptr, nullptr, nullptr);
+  const auto insert = [&](const std::string& id, const std::vector<uint8_t>& blob) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO Files VALUES (?, 'HomeDomain', 'x', 1, ?)", -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_blob(st, 2, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
+    sqlite3_step(st);
+    sqlite3_finalize(st);
+  };
+  insert(goodId, archive);
+  insert(goodId, archive);
+  insert("../../../../tmp/fq-escape-" + goodId.substr(0, 8), archive);
+  insert("Wrong password", archive);
+  insert("Count: 999", archive);
+  insert(FileIdOf("HomeDomain-Library/junk"), testing::Bytes("bplist00 but not really"));
+  sqlite3_close(db);
+  const auto sealedDb = keys->sealManifest(ReadAll(plainDb));
+  testing::WriteAll(backup / "Manifest.db", sealedDb->content);
+  const auto keybag = keys->keybagBytes();
+  PlistHandle plist(plist_new_dict());
+  plist_dict_set_item(plist.get(), "BackupKeyBag",
+                      plist_new_data(reinterpret_cast<const char*>(keybag.data()), keybag.size()));
+  plist_dict_set_item(
+      plist.get(), "ManifestKey",
+      plist_new_data(reinterpret_cast<const char*>(sealedDb->keyBlob.data()), sealedDb->keyBlob.size()));
+  char* bin = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(plist.get(), &bin, &length);
+  testing::WriteAll(backup / "Manifest.plist", std::vector<uint8_t>(bin, bin + length));
+  plist_to_bin_free(bin);
+
+  Lines lines;
+  const auto out = scratch / "out";
+  ASSERT_EQ(DecryptBackup({backup, out, "pw", 2}, lines.sink()), DecryptStatus::Done);
+  EXPECT_EQ(ReadAll(out / goodId), filler(5000, 7));
+  EXPECT_FALSE(std::filesystem::exists("/tmp/fq-escape-" + goodId.substr(0, 8)));
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(out)) files += entry.is_regular_file();
+  EXPECT_EQ(files, 2u) << "the decrypted manifest and the one good file";
+  EXPECT_TRUE(lines.has("has an unreadable file record; skipped"));
+  EXPECT_EQ(lines.all.back(), "Count: 2");  // the good id once, and the unreadable one
+  for (const auto& line : lines.all) {
+    EXPECT_EQ(line.find("Wrong password"), std::string::npos) << line;
+    if (line.rfind("Count:", 0) != 0) {
+      EXPECT_EQ(line.find("Count:"), std::string::npos) << line;
+    }
+  }
 }
 
 TEST(BackupDecryptor, RefusesToWriteIntoTheBackup) {
@@ -217,7 +305,8 @@ TEST(BackupDecryptor, BrokenBackupsFailWithAReason) {
       {"no Manifest.plist", [&] { std::filesystem::remove(plist); }, "Error: cannot read Manifest.plist"},
       {"Manifest.plist garbage", [&] { testing::WriteAll(plist, testing::Bytes("bplist00 nothing here")); },
        "Error: Manifest.plist is not a property list"},
-      {"Manifest.db cut", [&] { testing::WriteAll(manifestDb, std::vector<uint8_t>(dbBytes.begin(), dbBytes.begin() + 1000)); },
+      {"Manifest.db cut",
+       [&] { testing::WriteAll(manifestDb, std::vector<uint8_t>(dbBytes.begin(), dbBytes.begin() + 1000)); },
        "Error: Manifest.db cannot be decrypted"},
       {"no manifest at all", [&] { std::filesystem::remove(manifestDb); },
        "Error: the backup has neither Manifest.db nor Manifest.mbdb"},
@@ -234,7 +323,8 @@ TEST(BackupDecryptor, BrokenBackupsFailWithAReason) {
     testing::WriteAll(manifestDb, dbBytes);
     c.damage();
     Lines lines;
-    EXPECT_EQ(DecryptBackup({backup, scratch / "out", "pw", 2}, lines.sink()), DecryptStatus::Failed) << c.name;
+    EXPECT_EQ(DecryptBackup({backup, scratch / "out", "pw", 2}, lines.sink()), DecryptStatus::Failed)
+        << c.name;
     EXPECT_TRUE(lines.has(c.error)) << c.name << ": " << ::testing::PrintToString(lines.all);
     EXPECT_FALSE(lines.has("Wrong password")) << c.name;
   }

@@ -36,7 +36,8 @@ class ScratchFolder {
 
 inline std::vector<uint8_t> FromHex(std::string_view hex) {
   std::vector<uint8_t> out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
   return out;
 }
 
@@ -56,7 +57,8 @@ inline std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(),
 inline std::map<std::string, std::vector<uint8_t>> Snapshot(const std::filesystem::path& root) {
   std::map<std::string, std::vector<uint8_t>> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
-    if (entry.is_regular_file()) files[std::filesystem::relative(entry.path(), root).string()] = ReadAll(entry.path());
+    if (entry.is_regular_file())
+      files[std::filesystem::relative(entry.path(), root).string()] = ReadAll(entry.path());
   return files;
 }
 

@@ -1,7 +1,6 @@
 // The runner drives the built tool (and small stand-in scripts for the
 // protocol's corner cases) as a separate process.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -14,6 +13,7 @@
 #include "engine/ResultCodes.h"
 #include "engine/backup/DecryptToolRunner.h"
 #include "engine/backup/FileId.h"
+#include "engine/platform/ChildProcess.h"
 #include "tests/crypto/CryptoTestSupport.h"
 #include "tools/decrypt/EncryptedBackupWriter.h"
 #include "tools/decrypt/Keybag.h"
@@ -32,12 +32,13 @@ const std::filesystem::path kTool = std::filesystem::path(FERNQUILL_BIN_DIR) / "
 std::vector<decrypt::PlainFile> someFiles(int n) {
   std::vector<decrypt::PlainFile> files;
   for (int i = 0; i < n; ++i)
-    files.push_back({"HomeDomain", "Library/f" + std::to_string(i), std::vector<uint8_t>(1000 + i * 37, uint8_t(i)), 3,
-                     std::nullopt});
+    files.push_back({"HomeDomain", "Library/f" + std::to_string(i),
+                     std::vector<uint8_t>(1000 + i * 37, uint8_t(i)), 3, std::nullopt});
   return files;
 }
 
-std::filesystem::path writeScript(const ScratchFolder& dir, const std::string& name, const std::string& body) {
+std::filesystem::path writeScript(const ScratchFolder& dir, const std::string& name,
+                                  const std::string& body) {
   const auto path = dir / name;
   std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
   ::chmod(path.c_str(), 0755);
@@ -64,7 +65,8 @@ void slowDownKeyDerivation(const std::filesystem::path& manifestPath) {
   keybag->dpIterations = 40'000'000;
   const auto bytes = decrypt::SerializeKeybag(*keybag);
   decrypt::PlistHandle root(plist_new_dict());
-  plist_dict_set_item(root.get(), "BackupKeyBag", plist_new_data(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  plist_dict_set_item(root.get(), "BackupKeyBag",
+                      plist_new_data(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   char* bin = nullptr;
   uint32_t length = 0;
   plist_to_bin(root.get(), &bin, &length);
@@ -119,7 +121,8 @@ TEST_F(RunnerWithTool, RightPasswordDecryptsWithProgress) {
     EXPECT_EQ(current, 1);
     ASSERT_FALSE(progress.reports.empty());
     EXPECT_TRUE(std::is_sorted(progress.reports.begin(), progress.reports.end()));
-    const auto firstNonZero = std::find_if(progress.reports.begin(), progress.reports.end(), [](int32_t p) { return p; });
+    const auto firstNonZero =
+        std::find_if(progress.reports.begin(), progress.reports.end(), [](int32_t p) { return p; });
     ASSERT_NE(firstNonZero, progress.reports.end());
     EXPECT_EQ(*firstNonZero, 1) << "the first Count: reports 1";
     EXPECT_EQ(progress.reports.back(), 11);
@@ -134,7 +137,8 @@ TEST_F(RunnerWithTool, WrongPasswordIsMinus110AndNothingIsWritten) {
   options.password = "right";
   ASSERT_EQ(decrypt::WriteEncryptedBackup(scratch / "b", someFiles(3), options), kOk);
   Recorder progress;
-  DecryptToolRequest request{kTool, scratch / "b", scratch / "out", "wrong", 3, progress.callback(), nullptr, 10};
+  DecryptToolRequest request{kTool, scratch / "b",       scratch / "out", "wrong",
+                             3,     progress.callback(), nullptr,         10};
   EXPECT_EQ(RunDecryptTool(request), kWrongPassword);
   EXPECT_TRUE(std::filesystem::is_empty(scratch / "out"));
 }
@@ -147,17 +151,57 @@ TEST_F(RunnerWithTool, CancelWhileTheKeyIsDerivedStopsTheTool) {
   slowDownKeyDerivation(scratch / "slow-backup" / "Manifest.plist");
   Recorder progress;
   progress.answerFrom = 0;  // the user cancels at once
-  DecryptToolRequest request{kTool, scratch / "slow-backup", scratch / "out", "pw", 1, progress.callback(), nullptr, 10};
+  DecryptToolRequest request{kTool, scratch / "slow-backup", scratch / "out", "pw",
+                             1,     progress.callback(),     nullptr,         10};
   const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(RunDecryptTool(request), kCancelled);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   EXPECT_FALSE(processMentioning((scratch / "slow-backup").string()));
 }
 
+TEST_F(RunnerWithTool, ToolCommandLineAndExitStatus) {
+  ScratchFolder scratch;
+  decrypt::EncryptedBackupOptions options;
+  options.era = decrypt::BackupEra::ManifestMbdb;
+  options.password = "pw";
+  ASSERT_EQ(decrypt::WriteEncryptedBackup(scratch / "b", someFiles(2), options), kOk);
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string input;
+    int status;
+    const char* firstLine;
+  };
+  const Case cases[] = {
+      {{(scratch / "b").string(), (scratch / "o1").string(), "pw"}, "", 0, "Count: 0"},
+      {{(scratch / "b").string(), (scratch / "o2").string(), "-"}, "pw\n", 0, "Count: 0"},
+      {{(scratch / "b").string(), (scratch / "o3").string(), "-"}, "pw ", 2, "Wrong password"},
+      {{(scratch / "b").string(), (scratch / "o4").string(), "nope"}, "", 2, "Wrong password"},
+      {{(scratch / "b").string()}, "", 1, "Error: usage: tool BACKUP_FOLDER OUTPUT_FOLDER PASSWORD|-"},
+      {{(scratch / "absent").string(), (scratch / "o5").string(), "pw"},
+       "",
+       1,
+       "Error: cannot read Manifest.plist"},
+  };
+  for (const auto& c : cases) {
+    ChildProcess tool;
+    ASSERT_EQ(tool.start(kTool, c.arguments), 0);
+    tool.writeInputAndClose(c.input);
+    std::string out;
+    for (auto status = ChildProcess::ReadStatus::NothingYet;
+         status != ChildProcess::ReadStatus::EndOfOutput && status != ChildProcess::ReadStatus::Failed;) {
+      status = tool.readOutput(out, std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(tool.waitForExit(std::chrono::seconds(30)));
+    EXPECT_EQ(tool.exitStatus(), c.status) << out;
+    EXPECT_EQ(out.substr(0, out.find('\n')), c.firstLine);
+  }
+}
+
 TEST(DecryptToolRunner, ToolThatCannotBeStartedIs87) {
   ScratchFolder scratch;
   std::ofstream(scratch / "not-executable") << "data";
-  for (const auto& tool : {scratch / "absent", scratch.path(), scratch / "not-executable", std::filesystem::path()}) {
+  for (const auto& tool :
+       {scratch / "absent", scratch.path(), scratch / "not-executable", std::filesystem::path()}) {
     DecryptToolRequest request{tool, scratch.path(), scratch / "out", "pw", 1, nullptr, nullptr, 10};
     EXPECT_EQ(RunDecryptTool(request), kInvalid) << tool;
   }
@@ -172,21 +216,29 @@ TEST(DecryptToolRunner, ProtocolCornerCases) {
     std::vector<int32_t> reports;  // with fileCount 10, step 10, current 0
   };
   const Case cases[] = {
-      {"Count then, in a later read, Wrong password", "echo 'Count: 2'; sleep 0.2; echo 'Wrong password'; exit 2",
-       kWrongPassword, {1, 3, 11}},
-      {"a line split across two writes", "printf 'Wrong pass'; sleep 0.2; printf 'word\\n'; exit 2", kWrongPassword,
+      {"Count then, in a later read, Wrong password",
+       "echo 'Count: 2'; sleep 0.5; echo 'Wrong password'; exit 2",
+       kWrongPassword,
+       {1, 3, 11}},
+      {"a line split across two writes",
+       "printf 'Wrong pass'; sleep 0.2; printf 'word\\n'; exit 2",
+       kWrongPassword,
        {10}},
       {"several Count lines in one read use the first", "printf 'Count: 5\\nCount: 9\\n'", kOk, {1, 6, 11}},
       {"a tool that fails without a word", "exit 1", kInvalid, {10}},
       {"a tool that ends without output", "exit 0", kOk, {10}},
       {"a tool that crashes after some progress", "echo 'Count: 4'; kill -SEGV $$", kInvalid, {1, 5, 11}},
-      {"counts beyond the file count stay within the step", "echo 'Count: 999999999999999999999'", kOk, {1, 11}},
+      {"counts beyond the file count stay within the step",
+       "echo 'Count: 999999999999999999999'",
+       kOk,
+       {1, 11}},
   };
   for (const auto& c : cases) {
     const auto tool = writeScript(scratch, "tool.sh", c.script);
     Recorder progress;
     int32_t current = 0;
-    DecryptToolRequest request{tool, scratch.path(), scratch / "out", "pw", 10, progress.callback(), &current, 10};
+    DecryptToolRequest request{tool, scratch.path(),      scratch / "out", "pw",
+                               10,   progress.callback(), &current,        10};
     EXPECT_EQ(RunDecryptTool(request), c.result) << c.name;
     // Silence is answered by asking again at the last percent; leave those out.
     std::vector<int32_t> reports;
@@ -219,7 +271,8 @@ TEST(DecryptToolRunner, CancelTerminatesTheToolAndWhatItStarted) {
                                 "echo 'Count: 1'; wait");
   Recorder progress;
   progress.answerFrom = 1;
-  DecryptToolRequest request{tool, scratch.path(), scratch / "out", "pw", 10, progress.callback(), nullptr, 10};
+  DecryptToolRequest request{tool, scratch.path(),      scratch / "out", "pw",
+                             10,   progress.callback(), nullptr,         10};
   const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(RunDecryptTool(request), kCancelled);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <string>
@@ -82,7 +81,7 @@ TEST(FileCipher, BadPaddingKeepsEveryByteAndCutInputIsReported) {
   EXPECT_EQ(ReadAll(dir / "dec"), plain);
 
   cipher = EncryptBytes(key, pattern(100));  // 112 bytes
-  cipher.resize(cipher.size() - 5);  // 107 bytes: six whole blocks and 11 over
+  cipher.resize(cipher.size() - 5);          // 107 bytes: six whole blocks and 11 over
   WriteAll(dir / "cut", cipher);
   ASSERT_EQ(DecryptFile(key, dir / "cut", dir / "dec", report), CipherResult::Ok);
   EXPECT_EQ(report.trailingBytes, 11u);
@@ -97,7 +96,8 @@ TEST(FileCipher, MissingSourceAndUnwritableTargetAreTold) {
   DecryptedFileReport report;
   EXPECT_EQ(DecryptFile(testKey(), dir / "absent", dir / "out", report), CipherResult::CannotRead);
   WriteAll(dir / "enc", EncryptBytes(testKey(), pattern(10)));
-  EXPECT_EQ(DecryptFile(testKey(), dir / "enc", dir / "no-such-folder" / "out", report), CipherResult::CannotWrite);
+  EXPECT_EQ(DecryptFile(testKey(), dir / "enc", dir / "no-such-folder" / "out", report),
+            CipherResult::CannotWrite);
   // A link planted where the copy goes is not followed.
   WriteAll(dir / "victim", {1, 2, 3});
   std::filesystem::create_symlink(dir / "victim", dir / "link");

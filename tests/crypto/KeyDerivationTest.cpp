@@ -44,12 +44,15 @@ Keybag keybagOf(const PublishedHash& h) {
 }
 
 const PublishedHash kFastHashes[] = {
-    {"before 10.2, example", "b8e3f3a970239b22ac199b622293fe4237b9d16e74bad2c3c3568cd1bd3c471615a6c4f867265642", 10000,
+    {"before 10.2, example",
+     "b8e3f3a970239b22ac199b622293fe4237b9d16e74bad2c3c3568cd1bd3c471615a6c4f867265642", 10000,
      "4542263740587424862267232255853830404566", 0, ""},
-    {"before 10.2, self-test", "ebd7f9b33293b2511f0a4139d5b213feff51476968863cef60ec38d720497b6ff39a0bb63fa9f84e", 10000,
+    {"before 10.2, self-test",
+     "ebd7f9b33293b2511f0a4139d5b213feff51476968863cef60ec38d720497b6ff39a0bb63fa9f84e", 10000,
      "2202015774208421818002001652122401871832", 0, ""},
-    {"10.2 and later, self-test", "17a3b858e79bc273be43a9f113b71efe7ec8e7e401396b350180b4592ef45db67ffef7b2d64329a5",
-     10000, "2721336781705041205314422175267631184867", 1000, "99fafc983e732998adb9fadc162a2e382143f115"},
+    {"10.2 and later, self-test",
+     "17a3b858e79bc273be43a9f113b71efe7ec8e7e401396b350180b4592ef45db67ffef7b2d64329a5", 10000,
+     "2721336781705041205314422175267631184867", 1000, "99fafc983e732998adb9fadc162a2e382143f115"},
 };
 
 TEST(KeyDerivation, PublishedHashesOpenWithTheirPasswordOnly) {
@@ -88,7 +91,8 @@ TEST(AesKeyWrap, Rfc3394VectorWithA256BitKek) {
   const auto kekBytes = FromHex("000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F");
   std::copy(kekBytes.begin(), kekBytes.end(), kek.begin());
   const auto key = FromHex("00112233445566778899AABBCCDDEEFF000102030405060708090A0B0C0D0E0F");
-  const auto wrapped = FromHex("28C9F404C4B810F4CBCCB35CFB87F8263F5786E2D80ED326CBC7F0E71A99F43BFB988B9B7A02DD21");
+  const auto wrapped =
+      FromHex("28C9F404C4B810F4CBCCB35CFB87F8263F5786E2D80ED326CBC7F0E71A99F43BFB988B9B7A02DD21");
   EXPECT_EQ(WrapKey(kek, key), wrapped);
   const auto unwrapped = UnwrapKey(kek, wrapped);
   ASSERT_TRUE(unwrapped);

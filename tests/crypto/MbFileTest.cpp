@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <plist/plist.h>
 
 #include <algorithm>
@@ -57,7 +56,8 @@ TEST(MbFile, EncodedRecordDecodesToTheSameFields) {
 TEST(MbFile, KeyAsPlainDataAndMissingFieldsAreAccepted) {
   plist_t object = plist_new_dict();
   const std::vector<uint8_t> key(44, 1);
-  plist_dict_set_item(object, "EncryptionKey", plist_new_data(reinterpret_cast<const char*>(key.data()), key.size()));
+  plist_dict_set_item(object, "EncryptionKey",
+                      plist_new_data(reinterpret_cast<const char*>(key.data()), key.size()));
   const auto decoded = DecodeMbFile(archiveWith(object));
   ASSERT_TRUE(decoded);
   EXPECT_EQ(decoded->encryptionKey, key);

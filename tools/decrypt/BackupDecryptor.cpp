@@ -35,11 +35,13 @@ struct FileJob {
   std::vector<uint8_t> keyBlob;  // empty: stored in the clear
   uint32_t protectionClass = 0;  // from the record, when the blob has no class
   std::optional<uint64_t> size;
+  bool unreadableRecord = false;
 };
 
 bool isFileId(const std::string& id) {
-  return id.size() == 40 &&
-         std::all_of(id.begin(), id.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+  return id.size() == 40 && std::all_of(id.begin(), id.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
 }
 
 std::optional<Key256> fileKey(const ClassKeys& keys, const FileJob& job) {
@@ -172,8 +174,8 @@ bool Run::collectFromManifestDb(const ManifestPlist& manifest) {
 
   ReadOnlyDatabase db(target);
   sqlite3_stmt* raw = nullptr;
-  if (!db.ok() || sqlite3_prepare_v2(db.handle(), "SELECT fileID, flags, file FROM Files", -1, &raw, nullptr) !=
-                      SQLITE_OK) {
+  if (!db.ok() || sqlite3_prepare_v2(db.handle(), "SELECT fileID, flags, file FROM Files", -1, &raw,
+                                     nullptr) != SQLITE_OK) {
     sqlite3_finalize(raw);
     fail("the decrypted Manifest.db has no readable Files table");
     return false;
@@ -185,7 +187,8 @@ bool Run::collectFromManifestDb(const ManifestPlist& manifest) {
     std::string id = idText != nullptr ? reinterpret_cast<const char*>(idText) : "";
     if (sqlite3_column_type(raw, 1) == SQLITE_INTEGER && sqlite3_column_int64(raw, 1) != 1) continue;
     if (!isFileId(id)) {
-      say("Warning: a manifest row with the file id '" + id.substr(0, 64) + "' was skipped");
+      // Never echoed: a hostile id could spell a line of the protocol.
+      say("Warning: a manifest row without a valid file id was skipped");
       continue;
     }
     FileJob job;
@@ -199,7 +202,9 @@ bool Run::collectFromManifestDb(const ManifestPlist& manifest) {
         job.protectionClass = file->protectionClass;
         job.size = file->size;
       } else {
-        say("Warning: " + id + " has an unreadable file record; copied as stored");
+        // Its key is unknown: a copy of the cipher text would pass for content.
+        say("Warning: " + id + " has an unreadable file record; skipped");
+        job.unreadableRecord = true;
       }
     }
     m_jobs.push_back(std::move(job));
@@ -249,9 +254,13 @@ void Run::decryptOne(const FileJob& job) {
     if (job.size.value_or(0) != 0) say("Warning: " + job.fileId + " is not in the backup");
     return;
   }
+  if (job.unreadableRecord) return;
   CipherResult result;
   DecryptedFileReport report;
   if (job.keyBlob.empty()) {
+    // Encrypted backups store empty files without a key; anything else without
+    // one is kept as it lies, and said so.
+    if (job.size.value_or(0) != 0) say("Warning: " + job.fileId + " has no key; copied as stored");
     result = CopyPlainFile(job.source, target, report.bytesWritten);
   } else {
     const auto key = fileKey(m_keys, job);
@@ -282,8 +291,8 @@ void Run::decryptOne(const FileJob& job) {
     say("Warning: " + job.fileId + " ends with " + std::to_string(report.trailingBytes) +
         " bytes short of a block; they were dropped");
   if (job.size && *job.size != report.bytesWritten)
-    say("Warning: " + job.fileId + " holds " + std::to_string(report.bytesWritten) + " bytes, the manifest says " +
-        std::to_string(*job.size));
+    say("Warning: " + job.fileId + " holds " + std::to_string(report.bytesWritten) +
+        " bytes, the manifest says " + std::to_string(*job.size));
 }
 
 }  // namespace

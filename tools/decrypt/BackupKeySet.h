@@ -32,7 +32,9 @@ class BackupKeySet {
   // `plain` under a fresh key of `protectionClass`; empty for an unknown class.
   std::optional<Sealed> seal(uint32_t protectionClass, std::span<const uint8_t> plain) const;
   // Manifest.db: sealed under class 4; the key blob is Manifest.plist's ManifestKey.
-  std::optional<Sealed> sealManifest(std::span<const uint8_t> plainDatabase) const { return seal(4, plainDatabase); }
+  std::optional<Sealed> sealManifest(std::span<const uint8_t> plainDatabase) const {
+    return seal(4, plainDatabase);
+  }
 
  private:
   Keybag m_keybag;

@@ -23,7 +23,8 @@ const Key256* ClassKeys::find(uint32_t protectionClass) const {
   return it == m_keys.end() ? nullptr : &it->second;
 }
 
-std::optional<Key256> ClassKeys::unwrapFileKey(uint32_t protectionClass, std::span<const uint8_t> wrapped) const {
+std::optional<Key256> ClassKeys::unwrapFileKey(uint32_t protectionClass,
+                                               std::span<const uint8_t> wrapped) const {
   const Key256* classKey = find(protectionClass);
   if (classKey == nullptr) return std::nullopt;
   const auto key = UnwrapKey(*classKey, wrapped);

@@ -35,8 +35,8 @@ bool writePlist(const fs::path& path, plist_t root, bool binary) {
   } else {
     plist_to_xml(root, &text, &length);
   }
-  const bool ok = text != nullptr &&
-                  writeFile(path, std::span<const uint8_t>(reinterpret_cast<uint8_t*>(text), length));
+  const bool ok =
+      text != nullptr && writeFile(path, std::span<const uint8_t>(reinterpret_cast<uint8_t*>(text), length));
   if (binary) {
     plist_to_bin_free(text);
   } else {
@@ -92,7 +92,8 @@ bool Writer::writeStoredFile(const PlainFile& file, const std::string& id, Bytes
   const auto sealed = m_keys->seal(file.protectionClass, file.bytes);
   if (!sealed) return fail("no class key " + std::to_string(file.protectionClass));
   blob = sealed->keyBlob;
-  const auto layout = m_options.era == BackupEra::ManifestDb ? StorageLayout::TwoCharacterFolders : StorageLayout::Flat;
+  const auto layout =
+      m_options.era == BackupEra::ManifestMbdb ? StorageLayout::Flat : StorageLayout::TwoCharacterFolders;
   const fs::path path = StoredFilePath(m_folder, id, layout);
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
@@ -105,22 +106,25 @@ bool Writer::writeManifestDb() {
   std::error_code ec;
   fs::remove(plain, ec);
   sqlite3* raw = nullptr;
-  if (sqlite3_open_v2(plain.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(plain.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
     sqlite3_close(raw);
     return fail("cannot create the manifest database");
   }
   std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
   const char* schema =
-      "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB);"
+      "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, file "
+      "BLOB);"
       "CREATE INDEX FilesDomainIdx ON Files(domain);"
       "CREATE TABLE Properties (key TEXT PRIMARY KEY, value BLOB);";
   if (sqlite3_exec(raw, schema, nullptr, nullptr, nullptr) != SQLITE_OK) return fail("schema failed");
   sqlite3_stmt* insert = nullptr;
-  if (sqlite3_prepare_v2(raw, "INSERT OR REPLACE INTO Files VALUES (?,?,?,?,?)", -1, &insert, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v2(raw, "INSERT OR REPLACE INTO Files VALUES (?,?,?,?,?)", -1, &insert, nullptr) !=
+      SQLITE_OK)
     return fail("insert failed");
   std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(insert, sqlite3_finalize);
-  const auto addRow = [&](const std::string& id, const std::string& domain, const std::string& path, int flags,
-                          const Bytes& record) {
+  const auto addRow = [&](const std::string& id, const std::string& domain, const std::string& path,
+                          int flags, const Bytes& record) {
     sqlite3_reset(insert);
     sqlite3_bind_text(insert, 1, id.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(insert, 2, domain.c_str(), -1, SQLITE_TRANSIENT);
@@ -159,6 +163,10 @@ bool Writer::writeManifestDb() {
   Bytes plainBytes;
   if (!ReadSmallFile(plain, plainBytes, 1ull << 30)) return fail("cannot read the manifest database");
   fs::remove(plain, ec);
+  if (m_options.era == BackupEra::ManifestDbClear) {
+    if (!writeFile(m_folder / "Manifest.db", plainBytes)) return fail("cannot write Manifest.db");
+    return true;
+  }
   const auto sealed = m_keys->sealManifest(plainBytes);
   if (!sealed) return fail("cannot seal Manifest.db");
   m_manifestKey = sealed->keyBlob;
@@ -208,11 +216,12 @@ bool Writer::writeManifestPlist() {
                       plist_new_data(reinterpret_cast<const char*>(keybag.data()), keybag.size()));
   plist_dict_set_item(root.get(), "IsEncrypted", plist_new_bool(1));
   plist_dict_set_item(root.get(), "Version",
-                      plist_new_string(m_options.era == BackupEra::ManifestDb ? "10.0" : "9.1"));
+                      plist_new_string(m_options.era == BackupEra::ManifestMbdb ? "9.1" : "10.0"));
   plist_dict_set_item(root.get(), "WasPasscodeSet", plist_new_bool(0));
   if (!m_manifestKey.empty())
-    plist_dict_set_item(root.get(), "ManifestKey",
-                        plist_new_data(reinterpret_cast<const char*>(m_manifestKey.data()), m_manifestKey.size()));
+    plist_dict_set_item(
+        root.get(), "ManifestKey",
+        plist_new_data(reinterpret_cast<const char*>(m_manifestKey.data()), m_manifestKey.size()));
   plist_t lockdown = plist_new_dict();
   plist_dict_set_item(lockdown, "ProductVersion", plist_new_string(m_options.productVersion.c_str()));
   plist_dict_set_item(lockdown, "DeviceName", plist_new_string(m_options.deviceName.c_str()));
@@ -238,10 +247,10 @@ bool Writer::write() {
   std::error_code ec;
   fs::create_directories(m_folder, ec);
   if (ec) return fail("cannot create " + m_folder.string());
-  m_keys = BackupKeySet::Create(m_options.password, m_options.era == BackupEra::ManifestDb, m_options.iterations,
-                                m_options.dpIterations);
+  m_keys = BackupKeySet::Create(m_options.password, m_options.era == BackupEra::ManifestDb,
+                                m_options.iterations, m_options.dpIterations);
   if (!m_keys) return fail("key derivation failed (iteration counts out of range?)");
-  const bool indexed = m_options.era == BackupEra::ManifestDb ? writeManifestDb() : writeManifestMbdb();
+  const bool indexed = m_options.era == BackupEra::ManifestMbdb ? writeManifestMbdb() : writeManifestDb();
   return indexed && writeManifestPlist() && writeInfoPlist();
 }
 

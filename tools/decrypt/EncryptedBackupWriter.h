@@ -26,8 +26,9 @@ struct PlainFile {
 };
 
 enum class BackupEra {
-  ManifestDb,    // iOS 10.2 and later: DPSL/DPIC in the keybag, Manifest.db encrypted
-  ManifestMbdb,  // before iOS 10: Manifest.mbdb, one PBKDF2-HMAC-SHA1 pass
+  ManifestDb,       // iOS 10.2 and later: DPSL/DPIC in the keybag, Manifest.db encrypted
+  ManifestDbClear,  // iOS 10.0 and 10.1: Manifest.db in the clear, one PBKDF2-HMAC-SHA1 pass
+  ManifestMbdb,     // before iOS 10: Manifest.mbdb, one PBKDF2-HMAC-SHA1 pass
 };
 
 struct EncryptedBackupOptions {

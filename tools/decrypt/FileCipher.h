@@ -13,8 +13,8 @@ namespace fq::decrypt {
 
 struct DecryptedFileReport {
   uint64_t bytesWritten = 0;
-  bool paddingValid = true;      // false: the last block was kept whole
-  uint64_t trailingBytes = 0;    // input bytes after the last whole block (dropped)
+  bool paddingValid = true;    // false: the last block was kept whole
+  uint64_t trailingBytes = 0;  // input bytes after the last whole block (dropped)
 };
 
 enum class CipherResult { Ok, CannotRead, CannotWrite, CipherFailed };

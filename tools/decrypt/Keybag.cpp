@@ -120,7 +120,8 @@ std::optional<Keybag> ParseKeybag(std::span<const uint8_t> bytes, std::string& e
     error = "keybag has no usable SALT/ITER";
     return std::nullopt;
   }
-  if (bag.dpSalt && (bag.dpSalt->empty() || bag.dpIterations == 0 || bag.dpIterations > kMaxKeybagIterations)) {
+  if (bag.dpSalt &&
+      (bag.dpSalt->empty() || bag.dpIterations == 0 || bag.dpIterations > kMaxKeybagIterations)) {
     error = "keybag has no usable DPSL/DPIC";
     return std::nullopt;
   }

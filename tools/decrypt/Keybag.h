@@ -22,12 +22,12 @@ struct KeybagClass {
 };
 
 struct Keybag {
-  uint32_t version = 0;  // VERS
-  uint32_t type = 0;     // TYPE (1 = backup)
-  Bytes uuid;            // the keybag's own UUID
-  Bytes hmacKey;         // HMCK
-  uint32_t wrap = 0;     // WRAP
-  Bytes salt;            // SALT
+  uint32_t version = 0;     // VERS
+  uint32_t type = 0;        // TYPE (1 = backup)
+  Bytes uuid;               // the keybag's own UUID
+  Bytes hmacKey;            // HMCK
+  uint32_t wrap = 0;        // WRAP
+  Bytes salt;               // SALT
   uint32_t iterations = 0;  // ITER, PBKDF2-HMAC-SHA1 rounds
   // Since iOS 10.2: a PBKDF2-HMAC-SHA256 pass comes first (DPSL, DPIC, DPWT).
   std::optional<Bytes> dpSalt;  // DPSL

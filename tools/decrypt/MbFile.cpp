@@ -56,7 +56,8 @@ std::optional<MbFile> DecodeMbFile(std::span<const uint8_t> archive) {
   const auto protection = unsignedValue(resolve(objects, plist_dict_get_item(object, "ProtectionClass")));
   file.protectionClass = static_cast<uint32_t>(protection.value_or(0));
   file.size = unsignedValue(resolve(objects, plist_dict_get_item(object, "Size")));
-  file.mode = static_cast<uint32_t>(unsignedValue(resolve(objects, plist_dict_get_item(object, "Mode"))).value_or(0));
+  file.mode =
+      static_cast<uint32_t>(unsignedValue(resolve(objects, plist_dict_get_item(object, "Mode"))).value_or(0));
   file.relativePath = stringValue(resolve(objects, plist_dict_get_item(object, "RelativePath")));
 
   // EncryptionKey points at an NSMutableData object whose NS.data holds the
@@ -90,9 +91,9 @@ std::vector<uint8_t> EncodeMbFile(const MbFile& file) {
   plist_array_append_item(objects, object);
   plist_t keyObject = plist_new_dict();
   plist_dict_set_item(keyObject, "$class", plist_new_uid(5));
-  plist_dict_set_item(keyObject, "NS.data",
-                      plist_new_data(reinterpret_cast<const char*>(file.encryptionKey.data()),
-                                     file.encryptionKey.size()));
+  plist_dict_set_item(
+      keyObject, "NS.data",
+      plist_new_data(reinterpret_cast<const char*>(file.encryptionKey.data()), file.encryptionKey.size()));
   plist_array_append_item(objects, keyObject);
   plist_array_append_item(objects, plist_new_string(file.relativePath.c_str()));
   for (const char* name : {"MBFile", "NSMutableData"}) {

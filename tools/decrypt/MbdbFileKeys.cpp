@@ -51,8 +51,8 @@ bool ParseMbdbFileKeys(std::span<const uint8_t> bytes, std::vector<MbdbFileKey>&
     std::string domain, path, target, hash, key;
     uint64_t mode = 0, size = 0, protection = 0, properties = 0;
     if (!c.string(domain) || !c.string(path) || !c.string(target) || !c.string(hash) || !c.string(key) ||
-        !c.number(2, mode) || !c.skip(8 + 4 + 4 + 4 + 4 + 4) || !c.number(8, size) || !c.number(1, protection) ||
-        !c.number(1, properties))
+        !c.number(2, mode) || !c.skip(8 + 4 + 4 + 4 + 4 + 4) || !c.number(8, size) ||
+        !c.number(1, protection) || !c.number(1, properties))
       break;
     bool whole = true;
     for (uint64_t i = 0; i < properties && whole; ++i) {

@@ -9,7 +9,7 @@
 namespace fq::decrypt {
 
 struct MbdbFileKey {
-  std::string fileId;                  // SHA-1 of "domain-path"
+  std::string fileId;  // SHA-1 of "domain-path"
   uint8_t protectionClass = 0;
   uint64_t size = 0;
   std::vector<uint8_t> encryptionKey;  // empty: stored in the clear

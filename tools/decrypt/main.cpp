@@ -8,8 +8,8 @@
 // not open the backup. Exit status: 0 done, 1 failed, 2 wrong password.
 #include <unistd.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <thread>
 
