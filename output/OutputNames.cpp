@@ -1,5 +1,6 @@
 #include "output/OutputNames.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <system_error>
@@ -89,8 +90,7 @@ std::string SafeFileName(std::string_view name) {
   for (char c : name) safe.push_back(IsRefusedInName(static_cast<unsigned char>(c)) ? '_' : c);
   if (safe.find_first_not_of('.') == std::string::npos) {
     // "", ".", ".." and the like: a name that names no folder of its own.
-    safe.assign(safe.size(), '_');
-    if (safe.empty()) safe = "_";
+    safe.assign(std::max<size_t>(safe.size(), 1), '_');
   }
   if (safe.size() > kMaxNameBytes) {
     const size_t dot = safe.rfind('.');

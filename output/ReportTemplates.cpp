@@ -38,6 +38,9 @@ std::string FillPersonLine(std::string_view head, std::string_view name, std::st
 
 int32_t ReadTemplateFile(const std::filesystem::path& path, std::string& text) {
   text.clear();
+  // Only a regular file: a pipe or device in its place would block or never end.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return ec ? ec.value() : EINVAL;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!file) return errno ? errno : ENOENT;
   char buf[16384];

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "engine/ResultCodes.h"
 #include "output/HtmlEscape.h"
@@ -129,6 +130,9 @@ TEST(ReportTemplates, PlaceholdersAreReplacedWhereTheyBelong) {
   WriteBytes(dir.path() / "Notes.html", list);
   EXPECT_EQ(LoadReportTemplates(dir.path(), "x", t, &failed), ENOENT);
   EXPECT_TRUE(failed.ends_with("Sms.html"));
+  // A pipe in a template's place is refused, not waited on.
+  ASSERT_EQ(mkfifo((dir.path() / "Sms.html").c_str(), 0600), 0);
+  EXPECT_EQ(LoadReportTemplates(dir.path(), "x", t, &failed), EINVAL);
 }
 
 struct Report {
@@ -205,6 +209,8 @@ TEST_F(ConversationPage, MissingConversationCancelAndUncreatablePage) {
 
 // The shipped templates filled with hostile records parse as HTML without errors.
 TEST(ShippedTemplates, GeneratedPagesParseCleanly) {
+  // The checker itself does see broken markup.
+  EXPECT_FALSE(test::HtmlParseErrors("<!DOCTYPE html><html><body><p>x</span></p></body></html>").empty());
   ReportTemplates t;
   ASSERT_EQ(
       LoadReportTemplates(std::filesystem::path(FERNQUILL_SOURCE_DIR) / "template", "Ann's <iPhone> & co", t),
