@@ -481,6 +481,33 @@ TEST(DeviceDetection, TickConnectsShowsTheDeviceAndFollowsUnplugging) {
   EXPECT_EQ(detector.Tick(), DevicePanel::SoftwareMissing);
 }
 
+TEST(DeviceDetection, UntrustedDeviceIsTriedAgainOnlyAfterReplugging) {
+  SimulatedDevice device({"--untrusted"});
+  START_DEVICE(device);
+  TestDriver t;
+  bool willEncrypt = false;
+  const int32_t rc = t.driver.Connect(willEncrypt);
+  EXPECT_NE(rc, 0);
+  EXPECT_NE(rc, -1);  // the library's own code, not "no device"
+  EXPECT_TRUE(t.driver.HasDevice());
+
+  DeviceDetector detector(t.driver, IsDeviceServiceReachable, 10);
+  const auto sessions = [&device] {
+    size_t n = 0;
+    for (const auto& e : device.Events("lockdown")) n += e.value("request", "") == "StartSession";
+    return n;
+  };
+  const size_t before = sessions();
+  EXPECT_EQ(detector.Tick(), DevicePanel::NoConnection);
+  EXPECT_EQ(sessions(), before);  // the held handle keeps the page waiting
+  device.Unplug();
+  EXPECT_EQ(detector.Tick(), DevicePanel::NoConnection);  // a tick sees it gone
+  EXPECT_FALSE(t.driver.HasDevice());
+  device.Replug();
+  EXPECT_EQ(detector.Tick(), DevicePanel::NoConnection);
+  EXPECT_GT(sessions(), before);  // plugged in anew: tried again
+}
+
 TEST(DeviceDetection, DeviceTextLeavesOutTheSpaceWithoutVersion) {
   EXPECT_EQ(FormatDeviceText("My Phone", "iPhone", "9.3"), "My Phone(iPhone 9.3)");
   EXPECT_EQ(FormatDeviceText("My Phone", "iPhone", ""), "My Phone(iPhone)");

@@ -291,10 +291,12 @@ def serve_lockdown(d, sock):
                         reply["Domain"] = domain
                     if key:
                         reply["Key"] = key
+        elif verb in ("ValidatePair", "Pair") and d.args.untrusted:
+            reply["Error"] = "PasswordProtected"
         elif verb in ("ValidatePair", "Pair", "SetValue"):
             pass
         elif verb == "StartSession":
-            if request.get("HostID") != d.pair_record["HostID"]:
+            if d.args.untrusted or request.get("HostID") != d.pair_record["HostID"]:
                 reply["Error"] = "InvalidHostID"
                 send_plist_framed(conn, reply)
                 continue
@@ -640,6 +642,8 @@ def main():
     parser.add_argument("--device-class", default="iPhone")
     parser.add_argument("--version", default="12.4")
     parser.add_argument("--will-encrypt", action="store_true")
+    parser.add_argument("--untrusted", action="store_true",
+                        help="the device has not trusted this computer: no session starts")
     parser.add_argument("--password", default="secret", help="backup password the device knows")
     parser.add_argument("--lock-busy", type=int, default=0,
                         help="answer this many sync lock attempts with 'would block'")
