@@ -432,6 +432,8 @@ int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message,
         m_link.ReceiveRaw(std::span<char>(buffer.data(), piece), got);
         if (got == 0 || got > piece) {
           brokenOff = true;  // the block ends early
+          // Unplugged mid-file: stop now rather than after the silent-device probes.
+          if (!m_link.IsDeviceAttached()) QuitCounter().fetch_add(1);
           break;
         }
         if (file && !writeFailed && !WriteAll(file.get(), buffer.data(), got)) {

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -261,17 +262,30 @@ TEST(DeviceDriver, DeviceErrorEndsBackupWithItsCodeAndCleansFolder) {
 }
 
 TEST(DeviceDriver, UnpluggedMidTransferGivesUpAndCleansFolder) {
-  SimulatedDevice device({"--scenario", "unplug"});
-  START_DEVICE(device);
-  TestDriver t;
-  bool willEncrypt = false;
-  ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
-  const fs::path root = device.Scratch() / "backup";
-  EXPECT_EQ(t.driver.Backup(root, ""), -1);
-  EXPECT_GT(QuitCounter().load(), 0);
-  EXPECT_TRUE(PlainFiles(root / kUdid).empty());
-  EXPECT_TRUE(PlainFiles(root / kUdid / "Snapshot").empty());
-  EXPECT_FALSE(t.driver.IsDeviceAttached());
+  // Between two files, and in the middle of one.
+  for (const char* scenario : {"unplug", "unplug-mid-file"}) {
+    SCOPED_TRACE(scenario);
+    SimulatedDevice device({"--scenario", scenario});
+    START_DEVICE(device);
+    TestDriver t;
+    auto timings = FastTimings();
+    timings.emptyPollPauseMs = 3000;  // as shipped: the unplugging itself must end the loop
+    t.driver.SetTimings(timings);
+    bool willEncrypt = false;
+    ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
+    const fs::path root = device.Scratch() / "backup";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(t.driver.Backup(root, ""), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_GT(QuitCounter().load(), 0);
+    EXPECT_TRUE(PlainFiles(root / kUdid).empty());
+    EXPECT_TRUE(PlainFiles(root / kUdid / "Snapshot").empty());
+    // The file whose data broke off (the second one sent) is not kept.
+    if (std::string(scenario) == "unplug-mid-file") {
+      EXPECT_FALSE(fs::exists(root / kUdid / "Snapshot/31/31bb7ba8914766d4ba40d6dfb6113c8b614be442"));
+    }
+    EXPECT_FALSE(t.driver.IsDeviceAttached());
+  }
 }
 
 TEST(DeviceDriver, CancelFromTheScanStopsTheBackup) {

@@ -174,6 +174,7 @@ TEST_F(DeviceLinkLoopTest, StreamThatBreaksOffLeavesNoPartialFile) {
   EXPECT_EQ(loop.mb2_handle_receive_files(message.get(), root), 0);
   EXPECT_FALSE(fs::exists(root / "u/a"));
   EXPECT_EQ(link.statuses.size(), 1u);
+  EXPECT_EQ(QuitCounter().load(), 1);  // gone, not merely slow
 }
 
 TEST_F(DeviceLinkLoopTest, FileNameReadOfAGoneDeviceRaisesQuit) {
