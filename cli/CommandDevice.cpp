@@ -40,8 +40,7 @@ void RunInfo(int& exitStatus) {
   driver.GetDeviceClass(deviceClass);
   driver.GetProductVersion(version);
   std::printf("Name: %s\nClass: %s\nVersion: %s\nUDID: %s\nWill encrypt: %s\n", name.c_str(),
-              deviceClass.c_str(), version.c_str(), driver.Udid().c_str(),
-              willEncrypt ? "yes" : "no");
+              deviceClass.c_str(), version.c_str(), driver.Udid().c_str(), willEncrypt ? "yes" : "no");
   driver.Disconnect();
   exitStatus = 0;
 }
@@ -56,8 +55,9 @@ void RunBackup(const std::string& out, bool passwordFromStdin, int& exitStatus) 
     return;
   }
   if (willEncrypt && !passwordFromStdin) {
-    std::fprintf(stderr, "fernquill-cli: the device encrypts its backups; give its password "
-                         "with --password-stdin\n");
+    std::fprintf(stderr,
+                 "fernquill-cli: the device encrypts its backups; give its password "
+                 "with --password-stdin\n");
     driver.Disconnect();
     exitStatus = 3;
     return;
@@ -81,8 +81,7 @@ void RunBackup(const std::string& out, bool passwordFromStdin, int& exitStatus) 
     exitStatus = 0;
   } else {
     if (!driver.ErrorDescription().empty()) {
-      std::fprintf(stderr, "fernquill-cli: the device reported: %s\n",
-                   driver.ErrorDescription().c_str());
+      std::fprintf(stderr, "fernquill-cli: the device reported: %s\n", driver.ErrorDescription().c_str());
     }
     std::fprintf(stderr, "fernquill-cli: the device backup failed (%d)\n", rc);
     exitStatus = rc == kCancelled ? 2 : (driver.WillEncrypt() ? 3 : 1);

@@ -59,8 +59,8 @@ class FileDescriptor {
 };
 
 std::array<char, 4> BigEndian32(uint32_t value) {
-  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
-          static_cast<char>(value >> 8), static_cast<char>(value)};
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+          static_cast<char>(value)};
 }
 
 uint32_t ReadBigEndian32(const std::array<char, 4>& bytes) {
@@ -93,8 +93,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
 int CopyPlainFile(const std::filesystem::path& source, const std::filesystem::path& target) {
   FileDescriptor in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!in) return errno;
-  FileDescriptor out(
-      ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+  FileDescriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (!out) return errno;
   std::vector<char> buffer(kChunk);
   while (true) {
@@ -233,11 +232,10 @@ void DeviceLinkLoop::drain(uint64_t count) {
 
 // --- sending files ---------------------------------------------------------
 
-void DeviceLinkLoop::handleDownloadFiles(plist_t message,
-                                         const std::optional<std::filesystem::path>& root) {
+void DeviceLinkLoop::handleDownloadFiles(plist_t message, const std::optional<std::filesystem::path>& root) {
   plist_t files = ArrayItem(message, 1);
-  if (!root || plist_array_get_size(message) < 2 || !files ||
-      plist_get_node_type(files) != PLIST_ARRAY || plist_array_get_size(files) == 0) {
+  if (!root || plist_array_get_size(message) < 2 || !files || plist_get_node_type(files) != PLIST_ARRAY ||
+      plist_array_get_size(files) == 0) {
     return;
   }
   PlistPtr errors;
@@ -257,8 +255,8 @@ void DeviceLinkLoop::handleDownloadFiles(plist_t message,
   }
 }
 
-int32_t DeviceLinkLoop::mb2_handle_send_file(const std::filesystem::path& root,
-                                             const std::string& name, PlistPtr& errors) {
+int32_t DeviceLinkLoop::mb2_handle_send_file(const std::filesystem::path& root, const std::string& name,
+                                             PlistPtr& errors) {
   static const char* const kName = "mb2_handle_send_file";
   uint32_t sent = 0;
   const auto nameLength = BigEndian32(static_cast<uint32_t>(name.size()));
@@ -371,11 +369,9 @@ int32_t DeviceLinkLoop::mb2_receive_filename(std::string& name) {
   return static_cast<int32_t>(length);
 }
 
-int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message,
-                                                 const std::filesystem::path& root) {
+int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message, const std::filesystem::path& root) {
   static const char* const kName = "mb2_handle_receive_files";
-  if (!message || plist_get_node_type(message) != PLIST_ARRAY ||
-      plist_array_get_size(message) < 4) {
+  if (!message || plist_get_node_type(message) != PLIST_ARRAY || plist_array_get_size(message) < 4) {
     return 0;
   }
   int32_t fileCount = 0;
@@ -500,8 +496,7 @@ int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message,
 
 void DeviceLinkLoop::handleGetFreeDiskSpace(const std::optional<std::filesystem::path>& root) {
   std::error_code ec;
-  const auto space =
-      std::filesystem::space(root ? *root : std::filesystem::current_path(ec), ec);
+  const auto space = std::filesystem::space(root ? *root : std::filesystem::current_path(ec), ec);
   PlistPtr payload(plist_new_uint(ec ? 0 : space.available));
   m_link.SendStatusResponse(ec ? -1 : 0, nullptr, payload.get());
 }
@@ -517,8 +512,7 @@ void DeviceLinkLoop::handleContentsOfDirectory(plist_t message,
   const auto folder = root ? ResolveDevicePath(*root, *name) : std::nullopt;
   std::error_code ec;
   if (folder) {
-    for (std::filesystem::directory_iterator it(*folder, ec), end; !ec && it != end;
-         it.increment(ec)) {
+    for (std::filesystem::directory_iterator it(*folder, ec), end; !ec && it != end; it.increment(ec)) {
       struct stat info {};
       if (::lstat(it->path().c_str(), &info) != 0) continue;
       const char* type = S_ISDIR(info.st_mode)   ? "DLFileTypeDirectory"
@@ -551,8 +545,7 @@ void DeviceLinkLoop::handleCreateDirectory(plist_t message,
   m_link.SendStatusResponse(0, nullptr, nullptr);
 }
 
-int32_t DeviceLinkLoop::handleMoveItems(plist_t message,
-                                        const std::optional<std::filesystem::path>& root) {
+int32_t DeviceLinkLoop::handleMoveItems(plist_t message, const std::optional<std::filesystem::path>& root) {
   int32_t code = 0;
   std::string text;
   plist_t moves = ArrayItem(message, 1);
@@ -599,8 +592,7 @@ int32_t DeviceLinkLoop::handleMoveItems(plist_t message,
   return m_link.SendStatusResponse(code, text.empty() ? nullptr : text.c_str(), empty.get());
 }
 
-int32_t DeviceLinkLoop::handleRemoveItems(plist_t message,
-                                          const std::optional<std::filesystem::path>& root) {
+int32_t DeviceLinkLoop::handleRemoveItems(plist_t message, const std::optional<std::filesystem::path>& root) {
   int32_t code = 0;
   std::string text;
   plist_t names = ArrayItem(message, 1);
@@ -637,8 +629,7 @@ int32_t DeviceLinkLoop::handleRemoveItems(plist_t message,
   return m_link.SendStatusResponse(code, text.empty() ? nullptr : text.c_str(), empty.get());
 }
 
-int32_t DeviceLinkLoop::handleCopyItem(plist_t message,
-                                       const std::optional<std::filesystem::path>& root) {
+int32_t DeviceLinkLoop::handleCopyItem(plist_t message, const std::optional<std::filesystem::path>& root) {
   const auto sourceName = PlistString(ArrayItem(message, 1));
   const auto targetName = PlistString(ArrayItem(message, 2));
   PlistPtr empty(plist_new_dict());
@@ -653,8 +644,7 @@ int32_t DeviceLinkLoop::handleCopyItem(plist_t message,
     if (std::filesystem::is_directory(status)) {
       std::filesystem::create_directories(*target, ec);
       // Plain files directly inside; no recursion.
-      for (std::filesystem::directory_iterator it(*source, ec), end; !ec && it != end;
-           it.increment(ec)) {
+      for (std::filesystem::directory_iterator it(*source, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->is_regular_file(ec) && !it->is_symlink(ec)) {
           CopyPlainFile(it->path(), *target / it->path().filename());
         }

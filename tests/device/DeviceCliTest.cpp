@@ -89,9 +89,8 @@ TEST(DeviceCli, InfoShowsNameClassVersionUdidAndEncryption) {
   ASSERT_TRUE(device.Started()) << device.Error();
   const CliRun run = RunCli({"device", "info"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "Name: Ada's iPhone\nClass: iPhone\nVersion: 13.1\nUDID: " +
-                std::string(SimulatedDevice::kUdid) + "\nWill encrypt: yes\n");
+  EXPECT_EQ(run.out, "Name: Ada's iPhone\nClass: iPhone\nVersion: 13.1\nUDID: " +
+                         std::string(SimulatedDevice::kUdid) + "\nWill encrypt: yes\n");
 }
 
 TEST(DeviceCli, InfoWithoutDeviceFails) {
@@ -141,8 +140,7 @@ TEST(DeviceCli, EncryptedDeviceNeedsItsPassword) {
 }
 
 TEST(DeviceCli, DeviceErrorIsReportedWithItsDescription) {
-  SimulatedDevice device({"--scenario", "error", "--error-code", "105", "--error-text",
-                          "Not enough space"});
+  SimulatedDevice device({"--scenario", "error", "--error-code", "105", "--error-text", "Not enough space"});
   ASSERT_TRUE(device.Started()) << device.Error();
   const CliRun run = RunCli({"device", "backup", "--out", (device.Scratch() / "out").string()});
   EXPECT_EQ(run.status, 1);

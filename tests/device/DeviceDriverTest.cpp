@@ -85,8 +85,7 @@ std::vector<int> LockOperations(const SimulatedDevice& device) {
   return ops;
 }
 
-#define START_DEVICE(device) \
-  ASSERT_TRUE((device).Started()) << (device).Error()
+#define START_DEVICE(device) ASSERT_TRUE((device).Started()) << (device).Error()
 
 TEST(DeviceDriver, ConnectReadsIdentityAndBacksUpIntoUdidFolder) {
   SimulatedDevice device;
@@ -109,7 +108,12 @@ TEST(DeviceDriver, ConnectReadsIdentityAndBacksUpIntoUdidFolder) {
   EXPECT_TRUE(t.driver.VersionAbove11());
 
   std::vector<int32_t> percents;
-  t.driver.SetProgress([&percents](int32_t p) { percents.push_back(p); return 0; }, 20);
+  t.driver.SetProgress(
+      [&percents](int32_t p) {
+        percents.push_back(p);
+        return 0;
+      },
+      20);
   t.driver.SetMode(8);
   const fs::path root = device.Scratch() / "backup";
   ASSERT_EQ(t.driver.Backup(root, ""), 0) << t.Log();
@@ -154,10 +158,9 @@ TEST(DeviceDriver, ConnectReadsIdentityAndBacksUpIntoUdidFolder) {
   // The sync lock was taken and given back, with the notifications around it.
   EXPECT_EQ(LockOperations(device), (std::vector<int>{6, 12}));
   EXPECT_EQ(PostedNotifications(device),
-            (std::vector<std::string>{"com.apple.itunes-mobdev.syncWillStart",
-                                      "com.apple.itunes-mobdev.syncLockRequest",
-                                      "com.apple.itunes-mobdev.syncDidStart",
-                                      "com.apple.itunes-mobdev.syncDidFinish"}));
+            (std::vector<std::string>{
+                "com.apple.itunes-mobdev.syncWillStart", "com.apple.itunes-mobdev.syncLockRequest",
+                "com.apple.itunes-mobdev.syncDidStart", "com.apple.itunes-mobdev.syncDidFinish"}));
   EXPECT_NE(t.Log().find("Backup finished"), std::string::npos);
 
   // The cached identity outlives the connection.
@@ -179,8 +182,8 @@ TEST(DeviceDriver, AnotherDeviceBringsItsOwnIdentityVersionFlagsAndLayout) {
     EXPECT_TRUE(t.driver.VersionAbove11());
     t.driver.Disconnect();
   }
-  SimulatedDevice older({"--version", "9.3", "--name", "Old iPod", "--device-class", "iPod",
-                         "--udid", "0123456789abcdef0123456789abcdef01234567"});
+  SimulatedDevice older({"--version", "9.3", "--name", "Old iPod", "--device-class", "iPod", "--udid",
+                         "0123456789abcdef0123456789abcdef01234567"});
   START_DEVICE(older);
   bool willEncrypt = false;
   ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
