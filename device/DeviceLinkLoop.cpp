@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -147,7 +148,9 @@ int32_t DeviceLinkLoop::RunMessageLoop(const std::optional<std::filesystem::path
     } else {
       if (dispatch(name, message.get(), root, result) == Outcome::EndLoop) break;
       if (m_settings.progress) {
-        const auto percent = static_cast<int32_t>(m_settings.progressShare * m_overallProgress / 100);
+        // Small steps can add up past 100; the share is never exceeded.
+        const auto percent =
+            static_cast<int32_t>(m_settings.progressShare * std::min(m_overallProgress, 100.0) / 100);
         const int32_t answer = m_settings.progress(percent);
         if (answer != 0) {
           result = answer;
@@ -664,7 +667,8 @@ int32_t DeviceLinkLoop::handleProcessMessage(plist_t message) {
   if (code && plist_get_node_type(code) == PLIST_UINT) {
     uint64_t value = 0;
     plist_get_uint_val(code, &value);
-    result = -static_cast<int32_t>(static_cast<uint32_t>(value));
+    // A code beyond the 32-bit range still fails, with the largest code there is.
+    result = -static_cast<int32_t>(std::min<uint64_t>(value, INT32_MAX));
   }
   if (const auto description = PlistDictString(body, "ErrorDescription")) {
     m_errorDescription = *description;

@@ -344,6 +344,8 @@ TEST_F(DeviceLinkLoopTest, ProcessMessageEndsTheLoopWithMinusTheErrorCode) {
   for (const ProcessCase& c :
        {ProcessCase{D({{"ErrorCode", U(0)}, {"Content", S("All done")}}), 0, ""},
         ProcessCase{D({{"ErrorCode", U(105)}, {"ErrorDescription", S("No space")}}), -105, "No space"},
+        ProcessCase{D({{"ErrorCode", U(0x80000000u)}}), -INT32_MAX, ""},
+        ProcessCase{D({{"ErrorCode", U(uint64_t{1} << 40)}}), -INT32_MAX, ""},
         ProcessCase{S("not a dictionary"), 87, ""}}) {
     ScriptedDeviceLink device;
     device.Send(A({S("DLMessageProcessMessage"), c.body}));
@@ -369,6 +371,18 @@ TEST_F(DeviceLinkLoopTest, ProgressIgnoresJumpsOf99AndValuesNotAbove0) {
   EXPECT_EQ(Run(), 0);
   // 100 from 0 and the values not above 0 leave 0; then 50 → 10, 40 → 8, 98 → 19.
   EXPECT_EQ(reported, (std::vector<int32_t>{0, 0, 0, 10, 8, 19}));
+}
+
+TEST_F(DeviceLinkLoopTest, ProgressNeverExceedsTheShare) {
+  std::vector<int32_t> reported;
+  settings.progress = [&reported](int32_t p) {
+    reported.push_back(p);
+    return 0;
+  };
+  settings.progressShare = 20;
+  for (double value : {90.0, 180.0, 270.0}) link.Send(A({S("DLMessageRemoveItems"), A({}), D({}), R(value)}));
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(reported, (std::vector<int32_t>{18, 20, 20}));
 }
 
 TEST_F(DeviceLinkLoopTest, ProgressAnswerStopsTheLoop) {
