@@ -108,6 +108,22 @@ int CopyPlainFile(const std::filesystem::path& source, const std::filesystem::pa
   }
 }
 
+// Whether `inner` is `outer` or lies below it, symbolic links resolved: moving
+// a folder onto itself or onto one of its parents would delete it first.
+bool IsSameOrInside(const std::filesystem::path& inner, const std::filesystem::path& outer) {
+  std::error_code ec;
+  const auto a = std::filesystem::weakly_canonical(inner, ec);
+  if (ec) return false;
+  const auto b = std::filesystem::weakly_canonical(outer, ec);
+  if (ec) return false;
+  auto i = a.begin();
+  for (auto o = b.begin(); o != b.end(); ++o, ++i) {
+    if (o->empty()) continue;
+    if (i == a.end() || *i != *o) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void WriteDeviceLogToStdout(std::string_view line) {
@@ -574,6 +590,11 @@ int32_t DeviceLinkLoop::handleMoveItems(plist_t message, const std::optional<std
         text = std::strerror(EACCES);
         break;
       }
+      if (IsSameOrInside(*source, *target)) {
+        code = DeviceErrorCode(EINVAL);
+        text = std::strerror(EINVAL);
+        break;
+      }
       std::error_code ec;
       if (std::filesystem::is_directory(std::filesystem::symlink_status(*target, ec))) {
         std::filesystem::remove_all(*target, ec);
@@ -641,6 +662,10 @@ int32_t DeviceLinkLoop::handleCopyItem(plist_t message, const std::optional<std:
     const auto target = ResolveDevicePath(*root, *targetName);
     if (!source || !target) {
       return m_link.SendStatusResponse(DeviceErrorCode(EACCES), std::strerror(EACCES), empty.get());
+    }
+    // A copy onto itself would truncate the source before reading it.
+    if (IsSameOrInside(*target, *source) && IsSameOrInside(*source, *target)) {
+      return m_link.SendStatusResponse(0, nullptr, empty.get());
     }
     std::error_code ec;
     const auto status = std::filesystem::symlink_status(*source, ec);

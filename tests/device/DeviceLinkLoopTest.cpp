@@ -285,6 +285,23 @@ TEST_F(DeviceLinkLoopTest, MoveItemsReplacesTargetsAndStopsAtTheFirstFailure) {
   EXPECT_EQ(link.statuses[2].text, "Could not create dict iterator");
 }
 
+TEST_F(DeviceLinkLoopTest, MovesAndCopiesOntoThemselvesLoseNothing) {
+  WriteFile(root / "u/a/b/file", "deep");
+  WriteFile(root / "u/same", "same");
+  link.Send(A({S("DLMessageMoveItems"), D({{"u/a/b", S("u/a")}}), D({}), R(1)}));
+  link.Send(A({S("DLMessageMoveItems"), D({{"u/same", S("u/./same")}}), D({}), R(1)}));
+  link.Send(A({S("DLMessageCopyItem"), S("u/same"), S("u/same")}));
+  link.Send(A({S("DLMessageCopyItem"), S("u/a/b"), S("u/a/b/")}));
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(ReadFile(root / "u/a/b/file"), "deep");
+  EXPECT_EQ(ReadFile(root / "u/same"), "same");
+  ASSERT_EQ(link.statuses.size(), 4u);
+  EXPECT_EQ(link.statuses[0].code, -EINVAL);
+  EXPECT_EQ(link.statuses[1].code, -EINVAL);
+  EXPECT_EQ(link.statuses[2].code, 0);
+  EXPECT_EQ(link.statuses[3].code, 0);
+}
+
 TEST_F(DeviceLinkLoopTest, ContentsOfDirectoryListsTypesSizesAndDates) {
   WriteFile(root / "u/file", "12345");
   fs::create_directories(root / "u/folder");
