@@ -1,5 +1,6 @@
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -60,6 +61,16 @@ void RunBackup(const std::string& out, bool passwordFromStdin, int& exitStatus) 
                  "with --password-stdin\n");
     driver.Disconnect();
     exitStatus = 3;
+    return;
+  }
+  // A failed backup cleans its folder; that must never be an earlier backup.
+  std::error_code ec;
+  const std::filesystem::path target = std::filesystem::path(out) / driver.Udid();
+  if (std::filesystem::exists(target, ec) && !std::filesystem::is_empty(target, ec)) {
+    std::fprintf(stderr, "fernquill-cli: %s already holds a backup; choose an empty folder\n",
+                 target.c_str());
+    driver.Disconnect();
+    exitStatus = 1;
     return;
   }
   std::signal(SIGINT, RaiseQuitOnSignal);

@@ -114,6 +114,13 @@ TEST(DeviceCli, BackupWritesTheBackupAndKeepsIt) {
   EXPECT_TRUE(fs::is_regular_file(folder / "Manifest.db"));
   EXPECT_TRUE(fs::is_regular_file(folder / "Info.plist"));
   EXPECT_TRUE(fs::is_regular_file(folder / "Status.plist"));
+
+  // A second backup into the same folder is refused: a failure there would
+  // clean away the first one.
+  const CliRun again = RunCli({"device", "backup", "--out", out.string()});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("already holds a backup"), std::string::npos) << again.err;
+  EXPECT_TRUE(fs::is_regular_file(folder / "Manifest.db"));
 }
 
 struct PasswordCase {
