@@ -1,5 +1,6 @@
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -35,8 +36,7 @@ void RunInfo(int& exitStatus) {
   driver.GetDeviceClass(deviceClass);
   driver.GetProductVersion(version);
   std::printf("Name: %s\nClass: %s\nVersion: %s\nUDID: %s\nWill encrypt: %s\n", name.c_str(),
-              deviceClass.c_str(), version.c_str(), driver.Udid().c_str(),
-              willEncrypt ? "yes" : "no");
+              deviceClass.c_str(), version.c_str(), driver.Udid().c_str(), willEncrypt ? "yes" : "no");
   driver.Disconnect();
   exitStatus = 0;
 }
@@ -51,10 +51,21 @@ void RunBackup(const std::string& out, bool passwordFromStdin, int& exitStatus) 
     return;
   }
   if (willEncrypt && !passwordFromStdin) {
-    std::fprintf(stderr, "fernquill-cli: the device encrypts its backups; give its password "
-                         "with --password-stdin\n");
+    std::fprintf(stderr,
+                 "fernquill-cli: the device encrypts its backups; give its password "
+                 "with --password-stdin\n");
     driver.Disconnect();
     exitStatus = 3;
+    return;
+  }
+  // A failed backup cleans its folder; that must never be an earlier backup.
+  std::error_code ec;
+  const std::filesystem::path target = std::filesystem::path(out) / driver.Udid();
+  if (std::filesystem::exists(target, ec) && !std::filesystem::is_empty(target, ec)) {
+    std::fprintf(stderr, "fernquill-cli: %s already holds a backup; choose an empty folder\n",
+                 target.c_str());
+    driver.Disconnect();
+    exitStatus = 1;
     return;
   }
   std::signal(SIGINT, RaiseQuitOnSignal);
@@ -76,8 +87,7 @@ void RunBackup(const std::string& out, bool passwordFromStdin, int& exitStatus) 
     exitStatus = 0;
   } else {
     if (!driver.ErrorDescription().empty()) {
-      std::fprintf(stderr, "fernquill-cli: the device reported: %s\n",
-                   driver.ErrorDescription().c_str());
+      std::fprintf(stderr, "fernquill-cli: the device reported: %s\n", driver.ErrorDescription().c_str());
     }
     std::fprintf(stderr, "fernquill-cli: the device backup failed (%d)\n", rc);
     exitStatus = rc == kCancelled ? 2 : (driver.WillEncrypt() ? 3 : 1);

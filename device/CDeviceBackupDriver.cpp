@@ -1,12 +1,12 @@
 #include "device/CDeviceBackupDriver.h"
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <algorithm>
-#include <chrono>
 #include <fstream>
 #include <thread>
 
@@ -63,21 +63,18 @@ class CDeviceBackupDriver::Link final : public IDeviceLink {
   }
   int32_t SendRaw(std::span<const char> data, uint32_t& done) override {
     done = 0;
-    return mobilebackup2_send_raw(m_driver.m_backup, data.data(),
-                                  static_cast<uint32_t>(data.size()), &done);
+    return mobilebackup2_send_raw(m_driver.m_backup, data.data(), static_cast<uint32_t>(data.size()), &done);
   }
   int32_t ReceiveRaw(std::span<char> data, uint32_t& done) override {
     done = 0;
-    return mobilebackup2_receive_raw(m_driver.m_backup, data.data(),
-                                     static_cast<uint32_t>(data.size()), &done);
+    return mobilebackup2_receive_raw(m_driver.m_backup, data.data(), static_cast<uint32_t>(data.size()),
+                                     &done);
   }
   bool ProbeDevice() override {
     PlistPtr values = m_driver.readAllValues();
     return PlistDictString(values.get(), "DeviceName").has_value();
   }
-  bool IsDeviceAttached() override {
-    return m_driver.m_device != nullptr && m_driver.IsDeviceAttached();
-  }
+  bool IsDeviceAttached() override { return m_driver.m_device != nullptr && m_driver.IsDeviceAttached(); }
 
  private:
   CDeviceBackupDriver& m_driver;
@@ -152,16 +149,15 @@ int32_t CDeviceBackupDriver::Connect(bool& willEncrypt) {
     return rc;
   }
   np_set_notify_callback(m_notifications, OnNotification, this);
-  const char* observed[] = {"com.apple.itunes-client.syncCancelRequest",
-                            "com.apple.itunes-client.syncSuspendRequest",
-                            "com.apple.itunes-client.syncResumeRequest",
-                            "com.apple.mobile.lockdown.host_attached",
-                            "com.apple.mobile.lockdown.host_detached", nullptr};
+  const char* observed[] = {
+      "com.apple.itunes-client.syncCancelRequest", "com.apple.itunes-client.syncSuspendRequest",
+      "com.apple.itunes-client.syncResumeRequest", "com.apple.mobile.lockdown.host_attached",
+      "com.apple.mobile.lockdown.host_detached",   nullptr};
   np_observe_notifications(m_notifications, observed);
 
   // Without AFC the backup still runs: no sync lock, no AFC files in Info.plist.
-  if (lockdownd_start_service(m_lockdown, "com.apple.afc", &service) == LOCKDOWN_E_SUCCESS &&
-      service && service->port != 0) {
+  if (lockdownd_start_service(m_lockdown, "com.apple.afc", &service) == LOCKDOWN_E_SUCCESS && service &&
+      service->port != 0) {
     if (afc_client_new(m_device, service, &m_afc) != AFC_E_SUCCESS) m_afc = nullptr;
   }
   lockdownd_service_descriptor_free(service);
@@ -191,8 +187,7 @@ int32_t CDeviceBackupDriver::Connect(bool& willEncrypt) {
     if (rc != MOBILEBACKUP2_E_SUCCESS) return rc;
 
     postNotification("com.apple.itunes-mobdev.syncWillStart");
-    if (m_afc &&
-        afc_file_open(m_afc, kSyncLockFile, AFC_FOPEN_RW, &m_syncLock) == AFC_E_SUCCESS &&
+    if (m_afc && afc_file_open(m_afc, kSyncLockFile, AFC_FOPEN_RW, &m_syncLock) == AFC_E_SUCCESS &&
         m_syncLock != 0) {
       postNotification("com.apple.itunes-mobdev.syncLockRequest");
       for (int attempt = 0; attempt < m_timings.syncLockAttempts; ++attempt) {
@@ -278,8 +273,8 @@ void CDeviceBackupDriver::postNotification(const char* name) {
     return;
   }
   lockdownd_service_descriptor_t service = nullptr;
-  if (lockdownd_start_service(lockdown, kNotificationService, &service) == LOCKDOWN_E_SUCCESS &&
-      service && service->port != 0) {
+  if (lockdownd_start_service(lockdown, kNotificationService, &service) == LOCKDOWN_E_SUCCESS && service &&
+      service->port != 0) {
     np_client_t client = nullptr;
     if (np_client_new(m_device, service, &client) == NP_E_SUCCESS) {
       np_post_notification(client, name);
@@ -363,8 +358,7 @@ int32_t CDeviceBackupDriver::runMessageLoop(const std::optional<std::filesystem:
   return result;
 }
 
-int32_t CDeviceBackupDriver::Backup(const std::filesystem::path& folder,
-                                    const std::string& password) {
+int32_t CDeviceBackupDriver::Backup(const std::filesystem::path& folder, const std::string& password) {
   m_errorDescription.clear();
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);

@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -59,8 +60,8 @@ class FileDescriptor {
 };
 
 std::array<char, 4> BigEndian32(uint32_t value) {
-  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
-          static_cast<char>(value >> 8), static_cast<char>(value)};
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+          static_cast<char>(value)};
 }
 
 uint32_t ReadBigEndian32(const std::array<char, 4>& bytes) {
@@ -93,8 +94,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
 int CopyPlainFile(const std::filesystem::path& source, const std::filesystem::path& target) {
   FileDescriptor in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!in) return errno;
-  FileDescriptor out(
-      ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+  FileDescriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (!out) return errno;
   std::vector<char> buffer(kChunk);
   while (true) {
@@ -106,6 +106,22 @@ int CopyPlainFile(const std::filesystem::path& source, const std::filesystem::pa
     if (n == 0) return 0;
     if (!WriteAll(out.get(), buffer.data(), static_cast<size_t>(n))) return errno;
   }
+}
+
+// Whether `inner` is `outer` or lies below it, symbolic links resolved: moving
+// a folder onto itself or onto one of its parents would delete it first.
+bool IsSameOrInside(const std::filesystem::path& inner, const std::filesystem::path& outer) {
+  std::error_code ec;
+  const auto a = std::filesystem::weakly_canonical(inner, ec);
+  if (ec) return false;
+  const auto b = std::filesystem::weakly_canonical(outer, ec);
+  if (ec) return false;
+  auto i = a.begin();
+  for (auto o = b.begin(); o != b.end(); ++o, ++i) {
+    if (o->empty()) continue;
+    if (i == a.end() || *i != *o) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -148,7 +164,9 @@ int32_t DeviceLinkLoop::RunMessageLoop(const std::optional<std::filesystem::path
     } else {
       if (dispatch(name, message.get(), root, result) == Outcome::EndLoop) break;
       if (m_settings.progress) {
-        const auto percent = static_cast<int32_t>(m_settings.progressShare * m_overallProgress / 100);
+        // Small steps can add up past 100; the share is never exceeded.
+        const auto percent =
+            static_cast<int32_t>(m_settings.progressShare * std::min(m_overallProgress, 100.0) / 100);
         const int32_t answer = m_settings.progress(percent);
         if (answer != 0) {
           result = answer;
@@ -233,11 +251,10 @@ void DeviceLinkLoop::drain(uint64_t count) {
 
 // --- sending files ---------------------------------------------------------
 
-void DeviceLinkLoop::handleDownloadFiles(plist_t message,
-                                         const std::optional<std::filesystem::path>& root) {
+void DeviceLinkLoop::handleDownloadFiles(plist_t message, const std::optional<std::filesystem::path>& root) {
   plist_t files = ArrayItem(message, 1);
-  if (!root || plist_array_get_size(message) < 2 || !files ||
-      plist_get_node_type(files) != PLIST_ARRAY || plist_array_get_size(files) == 0) {
+  if (!root || plist_array_get_size(message) < 2 || !files || plist_get_node_type(files) != PLIST_ARRAY ||
+      plist_array_get_size(files) == 0) {
     return;
   }
   PlistPtr errors;
@@ -257,8 +274,8 @@ void DeviceLinkLoop::handleDownloadFiles(plist_t message,
   }
 }
 
-int32_t DeviceLinkLoop::mb2_handle_send_file(const std::filesystem::path& root,
-                                             const std::string& name, PlistPtr& errors) {
+int32_t DeviceLinkLoop::mb2_handle_send_file(const std::filesystem::path& root, const std::string& name,
+                                             PlistPtr& errors) {
   static const char* const kName = "mb2_handle_send_file";
   uint32_t sent = 0;
   const auto nameLength = BigEndian32(static_cast<uint32_t>(name.size()));
@@ -371,11 +388,9 @@ int32_t DeviceLinkLoop::mb2_receive_filename(std::string& name) {
   return static_cast<int32_t>(length);
 }
 
-int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message,
-                                                 const std::filesystem::path& root) {
+int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message, const std::filesystem::path& root) {
   static const char* const kName = "mb2_handle_receive_files";
-  if (!message || plist_get_node_type(message) != PLIST_ARRAY ||
-      plist_array_get_size(message) < 4) {
+  if (!message || plist_get_node_type(message) != PLIST_ARRAY || plist_array_get_size(message) < 4) {
     return 0;
   }
   int32_t fileCount = 0;
@@ -432,6 +447,8 @@ int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message,
         m_link.ReceiveRaw(std::span<char>(buffer.data(), piece), got);
         if (got == 0 || got > piece) {
           brokenOff = true;  // the block ends early
+          // Unplugged mid-file: stop now rather than after the silent-device probes.
+          if (!m_link.IsDeviceAttached()) QuitCounter().fetch_add(1);
           break;
         }
         if (file && !writeFailed && !WriteAll(file.get(), buffer.data(), got)) {
@@ -498,8 +515,7 @@ int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message,
 
 void DeviceLinkLoop::handleGetFreeDiskSpace(const std::optional<std::filesystem::path>& root) {
   std::error_code ec;
-  const auto space =
-      std::filesystem::space(root ? *root : std::filesystem::current_path(ec), ec);
+  const auto space = std::filesystem::space(root ? *root : std::filesystem::current_path(ec), ec);
   PlistPtr payload(plist_new_uint(ec ? 0 : space.available));
   m_link.SendStatusResponse(ec ? -1 : 0, nullptr, payload.get());
 }
@@ -515,8 +531,7 @@ void DeviceLinkLoop::handleContentsOfDirectory(plist_t message,
   const auto folder = root ? ResolveDevicePath(*root, *name) : std::nullopt;
   std::error_code ec;
   if (folder) {
-    for (std::filesystem::directory_iterator it(*folder, ec), end; !ec && it != end;
-         it.increment(ec)) {
+    for (std::filesystem::directory_iterator it(*folder, ec), end; !ec && it != end; it.increment(ec)) {
       struct stat info {};
       if (::lstat(it->path().c_str(), &info) != 0) continue;
       const char* type = S_ISDIR(info.st_mode)   ? "DLFileTypeDirectory"
@@ -549,8 +564,7 @@ void DeviceLinkLoop::handleCreateDirectory(plist_t message,
   m_link.SendStatusResponse(0, nullptr, nullptr);
 }
 
-int32_t DeviceLinkLoop::handleMoveItems(plist_t message,
-                                        const std::optional<std::filesystem::path>& root) {
+int32_t DeviceLinkLoop::handleMoveItems(plist_t message, const std::optional<std::filesystem::path>& root) {
   int32_t code = 0;
   std::string text;
   plist_t moves = ArrayItem(message, 1);
@@ -576,6 +590,11 @@ int32_t DeviceLinkLoop::handleMoveItems(plist_t message,
         text = std::strerror(EACCES);
         break;
       }
+      if (IsSameOrInside(*source, *target)) {
+        code = DeviceErrorCode(EINVAL);
+        text = std::strerror(EINVAL);
+        break;
+      }
       std::error_code ec;
       if (std::filesystem::is_directory(std::filesystem::symlink_status(*target, ec))) {
         std::filesystem::remove_all(*target, ec);
@@ -597,8 +616,7 @@ int32_t DeviceLinkLoop::handleMoveItems(plist_t message,
   return m_link.SendStatusResponse(code, text.empty() ? nullptr : text.c_str(), empty.get());
 }
 
-int32_t DeviceLinkLoop::handleRemoveItems(plist_t message,
-                                          const std::optional<std::filesystem::path>& root) {
+int32_t DeviceLinkLoop::handleRemoveItems(plist_t message, const std::optional<std::filesystem::path>& root) {
   int32_t code = 0;
   std::string text;
   plist_t names = ArrayItem(message, 1);
@@ -635,8 +653,7 @@ int32_t DeviceLinkLoop::handleRemoveItems(plist_t message,
   return m_link.SendStatusResponse(code, text.empty() ? nullptr : text.c_str(), empty.get());
 }
 
-int32_t DeviceLinkLoop::handleCopyItem(plist_t message,
-                                       const std::optional<std::filesystem::path>& root) {
+int32_t DeviceLinkLoop::handleCopyItem(plist_t message, const std::optional<std::filesystem::path>& root) {
   const auto sourceName = PlistString(ArrayItem(message, 1));
   const auto targetName = PlistString(ArrayItem(message, 2));
   PlistPtr empty(plist_new_dict());
@@ -646,13 +663,16 @@ int32_t DeviceLinkLoop::handleCopyItem(plist_t message,
     if (!source || !target) {
       return m_link.SendStatusResponse(DeviceErrorCode(EACCES), std::strerror(EACCES), empty.get());
     }
+    // A copy onto itself would truncate the source before reading it.
+    if (IsSameOrInside(*target, *source) && IsSameOrInside(*source, *target)) {
+      return m_link.SendStatusResponse(0, nullptr, empty.get());
+    }
     std::error_code ec;
     const auto status = std::filesystem::symlink_status(*source, ec);
     if (std::filesystem::is_directory(status)) {
       std::filesystem::create_directories(*target, ec);
       // Plain files directly inside; no recursion.
-      for (std::filesystem::directory_iterator it(*source, ec), end; !ec && it != end;
-           it.increment(ec)) {
+      for (std::filesystem::directory_iterator it(*source, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->is_regular_file(ec) && !it->is_symlink(ec)) {
           CopyPlainFile(it->path(), *target / it->path().filename());
         }
@@ -672,7 +692,8 @@ int32_t DeviceLinkLoop::handleProcessMessage(plist_t message) {
   if (code && plist_get_node_type(code) == PLIST_UINT) {
     uint64_t value = 0;
     plist_get_uint_val(code, &value);
-    result = -static_cast<int32_t>(static_cast<uint32_t>(value));
+    // A code beyond the 32-bit range still fails, with the largest code there is.
+    result = -static_cast<int32_t>(std::min<uint64_t>(value, INT32_MAX));
   }
   if (const auto description = PlistDictString(body, "ErrorDescription")) {
     m_errorDescription = *description;

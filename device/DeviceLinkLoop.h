@@ -42,20 +42,18 @@ class DeviceLinkLoop {
   double OverallProgress() const { return m_overallProgress; }
 
   // The stream operations, public for the tests that script the device.
-  int32_t mb2_handle_send_file(const std::filesystem::path& root, const std::string& name,
-                               PlistPtr& errors);
+  int32_t mb2_handle_send_file(const std::filesystem::path& root, const std::string& name, PlistPtr& errors);
   int32_t mb2_receive_filename(std::string& name);
   int32_t mb2_handle_receive_files(plist_t message, const std::filesystem::path& root);
 
  private:
   enum class Outcome { Continue, EndLoop };
 
-  Outcome dispatch(const std::string& name, plist_t message,
-                   const std::optional<std::filesystem::path>& root, int32_t& result);
+  Outcome dispatch(const std::string& name, plist_t message, const std::optional<std::filesystem::path>& root,
+                   int32_t& result);
   void handleDownloadFiles(plist_t message, const std::optional<std::filesystem::path>& root);
   void handleGetFreeDiskSpace(const std::optional<std::filesystem::path>& root);
-  void handleContentsOfDirectory(plist_t message,
-                                 const std::optional<std::filesystem::path>& root);
+  void handleContentsOfDirectory(plist_t message, const std::optional<std::filesystem::path>& root);
   void handleCreateDirectory(plist_t message, const std::optional<std::filesystem::path>& root);
   int32_t handleMoveItems(plist_t message, const std::optional<std::filesystem::path>& root);
   int32_t handleRemoveItems(plist_t message, const std::optional<std::filesystem::path>& root);

@@ -16,8 +16,8 @@ void CopyValue(plist_t from, const char* fromKey, plist_t to, const char* toKey)
 
 }  // namespace
 
-PlistPtr BuildInfoPlist(plist_t values, plist_t itunesSettings, const std::string& udid,
-                        int64_t backupTime, const AfcFileReader& readAfcFile) {
+PlistPtr BuildInfoPlist(plist_t values, plist_t itunesSettings, const std::string& udid, int64_t backupTime,
+                        const AfcFileReader& readAfcFile) {
   if (!values || plist_get_node_type(values) != PLIST_DICT) return PlistPtr();
   PlistPtr info(plist_new_dict());
   plist_t dict = info.get();
@@ -50,7 +50,7 @@ PlistPtr BuildInfoPlist(plist_t values, plist_t itunesSettings, const std::strin
   }
   plist_t files = plist_new_dict();
   static const char* const kITunesFiles[] = {
-      "ApertureAlbumPrefs", "IC-Info.sidb", "IC-Info.sidv", "PhotosFolderAlbums",
+      "ApertureAlbumPrefs", "IC-Info.sidb",      "IC-Info.sidv",     "PhotosFolderAlbums",
       "PhotosFolderName",   "PhotosFolderPrefs", "iPhotoAlbumPrefs", "iTunesApplicationIDs",
       "iTunesPrefs",        "iTunesPrefs.plist"};
   if (readAfcFile) {

@@ -89,9 +89,8 @@ TEST(DeviceCli, InfoShowsNameClassVersionUdidAndEncryption) {
   ASSERT_TRUE(device.Started()) << device.Error();
   const CliRun run = RunCli({"device", "info"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "Name: Ada's iPhone\nClass: iPhone\nVersion: 13.1\nUDID: " +
-                std::string(SimulatedDevice::kUdid) + "\nWill encrypt: yes\n");
+  EXPECT_EQ(run.out, "Name: Ada's iPhone\nClass: iPhone\nVersion: 13.1\nUDID: " +
+                         std::string(SimulatedDevice::kUdid) + "\nWill encrypt: yes\n");
 }
 
 TEST(DeviceCli, InfoWithoutDeviceFails) {
@@ -115,6 +114,13 @@ TEST(DeviceCli, BackupWritesTheBackupAndKeepsIt) {
   EXPECT_TRUE(fs::is_regular_file(folder / "Manifest.db"));
   EXPECT_TRUE(fs::is_regular_file(folder / "Info.plist"));
   EXPECT_TRUE(fs::is_regular_file(folder / "Status.plist"));
+
+  // A second backup into the same folder is refused: a failure there would
+  // clean away the first one.
+  const CliRun again = RunCli({"device", "backup", "--out", out.string()});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("already holds a backup"), std::string::npos) << again.err;
+  EXPECT_TRUE(fs::is_regular_file(folder / "Manifest.db"));
 }
 
 struct PasswordCase {
@@ -141,8 +147,7 @@ TEST(DeviceCli, EncryptedDeviceNeedsItsPassword) {
 }
 
 TEST(DeviceCli, DeviceErrorIsReportedWithItsDescription) {
-  SimulatedDevice device({"--scenario", "error", "--error-code", "105", "--error-text",
-                          "Not enough space"});
+  SimulatedDevice device({"--scenario", "error", "--error-code", "105", "--error-text", "Not enough space"});
   ASSERT_TRUE(device.Started()) << device.Error();
   const CliRun run = RunCli({"device", "backup", "--out", (device.Scratch() / "out").string()});
   EXPECT_EQ(run.status, 1);

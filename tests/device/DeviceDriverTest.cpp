@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -84,8 +85,7 @@ std::vector<int> LockOperations(const SimulatedDevice& device) {
   return ops;
 }
 
-#define START_DEVICE(device) \
-  ASSERT_TRUE((device).Started()) << (device).Error()
+#define START_DEVICE(device) ASSERT_TRUE((device).Started()) << (device).Error()
 
 TEST(DeviceDriver, ConnectReadsIdentityAndBacksUpIntoUdidFolder) {
   SimulatedDevice device;
@@ -108,7 +108,12 @@ TEST(DeviceDriver, ConnectReadsIdentityAndBacksUpIntoUdidFolder) {
   EXPECT_TRUE(t.driver.VersionAbove11());
 
   std::vector<int32_t> percents;
-  t.driver.SetProgress([&percents](int32_t p) { percents.push_back(p); return 0; }, 20);
+  t.driver.SetProgress(
+      [&percents](int32_t p) {
+        percents.push_back(p);
+        return 0;
+      },
+      20);
   t.driver.SetMode(8);
   const fs::path root = device.Scratch() / "backup";
   ASSERT_EQ(t.driver.Backup(root, ""), 0) << t.Log();
@@ -153,10 +158,9 @@ TEST(DeviceDriver, ConnectReadsIdentityAndBacksUpIntoUdidFolder) {
   // The sync lock was taken and given back, with the notifications around it.
   EXPECT_EQ(LockOperations(device), (std::vector<int>{6, 12}));
   EXPECT_EQ(PostedNotifications(device),
-            (std::vector<std::string>{"com.apple.itunes-mobdev.syncWillStart",
-                                      "com.apple.itunes-mobdev.syncLockRequest",
-                                      "com.apple.itunes-mobdev.syncDidStart",
-                                      "com.apple.itunes-mobdev.syncDidFinish"}));
+            (std::vector<std::string>{
+                "com.apple.itunes-mobdev.syncWillStart", "com.apple.itunes-mobdev.syncLockRequest",
+                "com.apple.itunes-mobdev.syncDidStart", "com.apple.itunes-mobdev.syncDidFinish"}));
   EXPECT_NE(t.Log().find("Backup finished"), std::string::npos);
 
   // The cached identity outlives the connection.
@@ -178,8 +182,8 @@ TEST(DeviceDriver, AnotherDeviceBringsItsOwnIdentityVersionFlagsAndLayout) {
     EXPECT_TRUE(t.driver.VersionAbove11());
     t.driver.Disconnect();
   }
-  SimulatedDevice older({"--version", "9.3", "--name", "Old iPod", "--device-class", "iPod",
-                         "--udid", "0123456789abcdef0123456789abcdef01234567"});
+  SimulatedDevice older({"--version", "9.3", "--name", "Old iPod", "--device-class", "iPod", "--udid",
+                         "0123456789abcdef0123456789abcdef01234567"});
   START_DEVICE(older);
   bool willEncrypt = false;
   ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
@@ -261,17 +265,30 @@ TEST(DeviceDriver, DeviceErrorEndsBackupWithItsCodeAndCleansFolder) {
 }
 
 TEST(DeviceDriver, UnpluggedMidTransferGivesUpAndCleansFolder) {
-  SimulatedDevice device({"--scenario", "unplug"});
-  START_DEVICE(device);
-  TestDriver t;
-  bool willEncrypt = false;
-  ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
-  const fs::path root = device.Scratch() / "backup";
-  EXPECT_EQ(t.driver.Backup(root, ""), -1);
-  EXPECT_GT(QuitCounter().load(), 0);
-  EXPECT_TRUE(PlainFiles(root / kUdid).empty());
-  EXPECT_TRUE(PlainFiles(root / kUdid / "Snapshot").empty());
-  EXPECT_FALSE(t.driver.IsDeviceAttached());
+  // Between two files, and in the middle of one.
+  for (const char* scenario : {"unplug", "unplug-mid-file"}) {
+    SCOPED_TRACE(scenario);
+    SimulatedDevice device({"--scenario", scenario});
+    START_DEVICE(device);
+    TestDriver t;
+    auto timings = FastTimings();
+    timings.emptyPollPauseMs = 3000;  // as shipped: the unplugging itself must end the loop
+    t.driver.SetTimings(timings);
+    bool willEncrypt = false;
+    ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
+    const fs::path root = device.Scratch() / "backup";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(t.driver.Backup(root, ""), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_GT(QuitCounter().load(), 0);
+    EXPECT_TRUE(PlainFiles(root / kUdid).empty());
+    EXPECT_TRUE(PlainFiles(root / kUdid / "Snapshot").empty());
+    // The file whose data broke off (the second one sent) is not kept.
+    if (std::string(scenario) == "unplug-mid-file") {
+      EXPECT_FALSE(fs::exists(root / kUdid / "Snapshot/31/31bb7ba8914766d4ba40d6dfb6113c8b614be442"));
+    }
+    EXPECT_FALSE(t.driver.IsDeviceAttached());
+  }
 }
 
 TEST(DeviceDriver, CancelFromTheScanStopsTheBackup) {
@@ -479,6 +496,33 @@ TEST(DeviceDetection, TickConnectsShowsTheDeviceAndFollowsUnplugging) {
   device.Stop();
   EXPECT_FALSE(IsDeviceServiceReachable());
   EXPECT_EQ(detector.Tick(), DevicePanel::SoftwareMissing);
+}
+
+TEST(DeviceDetection, UntrustedDeviceIsTriedAgainOnlyAfterReplugging) {
+  SimulatedDevice device({"--untrusted"});
+  START_DEVICE(device);
+  TestDriver t;
+  bool willEncrypt = false;
+  const int32_t rc = t.driver.Connect(willEncrypt);
+  EXPECT_NE(rc, 0);
+  EXPECT_NE(rc, -1);  // the library's own code, not "no device"
+  EXPECT_TRUE(t.driver.HasDevice());
+
+  DeviceDetector detector(t.driver, IsDeviceServiceReachable, 10);
+  const auto sessions = [&device] {
+    size_t n = 0;
+    for (const auto& e : device.Events("lockdown")) n += e.value("request", "") == "StartSession";
+    return n;
+  };
+  const size_t before = sessions();
+  EXPECT_EQ(detector.Tick(), DevicePanel::NoConnection);
+  EXPECT_EQ(sessions(), before);  // the held handle keeps the page waiting
+  device.Unplug();
+  EXPECT_EQ(detector.Tick(), DevicePanel::NoConnection);  // a tick sees it gone
+  EXPECT_FALSE(t.driver.HasDevice());
+  device.Replug();
+  EXPECT_EQ(detector.Tick(), DevicePanel::NoConnection);
+  EXPECT_GT(sessions(), before);  // plugged in anew: tried again
 }
 
 TEST(DeviceDetection, DeviceTextLeavesOutTheSpaceWithoutVersion) {

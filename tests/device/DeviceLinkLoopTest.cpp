@@ -75,9 +75,8 @@ TEST_F(DeviceLinkLoopTest, FileInThreeBlocksIsWrittenWholeAndCountedOnce) {
     SCOPED_TRACE(piece);
     ScriptedDeviceLink device;
     device.maxPiece = piece;
-    device.incoming = FileName("dev/a") + FileName("u/a") + Block(kData, "first-") +
-                      Block(kData, "second-") + Block(kData, "third") + Block(kSuccess, "") +
-                      BigEndian32(0);
+    device.incoming = FileName("dev/a") + FileName("u/a") + Block(kData, "first-") + Block(kData, "second-") +
+                      Block(kData, "third") + Block(kSuccess, "") + BigEndian32(0);
     DeviceLinkLoop loop(device, settings);
     PlistPtr message(Upload());
     EXPECT_EQ(loop.mb2_handle_receive_files(message.get(), root), 1);
@@ -92,8 +91,7 @@ TEST_F(DeviceLinkLoopTest, LargeFileAndEmptyFileInOneBatch) {
   const std::string big(100000, 'x');
   std::string stream = FileName("d") + FileName("u/big");
   for (size_t off = 0; off < big.size(); off += 32768) stream += Block(kData, big.substr(off, 32768));
-  stream += Block(kSuccess, "") + FileName("d") + FileName("u/empty") + Block(kSuccess, "") +
-            BigEndian32(0);
+  stream += Block(kSuccess, "") + FileName("d") + FileName("u/empty") + Block(kSuccess, "") + BigEndian32(0);
   link.incoming = stream;
   WriteFile(root / "u/empty", "stale content");
   DeviceLinkLoop loop(link, settings);
@@ -124,22 +122,21 @@ TEST_F(DeviceLinkLoopTest, FileNameLengthLimitIs4096) {
     DeviceLinkLoop loop(device, settings);
     PlistPtr message(Upload());
     EXPECT_EQ(loop.mb2_handle_receive_files(message.get(), root), c.files);
-    EXPECT_EQ(log.find("ERROR: mb2_receive_filename: too large filename length (4097)!\n") !=
-                  std::string::npos,
-              c.refused);
+    EXPECT_EQ(
+        log.find("ERROR: mb2_receive_filename: too large filename length (4097)!\n") != std::string::npos,
+        c.refused);
     EXPECT_EQ(device.statuses.size(), 1u);  // the batch is answered either way
   }
 }
 
 TEST_F(DeviceLinkLoopTest, HostileNamesAreDroppedAndTheBatchGoesOn) {
-  const std::vector<std::string> hostile = {"../out.txt", "u/../../out2.txt", "/tmp/fq-abs.txt",
-                                            ".", "u/../.."};
+  const std::vector<std::string> hostile = {"../out.txt", "u/../../out2.txt", "/tmp/fq-abs.txt", ".",
+                                            "u/../.."};
   std::string stream;
   for (const auto& name : hostile) {
     stream += FileName("d") + FileName(name) + Block(kData, "evil") + Block(kSuccess, "");
   }
-  stream += FileName("d") + FileName("u/good") + Block(kData, "good") + Block(kSuccess, "") +
-            BigEndian32(0);
+  stream += FileName("d") + FileName("u/good") + Block(kData, "good") + Block(kSuccess, "") + BigEndian32(0);
   link.incoming = stream;
   DeviceLinkLoop loop(link, settings);
   PlistPtr message(Upload());
@@ -153,9 +150,8 @@ TEST_F(DeviceLinkLoopTest, HostileNamesAreDroppedAndTheBatchGoesOn) {
 }
 
 TEST_F(DeviceLinkLoopTest, RemoteErrorBlockIsReportedUnlessItEndsFileData) {
-  link.incoming = FileName("d") + FileName("u/a") + Block(kRemoteError, "disk on fire") +
-                  FileName("d") + FileName("u/b") + Block(kData, "b") +
-                  Block(kRemoteError, "not an error") + BigEndian32(0);
+  link.incoming = FileName("d") + FileName("u/a") + Block(kRemoteError, "disk on fire") + FileName("d") +
+                  FileName("u/b") + Block(kData, "b") + Block(kRemoteError, "not an error") + BigEndian32(0);
   DeviceLinkLoop loop(link, settings);
   PlistPtr message(Upload());
   EXPECT_EQ(loop.mb2_handle_receive_files(message.get(), root), 2);
@@ -166,14 +162,15 @@ TEST_F(DeviceLinkLoopTest, RemoteErrorBlockIsReportedUnlessItEndsFileData) {
 
 TEST_F(DeviceLinkLoopTest, StreamThatBreaksOffLeavesNoPartialFile) {
   // The block announces 100 bytes, 10 arrive, then the device is gone.
-  link.incoming = FileName("d") + FileName("u/a") + BigEndian32(101) + std::string(1, kData) +
-                  std::string(10, 'x');
+  link.incoming =
+      FileName("d") + FileName("u/a") + BigEndian32(101) + std::string(1, kData) + std::string(10, 'x');
   link.attached = false;
   DeviceLinkLoop loop(link, settings);
   PlistPtr message(Upload());
   EXPECT_EQ(loop.mb2_handle_receive_files(message.get(), root), 0);
   EXPECT_FALSE(fs::exists(root / "u/a"));
   EXPECT_EQ(link.statuses.size(), 1u);
+  EXPECT_EQ(QuitCounter().load(), 1);  // gone, not merely slow
 }
 
 TEST_F(DeviceLinkLoopTest, FileNameReadOfAGoneDeviceRaisesQuit) {
@@ -212,8 +209,8 @@ TEST_F(DeviceLinkLoopTest, FileIsSentInBlocksOf32768) {
   link.Send(A({S("DLMessageDownloadFiles"), A({S("u/f")}), D({}), R(1)}));
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(link.sent, FileName("u/f") + Block(kData, data.substr(0, 32768)) +
-                           Block(kData, data.substr(32768, 32768)) +
-                           Block(kData, data.substr(65536)) + Block(kSuccess, "") + BigEndian32(0));
+                           Block(kData, data.substr(32768, 32768)) + Block(kData, data.substr(65536)) +
+                           Block(kSuccess, "") + BigEndian32(0));
 }
 
 TEST_F(DeviceLinkLoopTest, MissingFileEndsTheBatchWithMultiStatus) {
@@ -252,9 +249,8 @@ struct RemoveCase {
 TEST_F(DeviceLinkLoopTest, RemoveItemsCodes) {
   WriteFile(root / "u/file", "x");
   WriteFile(root / "u/tree/a/b", "x");
-  for (const RemoveCase& c : {RemoveCase{"u/file", 0}, RemoveCase{"u/tree", 0},
-                              RemoveCase{"u/not-there", 0}, RemoveCase{"u/no-folder/file", -14},
-                              RemoveCase{"../outside", -EACCES}}) {
+  for (const RemoveCase& c : {RemoveCase{"u/file", 0}, RemoveCase{"u/tree", 0}, RemoveCase{"u/not-there", 0},
+                              RemoveCase{"u/no-folder/file", -14}, RemoveCase{"../outside", -EACCES}}) {
     SCOPED_TRACE(c.name);
     ScriptedDeviceLink device;
     device.Send(A({S("DLMessageRemoveItems"), A({S(c.name)}), D({}), R(1)}));
@@ -271,9 +267,9 @@ TEST_F(DeviceLinkLoopTest, MoveItemsReplacesTargetsAndStopsAtTheFirstFailure) {
   WriteFile(root / "u/Snapshot/ab/file", "new");
   WriteFile(root / "u/ab/old", "old");
   WriteFile(root / "u/Snapshot/Manifest.db", "manifest");
-  link.Send(A({S("DLMessageMoveItems"),
-               D({{"u/Snapshot/ab", S("u/ab")}, {"u/Snapshot/Manifest.db", S("u/Manifest.db")}}),
-               D({}), R(1)}));
+  link.Send(
+      A({S("DLMessageMoveItems"),
+         D({{"u/Snapshot/ab", S("u/ab")}, {"u/Snapshot/Manifest.db", S("u/Manifest.db")}}), D({}), R(1)}));
   link.Send(A({S("DLMessageMoveItems"), D({{"u/missing", S("u/x")}}), D({}), R(1)}));
   link.Send(A({S("DLMessageMoveItems"), S("not a dictionary"), D({}), R(1)}));
   EXPECT_EQ(Run(), 0);
@@ -287,6 +283,23 @@ TEST_F(DeviceLinkLoopTest, MoveItemsReplacesTargetsAndStopsAtTheFirstFailure) {
   EXPECT_NE(log.find("Renameing '"), std::string::npos);
   EXPECT_EQ(link.statuses[2].code, -1);
   EXPECT_EQ(link.statuses[2].text, "Could not create dict iterator");
+}
+
+TEST_F(DeviceLinkLoopTest, MovesAndCopiesOntoThemselvesLoseNothing) {
+  WriteFile(root / "u/a/b/file", "deep");
+  WriteFile(root / "u/same", "same");
+  link.Send(A({S("DLMessageMoveItems"), D({{"u/a/b", S("u/a")}}), D({}), R(1)}));
+  link.Send(A({S("DLMessageMoveItems"), D({{"u/same", S("u/./same")}}), D({}), R(1)}));
+  link.Send(A({S("DLMessageCopyItem"), S("u/same"), S("u/same")}));
+  link.Send(A({S("DLMessageCopyItem"), S("u/a/b"), S("u/a/b/")}));
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(ReadFile(root / "u/a/b/file"), "deep");
+  EXPECT_EQ(ReadFile(root / "u/same"), "same");
+  ASSERT_EQ(link.statuses.size(), 4u);
+  EXPECT_EQ(link.statuses[0].code, -EINVAL);
+  EXPECT_EQ(link.statuses[1].code, -EINVAL);
+  EXPECT_EQ(link.statuses[2].code, 0);
+  EXPECT_EQ(link.statuses[3].code, 0);
 }
 
 TEST_F(DeviceLinkLoopTest, ContentsOfDirectoryListsTypesSizesAndDates) {
@@ -311,10 +324,8 @@ TEST_F(DeviceLinkLoopTest, ContentsOfDirectoryListsTypesSizesAndDates) {
   struct stat info {};
   ::stat((root / "u/file").c_str(), &info);
   EXPECT_EQ(seconds + 978307200LL, static_cast<long long>(info.st_mtime));
-  EXPECT_EQ(PlistDictString(plist_dict_get_item(listing, "folder"), "DLFileType"),
-            "DLFileTypeDirectory");
-  EXPECT_EQ(PlistDictString(plist_dict_get_item(listing, "link"), "DLFileType"),
-            "DLFileTypeUnknown");
+  EXPECT_EQ(PlistDictString(plist_dict_get_item(listing, "folder"), "DLFileType"), "DLFileTypeDirectory");
+  EXPECT_EQ(PlistDictString(plist_dict_get_item(listing, "link"), "DLFileType"), "DLFileTypeUnknown");
 }
 
 TEST_F(DeviceLinkLoopTest, CreateCopyAndFreeSpace) {
@@ -350,6 +361,8 @@ TEST_F(DeviceLinkLoopTest, ProcessMessageEndsTheLoopWithMinusTheErrorCode) {
   for (const ProcessCase& c :
        {ProcessCase{D({{"ErrorCode", U(0)}, {"Content", S("All done")}}), 0, ""},
         ProcessCase{D({{"ErrorCode", U(105)}, {"ErrorDescription", S("No space")}}), -105, "No space"},
+        ProcessCase{D({{"ErrorCode", U(0x80000000u)}}), -INT32_MAX, ""},
+        ProcessCase{D({{"ErrorCode", U(uint64_t{1} << 40)}}), -INT32_MAX, ""},
         ProcessCase{S("not a dictionary"), 87, ""}}) {
     ScriptedDeviceLink device;
     device.Send(A({S("DLMessageProcessMessage"), c.body}));
@@ -364,7 +377,10 @@ TEST_F(DeviceLinkLoopTest, ProcessMessageEndsTheLoopWithMinusTheErrorCode) {
 
 TEST_F(DeviceLinkLoopTest, ProgressIgnoresJumpsOf99AndValuesNotAbove0) {
   std::vector<int32_t> reported;
-  settings.progress = [&reported](int32_t p) { reported.push_back(p); return 0; };
+  settings.progress = [&reported](int32_t p) {
+    reported.push_back(p);
+    return 0;
+  };
   settings.progressShare = 20;
   for (double value : {100.0, 0.0, -5.0, 50.0, 40.0, 98.0}) {
     link.Send(A({S("DLMessageRemoveItems"), A({}), D({}), R(value)}));
@@ -372,6 +388,18 @@ TEST_F(DeviceLinkLoopTest, ProgressIgnoresJumpsOf99AndValuesNotAbove0) {
   EXPECT_EQ(Run(), 0);
   // 100 from 0 and the values not above 0 leave 0; then 50 → 10, 40 → 8, 98 → 19.
   EXPECT_EQ(reported, (std::vector<int32_t>{0, 0, 0, 10, 8, 19}));
+}
+
+TEST_F(DeviceLinkLoopTest, ProgressNeverExceedsTheShare) {
+  std::vector<int32_t> reported;
+  settings.progress = [&reported](int32_t p) {
+    reported.push_back(p);
+    return 0;
+  };
+  settings.progressShare = 20;
+  for (double value : {90.0, 180.0, 270.0}) link.Send(A({S("DLMessageRemoveItems"), A({}), D({}), R(value)}));
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(reported, (std::vector<int32_t>{18, 20, 20}));
 }
 
 TEST_F(DeviceLinkLoopTest, ProgressAnswerStopsTheLoop) {
@@ -435,13 +463,20 @@ TEST(DevicePath, NamesThatLeaveTheRootAreRefused) {
     std::string name;
     bool accepted;
   } cases[] = {
-      {"udid/Manifest.db", true},     {"udid/Snapshot/ab/abcdef", true},
-      {"udid/./a", true},             {"udid/x/../Status.plist", true},
-      {"inside/Manifest.db", true},   {"", false},
-      {"/etc/passwd", false},         {"../x", false},
-      {"udid/../../x", false},        {"..", false},
-      {".", false},                   {"udid/..", false},
-      {"udid/out/file", false},       {"udid/out", false},
+      {"udid/Manifest.db", true},
+      {"udid/Snapshot/ab/abcdef", true},
+      {"udid/./a", true},
+      {"udid/x/../Status.plist", true},
+      {"inside/Manifest.db", true},
+      {"", false},
+      {"/etc/passwd", false},
+      {"../x", false},
+      {"udid/../../x", false},
+      {"..", false},
+      {".", false},
+      {"udid/..", false},
+      {"udid/out/file", false},
+      {"udid/out", false},
       {std::string("udid/a\0b", 8), false},
   };
   for (const auto& c : cases) {

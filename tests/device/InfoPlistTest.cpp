@@ -48,10 +48,9 @@ TEST(InfoPlist, KeysInOrderWithOptionalValuesOnlyWhenPresent) {
   ASSERT_TRUE(info);
   EXPECT_EQ(Keys(info.get()),
             (std::vector<std::string>{"Build Version", "Device Name", "Display Name", "GUID", "IMEI",
-                                      "Last Backup Date", "Product Type", "Product Version",
-                                      "Serial Number", "Target Identifier", "Target Type",
-                                      "Unique Identifier", "iBooks Data 2", "iTunes Files",
-                                      "iTunes Settings", "iTunes Version"}));
+                                      "Last Backup Date", "Product Type", "Product Version", "Serial Number",
+                                      "Target Identifier", "Target Type", "Unique Identifier",
+                                      "iBooks Data 2", "iTunes Files", "iTunes Settings", "iTunes Version"}));
   EXPECT_EQ(PlistDictString(info.get(), "Display Name"), "Ada");
   EXPECT_EQ(PlistDictString(info.get(), "GUID"), "---");
   EXPECT_EQ(PlistDictString(info.get(), "Unique Identifier"), "ABC-DEF");

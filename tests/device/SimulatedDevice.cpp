@@ -48,8 +48,8 @@ SimulatedDevice::SimulatedDevice(const std::vector<std::string>& arguments) {
   m_scratch = pattern;
   m_socket = m_scratch / "usbmuxd.sock";
 
-  std::vector<std::string> argv = {"python3", SimulatorScript().string(), "--socket",
-                                   m_socket.string(), "--workdir", (m_scratch / "device").string()};
+  std::vector<std::string> argv = {"python3",   SimulatorScript().string(),     "--socket", m_socket.string(),
+                                   "--workdir", (m_scratch / "device").string()};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   std::vector<char*> raw;
   for (auto& a : argv) raw.push_back(a.data());

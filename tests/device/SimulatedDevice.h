@@ -4,10 +4,9 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace fq::test {
 

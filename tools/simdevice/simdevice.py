@@ -16,6 +16,7 @@ Scenarios (--scenario):
   ok            a full backup that ends with ErrorCode 0
   error         the backup ends with a device error (--error-code, --error-text)
   unplug        the device goes away between two uploaded files
+  unplug-mid-file  the device goes away in the middle of a file's data
   silent        the device stops talking for --silent-seconds, then finishes
   cancel        the device posts syncCancelRequest during the upload
   hostile       the device names files outside the backup root
@@ -291,10 +292,12 @@ def serve_lockdown(d, sock):
                         reply["Domain"] = domain
                     if key:
                         reply["Key"] = key
+        elif verb in ("ValidatePair", "Pair") and d.args.untrusted:
+            reply["Error"] = "PasswordProtected"
         elif verb in ("ValidatePair", "Pair", "SetValue"):
             pass
         elif verb == "StartSession":
-            if request.get("HostID") != d.pair_record["HostID"]:
+            if d.args.untrusted or request.get("HostID") != d.pair_record["HostID"]:
                 reply["Error"] = "InvalidHostID"
                 send_plist_framed(conn, reply)
                 continue
@@ -532,6 +535,13 @@ def upload(d, link, files, progress, after_file=None):
         encoded = name.encode()
         link.raw(struct.pack(">I", len(encoded)) + encoded + struct.pack(">I", len(encoded)) +
                  encoded)
+        if d.args.scenario == "unplug-mid-file" and index == 1 and data:
+            # Half a block, then the cable is pulled.
+            piece = data[:32768]
+            link.raw(struct.pack(">IB", len(piece) + 1, 0x0C) + piece[: len(piece) // 2])
+            time.sleep(0.2)
+            d.unplug()
+            return None
         for offset in range(0, len(data), 32768):
             piece = data[offset: offset + 32768]
             link.raw(struct.pack(">IB", len(piece) + 1, 0x0C) + piece)
@@ -634,12 +644,15 @@ def main():
     parser.add_argument("--socket", required=True, help="UNIX socket path to listen on")
     parser.add_argument("--workdir", help="folder for certificates and events.jsonl")
     parser.add_argument("--scenario", default="ok",
-                        choices=["ok", "error", "unplug", "silent", "cancel", "hostile", "slow"])
+                        choices=["ok", "error", "unplug", "unplug-mid-file", "silent", "cancel",
+                                 "hostile", "slow"])
     parser.add_argument("--udid", default="00008020-001a2b3c4d5e6f70")
     parser.add_argument("--name", default="Simulated iPhone")
     parser.add_argument("--device-class", default="iPhone")
     parser.add_argument("--version", default="12.4")
     parser.add_argument("--will-encrypt", action="store_true")
+    parser.add_argument("--untrusted", action="store_true",
+                        help="the device has not trusted this computer: no session starts")
     parser.add_argument("--password", default="secret", help="backup password the device knows")
     parser.add_argument("--lock-busy", type=int, default=0,
                         help="answer this many sync lock attempts with 'would block'")
