@@ -31,6 +31,12 @@ ScanSession::~ScanSession() {
     RequestCancel();
     m_thread.join();
   }
+  ReleaseRecovery();
+}
+
+void ScanSession::ReleaseRecovery() {
+  // The store outlives the session: it must not keep a callback into it.
+  if (m_recovery) m_recovery->SetProgressCallback(nullptr);
   m_recovery.reset();
 }
 
@@ -39,7 +45,7 @@ bool ScanSession::Start(std::unique_ptr<IPhoneRecoveryParse> recovery, std::stri
     if (!m_finished.load()) return false;
     m_thread.join();
   }
-  m_recovery.reset();  // the previous scan's object lives until the next scan starts
+  ReleaseRecovery();  // the previous scan's object lives until the next scan starts
   m_recovery = std::move(recovery);
   ClearResults();
   if (!m_recovery) return false;

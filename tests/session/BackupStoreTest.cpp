@@ -206,6 +206,21 @@ TEST_F(BackupStoreTest, AWholeScanReportsTheStoreProgressPoints) {
                                  {kMsgScanEvent, kScanEventFirstProgress}, {kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}));
 }
 
+TEST_F(BackupStoreTest, KeepsNoCallbackIntoAnEndedSession) {
+  const fs::path folder = makeBackup("short");
+  BackupStore store(folders, BackupRoot(folders.appDataFolder()));
+  store.SelectBackup(describe(folder));
+  {
+    EventRecorder events;
+    ScanSession session(events);
+    ASSERT_TRUE(session.Start(CreateRecovery(kSourceBackup, store, folders, nullptr), ""));
+    session.Wait();
+    EXPECT_TRUE(static_cast<bool>(store.progress().callback));  // the recovery object still lives
+  }
+  EXPECT_FALSE(static_cast<bool>(store.progress().callback));
+  EXPECT_EQ(store.Open(""), kInvalid);  // and a later Open reports into nothing
+}
+
 TEST_F(BackupStoreTest, FindsTheWhatsAppDatabaseThroughTheManifest) {
   const fs::path folder = makeBackup("chats");
   const std::string wal = "AppDomainGroup-group.net.whatsapp.WhatsApp.shared-ChatStorage.sqlite-wal";
