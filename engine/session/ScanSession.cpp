@@ -22,6 +22,17 @@ size_t CountFlattened(const Map& map) {
 
 size_t CountFiles(const std::map<std::string, std::vector<AppFileRecord>>& byApp) { return CountFlattened(byApp); }
 
+// An operation that throws (a reader meeting something it did not expect)
+// fails like any other: with 87, and the scan goes on or ends as for 87.
+template <typename Operation>
+int32_t Guarded(Operation&& operation) {
+  try {
+    return operation();
+  } catch (...) {
+    return kInvalid;
+  }
+}
+
 }  // namespace
 
 ScanSession::ScanSession(IEventSink& events, IScanView* view) : m_events(events), m_view(view) {}
@@ -92,7 +103,7 @@ int32_t ScanSession::ReportProgress(int32_t percent) {
 }
 
 void ScanSession::Run(std::string password) {
-  int32_t result = m_recovery->Open(password);
+  int32_t result = Guarded([&] { return m_recovery->Open(password); });
   bool categoriesRan = false;
   if (result == kOk) {
     m_events.postEvent(kMsgCountsChanged, 0);
@@ -151,7 +162,7 @@ int32_t ScanSession::RunCategorySteps() {
   }};
   int32_t result = kOk;
   for (const auto& step : steps) {
-    result = step.scan();
+    result = Guarded(step.scan);
     // Only a cancel ends the sequence; any other failure leaves that list as it is.
     if (result == kCancelled) break;
     step.handOver();

@@ -98,6 +98,23 @@ TEST_F(ScanSessionTest, AFailingCategoryDoesNotStopTheNext) {
   EXPECT_EQ(events.events().back(), (EventRecorder::Event{kMsgScanEnded, 0}));
 }
 
+TEST_F(ScanSessionTest, AThrowingOperationFailsLike87) {
+  auto opening = std::make_unique<FakeRecovery>();
+  opening->openReports = {};
+  opening->throwInOpen = true;
+  start(std::move(opening));
+  session.Wait();
+  EXPECT_EQ(session.result(), kCancelled);
+  EXPECT_EQ(events.events(), (Events{{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}));
+
+  auto category = std::make_unique<FakeRecovery>();
+  category->throwInCategory = 2;
+  FakeRecovery& ran = start(std::move(category));
+  session.Wait();
+  EXPECT_EQ(ran.calls.size(), 10u);  // the next categories still ran
+  EXPECT_EQ(session.result(), kOk);
+}
+
 TEST_F(ScanSessionTest, CancelDuringACategoryEndsTheSequence) {
   std::promise<void> inContacts;
   std::promise<void> cancelled;
