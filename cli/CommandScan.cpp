@@ -12,6 +12,7 @@
 #include "cli/ProgressLine.h"
 #include "cli/ScanJson.h"
 #include "cli/ScanSummary.h"
+#include "cli/TerminalText.h"
 #include "device/QuitCounter.h"
 #include "engine/ResultCodes.h"
 #include "engine/backup/BackupDiscovery.h"
@@ -57,7 +58,7 @@ BackupInfo DescribeSource(const std::filesystem::path& folder) {
 
 void PrintSummary(const BackupInfo& backup, const ScanResults& results) {
   const std::string name = backup.displayName.empty() ? backup.folder.string() : backup.displayName;
-  std::printf("%s\n", name.c_str());
+  std::printf("%s\n", TerminalText(name).c_str());
   for (const auto& count : CountCategories(results)) {
     std::printf("  %-22s %6zu live %6zu deleted\n", count.name.c_str(), count.live, count.deleted);
   }
