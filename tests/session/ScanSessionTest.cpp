@@ -263,6 +263,30 @@ TEST_F(ScanSessionTest, CloseAsksOnlyWhenSomethingWasFound) {
   EXPECT_EQ(session.progressLock().enteredCount(), session.progressLock().leftCount());
 }
 
+TEST_F(ScanSessionTest, CloseDuringAScanCancelsAndWaitsForIt) {
+  std::promise<void> inPhotos;
+  std::promise<void> asked;
+  auto askedDone = asked.get_future();
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->fillCameraRoll = true;
+  fake->duringCategory = [&](int order) {
+    if (order != 0) return;
+    inPhotos.set_value();
+    askedDone.wait();
+  };
+  FakeRecovery& ran = start(std::move(fake));
+  inPhotos.get_future().wait();
+  EXPECT_EQ(session.AskClose([&] {
+    asked.set_value();  // the scan thread goes on and blocks at its report
+    return kAnswerOk;
+  }),
+            kAnswerOk);
+  EXPECT_TRUE(session.finished());
+  EXPECT_EQ(session.result(), kCancelled);
+  EXPECT_EQ(ran.calls.back(), "ScanPhotos");
+  EXPECT_EQ(session.progressLock().enteredCount(), session.progressLock().leftCount());
+}
+
 TEST_F(ScanSessionTest, FirstCategoryWithRecordsIsChosenForDisplay) {
   auto fake = std::make_unique<FakeRecovery>();
   fake->openReports = {};
