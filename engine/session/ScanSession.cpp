@@ -56,6 +56,11 @@ bool ScanSession::Start(std::unique_ptr<IPhoneRecoveryParse> recovery, std::stri
     if (!m_finished.load()) return false;
     m_thread.join();
   }
+  if (m_paused) {
+    // A pause that outlived its scan would freeze the new one at its first report.
+    m_paused = false;
+    m_lock.leave();
+  }
   ReleaseRecovery();  // the previous scan's object lives until the next scan starts
   m_recovery = std::move(recovery);
   ClearResults();

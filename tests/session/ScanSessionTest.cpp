@@ -332,6 +332,17 @@ TEST_F(ScanSessionTest, ANewScanDeletesThePreviousRecoveryObjectAndResults) {
   EXPECT_FALSE(session.firstDisplay().has_value());
 }
 
+TEST_F(ScanSessionTest, ANewScanDoesNotInheritAPause) {
+  start(std::make_unique<FakeRecovery>());
+  session.Wait();
+  session.TogglePause();  // paused after the scan had ended
+  start(std::make_unique<FakeRecovery>());
+  EXPECT_FALSE(session.paused());
+  session.Wait();  // would hang at the first report if the lock were still held
+  EXPECT_EQ(session.result(), kOk);
+  EXPECT_EQ(session.progressLock().enteredCount(), session.progressLock().leftCount());
+}
+
 TEST(ScanSessionLifetime, DestroyingAPausedSessionEndsItsScan) {
   EventRecorder events;
   std::promise<void> inPhotos;
