@@ -121,7 +121,8 @@ int RunScan(const ScanOptions& options) {
                                 : store.openFailure();
     return Fail(why);
   }
-  if (session.cancelRequested() || result == kCancelled) {
+  // A 2 without Ctrl-C is a reader's ENOENT, not a cancel.
+  if (session.cancelRequested()) {
     std::fprintf(stderr, "fernquill-cli: scan cancelled\n");
     return 2;
   }

@@ -114,7 +114,7 @@ void ScanSession::Run(std::string password) {
     m_events.postEvent(kMsgCountsChanged, 0);
     result = RunCategorySteps();
     categoriesRan = true;
-  } else if (result == kCancelled) {
+  } else if (result == kCancelled && m_cancel.load()) {
     // cancelled during Open: ends quietly
   } else if (result == kDeviceGaveUp) {
     result = kCancelled;
@@ -168,8 +168,10 @@ int32_t ScanSession::RunCategorySteps() {
   int32_t result = kOk;
   for (const auto& step : steps) {
     result = Guarded(step.scan);
-    // Only a cancel ends the sequence; any other failure leaves that list as it is.
-    if (result == kCancelled) break;
+    // Only a cancel ends the sequence; any other failure leaves that list as
+    // it is. A 2 without a cancel request is errno ENOENT (a database missing
+    // from the backup), not the user's answer.
+    if (result == kCancelled && m_cancel.load()) break;
     step.handOver();
   }
   return result;

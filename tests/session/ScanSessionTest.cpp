@@ -54,7 +54,8 @@ TEST_F(ScanSessionTest, OpenResultDecidesEventsAndResult) {
     bool categoriesRun;
   } cases[] = {
       {0, {{kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}, 0, true},
-      {kCancelled, {{kMsgScanEnded, 0}}, kCancelled, false},
+      // 2 without a cancel request is errno ENOENT, a failure like any other.
+      {kCancelled, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false},
       {kDeviceGaveUp, {{kMsgScanEnded, 0}}, kCancelled, false},  // ends like a cancel, no message
       {kWrongPassword, {{kMsgScanEvent, kScanEventWrongPassword}}, kWrongPassword, false},
       {kInvalid, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false},
@@ -96,6 +97,28 @@ TEST_F(ScanSessionTest, AFailingCategoryDoesNotStopTheNext) {
   // The scan still ends for the view, whatever the last category answered.
   ASSERT_FALSE(events.events().empty());
   EXPECT_EQ(events.events().back(), (EventRecorder::Event{kMsgScanEnded, 0}));
+}
+
+TEST_F(ScanSessionTest, CancelDuringOpenEndsQuietly) {
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->openReports = {1};
+  fake->duringOpen = [this] { session.Cancel(); };
+  FakeRecovery& ran = start(std::move(fake));
+  session.Wait();
+  EXPECT_EQ(session.result(), kCancelled);
+  EXPECT_EQ(events.events(), (Events{{kMsgScanEnded, 0}}));  // no failure message
+  EXPECT_EQ(ran.calls.size(), 1u);
+}
+
+TEST_F(ScanSessionTest, AMissingDatabaseIsNoCancel) {
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->categoryResults[3] = 2;  // ENOENT from a reader whose database is not in the backup
+  fake->fillContacts = true;
+  FakeRecovery& ran = start(std::move(fake));
+  session.Wait();
+  EXPECT_EQ(ran.calls.size(), 10u);
+  EXPECT_EQ(session.result(), kOk);
+  EXPECT_EQ(session.firstDisplay(), ScanCategory::Contacts);  // its records were still handed over
 }
 
 TEST_F(ScanSessionTest, AThrowingOperationFailsLike87) {

@@ -85,6 +85,8 @@ class FakeRecovery : public IPhoneRecoveryParse {
   std::vector<std::string> calls;
   // Runs inside the category of the given order (0-based) before it reports.
   std::function<void(int)> duringCategory;
+  // Runs at the start of Open.
+  std::function<void()> duringOpen;
   MediaFileRecord cameraRollFile{};
   bool fillCameraRoll = false;
   bool fillContacts = false;
@@ -104,6 +106,7 @@ class FakeRecovery : public IPhoneRecoveryParse {
   int32_t Open(const std::string&) override {
     calls.push_back("Open");
     if (throwInOpen) throw std::runtime_error("damaged manifest");
+    if (duringOpen) duringOpen();
     for (int32_t p : openReports) {
       m_current = p;
       if (const int32_t answer = report(p); answer != 0) return answer;
