@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/TerminalText.h"
 #include "engine/backup/BackupDiscovery.h"
 #include "engine/platform/AppDataFolder.h"
 #include "engine/platform/Folders.h"
@@ -50,11 +51,11 @@ int RunList(const ListOptions& options) {
     return 0;
   }
   for (const auto& backup : backups) {
-    std::printf("%s  %s%s\n", backup.lastBackupDate.c_str(), backup.displayName.c_str(),
+    const auto orDash = [](const std::string& text) { return text.empty() ? std::string("-") : TerminalText(text); };
+    std::printf("%s  %s%s\n", TerminalText(backup.lastBackupDate).c_str(), TerminalText(backup.displayName).c_str(),
                 backup.encrypted ? "  (encrypted)" : "");
-    std::printf("    phone %s, serial %s\n", backup.phoneNumber.empty() ? "-" : backup.phoneNumber.c_str(),
-                backup.serialNumber.empty() ? "-" : backup.serialNumber.c_str());
-    std::printf("    %s\n", backup.folder.c_str());
+    std::printf("    phone %s, serial %s\n", orDash(backup.phoneNumber).c_str(), orDash(backup.serialNumber).c_str());
+    std::printf("    %s\n", TerminalText(backup.folder.string()).c_str());
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 #include "cli/ScanJson.h"
 #include "cli/ScanRun.h"
 #include "cli/ScanSummary.h"
+#include "cli/TerminalText.h"
 
 namespace fq::cli {
 namespace {
@@ -16,7 +17,7 @@ struct ScanOptions {
 };
 
 void PrintSummary(const std::string& title, const ScanResults& results) {
-  std::printf("%s\n", title.c_str());
+  std::printf("%s\n", TerminalText(title).c_str());
   for (const auto& count : CountCategories(results)) {
     std::printf("  %-22s %6zu live %6zu deleted\n", count.name.c_str(), count.live, count.deleted);
   }

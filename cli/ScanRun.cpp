@@ -125,7 +125,8 @@ int ScanRun::RunSession(std::unique_ptr<IPhoneRecoveryParse> recovery, const std
   if (Posted(posted, kMsgScanEvent, kScanEventFailed)) {
     return Fail("the backup could not be opened (code " + std::to_string(code) + ")");
   }
-  if (m_session->cancelRequested() || code == kCancelled) {
+  // A 2 without a cancel is a reader's ENOENT (a missing database), not a cancel.
+  if (m_session->cancelRequested()) {
     m_failure = "scan cancelled";
     return 2;
   }

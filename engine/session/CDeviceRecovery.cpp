@@ -33,6 +33,7 @@ CDeviceRecovery::CDeviceRecovery(WorkFolders& folders, IDeviceBackupDriver& driv
 }
 
 CDeviceRecovery::~CDeviceRecovery() {
+  m_driver.SetProgress(nullptr, 0);  // the driver outlives this object and its callback
   DeviceCleanUp(m_folders);
   DeviceBackupCleanUp(m_folders, m_backupFolder);
 }

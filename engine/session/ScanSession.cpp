@@ -22,6 +22,17 @@ size_t CountFlattened(const Map& map) {
 
 size_t CountFiles(const std::map<std::string, std::vector<AppFileRecord>>& byApp) { return CountFlattened(byApp); }
 
+// An operation that throws (a reader meeting something it did not expect)
+// fails like any other: with 87, and the scan goes on or ends as for 87.
+template <typename Operation>
+int32_t Guarded(Operation&& operation) {
+  try {
+    return operation();
+  } catch (...) {
+    return kInvalid;
+  }
+}
+
 }  // namespace
 
 ScanSession::ScanSession(IEventSink& events, IScanView* view) : m_events(events), m_view(view) {}
@@ -31,6 +42,12 @@ ScanSession::~ScanSession() {
     RequestCancel();
     m_thread.join();
   }
+  ReleaseRecovery();
+}
+
+void ScanSession::ReleaseRecovery() {
+  // The store outlives the session: it must not keep a callback into it.
+  if (m_recovery) m_recovery->SetProgressCallback(nullptr);
   m_recovery.reset();
 }
 
@@ -39,7 +56,12 @@ bool ScanSession::Start(std::unique_ptr<IPhoneRecoveryParse> recovery, std::stri
     if (!m_finished.load()) return false;
     m_thread.join();
   }
-  m_recovery.reset();  // the previous scan's object lives until the next scan starts
+  if (m_paused) {
+    // A pause that outlived its scan would freeze the new one at its first report.
+    m_paused = false;
+    m_lock.leave();
+  }
+  ReleaseRecovery();  // the previous scan's object lives until the next scan starts
   m_recovery = std::move(recovery);
   ClearResults();
   if (!m_recovery) return false;
@@ -86,13 +108,13 @@ int32_t ScanSession::ReportProgress(int32_t percent) {
 }
 
 void ScanSession::Run(std::string password) {
-  int32_t result = m_recovery->Open(password);
+  int32_t result = Guarded([&] { return m_recovery->Open(password); });
   bool categoriesRan = false;
   if (result == kOk) {
     m_events.postEvent(kMsgCountsChanged, 0);
     result = RunCategorySteps();
     categoriesRan = true;
-  } else if (result == kCancelled) {
+  } else if (result == kCancelled && m_cancel.load()) {
     // cancelled during Open: ends quietly
   } else if (result == kDeviceGaveUp) {
     result = kCancelled;
@@ -145,9 +167,11 @@ int32_t ScanSession::RunCategorySteps() {
   }};
   int32_t result = kOk;
   for (const auto& step : steps) {
-    result = step.scan();
-    // Only a cancel ends the sequence; any other failure leaves that list as it is.
-    if (result == kCancelled) break;
+    result = Guarded(step.scan);
+    // Only a cancel ends the sequence; any other failure leaves that list as
+    // it is. A 2 without a cancel request is errno ENOENT (a database missing
+    // from the backup), not the user's answer.
+    if (result == kCancelled && m_cancel.load()) break;
     step.handOver();
   }
   return result;

@@ -81,6 +81,7 @@ class ScanSession {
   void HandOver(ScanCategory category, size_t count);
   void WaitUntilFinished();
   void RequestCancel();
+  void ReleaseRecovery();
 
   IEventSink& m_events;
   IScanView* m_view;

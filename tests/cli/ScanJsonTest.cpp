@@ -8,6 +8,7 @@
 
 #include "cli/InterruptSignal.h"
 #include "cli/ScanSummary.h"
+#include "cli/TerminalText.h"
 
 namespace fq::cli {
 namespace {
@@ -96,6 +97,14 @@ TEST(ScanSummary, CountsLiveAndDeletedPerCategory) {
   EXPECT_EQ(counts[8], (CategoryCount{"App Videos", 1, 0}));
   EXPECT_EQ(counts[9], (CategoryCount{"WhatsApp", 0, 1}));
   EXPECT_EQ(counts[10], (CategoryCount{"WhatsApp Attachments", 1, 0}));
+}
+
+TEST(TerminalText, DefusesControlCharacters) {
+  EXPECT_EQ(TerminalText("Anna's iPhone"), "Anna's iPhone");
+  EXPECT_EQ(TerminalText("caf\xC3\xA9"), "caf\xC3\xA9");
+  EXPECT_EQ(TerminalText("\x1B]0;pwned\x07name"), "?]0;pwned?name");
+  EXPECT_EQ(TerminalText(std::string("a\0b\r\n\x7F", 6)), "a?b???");
+  EXPECT_EQ(TerminalText("x\xFFy"), "x\xEF\xBF\xBDy");
 }
 
 TEST(InterruptSignal, TurnsCtrlCIntoAnEvent) {

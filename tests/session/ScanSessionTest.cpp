@@ -54,7 +54,8 @@ TEST_F(ScanSessionTest, OpenResultDecidesEventsAndResult) {
     bool categoriesRun;
   } cases[] = {
       {0, {{kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}, 0, true},
-      {kCancelled, {{kMsgScanEnded, 0}}, kCancelled, false},
+      // 2 without a cancel request is errno ENOENT, a failure like any other.
+      {kCancelled, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false},
       {kDeviceGaveUp, {{kMsgScanEnded, 0}}, kCancelled, false},  // ends like a cancel, no message
       {kWrongPassword, {{kMsgScanEvent, kScanEventWrongPassword}}, kWrongPassword, false},
       {kInvalid, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false},
@@ -96,6 +97,45 @@ TEST_F(ScanSessionTest, AFailingCategoryDoesNotStopTheNext) {
   // The scan still ends for the view, whatever the last category answered.
   ASSERT_FALSE(events.events().empty());
   EXPECT_EQ(events.events().back(), (EventRecorder::Event{kMsgScanEnded, 0}));
+}
+
+TEST_F(ScanSessionTest, CancelDuringOpenEndsQuietly) {
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->openReports = {1};
+  fake->duringOpen = [this] { session.Cancel(); };
+  FakeRecovery& ran = start(std::move(fake));
+  session.Wait();
+  EXPECT_EQ(session.result(), kCancelled);
+  EXPECT_EQ(events.events(), (Events{{kMsgScanEnded, 0}}));  // no failure message
+  EXPECT_EQ(ran.calls.size(), 1u);
+}
+
+TEST_F(ScanSessionTest, AMissingDatabaseIsNoCancel) {
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->categoryResults[3] = 2;  // ENOENT from a reader whose database is not in the backup
+  fake->fillContacts = true;
+  FakeRecovery& ran = start(std::move(fake));
+  session.Wait();
+  EXPECT_EQ(ran.calls.size(), 10u);
+  EXPECT_EQ(session.result(), kOk);
+  EXPECT_EQ(session.firstDisplay(), ScanCategory::Contacts);  // its records were still handed over
+}
+
+TEST_F(ScanSessionTest, AThrowingOperationFailsLike87) {
+  auto opening = std::make_unique<FakeRecovery>();
+  opening->openReports = {};
+  opening->throwInOpen = true;
+  start(std::move(opening));
+  session.Wait();
+  EXPECT_EQ(session.result(), kCancelled);
+  EXPECT_EQ(events.events(), (Events{{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}));
+
+  auto category = std::make_unique<FakeRecovery>();
+  category->throwInCategory = 2;
+  FakeRecovery& ran = start(std::move(category));
+  session.Wait();
+  EXPECT_EQ(ran.calls.size(), 10u);  // the next categories still ran
+  EXPECT_EQ(session.result(), kOk);
 }
 
 TEST_F(ScanSessionTest, CancelDuringACategoryEndsTheSequence) {
@@ -246,6 +286,30 @@ TEST_F(ScanSessionTest, CloseAsksOnlyWhenSomethingWasFound) {
   EXPECT_EQ(session.progressLock().enteredCount(), session.progressLock().leftCount());
 }
 
+TEST_F(ScanSessionTest, CloseDuringAScanCancelsAndWaitsForIt) {
+  std::promise<void> inPhotos;
+  std::promise<void> asked;
+  auto askedDone = asked.get_future();
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->fillCameraRoll = true;
+  fake->duringCategory = [&](int order) {
+    if (order != 0) return;
+    inPhotos.set_value();
+    askedDone.wait();
+  };
+  FakeRecovery& ran = start(std::move(fake));
+  inPhotos.get_future().wait();
+  EXPECT_EQ(session.AskClose([&] {
+    asked.set_value();  // the scan thread goes on and blocks at its report
+    return kAnswerOk;
+  }),
+            kAnswerOk);
+  EXPECT_TRUE(session.finished());
+  EXPECT_EQ(session.result(), kCancelled);
+  EXPECT_EQ(ran.calls.back(), "ScanPhotos");
+  EXPECT_EQ(session.progressLock().enteredCount(), session.progressLock().leftCount());
+}
+
 TEST_F(ScanSessionTest, FirstCategoryWithRecordsIsChosenForDisplay) {
   auto fake = std::make_unique<FakeRecovery>();
   fake->openReports = {};
@@ -289,6 +353,17 @@ TEST_F(ScanSessionTest, ANewScanDeletesThePreviousRecoveryObjectAndResults) {
   session.Wait();
   EXPECT_TRUE(session.results().cameraRoll.empty());
   EXPECT_FALSE(session.firstDisplay().has_value());
+}
+
+TEST_F(ScanSessionTest, ANewScanDoesNotInheritAPause) {
+  start(std::make_unique<FakeRecovery>());
+  session.Wait();
+  session.TogglePause();  // paused after the scan had ended
+  start(std::make_unique<FakeRecovery>());
+  EXPECT_FALSE(session.paused());
+  session.Wait();  // would hang at the first report if the lock were still held
+  EXPECT_EQ(session.result(), kOk);
+  EXPECT_EQ(session.progressLock().enteredCount(), session.progressLock().leftCount());
 }
 
 TEST(ScanSessionLifetime, DestroyingAPausedSessionEndsItsScan) {

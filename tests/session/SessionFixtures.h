@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -83,10 +85,14 @@ class FakeRecovery : public IPhoneRecoveryParse {
   std::vector<std::string> calls;
   // Runs inside the category of the given order (0-based) before it reports.
   std::function<void(int)> duringCategory;
+  // Runs at the start of Open.
+  std::function<void()> duringOpen;
   MediaFileRecord cameraRollFile{};
   bool fillCameraRoll = false;
   bool fillContacts = false;
   bool* destroyed = nullptr;
+  bool throwInOpen = false;
+  int throwInCategory = -1;
 
   ~FakeRecovery() override {
     if (destroyed) *destroyed = true;
@@ -99,6 +105,8 @@ class FakeRecovery : public IPhoneRecoveryParse {
   bool Reserved3(void*) override { return true; }
   int32_t Open(const std::string&) override {
     calls.push_back("Open");
+    if (throwInOpen) throw std::runtime_error("damaged manifest");
+    if (duringOpen) duringOpen();
     for (int32_t p : openReports) {
       m_current = p;
       if (const int32_t answer = report(p); answer != 0) return answer;
@@ -133,6 +141,7 @@ class FakeRecovery : public IPhoneRecoveryParse {
   int32_t report(int32_t percent) { return m_callback ? m_callback(percent) : 0; }
   int32_t category(int order, const char* name) {
     calls.push_back(name);
+    if (order == throwInCategory) throw std::bad_alloc();
     if (duringCategory) duringCategory(order);
     m_current += pointsPerCategory;
     const int32_t answer = report(m_current);
