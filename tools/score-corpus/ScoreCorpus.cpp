@@ -204,19 +204,23 @@ void scoreDatabase(const fs::path& db, Score& score, bool verbose) {
   const std::vector<fq::TableSchema> schemas = fq::ListTables(reader);
   for (const auto& [name, t] : truth) {
     score.deletedTruth += static_cast<int>(t.deleted.size());
-    score.liveTruth += static_cast<int>(t.live.size());
-    const auto schema = std::find_if(schemas.begin(), schemas.end(), [&](const auto& s) { return s.name == name; });
-    if (schema == schemas.end()) continue;
     std::vector<std::vector<ColumnValue>> library;
     const bool haveLibrary = libraryRows(db, name, library);
+    score.liveTruth += static_cast<int>(haveLibrary ? library.size() : t.live.size());
+    const auto schema = std::find_if(schemas.begin(), schemas.end(), [&](const auto& s) { return s.name == name; });
+    if (schema == schemas.end()) {
+      if (verbose) std::fprintf(stderr, "table not found: %s %s\n", db.c_str(), name.c_str());
+      continue;
+    }
     std::vector<FoundRow> deleted;
     std::vector<bool> recovered(t.deleted.size(), false);
-    std::vector<bool> liveSeen(t.live.size(), false);
+    std::vector<bool> liveSeen(haveLibrary ? library.size() : t.live.size(), false);
     fq::ReadGenericRows(reader, *schema, [&](const fq::GenericRow& row) {
       FoundRow found{row.firstColumn, row.values};
       if (row.deleted == 0) {
-        for (size_t i = 0; i < t.live.size(); ++i) {
-          if (!liveSeen[i] && rowMatches(found, t.live[i], -1)) {
+        for (size_t i = 0; i < liveSeen.size(); ++i) {
+          if (!liveSeen[i] &&
+              (haveLibrary ? rowMatches(found, library[i], -1) : rowMatches(found, t.live[i], -1))) {
             liveSeen[i] = true;
             break;
           }
@@ -295,13 +299,14 @@ int main(int argc, char** argv) {
     scoreDatabase(db, scores[key], verbose);
   }
   Score total;
-  std::printf("%-9s %4s %5s %8s %8s %7s %9s %9s %8s %9s\n", "category", "dbs", "unrd", "deleted", "recalled",
-              "recall", "reported", "precision", "invented", "live-del");
+  std::printf("%-9s %4s %5s %8s %8s %7s %9s %9s %8s %9s %12s\n", "category", "dbs", "unrd", "deleted", "recalled",
+              "recall", "reported", "precision", "invented", "live-del", "live-read");
   for (const auto& [key, s] : scores) {
     const double recall = s.deletedTruth ? double(s.recovered) / s.deletedTruth : 0;
     const double precision = s.reportedDeleted ? double(s.correctDeleted) / s.reportedDeleted : 0;
-    std::printf("%-9s %4d %5d %8d %8d %7.2f %9d %9.2f %8d %9d\n", key.c_str(), s.databases, s.unreadable,
-                s.deletedTruth, s.recovered, recall, s.reportedDeleted, precision, s.invented, s.liveAsDeleted);
+    std::printf("%-9s %4d %5d %8d %8d %7.2f %9d %9.2f %8d %9d %6d/%-5d\n", key.c_str(), s.databases, s.unreadable,
+                s.deletedTruth, s.recovered, recall, s.reportedDeleted, precision, s.invented, s.liveAsDeleted,
+                s.liveFound, s.liveTruth);
     total.databases += s.databases;
     total.deletedTruth += s.deletedTruth;
     total.recovered += s.recovered;
