@@ -38,7 +38,8 @@ GenericRow toGeneric(const TableRow& row, const TableSchema& schema) {
 // The serial type a first column of `length` content bytes most likely had,
 // given its declared affinity; 0 when the length fits no value of it.
 uint64_t firstColumnType(int64_t length, Affinity affinity, std::span<const uint8_t> content) {
-  const bool numeric = affinity == Affinity::Integer || affinity == Affinity::Real || affinity == Affinity::Numeric;
+  const bool numeric =
+      affinity == Affinity::Integer || affinity == Affinity::Real || affinity == Affinity::Numeric;
   if (numeric) {
     if (length == 8) return affinity == Affinity::Real ? 7 : 6;
     if (length >= 1 && length <= 4) return static_cast<uint64_t>(length);
@@ -61,7 +62,8 @@ bool rereadCarvedRow(const TableRow& row, const TableSchema& schema, TableRow& o
   const int32_t n = schema.columnCount;
   if (page.empty() || row.offset >= page.size() || n <= 0) return false;
   const std::span<const uint8_t> bytes = page.subspan(row.offset);
-  const int64_t blockSize = (row.block != 0 && row.block + 4u <= page.size()) ? readBe16(page, row.block + 2u) : 0;
+  const int64_t blockSize =
+      (row.block != 0 && row.block + 4u <= page.size()) ? readBe16(page, row.block + 2u) : 0;
   const int64_t lead = static_cast<int64_t>(row.offset) - row.block;  // bytes of the cell before the types
   auto recordBytes = [](const TableRow& r, int64_t typeListLength) {
     int64_t content = 0;
@@ -83,7 +85,8 @@ bool rereadCarvedRow(const TableRow& row, const TableSchema& schema, TableRow& o
       const int64_t firstLength = blockSize - 4 - recordBytes(rest, restTypes);
       const Affinity affinity = schema.affinities.empty() ? Affinity::Blob : schema.affinities[0];
       if (firstLength > 0 && firstLength <= static_cast<int64_t>(bytes.size()) - restTypes) {
-        const std::span<const uint8_t> first = bytes.subspan(static_cast<size_t>(restTypes), static_cast<size_t>(firstLength));
+        const std::span<const uint8_t> first =
+            bytes.subspan(static_cast<size_t>(restTypes), static_cast<size_t>(firstLength));
         const uint64_t type = firstColumnType(firstLength, affinity, first);
         TableRow shifted = row;
         int64_t unused = 0;
@@ -143,7 +146,8 @@ class HashSet {
 
 }  // namespace
 
-int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema, const GenericRowCallback& visit) {
+int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
+                        const GenericRowCallback& visit) {
   // Live rows by value, whole and without their first column: a carved row
   // re-read here can only now be recognised as a stale copy of one of them.
   HashSet live;
@@ -175,11 +179,15 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema, con
     }
     if (chosen == nullptr) return;
     GenericRow out = toGeneric(*chosen, schema);
-    if (out.firstColumn == 0 ? live.contains(valuesHash(out.values, 0)) : liveFromSecond.contains(valuesHash(out.values, 0))) {
+    if (out.firstColumn == 0 ? live.contains(valuesHash(out.values, 0))
+                             : liveFromSecond.contains(valuesHash(out.values, 0))) {
       return;
     }
-    if (out.firstColumn == 0 && schema.rowIdColumn == 0 && liveFromSecond.contains(valuesHash(out.values, 1))) return;
-    if (!seen.insert(valuesHash(out.values, 0, (uint64_t{row.page} << 1) | static_cast<uint64_t>(out.firstColumn))).second) {
+    if (out.firstColumn == 0 && schema.rowIdColumn == 0 && liveFromSecond.contains(valuesHash(out.values, 1)))
+      return;
+    if (!seen.insert(valuesHash(out.values, 0,
+                                (uint64_t{row.page} << 1) | static_cast<uint64_t>(out.firstColumn)))
+             .second) {
       return;
     }
     visit(out);

@@ -57,7 +57,8 @@ class LiveRowIndex {
   bool hasEqualRow(const TableRow& carved) {
     sort();
     const auto& set = carved.firstColumn == 0 ? m_full : m_fromSecond;
-    return std::binary_search(set.begin(), set.end(), columnsFingerprint(carved, carved.firstColumn == 0 ? 0 : 1));
+    return std::binary_search(set.begin(), set.end(),
+                              columnsFingerprint(carved, carved.firstColumn == 0 ? 0 : 1));
   }
 
  private:
