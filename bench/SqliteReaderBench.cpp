@@ -19,20 +19,23 @@ constexpr int kRows = 100000;
 
 const std::filesystem::path& benchDatabase() {
   static const std::filesystem::path path = [] {
-    const auto p = std::filesystem::temp_directory_path() / ("fernquill-bench-" + std::to_string(getpid()) + ".db");
+    const auto p =
+        std::filesystem::temp_directory_path() / ("fernquill-bench-" + std::to_string(getpid()) + ".db");
     std::filesystem::remove(p);
     sqlite3* db = nullptr;
     sqlite3_open(p.c_str(), &db);
-    sqlite3_exec(db,
-                 "PRAGMA secure_delete=OFF; PRAGMA page_size=4096; PRAGMA journal_mode=OFF; "
-                 "CREATE TABLE message (id INTEGER PRIMARY KEY, guid TEXT, text TEXT, handle INTEGER, date INTEGER, "
-                 "from_me INTEGER, service TEXT); BEGIN;",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(
+        db,
+        "PRAGMA secure_delete=OFF; PRAGMA page_size=4096; PRAGMA journal_mode=OFF; "
+        "CREATE TABLE message (id INTEGER PRIMARY KEY, guid TEXT, text TEXT, handle INTEGER, date INTEGER, "
+        "from_me INTEGER, service TEXT); BEGIN;",
+        nullptr, nullptr, nullptr);
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO message VALUES (NULL, ?, ?, ?, ?, ?, 'SMS')", -1, &stmt, nullptr);
     for (int i = 0; i < kRows; ++i) {
       const std::string guid = "0000-" + std::to_string(i * 7919) + "-GUID-GUID-GUID-GUID-GUID";
-      const std::string text = "Message " + std::to_string(i) + ", see you at " + std::to_string(i % 24) + " o'clock";
+      const std::string text =
+          "Message " + std::to_string(i) + ", see you at " + std::to_string(i % 24) + " o'clock";
       sqlite3_bind_text(stmt, 1, guid.c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(stmt, 2, text.c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_int(stmt, 3, i % 50);

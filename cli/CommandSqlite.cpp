@@ -6,8 +6,8 @@
 
 #include "cli/Commands.h"
 #include "engine/sqlite/ColumnValues.h"
-#include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/GenericRows.h"
+#include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableSchema.h"
 
 namespace fq::cli {
@@ -27,9 +27,12 @@ std::string hex(const std::string& bytes) {
 
 nlohmann::json jsonValue(const ColumnValue& v) {
   switch (v.kind) {
-    case ColumnValue::Kind::Null: return nullptr;
-    case ColumnValue::Kind::Integer: return v.integer;
-    case ColumnValue::Kind::Real: return v.real;
+    case ColumnValue::Kind::Null:
+      return nullptr;
+    case ColumnValue::Kind::Integer:
+      return v.integer;
+    case ColumnValue::Kind::Real:
+      return v.real;
     // Text that is not valid UTF-8 cannot go into JSON as it is; its bytes do.
     case ColumnValue::Kind::Text: {
       nlohmann::json text = v.bytes;
@@ -40,22 +43,27 @@ nlohmann::json jsonValue(const ColumnValue& v) {
         return nlohmann::json{{"text_hex", hex(v.bytes)}};
       }
     }
-    case ColumnValue::Kind::Blob: return nlohmann::json{{"blob", hex(v.bytes)}};
+    case ColumnValue::Kind::Blob:
+      return nlohmann::json{{"blob", hex(v.bytes)}};
   }
   return nullptr;
 }
 
 std::string textValue(const ColumnValue& v) {
   switch (v.kind) {
-    case ColumnValue::Kind::Null: return "NULL";
-    case ColumnValue::Kind::Integer: return std::to_string(v.integer);
+    case ColumnValue::Kind::Null:
+      return "NULL";
+    case ColumnValue::Kind::Integer:
+      return std::to_string(v.integer);
     case ColumnValue::Kind::Real: {
       char buf[40];
       std::snprintf(buf, sizeof buf, "%.17g", v.real);
       return buf;
     }
-    case ColumnValue::Kind::Text: return "'" + v.bytes + "'";
-    case ColumnValue::Kind::Blob: return "x'" + hex(v.bytes) + "'";
+    case ColumnValue::Kind::Text:
+      return "'" + v.bytes + "'";
+    case ColumnValue::Kind::Blob:
+      return "x'" + hex(v.bytes) + "'";
   }
   return "";
 }
@@ -69,7 +77,8 @@ struct SqliteOptions {
 int runSqlite(const SqliteOptions& options) {
   SqliteFileReader reader;
   if (const int32_t r = reader.open(options.file); r != 0) {
-    std::fprintf(stderr, "fernquill-cli: cannot read %s as an SQLite database (code %d)\n", options.file.c_str(), r);
+    std::fprintf(stderr, "fernquill-cli: cannot read %s as an SQLite database (code %d)\n",
+                 options.file.c_str(), r);
     return 1;
   }
   bool found = false;
@@ -89,15 +98,15 @@ int runSqlite(const SqliteOptions& options) {
         line += " " + textValue(v);
       }
       if (options.json) {
-        const nlohmann::json object = {{"table", schema.name},       {"deleted", row.deleted},
-                                       {"source", rowSourceName(row.source)}, {"page", row.page + 1},
-                                       {"offset", row.offset},       {"row_id", row.rowId},
-                                       {"values", values}};
+        const nlohmann::json object = {
+            {"table", schema.name}, {"deleted", row.deleted}, {"source", rowSourceName(row.source)},
+            {"page", row.page + 1}, {"offset", row.offset},   {"row_id", row.rowId},
+            {"values", values}};
         std::printf("%s\n", object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
       } else {
         std::printf("%s\t%s\t%s\tpage %u\toffset %u\trowid %lld\t%s\n", schema.name.c_str(),
-                    row.deleted ? "deleted" : "live", std::string(rowSourceName(row.source)).c_str(), row.page + 1,
-                    row.offset, static_cast<long long>(row.rowId), line.c_str());
+                    row.deleted ? "deleted" : "live", std::string(rowSourceName(row.source)).c_str(),
+                    row.page + 1, row.offset, static_cast<long long>(row.rowId), line.c_str());
       }
     });
   }

@@ -5,9 +5,9 @@
 #include <span>
 #include <vector>
 
+#include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableDecoders.h"
-#include "engine/sqlite/TableReader.h"
 #include "engine/sqlite/TableSchema.h"
 
 namespace {
@@ -28,9 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (reader.openMemory(bytes) != 0) return 0;
   size_t rows = 0;
   for (const fq::TableSchema& schema : fq::ListTables(reader)) {
-    fq::ReadTableRows(reader, schema.name, schema.columnCount, [&](const fq::TableRow& row) {
-      rows += fq::IsPlausibleRow(row, schema) ? 1 : 0;
-    });
+    fq::ReadGenericRows(reader, schema,
+                        [&](const fq::GenericRow& row) { rows += row.values.empty() ? 0 : 1; });
   }
   // The decoders of the phone's tables; each finds its table by name, if any.
   decode(fq::DecodeMessageTable, bytes);
@@ -46,5 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   decode(fq::DecodeWhatsAppChatTable, bytes);
   decode(fq::DecodeWhatsAppMemberTable, bytes);
   decode(fq::DecodeWhatsAppMediaTable, bytes);
-  return rows > size ? 1 : 0;
+  (void)rows;
+  return 0;
 }

@@ -12,7 +12,8 @@ namespace {
 
 class CallDecoderBase : public KnownTableDecoder {
  public:
-  CallDecoderBase(std::string table, std::vector<CallRecord>& out) : KnownTableDecoder(std::move(table)), m_out(out) {}
+  CallDecoderBase(std::string table, std::vector<CallRecord>& out)
+      : KnownTableDecoder(std::move(table)), m_out(out) {}
 
   // A carved call takes the header length of the last intact call row as its
   // type count.
@@ -46,7 +47,8 @@ class CallRecordDecoder final : public CallDecoderBase {
       call.date = DateFromAppleSeconds(*seconds);
     }
     if (const auto real = columnReal(row.column(13))) {
-      if (std::isfinite(*real) && std::fabs(*real) < 2e9) call.duration = static_cast<int32_t>(std::trunc(*real));
+      if (std::isfinite(*real) && std::fabs(*real) < 2e9)
+        call.duration = static_cast<int32_t>(std::trunc(*real));
     } else if (const auto seconds = columnInteger(row.column(13))) {
       call.duration = low32(*seconds);
     }

@@ -59,15 +59,15 @@ void passFreeBlocks(Bytes page, const LeafLayout& l, const CarvingRules& rules, 
   while (block != 0) {
     if (block + 4 > P) break;
     if (readBe16(page, static_cast<size_t>(block + 2)) == 0) break;
-    const FreeBlockVerdict v = freeBlockTest(page, static_cast<size_t>(block), rules.columnCount,
-                                             FreeBlockMode::FreeBlockChain);
+    const FreeBlockVerdict v =
+        freeBlockTest(page, static_cast<size_t>(block), rules.columnCount, FreeBlockMode::FreeBlockChain);
     if (v.endWalk) break;
     if (v.accepted) {
       bool keep = true;
       if (rules.requireGuidText) {
         const int64_t guid = block + 4 + v.typeListLength;
-        keep = guid + 36 <= P && std::none_of(page.begin() + guid, page.begin() + guid + 36,
-                                              [](uint8_t b) { return b == 0; });
+        keep = guid + 36 <= P &&
+               std::none_of(page.begin() + guid, page.begin() + guid + 36, [](uint8_t b) { return b == 0; });
       }
       if (keep) append(out, v.candidate, RowSource::FreeBlock, block);
     }
@@ -99,7 +99,8 @@ void passTail(Bytes page, const LeafLayout& l, const CarvingRules& rules, std::v
     pos += v.length;
     if (v.value > 0 && v.value <= static_cast<uint64_t>(n) + 5 && static_cast<int64_t>(v.value) < before &&
         n < P - pos) {
-      const int64_t t = rules.headerCompareCount != 0 ? headerLength(from(page, pos), rules.headerCompareCount) + 1 : 0;
+      const int64_t t =
+          rules.headerCompareCount != 0 ? headerLength(from(page, pos), rules.headerCompareCount) + 1 : 0;
       if (t == static_cast<int64_t>(v.value)) {
         const int64_t r = recordLength(from(page, pos), n, t - 1, P - pos);
         if (r < P - pos) append(out, pos, RowSource::Tail);
@@ -168,7 +169,8 @@ void passGap(Bytes page, const LeafLayout& l, const CarvingRules& rules, std::ve
   }
 }
 
-void passStalePointers(Bytes page, const LeafLayout& l, const CarvingRules& rules, std::vector<Candidate>& out) {
+void passStalePointers(Bytes page, const LeafLayout& l, const CarvingRules& rules,
+                       std::vector<Candidate>& out) {
   const auto P = static_cast<int64_t>(page.size());
   const int32_t n = rules.columnCount;
   int64_t last = 0;
@@ -223,7 +225,8 @@ void passStalePointers(Bytes page, const LeafLayout& l, const CarvingRules& rule
 
 }  // namespace
 
-FreeBlockVerdict freeBlockTest(std::span<const uint8_t> page, size_t offset, int32_t columnCount, FreeBlockMode mode) {
+FreeBlockVerdict freeBlockTest(std::span<const uint8_t> page, size_t offset, int32_t columnCount,
+                               FreeBlockMode mode) {
   FreeBlockVerdict verdict;
   const auto P = static_cast<int64_t>(page.size());
   const auto o = static_cast<int64_t>(offset);
@@ -256,7 +259,8 @@ FreeBlockVerdict freeBlockTest(std::span<const uint8_t> page, size_t offset, int
   return verdict;
 }
 
-std::vector<Candidate> carvePage(std::span<const uint8_t> page, uint32_t pageIndex, const CarvingRules& rules) {
+std::vector<Candidate> carvePage(std::span<const uint8_t> page, uint32_t pageIndex,
+                                 const CarvingRules& rules) {
   std::vector<Candidate> list;
   const LeafLayout layout = leafLayout(page, pageIndex);
   if (static_cast<size_t>(layout.pointerArray) > page.size() || rules.columnCount <= 0) return list;
@@ -283,10 +287,12 @@ int32_t carveBelow(const SqliteFileReader& reader, Bytes page, uint32_t pageInde
   }
   if (type != kInteriorTablePage || depth >= kMaxTreeDepth) return kOk;
   std::vector<uint8_t> child;
-  for (const auto& [childIndex, key] : reader.childMap(page, pageIndex, reader.cellOffsets(page, pageIndex))) {
+  for (const auto& [childIndex, key] :
+       reader.childMap(page, pageIndex, reader.cellOffsets(page, pageIndex))) {
     if (!visited.insert(childIndex).second) continue;
     if (const int32_t r = reader.readPage(childIndex, child); r != kOk) return r;
-    if (const int32_t r = carveBelow(reader, child, childIndex, rules, candidates, visited, depth + 1); r != kOk) {
+    if (const int32_t r = carveBelow(reader, child, childIndex, rules, candidates, visited, depth + 1);
+        r != kOk) {
       return r;
     }
   }

@@ -16,7 +16,7 @@ namespace fq {
 struct Candidate {
   uint16_t offset = 0;
   RowSource source = RowSource::FreeBlock;  // the pass that found it
-  uint16_t block = 0;  // the free block (or stale cell) it was found in; 0 when none
+  uint16_t block = 0;                       // the free block (or stale cell) it was found in; 0 when none
 };
 // Zero-based page index -> candidates of that page in pass order.
 using CandidateMap = std::map<uint32_t, std::vector<Candidate>>;
@@ -37,10 +37,12 @@ struct FreeBlockVerdict {
 enum class FreeBlockMode { FreeBlockChain, StalePointer };
 
 // The shared test of a free block (or stale cell) at `offset`.
-FreeBlockVerdict freeBlockTest(std::span<const uint8_t> page, size_t offset, int32_t columnCount, FreeBlockMode mode);
+FreeBlockVerdict freeBlockTest(std::span<const uint8_t> page, size_t offset, int32_t columnCount,
+                               FreeBlockMode mode);
 
 // Passes A to D over one leaf table page; exact duplicate offsets are kept once.
-std::vector<Candidate> carvePage(std::span<const uint8_t> page, uint32_t pageIndex, const CarvingRules& rules);
+std::vector<Candidate> carvePage(std::span<const uint8_t> page, uint32_t pageIndex,
+                                 const CarvingRules& rules);
 
 // The carving counterpart of collectLeaves: carves every leaf below `page`.
 int32_t carveTable(const SqliteFileReader& reader, std::span<const uint8_t> page, uint32_t pageIndex,

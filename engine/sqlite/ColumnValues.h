@@ -33,6 +33,8 @@ struct ColumnValue {
 ColumnValue columnValue(const RowColumn& column);
 
 // The low 32 bits of a row id or key, as the records hold them.
-inline int32_t low32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
+inline int32_t low32(int64_t v) {
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+}
 
 }  // namespace fq

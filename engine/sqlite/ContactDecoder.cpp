@@ -29,10 +29,10 @@ class ContactDecoder final : public KnownTableDecoder {
     const int32_t s = reader.newerThan11() ? 1 : 0;
     std::string first;
     std::string last;
-    if (!readText(row.column(1), first) || !readText(row.column(2), last) || !readText(row.column(7), c.company) ||
-        !readText(row.column(s + 16), c.phone) || !readText(row.column(s + 17), c.email) ||
-        !readText(row.column(s + 18), c.address) || !readText(row.column(s + 19), c.social) ||
-        !readText(row.column(s + 20), c.url)) {
+    if (!readText(row.column(1), first) || !readText(row.column(2), last) ||
+        !readText(row.column(7), c.company) || !readText(row.column(s + 16), c.phone) ||
+        !readText(row.column(s + 17), c.email) || !readText(row.column(s + 18), c.address) ||
+        !readText(row.column(s + 19), c.social) || !readText(row.column(s + 20), c.url)) {
       return;
     }
     if (hasControlCharacter(c.phone)) return;

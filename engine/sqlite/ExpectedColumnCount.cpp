@@ -10,9 +10,16 @@ int32_t ExpectedColumnCount(SqliteFileReader& reader, std::string_view tableName
     int32_t count;
   };
   static constexpr Fixed kFixed[] = {
-      {"ZNOTEBODY", 7}, {"ZNOTE", 19},           {"handle", 5},          {"attachment", 9},
-      {"message_attachment_join", 2},           {"call", 13},           {"ZCALLRECORD", 17},
-      {"ZWACHATSESSION", 25},                    {"ZWAGROUPMEMBER", 13}, {"ZWAMEDIAITEM", 24},
+      {"ZNOTEBODY", 7},
+      {"ZNOTE", 19},
+      {"handle", 5},
+      {"attachment", 9},
+      {"message_attachment_join", 2},
+      {"call", 13},
+      {"ZCALLRECORD", 17},
+      {"ZWACHATSESSION", 25},
+      {"ZWAGROUPMEMBER", 13},
+      {"ZWAMEDIAITEM", 24},
   };
   int32_t count = 0;
   if (CompareNoCase(tableName, "message") == 0) {

@@ -1,7 +1,9 @@
 #include "engine/sqlite/GenericRows.h"
 
-#include <set>
+#include <algorithm>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "engine/platform/Text.h"
@@ -36,7 +38,8 @@ GenericRow toGeneric(const TableRow& row, const TableSchema& schema) {
 // The serial type a first column of `length` content bytes most likely had,
 // given its declared affinity; 0 when the length fits no value of it.
 uint64_t firstColumnType(int64_t length, Affinity affinity, std::span<const uint8_t> content) {
-  const bool numeric = affinity == Affinity::Integer || affinity == Affinity::Real || affinity == Affinity::Numeric;
+  const bool numeric =
+      affinity == Affinity::Integer || affinity == Affinity::Real || affinity == Affinity::Numeric;
   if (numeric) {
     if (length == 8) return affinity == Affinity::Real ? 7 : 6;
     if (length >= 1 && length <= 4) return static_cast<uint64_t>(length);
@@ -59,7 +62,8 @@ bool rereadCarvedRow(const TableRow& row, const TableSchema& schema, TableRow& o
   const int32_t n = schema.columnCount;
   if (page.empty() || row.offset >= page.size() || n <= 0) return false;
   const std::span<const uint8_t> bytes = page.subspan(row.offset);
-  const int64_t blockSize = (row.block != 0 && row.block + 4u <= page.size()) ? readBe16(page, row.block + 2u) : 0;
+  const int64_t blockSize =
+      (row.block != 0 && row.block + 4u <= page.size()) ? readBe16(page, row.block + 2u) : 0;
   const int64_t lead = static_cast<int64_t>(row.offset) - row.block;  // bytes of the cell before the types
   auto recordBytes = [](const TableRow& r, int64_t typeListLength) {
     int64_t content = 0;
@@ -81,7 +85,8 @@ bool rereadCarvedRow(const TableRow& row, const TableSchema& schema, TableRow& o
       const int64_t firstLength = blockSize - 4 - recordBytes(rest, restTypes);
       const Affinity affinity = schema.affinities.empty() ? Affinity::Blob : schema.affinities[0];
       if (firstLength > 0 && firstLength <= static_cast<int64_t>(bytes.size()) - restTypes) {
-        const std::span<const uint8_t> first = bytes.subspan(static_cast<size_t>(restTypes), static_cast<size_t>(firstLength));
+        const std::span<const uint8_t> first =
+            bytes.subspan(static_cast<size_t>(restTypes), static_cast<size_t>(firstLength));
         const uint64_t type = firstColumnType(firstLength, affinity, first);
         TableRow shifted = row;
         int64_t unused = 0;
@@ -103,24 +108,51 @@ bool rereadCarvedRow(const TableRow& row, const TableSchema& schema, TableRow& o
   return false;
 }
 
-std::string valuesKey(const std::vector<ColumnValue>& values, size_t from) {
+// A hash of the values from column `from` on; equal values hash equal.
+uint64_t valuesHash(const std::vector<ColumnValue>& values, size_t from, uint64_t seed = 0) {
   std::string key;
+  key.append(reinterpret_cast<const char*>(&seed), sizeof seed);
   for (size_t i = from; i < values.size(); ++i) {
     const ColumnValue& v = values[i];
-    key += '|' + std::to_string(static_cast<int>(v.kind)) + ':' + std::to_string(v.integer) + ':' +
-           std::to_string(v.real) + ':' + v.bytes;
+    key.push_back(static_cast<char>(v.kind));
+    key.append(reinterpret_cast<const char*>(&v.integer), sizeof v.integer);
+    key.append(reinterpret_cast<const char*>(&v.real), sizeof v.real);
+    const uint64_t length = v.bytes.size();
+    key.append(reinterpret_cast<const char*>(&length), sizeof length);
+    key += v.bytes;
   }
-  return key;
+  return std::hash<std::string_view>{}(key);
 }
+
+// Hashes collected first and asked about afterwards: one sort serves all.
+class HashSet {
+ public:
+  void add(uint64_t h) {
+    m_hashes.push_back(h);
+    m_sorted = false;
+  }
+  bool contains(uint64_t h) {
+    if (!m_sorted) {
+      std::sort(m_hashes.begin(), m_hashes.end());
+      m_sorted = true;
+    }
+    return std::binary_search(m_hashes.begin(), m_hashes.end(), h);
+  }
+
+ private:
+  std::vector<uint64_t> m_hashes;
+  bool m_sorted = true;
+};
 
 }  // namespace
 
-int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema, const GenericRowCallback& visit) {
+int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
+                        const GenericRowCallback& visit) {
   // Live rows by value, whole and without their first column: a carved row
   // re-read here can only now be recognised as a stale copy of one of them.
-  std::set<std::string> live;
-  std::set<std::string> liveFromSecond;
-  std::set<std::pair<uint32_t, std::string>> seen;  // carved rows already given, per page
+  HashSet live;
+  HashSet liveFromSecond;
+  std::unordered_set<uint64_t> seen;  // carved rows already given, per page
   return ReadTableRows(reader, schema.name, schema.columnCount, [&](const TableRow& row) {
     if (row.deleted == 0) {
       GenericRow out = toGeneric(row, schema);
@@ -129,8 +161,8 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema, con
       if (schema.rowIdColumn >= 0 && static_cast<size_t>(schema.rowIdColumn) < stored.size()) {
         stored[static_cast<size_t>(schema.rowIdColumn)] = ColumnValue{};
       }
-      live.insert(valuesKey(stored, 0));
-      liveFromSecond.insert(valuesKey(stored, 1));
+      live.add(valuesHash(stored, 0));
+      liveFromSecond.add(valuesHash(stored, 1));
       visit(out);
       return;
     }
@@ -147,13 +179,17 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema, con
     }
     if (chosen == nullptr) return;
     GenericRow out = toGeneric(*chosen, schema);
-    const std::string key = valuesKey(out.values, 0);
-    if (out.firstColumn == 0 ? live.count(key) != 0 : liveFromSecond.count(key) != 0) return;
-    if (out.firstColumn == 0 && liveFromSecond.count(valuesKey(out.values, 1)) != 0 &&
-        static_cast<int32_t>(schema.rowIdColumn) == 0) {
+    if (out.firstColumn == 0 ? live.contains(valuesHash(out.values, 0))
+                             : liveFromSecond.contains(valuesHash(out.values, 0))) {
       return;
     }
-    if (!seen.emplace(row.page, std::to_string(out.firstColumn) + key).second) return;
+    if (out.firstColumn == 0 && schema.rowIdColumn == 0 && liveFromSecond.contains(valuesHash(out.values, 1)))
+      return;
+    if (!seen.insert(valuesHash(out.values, 0,
+                                (uint64_t{row.page} << 1) | static_cast<uint64_t>(out.firstColumn)))
+             .second) {
+      return;
+    }
     visit(out);
   });
 }

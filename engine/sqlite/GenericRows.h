@@ -18,9 +18,9 @@ namespace fq {
 struct GenericRow {
   int32_t deleted = 0;
   RowSource source = RowSource::BTree;
-  uint32_t page = 0;     // zero-based page index
-  uint32_t offset = 0;   // cell offset, or the first serial type of a carved row
-  int64_t rowId = 0;     // 0 when carved
+  uint32_t page = 0;                // zero-based page index
+  uint32_t offset = 0;              // cell offset, or the first serial type of a carved row
+  int64_t rowId = 0;                // 0 when carved
   int32_t firstColumn = 0;          // 1 when the first column's value is lost
   std::vector<ColumnValue> values;  // values[i] is column firstColumn + i
 };

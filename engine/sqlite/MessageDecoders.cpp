@@ -57,7 +57,8 @@ class HandleDecoder final : public KnownTableDecoder {
 
 class AttachmentDecoder final : public KnownTableDecoder {
  public:
-  explicit AttachmentDecoder(std::vector<AttachmentRecord>& out) : KnownTableDecoder("attachment"), m_out(out) {}
+  explicit AttachmentDecoder(std::vector<AttachmentRecord>& out)
+      : KnownTableDecoder("attachment"), m_out(out) {}
   void visit(SqliteFileReader&, const TableRow& row) override {
     AttachmentRecord a;
     a.deleted = row.deleted;

@@ -22,10 +22,18 @@ Varint readVarint(std::span<const uint8_t> bytes, int64_t maxLength) {
 
 int64_t contentLength(uint64_t serialType) {
   switch (serialType) {
-    case 1: case 2: case 3: case 4: return static_cast<int64_t>(serialType);
-    case 5: return 6;
-    case 6: case 7: return 8;
-    default: break;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+      return static_cast<int64_t>(serialType);
+    case 5:
+      return 6;
+    case 6:
+    case 7:
+      return 8;
+    default:
+      break;
   }
   if (serialType < 13) return 0;
   const uint64_t len = (serialType % 2 == 0) ? (serialType - 12) / 2 : (serialType - 13) / 2;

@@ -34,8 +34,10 @@ bool splitColumns(std::span<const uint8_t> bytes, int64_t typeStart, int64_t typ
 bool parseIntactRecord(std::span<const uint8_t> payload, TableRow& row) {
   const auto size = static_cast<int64_t>(payload.size());
   const Varint headerSize = readVarint(payload, std::min<int64_t>(9, size));
-  if (headerSize.length == 0 || (payload[static_cast<size_t>(headerSize.length - 1)] & 0x80) != 0) return false;
-  if (headerSize.value < static_cast<uint64_t>(headerSize.length) || headerSize.value > static_cast<uint64_t>(size)) {
+  if (headerSize.length == 0 || (payload[static_cast<size_t>(headerSize.length - 1)] & 0x80) != 0)
+    return false;
+  if (headerSize.value < static_cast<uint64_t>(headerSize.length) ||
+      headerSize.value > static_cast<uint64_t>(size)) {
     return false;
   }
   row.headerSize = headerSize.value;
@@ -67,8 +69,8 @@ bool parseCarvedRecord(std::span<const uint8_t> bytes, const CarvedLayout& layou
   return !row.columns.empty();
 }
 
-bool parseRecordTypes(std::span<const uint8_t> bytes, int32_t typeCount, int32_t firstColumn, int64_t contentGap,
-                      TableRow& row, int64_t& typeListLength) {
+bool parseRecordTypes(std::span<const uint8_t> bytes, int32_t typeCount, int32_t firstColumn,
+                      int64_t contentGap, TableRow& row, int64_t& typeListLength) {
   typeListLength = headerLength(bytes, typeCount);
   if (typeCount <= 0 || typeListLength == 0 || contentGap < 0) return false;
   row.firstColumn = firstColumn;

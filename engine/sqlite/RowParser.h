@@ -12,8 +12,8 @@ namespace fq {
 
 // How many serial types a carved record holds.
 struct CarvedLayout {
-  int32_t count = 0;           // serial types (or type-list bytes) when the first byte is 0
-  bool countIsBytes = false;   // `count` is the byte length of the type list
+  int32_t count = 0;          // serial types (or type-list bytes) when the first byte is 0
+  bool countIsBytes = false;  // `count` is the byte length of the type list
 };
 
 // Fills row.columns, headerSize and headerSizeLength from an intact payload.
@@ -28,7 +28,7 @@ bool parseCarvedRecord(std::span<const uint8_t> bytes, const CarvedLayout& layou
 // Reads exactly `typeCount` serial types from the start of `bytes` as columns
 // `firstColumn` on, with their content `contentGap` bytes after the type list
 // (room for a first column whose type was lost). Sets typeListLength.
-bool parseRecordTypes(std::span<const uint8_t> bytes, int32_t typeCount, int32_t firstColumn, int64_t contentGap,
-                      TableRow& row, int64_t& typeListLength);
+bool parseRecordTypes(std::span<const uint8_t> bytes, int32_t typeCount, int32_t firstColumn,
+                      int64_t contentGap, TableRow& row, int64_t& typeListLength);
 
 }  // namespace fq

@@ -146,7 +146,8 @@ std::vector<uint16_t> SqliteFileReader::cellOffsets(std::span<const uint8_t> pag
   const uint16_t count = readBe16(page, hdr + 3);
   if (count == 1) {
     const uint32_t contentStart = readBe16(page, hdr + 5);
-    if (contentStart > 0 && contentStart < page.size()) offsets.push_back(static_cast<uint16_t>(contentStart));
+    if (contentStart > 0 && contentStart < page.size())
+      offsets.push_back(static_cast<uint16_t>(contentStart));
     return offsets;
   }
   const size_t array = hdr + (page[hdr] == kInteriorTablePage ? 12 : 8);
@@ -189,9 +190,8 @@ void SqliteFileReader::scanSchemaLeaf(std::span<const uint8_t> page, uint32_t pa
     const Varint headerSize = readVarint(page.subspan(static_cast<size_t>(pos)), pageEnd - pos);
     if (headerSize.length == 0) continue;
     const int64_t headerStartPos = pos;
-    const int64_t headerEnd = std::min<int64_t>(headerStartPos + static_cast<int64_t>(std::min<uint64_t>(
-                                                                     headerSize.value, 65536)),
-                                                pageEnd);
+    const int64_t headerEnd = std::min<int64_t>(
+        headerStartPos + static_cast<int64_t>(std::min<uint64_t>(headerSize.value, 65536)), pageEnd);
     int64_t typePos = pos + headerSize.length;
     int64_t content = headerEnd;
     bool matching = false;
@@ -248,8 +248,8 @@ std::set<uint32_t> SqliteFileReader::findRoots(const std::string& tableName) con
   return roots;
 }
 
-int32_t SqliteFileReader::collectLeavesBelow(std::span<const uint8_t> page, uint32_t pageIndex, PageMap& pageMap,
-                                             std::set<uint32_t>& visited, int depth) const {
+int32_t SqliteFileReader::collectLeavesBelow(std::span<const uint8_t> page, uint32_t pageIndex,
+                                             PageMap& pageMap, std::set<uint32_t>& visited, int depth) const {
   const uint8_t type = pageType(page, pageIndex);
   if (type == kLeafTablePage) {
     pageMap[pageIndex] = cellOffsets(page, pageIndex);
@@ -260,25 +260,30 @@ int32_t SqliteFileReader::collectLeavesBelow(std::span<const uint8_t> page, uint
   for (const auto& [childIndex, key] : childMap(page, pageIndex, cellOffsets(page, pageIndex))) {
     if (!visited.insert(childIndex).second) continue;  // a page met twice is a loop
     if (const int32_t r = readPage(childIndex, child); r != kOk) return r;
-    if (const int32_t r = collectLeavesBelow(child, childIndex, pageMap, visited, depth + 1); r != kOk) return r;
+    if (const int32_t r = collectLeavesBelow(child, childIndex, pageMap, visited, depth + 1); r != kOk)
+      return r;
   }
   return kOk;
 }
 
-int32_t SqliteFileReader::collectLeaves(std::span<const uint8_t> page, uint32_t pageIndex, PageMap& pageMap) const {
+int32_t SqliteFileReader::collectLeaves(std::span<const uint8_t> page, uint32_t pageIndex,
+                                        PageMap& pageMap) const {
   std::set<uint32_t> visited{pageIndex};
   return collectLeavesBelow(page, pageIndex, pageMap, visited, 0);
 }
 
-int32_t SqliteFileReader::readCellPayload(std::span<const uint8_t> page, size_t offset, CellPayload& out) const {
+int32_t SqliteFileReader::readCellPayload(std::span<const uint8_t> page, size_t offset,
+                                          CellPayload& out) const {
   out = CellPayload{};
   const auto pageEnd = static_cast<int64_t>(page.size());
   int64_t pos = static_cast<int64_t>(offset);
   if (pos >= pageEnd) return kInvalid;
-  const Varint payloadLength = readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
+  const Varint payloadLength =
+      readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
   pos += payloadLength.length;
   if (payloadLength.length == 0 || pos >= pageEnd) return kInvalid;
-  const Varint rowId = readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
+  const Varint rowId =
+      readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
   pos += rowId.length;
   if (rowId.length == 0 || (page[static_cast<size_t>(pos - 1)] & 0x80) != 0) return kInvalid;
   out.rowId = static_cast<int64_t>(rowId.value);
@@ -319,7 +324,8 @@ int32_t SqliteFileReader::readCellPayload(std::span<const uint8_t> page, size_t 
   return kOk;
 }
 
-int32_t SqliteFileReader::firstCellColumnCount(const PageMap& pageMap, int32_t& count, bool& firstPageEmpty) const {
+int32_t SqliteFileReader::firstCellColumnCount(const PageMap& pageMap, int32_t& count,
+                                               bool& firstPageEmpty) const {
   count = -1;
   firstPageEmpty = false;
   if (pageMap.empty()) return kOk;
@@ -337,8 +343,9 @@ int32_t SqliteFileReader::firstCellColumnCount(const PageMap& pageMap, int32_t& 
   const auto bytes = payload.bytes;
   const Varint headerSize = readVarint(bytes, std::min<int64_t>(9, static_cast<int64_t>(bytes.size())));
   if (headerSize.length == 0) return kOk;
-  const int64_t headerEnd = std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(headerSize.value, 1u << 20)),
-                                              static_cast<int64_t>(bytes.size()));
+  const int64_t headerEnd =
+      std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(headerSize.value, 1u << 20)),
+                        static_cast<int64_t>(bytes.size()));
   int64_t pos = headerSize.length;
   int32_t types = 0;
   while (pos < headerEnd) {

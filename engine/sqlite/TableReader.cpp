@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 #include <string_view>
-#include <unordered_set>
 
 #include "engine/ResultCodes.h"
 #include "engine/sqlite/ExpectedColumnCount.h"
@@ -46,20 +45,35 @@ uint64_t columnsFingerprint(const TableRow& row, int32_t from) {
 class LiveRowIndex {
  public:
   void add(const TableRow& row) {
-    m_rowIds.insert(row.rowId);
-    m_full.insert(columnsFingerprint(row, 0));
-    m_fromSecond.insert(columnsFingerprint(row, 1));
+    m_rowIds.push_back(row.rowId);
+    m_full.push_back(columnsFingerprint(row, 0));
+    m_fromSecond.push_back(columnsFingerprint(row, 1));
+    m_sorted = false;
   }
-  bool hasRowId(int64_t rowId) const { return m_rowIds.count(rowId) != 0; }
-  bool hasEqualRow(const TableRow& carved) const {
-    return carved.firstColumn == 0 ? m_full.count(columnsFingerprint(carved, 0)) != 0
-                                   : m_fromSecond.count(columnsFingerprint(carved, 1)) != 0;
+  bool hasRowId(int64_t rowId) {
+    sort();
+    return std::binary_search(m_rowIds.begin(), m_rowIds.end(), rowId);
+  }
+  bool hasEqualRow(const TableRow& carved) {
+    sort();
+    const auto& set = carved.firstColumn == 0 ? m_full : m_fromSecond;
+    return std::binary_search(set.begin(), set.end(),
+                              columnsFingerprint(carved, carved.firstColumn == 0 ? 0 : 1));
   }
 
  private:
-  std::unordered_set<int64_t> m_rowIds;
-  std::unordered_set<uint64_t> m_full;
-  std::unordered_set<uint64_t> m_fromSecond;
+  // Live rows all come before the first question, so one sort serves them.
+  void sort() {
+    if (m_sorted) return;
+    std::sort(m_rowIds.begin(), m_rowIds.end());
+    std::sort(m_full.begin(), m_full.end());
+    std::sort(m_fromSecond.begin(), m_fromSecond.end());
+    m_sorted = true;
+  }
+  std::vector<int64_t> m_rowIds;
+  std::vector<uint64_t> m_full;
+  std::vector<uint64_t> m_fromSecond;
+  bool m_sorted = true;
 };
 
 bool parseIntactCell(const SqliteFileReader& reader, std::span<const uint8_t> page, uint32_t pageIndex,

@@ -21,7 +21,7 @@ struct RowColumn {
 };
 
 struct TableRow {
-  int32_t deleted = 0;                 // 0 live, 1 found in free space or on a free page
+  int32_t deleted = 0;  // 0 live, 1 found in free space or on a free page
   RowSource source = RowSource::BTree;
   bool carved = false;                 // no cell header: row id unknown, no overflow followed
   uint32_t page = 0;                   // zero-based page index

@@ -81,7 +81,7 @@ std::string firstWord(std::string_view def, std::string_view* rest) {
 // The declared type: the words after the column name up to the first
 // constraint keyword.
 std::string declaredType(std::string_view rest) {
-  static const char* kConstraints[] = {"CONSTRAINT", "PRIMARY", "NOT",   "NULL",    "UNIQUE", "CHECK",
+  static const char* kConstraints[] = {"CONSTRAINT", "PRIMARY", "NOT",        "NULL",      "UNIQUE", "CHECK",
                                        "DEFAULT",    "COLLATE", "REFERENCES", "GENERATED", "AS"};
   std::string type;
   std::string_view tail = rest;
@@ -163,7 +163,8 @@ TableSchema ParseCreateTable(std::string_view sql) {
   for (const std::string_view def : columnDefinitions(sql)) {
     std::string_view rest;
     const std::string word = upper(firstWord(def, &rest));
-    if (word == "CONSTRAINT" || word == "PRIMARY" || word == "UNIQUE" || word == "CHECK" || word == "FOREIGN") {
+    if (word == "CONSTRAINT" || word == "PRIMARY" || word == "UNIQUE" || word == "CHECK" ||
+        word == "FOREIGN") {
       if (word == "PRIMARY") {
         // PRIMARY KEY (one column) names the row id alias when that column is INTEGER.
         const std::vector<std::string_view> keys = columnDefinitions(def);

@@ -51,7 +51,8 @@ class WhatsAppMessageDecoder final : public KnownTableDecoder {
 
 class WhatsAppChatDecoder final : public KnownTableDecoder {
  public:
-  explicit WhatsAppChatDecoder(std::vector<WhatsAppChatRecord>& out) : KnownTableDecoder("ZWACHATSESSION"), m_out(out) {}
+  explicit WhatsAppChatDecoder(std::vector<WhatsAppChatRecord>& out)
+      : KnownTableDecoder("ZWACHATSESSION"), m_out(out) {}
   void visit(SqliteFileReader&, const TableRow& row) override {
     WhatsAppChatRecord chat;
     chat.rowId = low32(row.rowId);
@@ -85,7 +86,8 @@ class WhatsAppMemberDecoder final : public KnownTableDecoder {
 
 class WhatsAppMediaDecoder final : public KnownTableDecoder {
  public:
-  explicit WhatsAppMediaDecoder(std::vector<WhatsAppMediaRecord>& out) : KnownTableDecoder("ZWAMEDIAITEM"), m_out(out) {}
+  explicit WhatsAppMediaDecoder(std::vector<WhatsAppMediaRecord>& out)
+      : KnownTableDecoder("ZWAMEDIAITEM"), m_out(out) {}
   void visit(SqliteFileReader&, const TableRow& row) override {
     WhatsAppMediaRecord media;
     media.rowId = low32(row.rowId);

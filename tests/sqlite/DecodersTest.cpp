@@ -48,7 +48,8 @@ TEST_F(Decoders, DatesCountFromTheAppleEpochWithoutCalendarShifts) {
       {"leap day 2004", DateFromAppleSeconds(1078012800 - kAppleEpochOffset), "2004-02-29 00:00:00"},
       {"after a leap year", DateFromAppleSeconds(1109635200 - kAppleEpochOffset), "2005-03-01 00:00:00"},
       {"before 2001", DateFromAppleSeconds(-86400), "2000-12-31 00:00:00"},
-      {"nanoseconds", DateFromAppleNanoseconds(int64_t{500000000} * 1000000000 + 999999999), "2016-11-05 00:53:20"},
+      {"nanoseconds", DateFromAppleNanoseconds(int64_t{500000000} * 1000000000 + 999999999),
+       "2016-11-05 00:53:20"},
       {"double 5.0e8", DateFromAppleSecondsReal(5.0e8), "2016-11-05 00:53:20"},
       {"double after 2018", DateFromAppleSecondsReal(6.0e8 + 0.75), "2020-01-06 10:40:00"},
       {"double truncates toward zero", DateFromAppleSecondsReal(-0.5), "2001-01-01 00:00:00"},
@@ -136,7 +137,8 @@ TEST_F(Decoders, HandlesAttachmentsAndLinks) {
   ASSERT_EQ(DecodeAttachmentTable(reader, attachments), 0);
   ASSERT_EQ(DecodeAttachmentJoinTable(reader, links), 0);
   EXPECT_EQ(handles, (std::vector<HandleRecord>{{0, 1, "+15551234567"}}));
-  EXPECT_EQ(attachments, (std::vector<AttachmentRecord>{{0, 1, 0, "~/Library/SMS/Attachments/IMG_0001.JPG"}}));
+  EXPECT_EQ(attachments,
+            (std::vector<AttachmentRecord>{{0, 1, 0, "~/Library/SMS/Attachments/IMG_0001.JPG"}}));
   EXPECT_EQ(links, (std::vector<AttachmentLink>{{0, 1, 1}, {0, 70000, 0}}));
 }
 
@@ -144,12 +146,24 @@ TEST_F(Decoders, ContactsJoinNamesAndRejectControlCharactersInPhones) {
   for (const bool newer : {false, true}) {
     TestDatabase db(newer ? "contacts_new" : "contacts_old");
     db.exec(createTable("ABPersonFullTextSearch_content", 25, "INTEGER PRIMARY KEY",
-                        {{1, "TEXT"}, {2, "TEXT"}, {7, "TEXT"}, {16, "TEXT"}, {17, "TEXT"}, {18, "TEXT"},
-                         {19, "TEXT"}, {20, "TEXT"}, {21, "TEXT"}}));
+                        {{1, "TEXT"},
+                         {2, "TEXT"},
+                         {7, "TEXT"},
+                         {16, "TEXT"},
+                         {17, "TEXT"},
+                         {18, "TEXT"},
+                         {19, "TEXT"},
+                         {20, "TEXT"},
+                         {21, "TEXT"}}));
     const int s = newer ? 1 : 0;
     insert(db, "ABPersonFullTextSearch_content",
-           {{1, "'Ada'"}, {2, "'Lovelace'"}, {7, "'Engines Ltd'"}, {16 + s, "'555 1234 5551234'"},
-            {17 + s, "'ada@example.org'"}, {18 + s, "'1 Analytical Way'"}, {19 + s, "'@ada'"},
+           {{1, "'Ada'"},
+            {2, "'Lovelace'"},
+            {7, "'Engines Ltd'"},
+            {16 + s, "'555 1234 5551234'"},
+            {17 + s, "'ada@example.org'"},
+            {18 + s, "'1 Analytical Way'"},
+            {19 + s, "'@ada'"},
             {20 + s, "'https://ada.example'"}});
     insert(db, "ABPersonFullTextSearch_content", {{1, "'Bad'"}, {16 + s, "'555' || char(10) || '1234'"}});
     db.close();
@@ -159,15 +173,17 @@ TEST_F(Decoders, ContactsJoinNamesAndRejectControlCharactersInPhones) {
     std::vector<ContactRecord> contacts;
     ASSERT_EQ(DecodeContactTable(reader, contacts), 0);
     ASSERT_EQ(contacts.size(), 1u) << (newer ? "newer" : "older");
-    EXPECT_EQ(contacts[0], (ContactRecord{0, "ada@example.org", "1 Analytical Way", "@ada", "https://ada.example",
-                                          "555 1234 5551234", "Engines Ltd", "AdaLovelace"}));
+    EXPECT_EQ(contacts[0],
+              (ContactRecord{0, "ada@example.org", "1 Analytical Way", "@ada", "https://ada.example",
+                             "555 1234 5551234", "Engines Ltd", "AdaLovelace"}));
     EXPECT_EQ(reader.highestContactRowId(), 2);
   }
 }
 
 TEST_F(Decoders, CallRecordsReadDoublesAndIntegerZero) {
   TestDatabase db("calls");
-  db.exec(createTable("ZCALLRECORD", 22, "INTEGER PRIMARY KEY", {{12, "TIMESTAMP"}, {13, "FLOAT"}, {20, "VARCHAR"}}));
+  db.exec(createTable("ZCALLRECORD", 22, "INTEGER PRIMARY KEY",
+                      {{12, "TIMESTAMP"}, {13, "FLOAT"}, {20, "VARCHAR"}}));
   insert(db, "ZCALLRECORD", {{10, "0"}, {12, "600000000.75"}, {13, "12.9"}, {20, "'+15550001'"}});
   insert(db, "ZCALLRECORD", {{10, "1"}, {12, "500000000"}, {13, "0"}, {20, "'+15550002'"}});
   insert(db, "ZCALLRECORD", {{10, "1"}, {12, "500000000"}, {13, "3"}, {20, "''"}});  // no number
@@ -219,7 +235,8 @@ TEST_F(Decoders, NotesKeepBodyRowOneAndTheirKeys) {
 TEST_F(Decoders, WhatsAppMessagesOfChatOneAndTheNewerLayoutRule) {
   TestDatabase db("whatsapp");
   db.exec(createTable("ZWAMESSAGE", 33, "INTEGER PRIMARY KEY", {{25, "TIMESTAMP"}, {32, "VARCHAR"}}));
-  insert(db, "ZWAMESSAGE", {{12, "1"}, {19, "1"}, {20, "0"}, {22, "9"}, {25, "600000000.9"}, {32, "'hi there'"}});
+  insert(db, "ZWAMESSAGE",
+         {{12, "1"}, {19, "1"}, {20, "0"}, {22, "9"}, {25, "600000000.9"}, {32, "'hi there'"}});
   insert(db, "ZWAMESSAGE", {{12, "0"}, {32, "'no chat, member or date'"}});
   db.close();
   for (const int32_t columns : {28, 33}) {
@@ -260,8 +277,10 @@ TEST_F(Decoders, WhatsAppChatsMembersAndMedia) {
   ASSERT_EQ(DecodeWhatsAppChatTable(reader, chats), 0);
   ASSERT_EQ(DecodeWhatsAppMemberTable(reader, members), 0);
   ASSERT_EQ(DecodeWhatsAppMediaTable(reader, media), 0);
-  EXPECT_EQ(chats, (std::vector<WhatsAppChatRecord>{{1, "4915550001", "Bob", "", ""}, {2, "", "Family", "", ""}}));
-  EXPECT_EQ(members, (std::vector<WhatsAppMemberRecord>{{1, 1, "4915550002", "Carol"}, {2, 2, "4915550003", "Dan"}}));
+  EXPECT_EQ(chats,
+            (std::vector<WhatsAppChatRecord>{{1, "4915550001", "Bob", "", ""}, {2, "", "Family", "", ""}}));
+  EXPECT_EQ(members,
+            (std::vector<WhatsAppMemberRecord>{{1, 1, "4915550002", "Carol"}, {2, 2, "4915550003", "Dan"}}));
   EXPECT_EQ(media, (std::vector<WhatsAppMediaRecord>{{1, "Media/a.jpg"}}));
 }
 
@@ -270,8 +289,12 @@ TEST_F(Decoders, DeletedMessagesComeBackAndLiveOnesNever) {
   db.exec(createTable("message", 38, "INTEGER PRIMARY KEY", {{1, "TEXT"}, {2, "TEXT"}}));
   db.exec("BEGIN");
   for (int i = 1; i <= 600; ++i) {
-    insert(db, "message", {{1, guid(i)}, {2, "'message " + std::to_string(i) + "'"}, {5, std::to_string(i % 4)},
-                           {15, std::to_string(500000000 + i)}, {21, std::to_string(i % 2)}});
+    insert(db, "message",
+           {{1, guid(i)},
+            {2, "'message " + std::to_string(i) + "'"},
+            {5, std::to_string(i % 4)},
+            {15, std::to_string(500000000 + i)},
+            {21, std::to_string(i % 2)}});
   }
   db.exec("COMMIT");
   db.exec("DELETE FROM message WHERE c0 % 5 = 0 OR c0 BETWEEN 200 AND 400");
@@ -302,7 +325,8 @@ TEST_F(Decoders, DeletedMessagesComeBackAndLiveOnesNever) {
   }
   EXPECT_EQ(live, 320u);
   EXPECT_GE(deletedTexts.size(), 260u) << "the recall of the carving fell";
-  std::printf("[ recall   ] deleted messages recovered: %zu of 280 (%zu records)\n", deletedTexts.size(), deleted);
+  std::printf("[ recall   ] deleted messages recovered: %zu of 280 (%zu records)\n", deletedTexts.size(),
+              deleted);
 }
 
 }  // namespace

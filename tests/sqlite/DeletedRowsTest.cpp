@@ -30,12 +30,15 @@ const DeleteScenario kDeleteScenarios[] = {
 // Rows shaped like the phone's tables: an INTEGER PRIMARY KEY first (stored
 // as NULL), texts and small integers after it.
 void fill(TestDatabase& db, int rows) {
-  db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, guid TEXT, body TEXT, handle INTEGER, date INTEGER, flag INTEGER)");
+  db.exec(
+      "CREATE TABLE t (id INTEGER PRIMARY KEY, guid TEXT, body TEXT, handle INTEGER, date INTEGER, flag "
+      "INTEGER)");
   db.exec("BEGIN");
   for (int i = 1; i <= rows; ++i) {
-    db.exec("INSERT INTO t VALUES (" + std::to_string(i) + ", '" + std::string(36, static_cast<char>('A' + i % 26)) +
-            "', 'message number " + std::to_string(i) + " with some words', " + std::to_string(i % 9) + ", " +
-            std::to_string(500000000 + i * 977) + ", " + std::to_string(i % 2) + ")");
+    db.exec("INSERT INTO t VALUES (" + std::to_string(i) + ", '" +
+            std::string(36, static_cast<char>('A' + i % 26)) + "', 'message number " + std::to_string(i) +
+            " with some words', " + std::to_string(i % 9) + ", " + std::to_string(500000000 + i * 977) +
+            ", " + std::to_string(i % 2) + ")");
   }
   db.exec("COMMIT");
 }
@@ -89,15 +92,17 @@ TEST_P(DeletedRows, AreFoundWithoutInventionsOrLiveCopies) {
         matched = true;
       }
     }
-    EXPECT_TRUE(matched) << "a " << rowSourceName(row.source) << " row equals no deleted row: "
-                         << describe(carved.values);
+    EXPECT_TRUE(matched) << "a " << rowSourceName(row.source)
+                         << " row equals no deleted row: " << describe(carved.values);
     for (const auto& l : live) {
-      EXPECT_FALSE(matchesPresentColumns(carved, l)) << "a live row came out as deleted: " << describe(carved.values);
+      EXPECT_FALSE(matchesPresentColumns(carved, l))
+          << "a live row came out as deleted: " << describe(carved.values);
     }
   }
   EXPECT_EQ(liveRows, live.size());
   const double recall =
-      deleted.empty() ? 1.0 : double(std::count(recovered.begin(), recovered.end(), true)) / double(deleted.size());
+      deleted.empty() ? 1.0
+                      : double(std::count(recovered.begin(), recovered.end(), true)) / double(deleted.size());
   RecordProperty("recall", std::to_string(recall));
   std::printf("[ recall   ] %s: %.2f of %zu deleted rows\n", s.name, recall, deleted.size());
   EXPECT_GE(recall, s.minimumRecall);

@@ -15,7 +15,7 @@ struct LiveScenario {
   int pageSize;
   int rows;
   bool integerPrimaryKey;
-  int longTextEvery;   // every n-th row gets a text that spills into overflow pages (0: none)
+  int longTextEvery;  // every n-th row gets a text that spills into overflow pages (0: none)
   int longTextBytes;
 };
 
@@ -40,14 +40,16 @@ void fill(TestDatabase& db, const LiveScenario& s) {
   sqlite3_stmt* stmt = nullptr;
   sqlite3_prepare_v2(db.handle(), "INSERT INTO t VALUES (?,?,?,?,?,?,?)", -1, &stmt, nullptr);
   std::mt19937_64 random(static_cast<uint64_t>(s.pageSize) * 7919 + static_cast<uint64_t>(s.rows));
-  const int64_t widths[] = {0, 1, 100, -100, 30000, -30000, 8000000, 2000000000, -2000000000, 140000000000,
-                            -140000000000, 9000000000000000000};
+  const int64_t widths[] = {
+      0,       1,          100,         -100,         30000,         -30000,
+      8000000, 2000000000, -2000000000, 140000000000, -140000000000, 9000000000000000000};
   for (int i = 0; i < s.rows; ++i) {
     sqlite3_bind_int64(stmt, 1, s.integerPrimaryKey ? i * 3 + 1 : i % 17 - 8);
     sqlite3_bind_int64(stmt, 2, widths[static_cast<size_t>(i) % std::size(widths)]);
     sqlite3_bind_double(stmt, 3, (i % 5 == 0) ? 0.5 : -1234.56789 * i);
     std::string text = "row " + std::to_string(i) + " h\xC3\xA9llo \xE2\x9C\x93 \xF0\x9F\x98\x80";
-    if (s.longTextEvery != 0 && i % s.longTextEvery == 0) text.append(static_cast<size_t>(s.longTextBytes), 'x');
+    if (s.longTextEvery != 0 && i % s.longTextEvery == 0)
+      text.append(static_cast<size_t>(s.longTextBytes), 'x');
     sqlite3_bind_text(stmt, 4, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
     std::string blob(static_cast<size_t>(random() % 40), '\0');
     for (char& c : blob) c = static_cast<char>(random());
@@ -89,7 +91,8 @@ TEST_P(LiveRows, EqualTheLibrarysRowsExactly) {
   EXPECT_EQ(result, 0);
   std::vector<std::vector<ColumnValue>> live;
   for (const ReadRow& row : rows) {
-    EXPECT_EQ(row.deleted, 0) << "a row of a table without deletions came out as deleted: " << describe(row.values);
+    EXPECT_EQ(row.deleted, 0) << "a row of a table without deletions came out as deleted: "
+                              << describe(row.values);
     if (row.deleted == 0) live.push_back(row.values);
   }
   std::sort(expected.begin(), expected.end(), lessByValues);

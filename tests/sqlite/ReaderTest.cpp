@@ -119,7 +119,7 @@ TEST_F(ReaderFile, FreeListOfTwoTrunksListsSixLeavesAndNoTrunk) {
   std::vector<uint8_t> b = bytes_;
   const uint32_t pages = static_cast<uint32_t>(b.size() / 512);
   ASSERT_GE(pages, 10u);
-  putBe32(b, 32, pages);            // first trunk: the last page
+  putBe32(b, 32, pages);                     // first trunk: the last page
   putBe32(b, (pages - 1) * 512, pages - 1);  // next trunk
   putBe32(b, (pages - 1) * 512 + 4, 3);
   for (uint32_t i = 0; i < 3; ++i) putBe32(b, (pages - 1) * 512 + 8 + 4 * i, 2 + i);
@@ -141,11 +141,11 @@ TEST(Reader, ALeafWithOneCellIsReadAtItsContentStart) {
   std::vector<uint8_t> page(512, 0);
   page[0] = kLeafTablePage;
   page[3] = 0;
-  page[4] = 1;      // one cell
+  page[4] = 1;  // one cell
   page[5] = 0x01;
-  page[6] = 0x90;   // content area starts at 400
+  page[6] = 0x90;  // content area starts at 400
   page[8] = 0x01;
-  page[9] = 0x2C;   // its pointer says 300
+  page[9] = 0x2C;  // its pointer says 300
   SqliteFileReader reader;
   EXPECT_EQ(reader.cellOffsets(page, 1), (std::vector<uint16_t>{400}));
   page[4] = 2;

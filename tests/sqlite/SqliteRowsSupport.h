@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/sqlite/ColumnValues.h"
-#include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/GenericRows.h"
+#include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableSchema.h"
 
 namespace fq::test {
@@ -26,7 +26,8 @@ inline TableSchema schemaOf(const SqliteFileReader& reader, const std::string& t
   return {};
 }
 
-inline std::vector<ReadRow> readRows(SqliteFileReader& reader, const std::string& table, int32_t* result = nullptr) {
+inline std::vector<ReadRow> readRows(SqliteFileReader& reader, const std::string& table,
+                                     int32_t* result = nullptr) {
   const TableSchema schema = schemaOf(reader, table);
   std::vector<ReadRow> rows;
   const int32_t r = ReadGenericRows(reader, schema, [&](const GenericRow& row) {

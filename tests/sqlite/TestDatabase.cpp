@@ -59,12 +59,14 @@ std::vector<std::vector<ColumnValue>> TestDatabase::query(const std::string& sql
           break;
         case SQLITE_TEXT:
           v.kind = ColumnValue::Kind::Text;
-          v.bytes.assign(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)), sqlite3_column_bytes(stmt, i));
+          v.bytes.assign(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                         sqlite3_column_bytes(stmt, i));
           break;
         case SQLITE_BLOB:
           v.kind = ColumnValue::Kind::Blob;
           if (sqlite3_column_bytes(stmt, i) > 0) {
-            v.bytes.assign(static_cast<const char*>(sqlite3_column_blob(stmt, i)), sqlite3_column_bytes(stmt, i));
+            v.bytes.assign(static_cast<const char*>(sqlite3_column_blob(stmt, i)),
+                           sqlite3_column_bytes(stmt, i));
           }
           break;
         default:
@@ -80,15 +82,19 @@ std::vector<std::vector<ColumnValue>> TestDatabase::query(const std::string& sql
 
 std::string describe(const ColumnValue& v) {
   switch (v.kind) {
-    case ColumnValue::Kind::Null: return "NULL";
-    case ColumnValue::Kind::Integer: return std::to_string(v.integer);
+    case ColumnValue::Kind::Null:
+      return "NULL";
+    case ColumnValue::Kind::Integer:
+      return std::to_string(v.integer);
     case ColumnValue::Kind::Real: {
       char buf[40];
       std::snprintf(buf, sizeof buf, "%.17g", v.real);
       return buf;
     }
-    case ColumnValue::Kind::Text: return "'" + v.bytes.substr(0, 40) + (v.bytes.size() > 40 ? "..'" : "'");
-    case ColumnValue::Kind::Blob: return "x[" + std::to_string(v.bytes.size()) + "]";
+    case ColumnValue::Kind::Text:
+      return "'" + v.bytes.substr(0, 40) + (v.bytes.size() > 40 ? "..'" : "'");
+    case ColumnValue::Kind::Blob:
+      return "x[" + std::to_string(v.bytes.size()) + "]";
   }
   return "?";
 }

@@ -17,8 +17,8 @@
 
 #include "engine/backup/ReadOnlyDatabase.h"
 #include "engine/sqlite/ColumnValues.h"
-#include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/GenericRows.h"
+#include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableSchema.h"
 
 namespace fs = std::filesystem;
@@ -66,7 +66,8 @@ std::map<std::string, TruthTable> readTruth(const fs::path& xmlPath) {
     const size_t end = std::min(xml.find("</element>", e), xml.size());
     std::string type;
     std::string name;
-    if (!between(xml, "type", e, end, type) || type != "table" || !between(xml, "name", e, end, name)) continue;
+    if (!between(xml, "type", e, end, type) || type != "table" || !between(xml, "name", e, end, name))
+      continue;
     TruthTable& table = tables[decodeEntities(name)];
     for (size_t r = xml.find("<row", e); r != std::string::npos && r < end; r = xml.find("<row", r + 1)) {
       const size_t rowEnd = xml.find("</row>", r);
@@ -88,15 +89,20 @@ std::map<std::string, TruthTable> readTruth(const fs::path& xmlPath) {
 
 bool valueMatches(const ColumnValue& v, const std::string& truth) {
   switch (v.kind) {
-    case ColumnValue::Kind::Null: return truth.empty() || truth == "None" || truth == "NULL";
-    case ColumnValue::Kind::Integer: return truth == std::to_string(v.integer);
+    case ColumnValue::Kind::Null:
+      return truth.empty() || truth == "None" || truth == "NULL";
+    case ColumnValue::Kind::Integer:
+      return truth == std::to_string(v.integer);
     case ColumnValue::Kind::Real: {
       char* end = nullptr;
       const double t = std::strtod(truth.c_str(), &end);
-      return end != truth.c_str() && *end == '\0' && std::fabs(t - v.real) <= 1e-9 * std::max(1.0, std::fabs(t));
+      return end != truth.c_str() && *end == '\0' &&
+             std::fabs(t - v.real) <= 1e-9 * std::max(1.0, std::fabs(t));
     }
-    case ColumnValue::Kind::Text: return v.bytes == truth;
-    case ColumnValue::Kind::Blob: return v.bytes == truth;
+    case ColumnValue::Kind::Text:
+      return v.bytes == truth;
+    case ColumnValue::Kind::Blob:
+      return v.bytes == truth;
   }
   return false;
 }
@@ -111,7 +117,8 @@ bool libraryRows(const fs::path& db, const std::string& table, std::vector<std::
   for (const char c : table) quoted += (c == '"') ? std::string("\"\"") : std::string(1, c);
   quoted += "\"";
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(database.handle(), ("SELECT * FROM " + quoted).c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(database.handle(), ("SELECT * FROM " + quoted).c_str(), -1, &stmt, nullptr) !=
+      SQLITE_OK) {
     return false;
   }
   int step = SQLITE_ROW;
@@ -130,7 +137,8 @@ bool libraryRows(const fs::path& db, const std::string& table, std::vector<std::
           break;
         case SQLITE_TEXT:
         case SQLITE_BLOB: {
-          v.kind = sqlite3_column_type(stmt, i) == SQLITE_TEXT ? ColumnValue::Kind::Text : ColumnValue::Kind::Blob;
+          v.kind =
+              sqlite3_column_type(stmt, i) == SQLITE_TEXT ? ColumnValue::Kind::Text : ColumnValue::Kind::Blob;
           const void* data = sqlite3_column_blob(stmt, i);
           if (data != nullptr) v.bytes.assign(static_cast<const char*>(data), sqlite3_column_bytes(stmt, i));
           break;
@@ -160,7 +168,8 @@ bool rowMatches(const FoundRow& row, const std::vector<std::string>& truth, int3
   for (int32_t c = 0; c < count; ++c) {
     if (c == rowIdColumn) continue;
     if (c < row.firstColumn) return false;
-    if (!valueMatches(row.values[static_cast<size_t>(c - row.firstColumn)], truth[static_cast<size_t>(c)])) return false;
+    if (!valueMatches(row.values[static_cast<size_t>(c - row.firstColumn)], truth[static_cast<size_t>(c)]))
+      return false;
   }
   return true;
 }
@@ -171,7 +180,8 @@ bool rowMatches(const FoundRow& row, const std::vector<ColumnValue>& truth, int3
   for (int32_t c = 0; c < count; ++c) {
     if (c == rowIdColumn) continue;
     if (c < row.firstColumn) return false;
-    if (!(row.values[static_cast<size_t>(c - row.firstColumn)] == truth[static_cast<size_t>(c)])) return false;
+    if (!(row.values[static_cast<size_t>(c - row.firstColumn)] == truth[static_cast<size_t>(c)]))
+      return false;
   }
   return true;
 }
@@ -202,21 +212,28 @@ void scoreDatabase(const fs::path& db, Score& score, bool verbose) {
     return;
   }
   const std::vector<fq::TableSchema> schemas = fq::ListTables(reader);
-  for (const auto& [name, t] : truth) {
+  for (const auto& entry : truth) {
+    const std::string& name = entry.first;  // named, not bound: lambdas below capture them
+    const TruthTable& t = entry.second;
     score.deletedTruth += static_cast<int>(t.deleted.size());
-    score.liveTruth += static_cast<int>(t.live.size());
-    const auto schema = std::find_if(schemas.begin(), schemas.end(), [&](const auto& s) { return s.name == name; });
-    if (schema == schemas.end()) continue;
     std::vector<std::vector<ColumnValue>> library;
     const bool haveLibrary = libraryRows(db, name, library);
+    score.liveTruth += static_cast<int>(haveLibrary ? library.size() : t.live.size());
+    const auto schema =
+        std::find_if(schemas.begin(), schemas.end(), [&](const auto& s) { return s.name == name; });
+    if (schema == schemas.end()) {
+      if (verbose) std::fprintf(stderr, "table not found: %s %s\n", db.c_str(), name.c_str());
+      continue;
+    }
     std::vector<FoundRow> deleted;
     std::vector<bool> recovered(t.deleted.size(), false);
-    std::vector<bool> liveSeen(t.live.size(), false);
+    std::vector<bool> liveSeen(haveLibrary ? library.size() : t.live.size(), false);
     fq::ReadGenericRows(reader, *schema, [&](const fq::GenericRow& row) {
       FoundRow found{row.firstColumn, row.values};
       if (row.deleted == 0) {
-        for (size_t i = 0; i < t.live.size(); ++i) {
-          if (!liveSeen[i] && rowMatches(found, t.live[i], -1)) {
+        for (size_t i = 0; i < liveSeen.size(); ++i) {
+          if (!liveSeen[i] &&
+              (haveLibrary ? rowMatches(found, library[i], -1) : rowMatches(found, t.live[i], -1))) {
             liveSeen[i] = true;
             break;
           }
@@ -242,14 +259,16 @@ void scoreDatabase(const fs::path& db, Score& score, bool verbose) {
         return rowMatches(row, live, schema->rowIdColumn);
       });
       const bool matchedLive =
-          haveLibrary ? std::any_of(library.begin(), library.end(),
-                                    [&](const auto& live) { return rowMatches(row, live, schema->rowIdColumn); })
-                      : matchedLabelledLive;
+          haveLibrary
+              ? std::any_of(library.begin(), library.end(),
+                            [&](const auto& live) { return rowMatches(row, live, schema->rowIdColumn); })
+              : matchedLabelledLive;
       if (matchedLabelledLive && !matchedLive) {
         ++score.mislabelled;
       } else if (matchedLive) {
         ++score.liveAsDeleted;
-        if (verbose) std::fprintf(stderr, "live row reported as deleted: %s table %s\n", db.c_str(), name.c_str());
+        if (verbose)
+          std::fprintf(stderr, "live row reported as deleted: %s table %s\n", db.c_str(), name.c_str());
       } else {
         ++score.invented;
       }
@@ -291,17 +310,19 @@ int main(int argc, char** argv) {
   std::sort(databases.begin(), databases.end());
   for (const fs::path& db : databases) {
     const std::string version = db.parent_path().parent_path().filename().string();
-    const std::string key = version.substr(version.rfind('_') + 1) + "/" + db.parent_path().filename().string();
+    const std::string key =
+        version.substr(version.rfind('_') + 1) + "/" + db.parent_path().filename().string();
     scoreDatabase(db, scores[key], verbose);
   }
   Score total;
-  std::printf("%-9s %4s %5s %8s %8s %7s %9s %9s %8s %9s\n", "category", "dbs", "unrd", "deleted", "recalled",
-              "recall", "reported", "precision", "invented", "live-del");
+  std::printf("%-9s %4s %5s %8s %8s %7s %9s %9s %8s %9s %12s\n", "category", "dbs", "unrd", "deleted",
+              "recalled", "recall", "reported", "precision", "invented", "live-del", "live-read");
   for (const auto& [key, s] : scores) {
     const double recall = s.deletedTruth ? double(s.recovered) / s.deletedTruth : 0;
     const double precision = s.reportedDeleted ? double(s.correctDeleted) / s.reportedDeleted : 0;
-    std::printf("%-9s %4d %5d %8d %8d %7.2f %9d %9.2f %8d %9d\n", key.c_str(), s.databases, s.unreadable,
-                s.deletedTruth, s.recovered, recall, s.reportedDeleted, precision, s.invented, s.liveAsDeleted);
+    std::printf("%-9s %4d %5d %8d %8d %7.2f %9d %9.2f %8d %9d %6d/%-5d\n", key.c_str(), s.databases,
+                s.unreadable, s.deletedTruth, s.recovered, recall, s.reportedDeleted, precision, s.invented,
+                s.liveAsDeleted, s.liveFound, s.liveTruth);
     total.databases += s.databases;
     total.deletedTruth += s.deletedTruth;
     total.recovered += s.recovered;
@@ -314,9 +335,10 @@ int main(int argc, char** argv) {
     total.liveFound += s.liveFound;
   }
   std::printf(
-      "total: %d databases, deleted recall %d/%d, invented %d, live reported as deleted %d, deleted rows the truth "
+      "total: %d databases, deleted recall %d/%d, invented %d, live reported as deleted %d, deleted rows the "
+      "truth "
       "labels live %d, live rows read %d/%d\n",
-      total.databases, total.recovered, total.deletedTruth, total.invented, total.liveAsDeleted, total.mislabelled,
-      total.liveFound, total.liveTruth);
+      total.databases, total.recovered, total.deletedTruth, total.invented, total.liveAsDeleted,
+      total.mislabelled, total.liveFound, total.liveTruth);
   return (check && total.liveAsDeleted != 0) ? 1 : 0;
 }
