@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "engine/ResultCodes.h"
 #include "engine/categories/MessagesReader.h"
 #include "tests/categories/PhoneFixture.h"
 
@@ -172,19 +173,23 @@ TEST_F(MessagesReaderTest, ReportsEachStageAndStopsOnANonzeroAnswer) {
   EXPECT_THAT(reports, ::testing::ElementsAre(42, 50));
 }
 
-TEST_F(MessagesReaderTest, AnUnopenableDatabaseGivesNoConversations) {
+TEST_F(MessagesReaderTest, OpenFailures) {
   constexpr auto layout = MessageLayout::Seconds38;
   auto statements = builder::CreateMessageTables(layout);
+  statements.push_back(builder::InsertHandle(1, "+15550104477"));
   statements.push_back(builder::InsertMessage(layout, messageRow(1, 1, kBase, "hello")));
   const auto sms = writeDatabase("sms.db", statements);
   ConversationMap conversations;
   int64_t highest = 20000;
-  EXPECT_NE(readMessages(folder() / "missing.db", addressBook(), true, {}, conversations, highest), 0);
+  // A missing file is the generic failure, never the cancel code 2 (ENOENT).
+  EXPECT_EQ(readMessages(folder() / "missing.db", addressBook(), true, {}, conversations, highest), kInvalid);
   EXPECT_TRUE(conversations.empty());
   EXPECT_EQ(highest, 20000);
-  // The message tables were read, but without the address book nothing is listed.
-  EXPECT_NE(readMessages(sms, folder() / "missing.sqlitedb", true, {}, conversations, highest), 0);
-  EXPECT_TRUE(conversations.empty());
+  // Without the address book the messages are still listed, without names.
+  EXPECT_EQ(readMessages(sms, folder() / "missing.sqlitedb", true, {}, conversations, highest), kInvalid);
+  ASSERT_EQ(conversations.size(), 1u);
+  EXPECT_EQ(conversations.at(1).at(0).address, "+15550104477");
+  EXPECT_EQ(conversations.at(1).at(0).contactName, "");
 }
 
 }  // namespace

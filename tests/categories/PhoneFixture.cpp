@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 namespace fq::test {
@@ -31,6 +32,21 @@ std::filesystem::path PhoneFixture::writeDatabase(const std::string& name, std::
   spec.statements = std::move(statements);
   spec.deletions = std::move(deletions);
   return writeDatabase(name, spec);
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* zone) {
+  if (const char* previous = std::getenv("TZ")) m_previous = previous;
+  setenv("TZ", zone, 1);
+  tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+  if (m_previous) {
+    setenv("TZ", m_previous->c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
 }
 
 std::string LocalDateOfAppleSeconds(int64_t seconds) {

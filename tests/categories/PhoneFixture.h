@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,18 @@ class PhoneFixture : public ::testing::Test {
 
  private:
   std::filesystem::path m_folder;
+};
+
+// Sets TZ for the scope and puts the previous value back afterwards.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone);
+  ~ScopedTimeZone();
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  std::optional<std::string> m_previous;
 };
 
 // The local-time date text of seconds since 2001-01-01 UTC, computed by the C

@@ -49,14 +49,8 @@ std::string userPart(const std::string& jid) { return jid.substr(0, jid.find('@'
 
 class RealDataTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("TZ", "America/New_York", 1);  // the phones' own zone; any zone must agree with the library
-    tzset();
-  }
-  void TearDown() override {
-    unsetenv("TZ");
-    tzset();
-  }
+  // The phones' own zone; dates must agree with the C library's in any zone.
+  ScopedTimeZone m_zone{"America/New_York"};
 };
 
 TEST_F(RealDataTest, WhatsAppMessagesAgreeWithTheLibrary) {

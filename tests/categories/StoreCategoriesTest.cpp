@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/ResultCodes.h"
 #include "engine/backup/BackupStore.h"
 #include "engine/session/CDeviceRecovery.h"
 #include "tests/categories/PhoneFixture.h"
@@ -68,18 +69,18 @@ void expectDemoCategories(const CategoryLists& lists) {
   const auto chats = liveAndDeleted(flatten(lists.chats));
   EXPECT_EQ(chats.first, 8u);
   EXPECT_GE(chats.second, 1u);
-  // Dates come out as the phone stored them (UTC here, since the demo's data is UTC-based).
+  // Dates as the demo wrote them (in UTC): nanoseconds, fractional seconds.
+  ASSERT_FALSE(lists.conversations.at(1).empty());
+  EXPECT_EQ(lists.conversations.at(1)[0].date, "2019-03-01 09:00:00");
+  EXPECT_EQ(lists.calls.at(0).date, "2019-03-01 08:00:00");
+  ASSERT_GE(lists.chats.at(1).size(), 2u);
+  EXPECT_EQ(lists.chats.at(1)[1].date, "2019-03-03 10:01:35");
   for (const auto& m : flatten(lists.conversations)) EXPECT_THAT(m.date, ::testing::StartsWith("2019-03-"));
-  for (const auto& c : lists.calls) EXPECT_THAT(c.date, ::testing::StartsWith("2019-03-"));
 }
 
 class StoreCategoriesTest : public PhoneFixture, public ::testing::WithParamInterface<builder::ManifestFormat> {
  protected:
-  void SetUp() override {
-    PhoneFixture::SetUp();
-    setenv("TZ", "UTC", 1);
-    tzset();
-  }
+  ScopedTimeZone m_zone{"UTC"};
 };
 
 TEST_P(StoreCategoriesTest, FillsEveryCategoryWithLiveAndDeletedRecords) {
@@ -144,6 +145,31 @@ TEST_F(PhoneFixture, TheStoreTakesTheChatDatabaseNotItsLogFiles) {
   EXPECT_FALSE(chats.empty());
 }
 
+TEST_F(PhoneFixture, ABackupWithoutThePhoneDatabasesIsNotACancelledScan) {
+  builder::BackupBuilder b(builder::ManifestFormat::Db);
+  b.addDirectory("HomeDomain", "Library");
+  const auto backup = folder() / "backup";
+  ASSERT_TRUE(b.write(backup));
+  WorkFolders folders(folder() / "appdata", roomyDrive());
+  BackupStore store(folders, folder() / "root");
+  BackupInfo info;
+  info.folder = backup;
+  store.SelectBackup(info);
+  ASSERT_EQ(store.Open(""), 0);
+  CategoryLists lists;
+  // Each reader fails (the file is missing) with the generic failure, which
+  // lets the scan go on; errno 2 would have read as "cancelled".
+  EXPECT_EQ(store.ScanMessages(lists.conversations), kInvalid);
+  EXPECT_EQ(store.ScanContacts(lists.contacts), kInvalid);
+  const int32_t calls = store.ScanCallHistory(lists.calls);  // the SQLite library's own open error
+  EXPECT_NE(calls, kOk);
+  EXPECT_NE(calls, kCancelled);
+  EXPECT_EQ(store.ScanNotes(lists.notes), kInvalid);
+  EXPECT_EQ(store.ScanWhatsApp(lists.chats), 0);
+  EXPECT_TRUE(lists.conversations.empty() && lists.contacts.empty() && lists.calls.empty() && lists.notes.empty() &&
+              lists.chats.empty());
+}
+
 // A device that answers with the demo backup.
 class DemoDevice final : public IDeviceBackupDriver {
  public:
@@ -164,8 +190,7 @@ class DemoDevice final : public IDeviceBackupDriver {
 };
 
 TEST_F(PhoneFixture, TheDeviceRecoveryReadsItsDatabaseCopies) {
-  setenv("TZ", "UTC", 1);
-  tzset();
+  const ScopedTimeZone zone("UTC");
   WorkFolders folders(folder() / "appdata", roomyDrive());
   DemoDevice device;
   CDeviceRecovery recovery(folders, device);
