@@ -6,6 +6,7 @@
 #include "engine/backup/ReadOnlyDatabase.h"
 #include "engine/categories/ContactNames.h"
 #include "engine/categories/DateOrder.h"
+#include "engine/categories/OpenResult.h"
 #include "engine/sqlite/TableDecoders.h"
 
 namespace fq {
@@ -44,14 +45,14 @@ int32_t readCalls(const std::filesystem::path& historyPath, const std::filesyste
 
   SqliteFileReader reader;
   reader.setNewerThan11(newerThan11);
-  if (const int32_t open = reader.open(historyPath); open != kOk) return open;
+  if (const int32_t open = reader.open(historyPath); open != kOk) return ReaderOpenResult(open);
   if (probe.newerTable) {
     DecodeCallRecordTable(reader, calls);
   } else {
     DecodeCallTable(reader, calls);
   }
 
-  int32_t result = reader.open(addressBookPath);
+  const int32_t result = ReaderOpenResult(reader.open(addressBookPath));
   if (result == kOk) {
     std::vector<ContactRecord> contacts;
     DecodeContactTable(reader, contacts);

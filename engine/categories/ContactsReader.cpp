@@ -4,6 +4,7 @@
 
 #include "engine/ResultCodes.h"
 #include "engine/categories/DumpLine.h"
+#include "engine/categories/OpenResult.h"
 #include "engine/platform/Text.h"
 #include "engine/sqlite/KnownTableDecoder.h"
 #include "engine/sqlite/TableDecoders.h"
@@ -88,7 +89,7 @@ int32_t readContacts(const std::filesystem::path& addressBookPath, bool newerTha
                      std::vector<ContactRecord>& contacts, int64_t& highestRowId) {
   SqliteFileReader reader;
   reader.setNewerThan11(newerThan11);
-  const int32_t open = reader.open(addressBookPath);
+  const int32_t open = ReaderOpenResult(reader.open(addressBookPath));
   if (open == kOk) DecodeContactTable(reader, contacts);
   std::vector<ContactRecord> kept;
   for (ContactRecord& contact : contacts) {
@@ -109,7 +110,7 @@ int32_t readContacts(const std::filesystem::path& addressBookPath, bool newerTha
 int32_t writeContactsCsv(const std::filesystem::path& addressBookPath, const std::filesystem::path& csvPath,
                          int64_t highestRowId) {
   SqliteFileReader reader;
-  if (const int32_t open = reader.open(addressBookPath); open != kOk) return open;
+  if (const int32_t open = reader.open(addressBookPath); open != kOk) return ReaderOpenResult(open);
   reader.setHighestContactRowId(highestRowId);
   std::vector<std::string> lines;
   ContactDump dump(lines);

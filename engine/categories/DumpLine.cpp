@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/ResultCodes.h"
+#include "engine/categories/OpenResult.h"
 
 namespace fq {
 
@@ -41,7 +42,7 @@ int32_t AppendDumpLines(const std::filesystem::path& path, const std::vector<std
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
   std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "ab"));
-  if (!file) return errno != 0 ? errno : kInvalid;
+  if (!file) return errno != 0 ? ReaderOpenResult(errno) : kInvalid;
   for (const std::string& line : lines) {
     if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) return errno != 0 ? errno : kInvalid;
   }

@@ -9,6 +9,7 @@
 #include "engine/categories/ContactNames.h"
 #include "engine/categories/DateOrder.h"
 #include "engine/categories/DumpLine.h"
+#include "engine/categories/OpenResult.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
 #include "engine/sqlite/TableDecoders.h"
@@ -24,10 +25,12 @@ struct MessageTables {
   std::vector<ContactRecord> contacts;
 };
 
-// Reads every table, reporting after each: 0, an open error, or the first
-// nonzero answer of the callback.
+// Reads every table, reporting after each: 0, or the first nonzero answer of
+// the callback. An address book that cannot be opened leaves the contacts
+// empty and its open error in `addressBookError`.
 int32_t readTables(SqliteFileReader& reader, const std::filesystem::path& addressBookPath,
-                   const ProgressState& progress, MessageTables& t, int64_t& highestRowId) {
+                   const ProgressState& progress, MessageTables& t, int64_t& highestRowId,
+                   int32_t& addressBookError) {
   const auto stage = [&](int32_t divisor) { return progress.report(progress.current + progress.step / divisor); };
   DecodeMessageTable(reader, t.messages);
   if (const int32_t answer = stage(5); answer != 0) return answer;
@@ -38,8 +41,8 @@ int32_t readTables(SqliteFileReader& reader, const std::filesystem::path& addres
   if (const int32_t answer = stage(3); answer != 0) return answer;
   DecodeAttachmentJoinTable(reader, t.links);
   if (const int32_t answer = stage(2); answer != 0) return answer;
-  if (const int32_t open = reader.open(addressBookPath); open != kOk) return open;
-  DecodeContactTable(reader, t.contacts);
+  addressBookError = ReaderOpenResult(reader.open(addressBookPath));
+  if (addressBookError == kOk) DecodeContactTable(reader, t.contacts);
   return stage(1);
 }
 
@@ -178,11 +181,16 @@ int32_t readMessages(const std::filesystem::path& messagePath, const std::filesy
   {
     SqliteFileReader reader;
     reader.setNewerThan11(newerThan11);
-    result = reader.open(messagePath);
+    result = ReaderOpenResult(reader.open(messagePath));
     if (result == kOk) {
       MessageTables tables;
-      result = readTables(reader, addressBookPath, progress, tables, highestRowId);
-      if (result == kOk) joinAndFile(tables, conversations);
+      int32_t addressBookError = kOk;
+      result = readTables(reader, addressBookPath, progress, tables, highestRowId, addressBookError);
+      if (result == kOk) {
+        // Without the address book the messages are still listed, unnamed.
+        joinAndFile(tables, conversations);
+        result = addressBookError;
+      }
     }
   }
   const int32_t last = progress.report(progress.current + progress.step);
@@ -192,7 +200,7 @@ int32_t readMessages(const std::filesystem::path& messagePath, const std::filesy
 int32_t writeMessagesCsv(const std::filesystem::path& messagePath, const std::filesystem::path& csvPath,
                          int64_t highestRowId) {
   SqliteFileReader reader;
-  if (const int32_t open = reader.open(messagePath); open != kOk) return open;
+  if (const int32_t open = reader.open(messagePath); open != kOk) return ReaderOpenResult(open);
   reader.setHighestMessageRowId(highestRowId);
   std::vector<std::string> lines;
   MessageDump dump(lines, nowAppleSeconds());

@@ -13,8 +13,9 @@ namespace fq {
 // Reads the message database and the address book into `conversations`.
 // Reports its stages within `progress` (current plus a share of the step);
 // a nonzero answer ends it with that answer and adds nothing. Returns the
-// last answer when a callback is set, else 0 or the first open error. The
-// highest message row id seen is stored into `highestRowId`.
+// last answer when a callback is set, else 0 or the first open error (87 for
+// a missing file). Without the address book the messages are listed without
+// contact names. The highest message row id seen is stored into `highestRowId`.
 int32_t readMessages(const std::filesystem::path& messagePath, const std::filesystem::path& addressBookPath,
                      bool newerThan11, const ProgressState& progress, ConversationMap& conversations,
                      int64_t& highestRowId);

@@ -1,6 +1,7 @@
 #include "engine/categories/NotesReader.h"
 
 #include "engine/ResultCodes.h"
+#include "engine/categories/OpenResult.h"
 #include "engine/sqlite/TableDecoders.h"
 
 namespace fq {
@@ -38,7 +39,7 @@ std::string PlainNoteText(std::string_view markup) {
 
 int32_t readNotes(const std::filesystem::path& notesPath, std::vector<NoteRecord>& notes) {
   SqliteFileReader reader;
-  if (const int32_t open = reader.open(notesPath); open != kOk) return open;
+  if (const int32_t open = reader.open(notesPath); open != kOk) return ReaderOpenResult(open);
   std::vector<NoteRecord> bodies;
   std::vector<NoteRecord> noteRows;
   DecodeNoteBodyTable(reader, bodies);

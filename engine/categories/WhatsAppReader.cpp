@@ -7,6 +7,7 @@
 #include "engine/ResultCodes.h"
 #include "engine/backup/ReadOnlyDatabase.h"
 #include "engine/categories/DateOrder.h"
+#include "engine/categories/OpenResult.h"
 #include "engine/sqlite/TableDecoders.h"
 
 namespace fq {
@@ -84,7 +85,7 @@ int32_t readWhatsApp(const std::filesystem::path& chatDatabasePath, WhatsAppChat
   if (const int32_t probe = countMessageColumns(chatDatabasePath, columns); probe != kOk) return probe;
 
   SqliteFileReader reader;
-  if (const int32_t open = reader.open(chatDatabasePath); open != kOk) return open;
+  if (const int32_t open = reader.open(chatDatabasePath); open != kOk) return ReaderOpenResult(open);
   reader.setWhatsAppMessageColumnCount(columns);
 
   std::vector<WhatsAppMediaRecord> media;

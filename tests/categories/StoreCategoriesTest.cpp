@@ -1,0 +1,223 @@
+// The category operations of both recovery objects over the demo backup: every
+// category is filled with live and deleted records, the progress points of
+// each step, the WhatsApp database lookup and the CSV exports.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "engine/ResultCodes.h"
+#include "engine/backup/BackupStore.h"
+#include "engine/session/CDeviceRecovery.h"
+#include "tests/categories/PhoneFixture.h"
+#include "tools/backupbuilder/DemoBackup.h"
+#include "tools/backupbuilder/DemoPhoneData.h"
+
+namespace fq::test {
+namespace {
+
+DriveSource roomyDrive() {
+  DriveSource drives;
+  drives.freeBytesOf = [](const std::filesystem::path&) { return std::optional<uint64_t>(uint64_t{1} << 40); };
+  drives.listVolumes = [] { return std::optional<std::vector<Volume>>(std::vector<Volume>{}); };
+  return drives;
+}
+
+template <typename Records>
+std::pair<size_t, size_t> liveAndDeleted(const Records& records) {
+  size_t live = 0;
+  size_t deleted = 0;
+  for (const auto& r : records) (r.deleted ? deleted : live)++;
+  return {live, deleted};
+}
+
+template <typename Map>
+auto flatten(const Map& map) {
+  std::vector<typename Map::mapped_type::value_type> all;
+  for (const auto& [key, list] : map) all.insert(all.end(), list.begin(), list.end());
+  return all;
+}
+
+size_t lineCount(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+struct CategoryLists {
+  ConversationMap conversations;
+  std::vector<ContactRecord> contacts;
+  std::vector<CallRecord> calls;
+  std::vector<NoteRecord> notes;
+  WhatsAppChatMap chats;
+};
+
+void expectDemoCategories(const CategoryLists& lists) {
+  const auto messages = liveAndDeleted(flatten(lists.conversations));
+  EXPECT_EQ(messages.first, 7u);
+  EXPECT_GE(messages.second, 1u);
+  const auto contacts = liveAndDeleted(lists.contacts);
+  EXPECT_EQ(contacts.first, 4u);  // Alex has no phone and is dropped
+  EXPECT_GE(contacts.second, 1u);
+  const auto calls = liveAndDeleted(lists.calls);
+  EXPECT_EQ(calls.first, 4u);
+  EXPECT_GE(calls.second, 1u);
+  const auto notes = liveAndDeleted(lists.notes);
+  EXPECT_EQ(notes.first, 3u);
+  EXPECT_GE(notes.second, 1u);
+  const auto chats = liveAndDeleted(flatten(lists.chats));
+  EXPECT_EQ(chats.first, 8u);
+  EXPECT_GE(chats.second, 1u);
+  // Dates as the demo wrote them (in UTC): nanoseconds, fractional seconds.
+  ASSERT_FALSE(lists.conversations.at(1).empty());
+  EXPECT_EQ(lists.conversations.at(1)[0].date, "2019-03-01 09:00:00");
+  EXPECT_EQ(lists.calls.at(0).date, "2019-03-01 08:00:00");
+  ASSERT_GE(lists.chats.at(1).size(), 2u);
+  EXPECT_EQ(lists.chats.at(1)[1].date, "2019-03-03 10:01:35");
+  for (const auto& m : flatten(lists.conversations)) EXPECT_THAT(m.date, ::testing::StartsWith("2019-03-"));
+}
+
+class StoreCategoriesTest : public PhoneFixture, public ::testing::WithParamInterface<builder::ManifestFormat> {
+ protected:
+  ScopedTimeZone m_zone{"UTC"};
+};
+
+TEST_P(StoreCategoriesTest, FillsEveryCategoryWithLiveAndDeletedRecords) {
+  const auto backup = folder() / "backup";
+  std::string error;
+  ASSERT_TRUE(builder::WriteDemoBackup(backup, GetParam(), &error)) << error;
+  WorkFolders folders(folder() / "appdata", roomyDrive());
+  BackupStore store(folders, folder() / "root");
+  BackupInfo info;
+  info.folder = backup;
+  info.newerThan11 = true;
+  store.SelectBackup(info);
+  std::vector<int32_t> reports;
+  store.SetProgressCallback([&](int32_t percent) {
+    reports.push_back(percent);
+    return 0;
+  });
+  ASSERT_EQ(store.Open(""), 0) << store.openFailure();
+  ASSERT_EQ(store.progress().current, 12);
+  EXPECT_FALSE(store.WhatsAppDatabase().empty());
+
+  CategoryLists lists;
+  reports.clear();
+  EXPECT_EQ(store.ScanMessages(lists.conversations), 0);
+  // The reader's stages within the step of 11, then half the step.
+  EXPECT_THAT(reports, ::testing::ElementsAre(14, 14, 15, 17, 23, 23, 17));
+  EXPECT_EQ(store.ScanContacts(lists.contacts), 0);
+  EXPECT_EQ(store.ScanCallHistory(lists.calls), 0);
+  EXPECT_EQ(store.ScanNotes(lists.notes), 0);
+  EXPECT_EQ(store.ScanWhatsApp(lists.chats), 0);
+  EXPECT_EQ(store.progress().current, 12 + 4 * 5 + 11);
+  expectDemoCategories(lists);
+
+  const auto sms = folder() / "sms.csv";
+  EXPECT_EQ(store.ExportMessagesCsv(sms), 0);
+  EXPECT_GE(lineCount(sms), 8u);
+  const auto book = folder() / "Contacts.csv";
+  EXPECT_EQ(store.ExportContactsCsv(book), 0);
+  EXPECT_GE(lineCount(book), 6u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Manifests, StoreCategoriesTest,
+                         ::testing::Values(builder::ManifestFormat::Db, builder::ManifestFormat::Mbdb));
+
+TEST_F(PhoneFixture, TheStoreTakesTheChatDatabaseNotItsLogFiles) {
+  builder::BackupBuilder b(builder::ManifestFormat::Db);
+  const std::string group = "AppDomainGroup-group.net.whatsapp.WhatsApp.shared";
+  b.addFile(group, "ChatStorage.sqlite-wal", std::string_view("not a database"));
+  b.addFile(group, "ChatStorage.sqlite-shm", std::string_view("not a database either"));
+  ASSERT_TRUE(builder::AddDemoPhoneDatabases(b));
+  const auto backup = folder() / "backup";
+  ASSERT_TRUE(b.write(backup));
+  WorkFolders folders(folder() / "appdata", roomyDrive());
+  BackupStore store(folders, folder() / "root");
+  BackupInfo info;
+  info.folder = backup;
+  store.SelectBackup(info);
+  ASSERT_EQ(store.Open(""), 0);
+  EXPECT_EQ(store.WhatsAppDatabase().filename().string().size(), 40u);
+  WhatsAppChatMap chats;
+  EXPECT_EQ(store.ScanWhatsApp(chats), 0);
+  EXPECT_FALSE(chats.empty());
+}
+
+TEST_F(PhoneFixture, ABackupWithoutThePhoneDatabasesIsNotACancelledScan) {
+  builder::BackupBuilder b(builder::ManifestFormat::Db);
+  b.addDirectory("HomeDomain", "Library");
+  const auto backup = folder() / "backup";
+  ASSERT_TRUE(b.write(backup));
+  WorkFolders folders(folder() / "appdata", roomyDrive());
+  BackupStore store(folders, folder() / "root");
+  BackupInfo info;
+  info.folder = backup;
+  store.SelectBackup(info);
+  ASSERT_EQ(store.Open(""), 0);
+  CategoryLists lists;
+  // Each reader fails (the file is missing) with the generic failure, which
+  // lets the scan go on; errno 2 would have read as "cancelled".
+  EXPECT_EQ(store.ScanMessages(lists.conversations), kInvalid);
+  EXPECT_EQ(store.ScanContacts(lists.contacts), kInvalid);
+  const int32_t calls = store.ScanCallHistory(lists.calls);  // the SQLite library's own open error
+  EXPECT_NE(calls, kOk);
+  EXPECT_NE(calls, kCancelled);
+  EXPECT_EQ(store.ScanNotes(lists.notes), kInvalid);
+  EXPECT_EQ(store.ScanWhatsApp(lists.chats), 0);
+  EXPECT_TRUE(lists.conversations.empty() && lists.contacts.empty() && lists.calls.empty() && lists.notes.empty() &&
+              lists.chats.empty());
+}
+
+// A device that answers with the demo backup.
+class DemoDevice final : public IDeviceBackupDriver {
+ public:
+  void SetProgress(ProgressCallback, int32_t) override {}
+  void SetMode(int32_t) override {}
+  int32_t Backup(const std::filesystem::path& folder, const std::string&) override {
+    m_folder = folder / "00008020000a1b2c3d4e5f60718293a4b5c6d7e8";
+    return builder::WriteDemoBackup(m_folder, builder::ManifestFormat::Db, nullptr) ? 0 : 87;
+  }
+  std::filesystem::path GetBackupFolder() const override { return m_folder; }
+  bool VersionAbove9() const override { return true; }
+  bool VersionAbove11() const override { return true; }
+  void RaiseQuit() override {}
+  int32_t Disconnect() override { return 0; }
+
+ private:
+  std::filesystem::path m_folder;
+};
+
+TEST_F(PhoneFixture, TheDeviceRecoveryReadsItsDatabaseCopies) {
+  const ScopedTimeZone zone("UTC");
+  WorkFolders folders(folder() / "appdata", roomyDrive());
+  DemoDevice device;
+  CDeviceRecovery recovery(folders, device);
+  std::vector<int32_t> reports;
+  recovery.SetProgressCallback([&](int32_t percent) {
+    reports.push_back(percent);
+    return 0;
+  });
+  ASSERT_EQ(recovery.Open(""), 0);
+  CategoryLists lists;
+  EXPECT_EQ(recovery.ScanMessages(lists.conversations), 0);
+  EXPECT_EQ(recovery.ScanContacts(lists.contacts), 0);
+  EXPECT_EQ(recovery.ScanCallHistory(lists.calls), 0);
+  EXPECT_EQ(recovery.ScanNotes(lists.notes), 0);
+  EXPECT_EQ(recovery.ScanWhatsApp(lists.chats), 0);
+  EXPECT_EQ(recovery.progress().current, 20 + 4 * 5 + 10);
+  expectDemoCategories(lists);
+  const auto sms = folder() / "sms.csv";
+  EXPECT_EQ(recovery.ExportMessagesCsv(sms), 0);
+  EXPECT_GE(lineCount(sms), 8u);
+
+  // A cancel during the messages reader ends the step with the answer.
+  recovery.SetProgressCallback([](int32_t) { return 2; });
+  ConversationMap cancelled;
+  EXPECT_EQ(recovery.ScanMessages(cancelled), 2);
+  EXPECT_TRUE(cancelled.empty());
+}
+
+}  // namespace
+}  // namespace fq::test
