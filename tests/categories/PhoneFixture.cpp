@@ -19,7 +19,7 @@ void PhoneFixture::TearDown() {
   if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
 }
 
-std::filesystem::path PhoneFixture::writeDatabase(const std::string& name, const builder::SqliteDatabaseSpec& spec) {
+std::filesystem::path PhoneFixture::writeDatabase(const std::string& name, const builder::SqliteRecipe& spec) {
   const auto path = m_folder / name;
   std::string error;
   EXPECT_TRUE(builder::WriteSqliteDatabase(path, spec, &error)) << error;
@@ -28,7 +28,7 @@ std::filesystem::path PhoneFixture::writeDatabase(const std::string& name, const
 
 std::filesystem::path PhoneFixture::writeDatabase(const std::string& name, std::vector<std::string> statements,
                                                   std::vector<std::string> deletions) {
-  builder::SqliteDatabaseSpec spec;
+  builder::SqliteRecipe spec;
   spec.statements = std::move(statements);
   spec.deletions = std::move(deletions);
   return writeDatabase(name, spec);

@@ -20,7 +20,7 @@ class PhoneFixture : public ::testing::Test {
   void TearDown() override;
 
   // Writes `spec` as `name` into the folder and returns its path (fails the test on error).
-  std::filesystem::path writeDatabase(const std::string& name, const builder::SqliteDatabaseSpec& spec);
+  std::filesystem::path writeDatabase(const std::string& name, const builder::SqliteRecipe& spec);
   // A database of the given statements with nothing deleted.
   std::filesystem::path writeDatabase(const std::string& name, std::vector<std::string> statements,
                                       std::vector<std::string> deletions = {});

@@ -21,10 +21,10 @@ std::string guid(int n) {
   return text;
 }
 
-SqliteDatabaseSpec smsDatabase() {
+SqliteRecipe smsDatabase() {
   constexpr auto layout = MessageLayout::Nanoseconds51;
   const std::string account = "0A1B2C3D-4E5F-4061-8273-94A5B6C7D8E9";
-  SqliteDatabaseSpec spec;
+  SqliteRecipe spec;
   spec.statements = CreateMessageTables(layout);
   auto& s = spec.statements;
   s.push_back(InsertHandle(1, "+15550104477"));
@@ -72,9 +72,9 @@ SqliteDatabaseSpec smsDatabase() {
   return spec;
 }
 
-SqliteDatabaseSpec addressBookDatabase() {
+SqliteRecipe addressBookDatabase() {
   constexpr auto layout = ContactLayout::Columns26;
-  SqliteDatabaseSpec spec;
+  SqliteRecipe spec;
   spec.statements = {CreateContactTable(layout)};
   const auto contact = [&](int64_t id, const char* first, const char* last, std::optional<std::string> phone,
                            std::optional<std::string> email) {
@@ -104,9 +104,9 @@ SqliteDatabaseSpec addressBookDatabase() {
   return spec;
 }
 
-SqliteDatabaseSpec callHistoryDatabase() {
+SqliteRecipe callHistoryDatabase() {
   constexpr bool newer = true;
-  SqliteDatabaseSpec spec;
+  SqliteRecipe spec;
   spec.statements = {CreateCallRecordTable(newer)};
   struct Call {
     bool originated;
@@ -136,8 +136,8 @@ SqliteDatabaseSpec callHistoryDatabase() {
   return spec;
 }
 
-SqliteDatabaseSpec notesDatabase() {
-  SqliteDatabaseSpec spec;
+SqliteRecipe notesDatabase() {
+  SqliteRecipe spec;
   spec.statements = CreateNoteTables();
   auto& s = spec.statements;
   const double base = kMarch2019 + 0.5;
@@ -154,9 +154,9 @@ SqliteDatabaseSpec notesDatabase() {
   return spec;
 }
 
-SqliteDatabaseSpec whatsAppDatabase() {
+SqliteRecipe whatsAppDatabase() {
   constexpr auto layout = WhatsAppLayout::Newer34;
-  SqliteDatabaseSpec spec;
+  SqliteRecipe spec;
   spec.statements = CreateWhatsAppTables(layout);
   auto& s = spec.statements;
   s.push_back(InsertWhatsAppChat(1, std::string("15550104477@s.whatsapp.net"), std::string("Mia Chen")));

@@ -2,7 +2,7 @@
 // The phone's own databases as SQL: every table variant the category readers
 // tell apart, with its columns in the positions the phone gives them, and one
 // row writer per table. Rows name only the values the readers look at; every
-// other column is NULL. Statements feed SqliteDatabaseSpec.
+// other column is NULL. Statements feed SqliteRecipe.
 #include <cstdint>
 #include <optional>
 #include <string>
