@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/ResultCodes.h"
+#include "engine/backup/FileId.h"
 #include "engine/backup/ManifestOfFolder.h"
 #include "engine/backup/ReadOnlyDatabase.h"
 #include "engine/media/FileCopy.h"
@@ -30,14 +31,14 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
                       "INSERT INTO ZNOTE(ZTITLE) VALUES('shopping'), ('passwords'), ('trip')"};
   notes.deletions = {"DELETE FROM ZNOTE WHERE ZTITLE = 'passwords'"};
   notes.walMode = true;  // an ordinary read-only open would create -wal and -shm beside it
-  ASSERT_TRUE(demo.addDatabase("HomeDomain", "Library/Notes/notes.sqlite", notes));
+  // Beside the demo's own notes database, which is not in WAL mode.
+  ASSERT_TRUE(demo.addDatabase("HomeDomain", "Library/Notes/notes-wal.sqlite", notes));
   // A real phone database whose header says WAL mode, when the corpus is here.
   const std::filesystem::path chats =
       std::filesystem::path(FERNQUILL_SHARED_DIR) / "corpora/ios-real/whatsapp-ios15/ChatStorage.sqlite";
   const bool haveChats = std::filesystem::is_regular_file(chats);
   if (haveChats) {
-    ASSERT_TRUE(demo.addFileFromDisk("AppDomainGroup-group.net.whatsapp.WhatsApp.shared",
-                                     "ChatStorage.sqlite", chats));
+    ASSERT_TRUE(demo.addFileFromDisk("AppDomain-net.whatsapp.WhatsApp", "Documents/ChatStorage.sqlite", chats));
   }
   ASSERT_TRUE(demo.write(backup));
   std::filesystem::create_directories(dir / "work");
@@ -71,14 +72,14 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
     }
   }
   // Reading Manifest.db and a phone database through the SQLite library.
-  const auto notesPath = StoredFilePath(backup, "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c", *layout);
+  const auto notesPath = StoredFilePath(backup, FileIdOf("HomeDomain-Library/Notes/notes-wal.sqlite"), *layout);
   ASSERT_TRUE(std::filesystem::exists(notesPath));
   ReadOnlyDatabase notesDb(notesPath);
   ASSERT_TRUE(notesDb.ok());
   EXPECT_EQ(sqlite3_exec(notesDb.handle(), "SELECT count(*) FROM ZNOTE", nullptr, nullptr, nullptr),
             SQLITE_OK);
   if (haveChats) {
-    ReadOnlyDatabase chatDb(StoredFilePath(backup, "7c7fba66680ef796b916b067077cc246adacf01d", *layout));
+    ReadOnlyDatabase chatDb(StoredFilePath(backup, "1b6b187a1b60b9ae8b720c79e2c67f472bab09c0", *layout));
     ASSERT_TRUE(chatDb.ok());
     EXPECT_EQ(sqlite3_exec(chatDb.handle(), "SELECT count(*) FROM ZWAMESSAGE", nullptr, nullptr, nullptr),
               SQLITE_OK);
