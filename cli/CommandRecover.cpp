@@ -90,7 +90,8 @@ void AddRecoverCommand(CLI::App& app, int& exitStatus) {
       ->required();
   cmd->add_option("--out", options->out, "The folder the dated recovery folder is written into")->required();
   cmd->add_option("--category", options->categories,
-                  "Recover only this category (repeatable): \"Camera Roll\", \"Messages\", \"Contacts\", ...");
+                  "Recover only this category (repeatable): \"Camera Roll\", \"Messages\", \"Contacts\", ...")
+      ->allow_extra_args(false);
   cmd->add_flag("--deleted-only", options->deletedOnly, "Recover only records deleted on the phone");
   cmd->add_flag("--password-stdin", options->request.passwordStdin,
                 "Read the backup password from standard input (else it is asked for on the terminal)");
