@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/ResultCodes.h"
-#include "engine/media/ExtensionLists.h"
+#include "engine/format/ExtensionLists.h"
 #include "engine/media/FileType.h"
 #include "engine/media/PosixFile.h"
 
@@ -23,9 +23,9 @@ std::string_view PreviewFileName(std::string_view typeName) {
   for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  if (ListHasExtension(kPictureList, lower)) return "tmp.jpg";
-  if (ListHasExtension(kAudioList, lower)) return "tmp.wav";
-  if (ListHasExtension(kVideoList, lower)) return "tmp.avi";
+  if (IsListedExtension(kPictureExtensions, lower)) return "tmp.jpg";
+  if (IsListedExtension(kAudioExtensions, lower)) return "tmp.wav";
+  if (IsListedExtension(kVideoExtensions, lower)) return "tmp.avi";
   return {};
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/ResultCodes.h"
-#include "engine/media/ExtensionLists.h"
+#include "engine/format/ExtensionLists.h"
 #include "engine/media/FileType.h"
 #include "engine/platform/Text.h"
 
@@ -87,8 +87,8 @@ std::optional<std::string> DeviceAppFileType(const ManifestEntry& entry, const S
   const size_t dot = name.rfind('.');
   if (dot != std::string_view::npos && name.size() - dot - 1 <= kLongestExtension) {
     const std::string_view extension = name.substr(dot + 1);
-    if (ListHasExtension(kPictureList, extension) || ListHasExtension(kAudioList, extension) ||
-        ListHasExtension(kVideoList, extension)) {
+    if (IsListedExtension(kPictureExtensions, extension) || IsListedExtension(kAudioExtensions, extension) ||
+        IsListedExtension(kVideoExtensions, extension)) {
       return std::string(extension);
     }
     return std::nullopt;

@@ -76,14 +76,26 @@ TEST(ExtensionOfName, TakesTheTextAfterTheLastDot) {
 }
 
 TEST(ExtensionLists, MatchWholeEntriesOnly) {
-  EXPECT_TRUE(IsListedExtension(kPictureExtensions, "jpg"));
-  EXPECT_TRUE(IsListedExtension(kPictureExtensions, "tga"));  // the last entry
-  EXPECT_TRUE(IsListedExtension(kVideoExtensions, "rmvb"));   // the first entry
-  EXPECT_TRUE(IsListedExtension(kAudioExtensions, "rm"));
-  EXPECT_FALSE(IsListedExtension(kVideoExtensions, "mo"));    // a piece of "mov"
-  EXPECT_FALSE(IsListedExtension(kVideoExtensions, "MOV"));   // case matters
-  EXPECT_FALSE(IsListedExtension(kPictureExtensions, ""));
-  EXPECT_FALSE(IsListedExtension(kPictureExtensions, "*.jpg"));
+  struct Case {
+    std::string_view list;
+    std::string_view extension;
+    bool found;
+  };
+  const Case cases[] = {
+      {kPictureExtensions, "bmp", true},    {kPictureExtensions, "tga", true},  // the last entry
+      {kPictureExtensions, "jpeg", true},   {kPictureExtensions, "JPG", false},  // case is kept
+      {kPictureExtensions, "jp", false},    {kPictureExtensions, "p", false},
+      {kPictureExtensions, "", false},      {kPictureExtensions, "*.bmp", false},
+      {kPictureExtensions, "bmp|", false},  {kVideoExtensions, "mov", true},
+      {kVideoExtensions, "lrv", true},      {kVideoExtensions, "rmvb", true},  // the first entry
+      {kVideoExtensions, "rm", true},       {kVideoExtensions, "MOV", false},
+      {kVideoExtensions, "mo", false},      {kAudioExtensions, "mp3", true},
+      {kAudioExtensions, "snd", true},      {kAudioExtensions, "rm", true},
+      {kAudioExtensions, "m4", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsListedExtension(c.list, c.extension), c.found) << c.extension << " in " << c.list.substr(0, 12);
+  }
 }
 
 }  // namespace
