@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/CliRunner.h"
 #include "tests/session/SessionFixtures.h"
 
 namespace fq {
@@ -18,31 +19,13 @@ using testing::WriteFile;
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using testsupport::CliRun;
 
 class CliTest : public ::testing::Test {
  protected:
   // Runs fernquill-cli with its application data in the scratch folder.
   CliRun run(const std::string& args, const std::string& stdinText = "") {
-    const fs::path in = scratch / "stdin.txt";
-    const fs::path out = scratch / "stdout.txt";
-    const fs::path err = scratch / "stderr.txt";
-    WriteFile(in, stdinText);
-    // usbmuxd is pointed at a socket nobody listens on: no device is ever attached.
-    const std::string command = "env XDG_DATA_HOME='" + (scratch / "xdg").string() + "' TZ=UTC0 " +
-                                "USBMUXD_SOCKET_ADDRESS='UNIX:" + (scratch / "no-usbmuxd.sock").string() + "' '" +
-                                (fs::path(FERNQUILL_BIN_DIR) / "fernquill-cli").string() + "' " + args + " <'" +
-                                in.string() + "' >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int raw = std::system(command.c_str());
-    CliRun result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = ReadFile(out);
-    result.err = ReadFile(err);
-    return result;
+    return testsupport::RunCli(scratch.path(), args, stdinText);
   }
 
   fs::path backup(const std::string& name, const std::string& date, const std::string& extraKeys = "") {

@@ -1,0 +1,120 @@
+// The whole product on the demo backup, run as the user runs it: the same
+// phone scanned from a plain and from an encrypted backup gives the same
+// records, a wrong password is refused, and a recovery writes every category.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tests/cli/CliRunner.h"
+#include "tests/support/FolderSnapshot.h"
+#include "tests/support/TempFolder.h"
+#include "tools/backupbuilder/DemoBackup.h"
+#include "tools/decrypt/EncryptedBackupWriter.h"
+
+namespace fq {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+using builder::ManifestFormat;
+using testsupport::RunCli;
+
+constexpr const char* kPassword = "correct horse battery";
+
+// The demo phone's stored files as an encrypted backup of the same era.
+void WriteEncryptedDemo(const fs::path& folder, ManifestFormat format) {
+  const builder::BackupBuilder demo = builder::DemoBackup(format);
+  std::vector<decrypt::PlainFile> files;
+  for (const auto& record : demo.records()) {
+    if (!record.content || !record.domain || !record.relativePath) continue;
+    files.push_back({*record.domain, *record.relativePath, *record.content, record.protectionClass, std::nullopt});
+  }
+  decrypt::EncryptedBackupOptions options;
+  options.era = format == ManifestFormat::Db ? decrypt::BackupEra::ManifestDb : decrypt::BackupEra::ManifestMbdb;
+  options.password = kPassword;
+  options.productVersion = demo.device().productVersion;
+  options.deviceName = demo.device().deviceName;
+  std::string error;
+  ASSERT_EQ(decrypt::WriteEncryptedBackup(folder, files, options, &error), 0) << error;
+}
+
+// The scan's categories without the stored-file paths, which name the
+// decrypted copy for an encrypted backup.
+Json CategoriesWithoutPaths(const std::string& scanJson) {
+  Json categories = Json::parse(scanJson)["categories"];
+  for (auto& [name, items] : categories.items()) {
+    for (auto& item : items) item.erase("path");
+  }
+  return categories;
+}
+
+class EndToEnd : public ::testing::TestWithParam<ManifestFormat> {
+ protected:
+  testsupport::TempFolder scratch;
+};
+
+TEST_P(EndToEnd, AnEncryptedBackupScansLikeThePlainOneAndStaysUntouched) {
+  const fs::path plain = scratch / "plain";
+  const fs::path locked = scratch / "locked";
+  std::string error;
+  ASSERT_TRUE(builder::WriteDemoBackup(plain, GetParam(), &error)) << error;
+  WriteEncryptedDemo(locked, GetParam());
+  const auto before = testsupport::SnapshotFolder(locked);
+
+  const auto plainScan = RunCli(scratch.path(), "scan '" + plain.string() + "' --json");
+  ASSERT_EQ(plainScan.status, 0) << plainScan.err;
+  const auto lockedScan =
+      RunCli(scratch.path(), "scan '" + locked.string() + "' --json --password-stdin", std::string(kPassword) + "\n");
+  ASSERT_EQ(lockedScan.status, 0) << lockedScan.err;
+
+  const Json expected = CategoriesWithoutPaths(plainScan.out);
+  const Json actual = CategoriesWithoutPaths(lockedScan.out);
+  EXPECT_FALSE(expected["Messages"].empty());
+  EXPECT_FALSE(expected["Camera Roll"].empty());
+  for (const auto& [name, items] : expected.items()) EXPECT_EQ(actual[name], items) << name;
+  EXPECT_EQ(testsupport::SnapshotFolder(locked), before) << "the encrypted backup was changed";
+}
+
+TEST_P(EndToEnd, AWrongPasswordIsRefusedWithItsOwnStatus) {
+  const fs::path locked = scratch / "locked";
+  WriteEncryptedDemo(locked, GetParam());
+  const auto scan = RunCli(scratch.path(), "scan '" + locked.string() + "' --password-stdin", "not it\n");
+  EXPECT_EQ(scan.status, 3) << scan.err;
+  EXPECT_NE(scan.err.find("wrong backup password"), std::string::npos) << scan.err;
+}
+
+TEST_P(EndToEnd, RecoverWritesEveryCategoryOfTheDemoBackup) {
+  const fs::path plain = scratch / "plain";
+  std::string error;
+  ASSERT_TRUE(builder::WriteDemoBackup(plain, GetParam(), &error)) << error;
+  const fs::path out = scratch / "recovered";
+  const auto recover = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() + "'");
+  ASSERT_EQ(recover.status, 0) << recover.err;
+  EXPECT_NE(recover.out.find("failed: 0"), std::string::npos) << recover.out;
+  for (const char* folder : {"Camera Roll", "Photo Stream", "Message", "Message Attachments", "Contacts", "Notes",
+                             "App Photos", "WhatsApp Message", "WhatsApp Attachments"}) {
+    EXPECT_TRUE(fs::is_directory(out / folder)) << folder;
+  }
+  EXPECT_TRUE(fs::is_regular_file(out / "Message" / "sms.csv"));
+
+  const fs::path onlyDeleted = scratch / "deleted";
+  const auto deleted = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + onlyDeleted.string() +
+                                                  "' --category Messages --deleted-only");
+  ASSERT_EQ(deleted.status, 0) << deleted.err;
+  EXPECT_FALSE(fs::exists(onlyDeleted / "Camera Roll"));
+  EXPECT_TRUE(fs::is_directory(onlyDeleted / "Message"));
+
+  const auto unknown = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() +
+                                                  "' --category Voicemail");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.err.find("\"Voicemail\" is not a category"), std::string::npos) << unknown.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothIndexes, EndToEnd, ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),
+                         [](const auto& info) { return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb"; });
+
+}  // namespace
+}  // namespace fq
