@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/device/SimulatedDevice.h"
+#include "tools/backupbuilder/DemoBackup.h"
 
 extern char** environ;
 
@@ -153,6 +156,26 @@ TEST(DeviceCli, DeviceErrorIsReportedWithItsDescription) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("the device reported: Not enough space"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("(-105)"), std::string::npos) << run.err;
+}
+
+TEST(DeviceCli, ScanDeviceBacksUpScansAndListsThePhone) {
+  const fs::path staging = fs::temp_directory_path() / ("fq-scan-device-" + std::to_string(::getpid()));
+  fs::remove_all(staging);
+  std::string error;
+  ASSERT_TRUE(builder::WriteDemoBackup(staging / "demo", builder::ManifestFormat::Db, &error)) << error;
+  SimulatedDevice device({"--backup-dir", (staging / "demo").string()});
+  ASSERT_TRUE(device.Started()) << device.Error();
+  // The scan's work folders go to the test's own application data.
+  ::setenv("XDG_DATA_HOME", (device.Scratch() / "xdg").c_str(), 1);
+  const CliRun run = RunCli({"scan", "device", "--json"});
+  ::unsetenv("XDG_DATA_HOME");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto report = nlohmann::json::parse(run.out);
+  for (const char* category : {"Camera Roll", "Messages", "Contacts", "Call History", "Notes", "WhatsApp"}) {
+    EXPECT_FALSE(report["categories"][category].empty()) << category;
+  }
+  EXPECT_EQ(report["events"].back(), nlohmann::json::parse("[1034, 0]"));
+  fs::remove_all(staging);
 }
 
 }  // namespace
