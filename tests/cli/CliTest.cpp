@@ -13,9 +13,9 @@
 namespace fq {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using testsupport::ReadFile;
+using testsupport::ScratchFolder;
+using testsupport::WriteFile;
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 

@@ -24,9 +24,9 @@
 namespace fq::decrypt {
 namespace {
 
-using testing::ReadAll;
-using testing::ScratchFolder;
-using testing::Snapshot;
+using testsupport::ReadAll;
+using testsupport::ScratchFolder;
+using testsupport::Snapshot;
 
 std::vector<uint8_t> filler(size_t n, uint8_t seed) {
   std::vector<uint8_t> b(n);
@@ -214,7 +214,7 @@ TEST(BackupDecryptor, HostileManifestRowsAreSkippedAndNeverEchoed) {
   const std::string goodId = FileIdOf("HomeDomain-Library/good");
   const auto sealed = keys->seal(3, filler(5000, 7));
   std::filesystem::create_directories(backup / goodId.substr(0, 2));
-  testing::WriteAll(backup / goodId.substr(0, 2) / goodId, sealed->content);
+  testsupport::WriteAll(backup / goodId.substr(0, 2) / goodId, sealed->content);
   MbFile record;
   record.protectionClass = 3;
   record.size = 5000;
@@ -240,10 +240,10 @@ TEST(BackupDecryptor, HostileManifestRowsAreSkippedAndNeverEchoed) {
   insert("../../../../tmp/fq-escape-" + goodId.substr(0, 8), archive);
   insert("Wrong password", archive);
   insert("Count: 999", archive);
-  insert(FileIdOf("HomeDomain-Library/junk"), testing::Bytes("bplist00 but not really"));
+  insert(FileIdOf("HomeDomain-Library/junk"), testsupport::Bytes("bplist00 but not really"));
   sqlite3_close(db);
   const auto sealedDb = keys->sealManifest(ReadAll(plainDb));
-  testing::WriteAll(backup / "Manifest.db", sealedDb->content);
+  testsupport::WriteAll(backup / "Manifest.db", sealedDb->content);
   const auto keybag = keys->keybagBytes();
   PlistHandle plist(plist_new_dict());
   plist_dict_set_item(plist.get(), "BackupKeyBag",
@@ -254,7 +254,7 @@ TEST(BackupDecryptor, HostileManifestRowsAreSkippedAndNeverEchoed) {
   char* bin = nullptr;
   uint32_t length = 0;
   plist_to_bin(plist.get(), &bin, &length);
-  testing::WriteAll(backup / "Manifest.plist", std::vector<uint8_t>(bin, bin + length));
+  testsupport::WriteAll(backup / "Manifest.plist", std::vector<uint8_t>(bin, bin + length));
   plist_to_bin_free(bin);
 
   Lines lines;
@@ -303,10 +303,10 @@ TEST(BackupDecryptor, BrokenBackupsFailWithAReason) {
   const auto dbBytes = ReadAll(manifestDb);
   const Case cases[] = {
       {"no Manifest.plist", [&] { std::filesystem::remove(plist); }, "Error: cannot read Manifest.plist"},
-      {"Manifest.plist garbage", [&] { testing::WriteAll(plist, testing::Bytes("bplist00 nothing here")); },
+      {"Manifest.plist garbage", [&] { testsupport::WriteAll(plist, testsupport::Bytes("bplist00 nothing here")); },
        "Error: Manifest.plist is not a property list"},
       {"Manifest.db cut",
-       [&] { testing::WriteAll(manifestDb, std::vector<uint8_t>(dbBytes.begin(), dbBytes.begin() + 1000)); },
+       [&] { testsupport::WriteAll(manifestDb, std::vector<uint8_t>(dbBytes.begin(), dbBytes.begin() + 1000)); },
        "Error: Manifest.db cannot be decrypted"},
       {"no manifest at all", [&] { std::filesystem::remove(manifestDb); },
        "Error: the backup has neither Manifest.db nor Manifest.mbdb"},
@@ -318,9 +318,9 @@ TEST(BackupDecryptor, BrokenBackupsFailWithAReason) {
        "Error: the backup has neither Manifest.db nor Manifest.mbdb"},
   };
   for (const auto& c : cases) {
-    testing::WriteAll(plist, plistBytes);
+    testsupport::WriteAll(plist, plistBytes);
     std::filesystem::remove(manifestDb);
-    testing::WriteAll(manifestDb, dbBytes);
+    testsupport::WriteAll(manifestDb, dbBytes);
     c.damage();
     Lines lines;
     EXPECT_EQ(DecryptBackup({backup, scratch / "out", "pw", 2}, lines.sink()), DecryptStatus::Failed)

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace fq::decrypt::testing {
+namespace fq::decrypt::testsupport {
 
 class ScratchFolder {
  public:
@@ -62,4 +62,4 @@ inline std::map<std::string, std::vector<uint8_t>> Snapshot(const std::filesyste
   return files;
 }
 
-}  // namespace fq::decrypt::testing
+}  // namespace fq::decrypt::testsupport

@@ -23,9 +23,9 @@
 namespace fq {
 namespace {
 
-using decrypt::testing::ReadAll;
-using decrypt::testing::ScratchFolder;
-using decrypt::testing::Snapshot;
+using decrypt::testsupport::ReadAll;
+using decrypt::testsupport::ScratchFolder;
+using decrypt::testsupport::Snapshot;
 
 const std::filesystem::path kTool = std::filesystem::path(FERNQUILL_BIN_DIR) / "tool";
 
@@ -70,7 +70,7 @@ void slowDownKeyDerivation(const std::filesystem::path& manifestPath) {
   char* bin = nullptr;
   uint32_t length = 0;
   plist_to_bin(root.get(), &bin, &length);
-  decrypt::testing::WriteAll(manifestPath, std::vector<uint8_t>(bin, bin + length));
+  decrypt::testsupport::WriteAll(manifestPath, std::vector<uint8_t>(bin, bin + length));
   plist_to_bin_free(bin);
 }
 
@@ -258,10 +258,10 @@ TEST(DecryptToolRunner, FoldersAreWholeArgumentsAndThePasswordComesOnStandardInp
   const std::string password = "pass word \"quoted\" $HOME `id` ü";
   DecryptToolRequest request{tool, backup, out, password, 1, nullptr, nullptr, 10};
   ASSERT_EQ(RunDecryptTool(request), kOk);
-  EXPECT_EQ(ReadAll(out / "argc"), decrypt::testing::Bytes("3\n"));
-  EXPECT_EQ(ReadAll(out / "arg1"), decrypt::testing::Bytes(backup.string()));
-  EXPECT_EQ(ReadAll(out / "arg3"), decrypt::testing::Bytes("-"));
-  EXPECT_EQ(ReadAll(out / "password"), decrypt::testing::Bytes(password));
+  EXPECT_EQ(ReadAll(out / "argc"), decrypt::testsupport::Bytes("3\n"));
+  EXPECT_EQ(ReadAll(out / "arg1"), decrypt::testsupport::Bytes(backup.string()));
+  EXPECT_EQ(ReadAll(out / "arg3"), decrypt::testsupport::Bytes("-"));
+  EXPECT_EQ(ReadAll(out / "password"), decrypt::testsupport::Bytes(password));
 }
 
 TEST(DecryptToolRunner, CancelTerminatesTheToolAndWhatItStarted) {

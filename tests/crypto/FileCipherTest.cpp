@@ -10,9 +10,9 @@
 namespace fq::decrypt {
 namespace {
 
-using testing::ReadAll;
-using testing::ScratchFolder;
-using testing::WriteAll;
+using testsupport::ReadAll;
+using testsupport::ScratchFolder;
+using testsupport::WriteAll;
 
 Key256 testKey() {
   Key256 k{};
@@ -29,12 +29,12 @@ std::vector<uint8_t> pattern(size_t n) {
 TEST(FileCipher, NistCbcVectorDecryptsBlockForBlock) {
   // SP 800-38A F.2.6 (CBC-AES256.Decrypt), first block, with its own IV
   // folded in: with a zero IV the first plaintext block is P1 xor IV.
-  const auto key = testing::FromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
+  const auto key = testsupport::FromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
   Key256 k{};
   std::copy(key.begin(), key.end(), k.begin());
-  const auto c1 = testing::FromHex("f58c4c04d6e5f1ba779eabfb5f7bfbd6");
-  const auto p1 = testing::FromHex("6bc1bee22e409f96e93d7e117393172a");
-  const auto iv = testing::FromHex("000102030405060708090a0b0c0d0e0f");
+  const auto c1 = testsupport::FromHex("f58c4c04d6e5f1ba779eabfb5f7bfbd6");
+  const auto p1 = testsupport::FromHex("6bc1bee22e409f96e93d7e117393172a");
+  const auto iv = testsupport::FromHex("000102030405060708090a0b0c0d0e0f");
   ScratchFolder dir;
   WriteAll(dir / "c", c1);
   DecryptedFileReport report;

@@ -15,7 +15,7 @@
 namespace fq::decrypt {
 namespace {
 
-using testing::FromHex;
+using testsupport::FromHex;
 
 struct PublishedHash {
   const char* name;

@@ -9,7 +9,7 @@
 namespace fq::decrypt {
 namespace {
 
-using testing::FromHex;
+using testsupport::FromHex;
 
 void record(std::vector<uint8_t>& out, const std::string& tag, const std::vector<uint8_t>& value) {
   out.insert(out.end(), tag.begin(), tag.end());

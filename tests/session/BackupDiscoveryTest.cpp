@@ -12,9 +12,9 @@
 namespace fq {
 namespace {
 
-using testing::ScopedEnv;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using testsupport::ScopedEnv;
+using testsupport::ScratchFolder;
+using testsupport::WriteFile;
 namespace fs = std::filesystem;
 
 const std::string kAddressBookId = "31bb7ba8914766d4ba40d6dfb6113c8b614be442";

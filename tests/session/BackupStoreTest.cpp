@@ -20,9 +20,9 @@
 namespace fq {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using testsupport::ReadFile;
+using testsupport::ScratchFolder;
+using testsupport::WriteFile;
 namespace fs = std::filesystem;
 
 constexpr uint64_t kGiB = 1024ULL * 1024 * 1024;

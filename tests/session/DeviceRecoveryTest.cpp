@@ -17,10 +17,10 @@
 namespace fq {
 namespace {
 
-using testing::FakeDriver;
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using testsupport::FakeDriver;
+using testsupport::ReadFile;
+using testsupport::ScratchFolder;
+using testsupport::WriteFile;
 namespace fs = std::filesystem;
 
 constexpr uint64_t kGiB = 1024ULL * 1024 * 1024;

@@ -14,7 +14,7 @@
 namespace fq {
 namespace {
 
-using testing::FakeRecovery;
+using testsupport::FakeRecovery;
 using Events = std::vector<EventRecorder::Event>;
 
 class RecordingView : public IScanView {

@@ -17,7 +17,7 @@
 #include "device/IDeviceBackupDriver.h"
 #include "engine/session/IPhoneRecoveryParse.h"
 
-namespace fq::testing {
+namespace fq::testsupport {
 
 namespace fs = std::filesystem;
 
@@ -197,4 +197,4 @@ class FakeDriver : public IDeviceBackupDriver {
   fs::path m_folder;
 };
 
-}  // namespace fq::testing
+}  // namespace fq::testsupport
