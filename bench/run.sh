@@ -130,6 +130,9 @@ for size in $sizes; do
   measure cat /dev/null cat "${dbs[@]}"
   cat_t=$LAST_TIME cat_rss=$LAST_RSS
   row "scan-vs-sqlite3" "$size" "$scan_t" "$scan_rss" "sqlite3-select" "$sel_t" "$sel_rss" le 1.0
+  # The same scan printing only its counts: what the engine costs without the JSON document.
+  measure scan-counts /dev/null "$cli" scan "$backup"
+  row "scan-counts-vs-sqlite3" "$size" "$LAST_TIME" "$LAST_RSS" "sqlite3-select" "$sel_t" "$sel_rss" le 1.0
   row "scan-vs-plain-read" "$size" "$scan_t" "$scan_rss" "cat" "$cat_t" "$cat_rss" - -
   # Peak memory: 64 MiB plus the result lists (their JSON text stands in for them).
   mem_verdict=$([ "$scan_rss" -le $((65536 + json_kib)) ] && echo pass || echo short)
@@ -177,9 +180,9 @@ if [ "$crypto" = 1 ]; then
   ossl=$(echo "$out" | sed -n 's/^openssl enc -d: \([0-9.]*\) MiB\/s/\1/p')
   ours_ms=$(echo "$out" | awk '/^BM_DecryptOneFile/ {print $2; exit}')
   ours=$(echo "256 * 1000 / $ours_ms" | bc -l)
-  # Throughputs are compared the other way round: ours / openssl >= 0.8.
-  row "decrypt-vs-openssl" "256MiB" "$(echo "1 / $ours" | bc -l)" "-" "openssl-enc" \
-    "$(echo "1 / $ossl" | bc -l)" "-" ge 0.8
+  # Seconds for the 256 MiB; throughputs compare the other way round: ours / openssl >= 0.8.
+  row "decrypt-vs-openssl" "256MiB" "$(echo "256 / $ours" | bc -l)" "-" "openssl-enc" \
+    "$(echo "256 / $ossl" | bc -l)" "-" ge 0.8
   printf '%-22s ours %.0f MiB/s, openssl %.0f MiB/s\n' "" "$ours" "$ossl"
 fi
 
