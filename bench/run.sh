@@ -50,11 +50,13 @@ printf 'row\tsize\tours_s\tours_rss_kib\tref\tref_s\tref_rss_kib\tratio\ttarget\
 
 # measure NAME OUT CMD...: runs CMD $runs times with standard output to OUT;
 # sets LAST_TIME (median wall seconds) and LAST_RSS (largest peak RSS, KiB).
+# $BEFORE_EACH, when set, runs before every run, outside the timing.
 measure() {
   local out=$2
   shift 2
   local times=() rss=0 i start end r
   for ((i = 0; i < runs; i++)); do
+    [ -z "${BEFORE_EACH:-}" ] || eval "$BEFORE_EACH"
     start=$(date +%s.%N)
     /usr/bin/time -f %M -o "$work/rss" "$@" > "$out" 2> "$work/stderr" || {
       echo "failed: $* (see below)" >&2
@@ -149,13 +151,13 @@ for size in $sizes; do
 
   # Recover everything into a fresh folder each run; a plain copy of the
   # backup is the physical floor.
-  rm -rf "$work/out" "$work/copy"
-  mkdir -p "$work/out"
+  BEFORE_EACH='rm -rf "$work/out" && mkdir -p "$work/out"'
   measure recover /dev/null "$cli" recover "$backup" --out "$work/out"
   rec_t=$LAST_TIME rec_rss=$LAST_RSS
-  rm -rf "$work/out"
-  measure copy /dev/null cp -rT "$backup" "$work/copy"
-  rm -rf "$work/copy"
+  BEFORE_EACH='rm -rf "$work/copy"'
+  measure copy /dev/null cp -r "$backup" "$work/copy"
+  BEFORE_EACH=''
+  rm -rf "$work/out" "$work/copy"
   row "recover-vs-copy" "$size" "$rec_t" "$rec_rss" "cp-r-backup" "$LAST_TIME" "$LAST_RSS" - -
 done
 
