@@ -1,5 +1,7 @@
 #include "tests/sqlite/TestDatabase.h"
 
+#include "engine/sqlite/LibraryColumnValue.h"
+
 #include <cstdio>
 
 namespace fq::test {
@@ -47,31 +49,7 @@ std::vector<std::vector<ColumnValue>> TestDatabase::query(const std::string& sql
   while (sqlite3_step(stmt) == SQLITE_ROW) {
     std::vector<ColumnValue> row;
     for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-      ColumnValue v;
-      switch (sqlite3_column_type(stmt, i)) {
-        case SQLITE_INTEGER:
-          v.kind = ColumnValue::Kind::Integer;
-          v.integer = sqlite3_column_int64(stmt, i);
-          break;
-        case SQLITE_FLOAT:
-          v.kind = ColumnValue::Kind::Real;
-          v.real = sqlite3_column_double(stmt, i);
-          break;
-        case SQLITE_TEXT:
-          v.kind = ColumnValue::Kind::Text;
-          v.bytes.assign(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                         sqlite3_column_bytes(stmt, i));
-          break;
-        case SQLITE_BLOB:
-          v.kind = ColumnValue::Kind::Blob;
-          if (sqlite3_column_bytes(stmt, i) > 0) {
-            v.bytes.assign(static_cast<const char*>(sqlite3_column_blob(stmt, i)),
-                           sqlite3_column_bytes(stmt, i));
-          }
-          break;
-        default:
-          break;
-      }
+      ColumnValue v = LibraryColumnValue(stmt, i);
       row.push_back(std::move(v));
     }
     rows.push_back(std::move(row));

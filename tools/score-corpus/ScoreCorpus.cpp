@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/LibraryColumnValue.h"
 #include "engine/sqlite/ColumnValues.h"
 #include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/SqliteFileReader.h"
@@ -125,27 +126,7 @@ bool libraryRows(const fs::path& db, const std::string& table, std::vector<std::
   while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
     std::vector<ColumnValue> row;
     for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-      ColumnValue v;
-      switch (sqlite3_column_type(stmt, i)) {
-        case SQLITE_INTEGER:
-          v.kind = ColumnValue::Kind::Integer;
-          v.integer = sqlite3_column_int64(stmt, i);
-          break;
-        case SQLITE_FLOAT:
-          v.kind = ColumnValue::Kind::Real;
-          v.real = sqlite3_column_double(stmt, i);
-          break;
-        case SQLITE_TEXT:
-        case SQLITE_BLOB: {
-          v.kind =
-              sqlite3_column_type(stmt, i) == SQLITE_TEXT ? ColumnValue::Kind::Text : ColumnValue::Kind::Blob;
-          const void* data = sqlite3_column_blob(stmt, i);
-          if (data != nullptr) v.bytes.assign(static_cast<const char*>(data), sqlite3_column_bytes(stmt, i));
-          break;
-        }
-        default:
-          break;
-      }
+      ColumnValue v = fq::LibraryColumnValue(stmt, i);
       row.push_back(std::move(v));
     }
     rows.push_back(std::move(row));
