@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -29,6 +31,30 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
+// Names of the regular files in each folder that stored files may lie in,
+// read once a folder: one directory listing instead of a stat per entry.
+class StoredFilePresence {
+ public:
+  bool isPresent(const std::filesystem::path& stored) {
+    if (stored.empty()) return false;
+    const auto [listing, fresh] = m_folders.try_emplace(stored.parent_path().native());
+    if (fresh) listing->second = RegularFileNames(stored.parent_path());
+    return listing->second.contains(stored.filename().native());
+  }
+
+ private:
+  static std::unordered_set<std::string> RegularFileNames(const std::filesystem::path& folder) {
+    std::unordered_set<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      std::error_code typeError;
+      if (it->is_regular_file(typeError)) names.insert(it->path().filename().native());
+    }
+    return names;
+  }
+  std::unordered_map<std::string, std::unordered_set<std::string>> m_folders;
+};
+
 int ListFiles(const std::filesystem::path& folder, bool json) {
   const auto layout = DetectStorageLayout(folder);
   if (!layout) {
@@ -42,10 +68,10 @@ int ListFiles(const std::filesystem::path& folder, bool json) {
     return 1;
   }
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  StoredFilePresence presence;
   for (const auto& entry : entries) {
     const auto stored = StoredFilePath(folder, entry.fileId, *layout);
-    std::error_code ec;
-    const bool exists = !stored.empty() && std::filesystem::is_regular_file(stored, ec);
+    const bool exists = presence.isPresent(stored);
     if (json) {
       list.push_back({{"key", entry.key},
                       {"fileId", entry.fileId},

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -27,8 +28,9 @@ int RunScan(const ScanOptions& options) {
   ScanRun run;
   const int status = run.Run(options.request);
   if (options.json && run.ran()) {
-    const auto report = ScanJson(options.request.source, run.result(), run.events(), run.results());
-    std::printf("%s\n", report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    std::fflush(stdout);
+    WriteScanJson(std::cout, options.request.source, run.result(), run.events(), run.results());
+    std::cout.flush();
   }
   if (status != 0) {
     std::fprintf(stderr, "fernquill-cli: %s\n", run.failure().c_str());

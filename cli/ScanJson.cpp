@@ -1,148 +1,184 @@
 #include "cli/ScanJson.h"
 
+#include "cli/JsonText.h"
 #include "engine/session/AppFileSplit.h"
 #include "engine/session/ScanCategory.h"
 
 namespace fq::cli {
 namespace {
 
-using Json = nlohmann::ordered_json;
+// Collects the text of one category list and hands it to the stream in large
+// pieces, one record a line.
+class JsonListWriter {
+ public:
+  JsonListWriter(std::ostream& out, std::string_view name, bool last) : m_out(out), m_last(last) {
+    m_buffer = "    ";
+    AppendJsonString(m_buffer, name);
+    m_buffer += ": [";
+  }
+  ~JsonListWriter() {
+    m_buffer += m_empty ? "]" : "\n    ]";
+    m_buffer += m_last ? "\n" : ",\n";
+    m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+  }
+  JsonListWriter(const JsonListWriter&) = delete;
+  JsonListWriter& operator=(const JsonListWriter&) = delete;
 
-Json MediaFilesJson(const std::vector<MediaFileRecord>& files) {
-  Json list = Json::array();
-  for (const auto& f : files) list.push_back({{"name", f.name}, {"size", f.size}, {"path", f.path.string()}});
-  return list;
+  // The buffer to append the next record to.
+  std::string& next() {
+    if (m_buffer.size() >= kFlushSize) {
+      m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+      m_buffer.clear();
+    }
+    m_buffer += m_empty ? "\n      " : ",\n      ";
+    m_empty = false;
+    return m_buffer;
+  }
+
+ private:
+  static constexpr size_t kFlushSize = 1 << 16;
+  std::ostream& m_out;
+  bool m_last;
+  bool m_empty = true;
+  std::string m_buffer;
+};
+
+void WriteMediaFiles(JsonListWriter& list, const std::vector<MediaFileRecord>& files) {
+  for (const auto& f : files) {
+    JsonRecord(list.next()).field("name", f.name).field("size", f.size).field("path", f.path.native());
+  }
 }
 
-Json AttachmentFilesJson(const std::vector<AttachmentFileRecord>& files) {
-  Json list = Json::array();
-  for (const auto& f : files) list.push_back({{"name", f.name}, {"size", f.size}, {"path", f.path.string()}});
-  return list;
+void WriteAttachmentFiles(JsonListWriter& list, const std::vector<AttachmentFileRecord>& files) {
+  for (const auto& f : files) {
+    JsonRecord(list.next()).field("name", f.name).field("size", f.size).field("path", f.path.native());
+  }
 }
 
-Json AppFilesJson(const std::map<std::string, std::vector<AppFileRecord>>& byApp) {
-  Json list = Json::array();
+void WriteAppFiles(JsonListWriter& list, const std::map<std::string, std::vector<AppFileRecord>>& byApp) {
   for (const auto& [app, files] : byApp) {
     for (const auto& f : files) {
-      list.push_back({{"app", f.appName}, {"name", f.name}, {"size", f.size}, {"path", f.path.string()}});
+      JsonRecord(list.next())
+          .field("app", f.appName)
+          .field("name", f.name)
+          .field("size", f.size)
+          .field("path", f.path.native());
     }
   }
-  return list;
 }
 
-Json MessagesJson(const ConversationMap& conversations) {
-  Json list = Json::array();
+void WriteMessages(JsonListWriter& list, const ConversationMap& conversations) {
   for (const auto& [handle, messages] : conversations) {
     for (const auto& m : messages) {
-      list.push_back({{"deleted", m.deleted},
-                      {"from_me", m.fromMe},
-                      {"row_id", m.rowId},
-                      {"handle_row_id", m.handleRowId},
-                      {"date", m.date},
-                      {"address", m.address},
-                      {"contact_name", m.contactName},
-                      {"text", m.text},
-                      {"attachment", m.attachment}});
+      JsonRecord(list.next())
+          .field("deleted", m.deleted)
+          .field("from_me", m.fromMe)
+          .field("row_id", m.rowId)
+          .field("handle_row_id", m.handleRowId)
+          .field("date", m.date)
+          .field("address", m.address)
+          .field("contact_name", m.contactName)
+          .field("text", m.text)
+          .field("attachment", m.attachment);
     }
   }
-  return list;
 }
 
-Json ContactsJson(const std::vector<ContactRecord>& contacts) {
-  Json list = Json::array();
+void WriteContacts(JsonListWriter& list, const std::vector<ContactRecord>& contacts) {
   for (const auto& c : contacts) {
-    list.push_back({{"deleted", c.deleted},
-                    {"name", c.name},
-                    {"phone", c.phone},
-                    {"email", c.email},
-                    {"address", c.address},
-                    {"social", c.social},
-                    {"url", c.url},
-                    {"company", c.company}});
+    JsonRecord(list.next())
+        .field("deleted", c.deleted)
+        .field("name", c.name)
+        .field("phone", c.phone)
+        .field("email", c.email)
+        .field("address", c.address)
+        .field("social", c.social)
+        .field("url", c.url)
+        .field("company", c.company);
   }
-  return list;
 }
 
-Json CallsJson(const std::vector<CallRecord>& calls) {
-  Json list = Json::array();
+void WriteCalls(JsonListWriter& list, const std::vector<CallRecord>& calls) {
   for (const auto& c : calls) {
-    list.push_back({{"deleted", c.deleted},
-                    {"incoming", c.incoming},
-                    {"duration", c.duration},
-                    {"date", c.date},
-                    {"number", c.number},
-                    {"name", c.name}});
+    JsonRecord(list.next())
+        .field("deleted", c.deleted)
+        .field("incoming", c.incoming)
+        .field("duration", c.duration)
+        .field("date", c.date)
+        .field("number", c.number)
+        .field("name", c.name);
   }
-  return list;
 }
 
-Json NotesJson(const std::vector<NoteRecord>& notes) {
-  Json list = Json::array();
+void WriteNotes(JsonListWriter& list, const std::vector<NoteRecord>& notes) {
   for (const auto& n : notes) {
-    list.push_back(
-        {{"deleted", n.deleted}, {"key", n.key}, {"date", n.date}, {"title", n.title}, {"body", n.body}});
+    JsonRecord(list.next())
+        .field("deleted", n.deleted)
+        .field("key", n.key)
+        .field("date", n.date)
+        .field("title", n.title)
+        .field("body", n.body);
   }
-  return list;
 }
 
-Json WhatsAppJson(const WhatsAppChatMap& chats) {
-  Json list = Json::array();
+void WriteWhatsApp(JsonListWriter& list, const WhatsAppChatMap& chats) {
   for (const auto& [chat, messages] : chats) {
     for (const auto& m : messages) {
-      list.push_back({{"deleted", m.deleted},
-                      {"from_me", m.fromMe},
-                      {"row_id", m.rowId},
-                      {"chat_row_id", m.chatRowId},
-                      {"member_row_id", m.memberRowId},
-                      {"media_row_id", m.mediaRowId},
-                      {"date", m.date},
-                      {"sender_name", m.senderName},
-                      {"text", m.text},
-                      {"sender_phone", m.senderPhone},
-                      {"chat_title", m.chatTitle},
-                      {"chat_phones", m.chatPhones},
-                      {"partner_name", m.partnerName}});
+      JsonRecord(list.next())
+          .field("deleted", m.deleted)
+          .field("from_me", m.fromMe)
+          .field("row_id", m.rowId)
+          .field("chat_row_id", m.chatRowId)
+          .field("member_row_id", m.memberRowId)
+          .field("media_row_id", m.mediaRowId)
+          .field("date", m.date)
+          .field("sender_name", m.senderName)
+          .field("text", m.text)
+          .field("sender_phone", m.senderPhone)
+          .field("chat_title", m.chatTitle)
+          .field("chat_phones", m.chatPhones)
+          .field("partner_name", m.partnerName);
     }
   }
-  return list;
+}
+
+void WriteCategory(JsonListWriter& list, ScanCategory category, const ScanResults& results,
+                   const AppFileSplit& apps) {
+  switch (category) {
+    case ScanCategory::CameraRoll: WriteMediaFiles(list, results.cameraRoll); break;
+    case ScanCategory::PhotoStream: WriteMediaFiles(list, results.photoStream); break;
+    case ScanCategory::Messages: WriteMessages(list, results.conversations); break;
+    case ScanCategory::MessagesAttachments: WriteAttachmentFiles(list, results.messageAttachments); break;
+    case ScanCategory::Contacts: WriteContacts(list, results.contacts); break;
+    case ScanCategory::CallHistory: WriteCalls(list, results.calls); break;
+    case ScanCategory::Notes: WriteNotes(list, results.notes); break;
+    case ScanCategory::AppPhotos: WriteAppFiles(list, apps.photos); break;
+    case ScanCategory::AppVideos: WriteAppFiles(list, apps.videos); break;
+    case ScanCategory::WhatsApp: WriteWhatsApp(list, results.whatsAppChats); break;
+    case ScanCategory::WhatsAppAttachments: WriteMediaFiles(list, results.whatsAppAttachments); break;
+  }
 }
 
 }  // namespace
 
-Json CategoriesJson(const ScanResults& results) {
-  const auto apps = SplitAppFiles(results.appFiles);
-  Json categories = Json::object();
-  for (const auto category : kScanCategories) {
-    const std::string name(CategoryName(category));
-    switch (category) {
-      case ScanCategory::CameraRoll: categories[name] = MediaFilesJson(results.cameraRoll); break;
-      case ScanCategory::PhotoStream: categories[name] = MediaFilesJson(results.photoStream); break;
-      case ScanCategory::Messages: categories[name] = MessagesJson(results.conversations); break;
-      case ScanCategory::MessagesAttachments:
-        categories[name] = AttachmentFilesJson(results.messageAttachments);
-        break;
-      case ScanCategory::Contacts: categories[name] = ContactsJson(results.contacts); break;
-      case ScanCategory::CallHistory: categories[name] = CallsJson(results.calls); break;
-      case ScanCategory::Notes: categories[name] = NotesJson(results.notes); break;
-      case ScanCategory::AppPhotos: categories[name] = AppFilesJson(apps.photos); break;
-      case ScanCategory::AppVideos: categories[name] = AppFilesJson(apps.videos); break;
-      case ScanCategory::WhatsApp: categories[name] = WhatsAppJson(results.whatsAppChats); break;
-      case ScanCategory::WhatsAppAttachments: categories[name] = MediaFilesJson(results.whatsAppAttachments); break;
-    }
+void WriteScanJson(std::ostream& out, const std::string& source, int32_t result,
+                   const std::vector<EventRecorder::Event>& events, const ScanResults& results) {
+  std::string head = "{\n  \"source\": ";
+  AppendJsonString(head, source);
+  head += ",\n  \"result\": " + std::to_string(result) + ",\n  \"events\": [";
+  for (size_t i = 0; i < events.size(); ++i) {
+    head += (i == 0 ? "[" : ", [") + std::to_string(events[i].first) + ", " + std::to_string(events[i].second) + "]";
   }
-  return categories;
-}
+  head += "],\n  \"categories\": {\n";
+  out.write(head.data(), static_cast<std::streamsize>(head.size()));
 
-Json ScanJson(const std::string& source, int32_t result, const std::vector<EventRecorder::Event>& events,
-              const ScanResults& results) {
-  Json eventList = Json::array();
-  for (const auto& [message, wParam] : events) eventList.push_back(Json::array({message, wParam}));
-  Json report = Json::object();
-  report["source"] = source;
-  report["result"] = result;
-  report["events"] = std::move(eventList);
-  report["categories"] = CategoriesJson(results);
-  return report;
+  const auto apps = SplitAppFiles(results.appFiles);
+  for (size_t i = 0; i < kScanCategories.size(); ++i) {
+    const ScanCategory category = kScanCategories[i];
+    JsonListWriter list(out, CategoryName(category), i + 1 == kScanCategories.size());
+    WriteCategory(list, category, results, apps);
+  }
+  out << "  }\n}\n";
 }
 
 }  // namespace fq::cli

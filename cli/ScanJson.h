@@ -1,8 +1,10 @@
 #pragma once
 // The scan's report as one JSON document: the source, the result, the events
-// posted and every category's records in the scan's order.
+// posted and every category's records in the scan's order. It is written record
+// by record, one record a line, so a large phone never needs the whole document
+// in memory.
 #include <cstdint>
-#include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,9 +13,7 @@
 
 namespace fq::cli {
 
-nlohmann::ordered_json CategoriesJson(const ScanResults& results);
-
-nlohmann::ordered_json ScanJson(const std::string& source, int32_t result,
-                                const std::vector<EventRecorder::Event>& events, const ScanResults& results);
+void WriteScanJson(std::ostream& out, const std::string& source, int32_t result,
+                   const std::vector<EventRecorder::Event>& events, const ScanResults& results);
 
 }  // namespace fq::cli

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <iterator>
 #include <memory>
 
 #include "engine/ResultCodes.h"
@@ -35,7 +36,7 @@ int32_t ReadManifestDb(const std::filesystem::path& path, std::vector<ManifestEn
     staged.push_back(std::move(entry));
   }
   // A query that fails part way (a damaged index) keeps the rows read before it.
-  entries.insert(entries.end(), staged.begin(), staged.end());
+  entries.insert(entries.end(), std::make_move_iterator(staged.begin()), std::make_move_iterator(staged.end()));
   return rc == SQLITE_DONE ? kOk : kQueryFailed;
 }
 

@@ -56,9 +56,10 @@ int32_t readCalls(const std::filesystem::path& historyPath, const std::filesyste
   if (result == kOk) {
     std::vector<ContactRecord> contacts;
     DecodeContactTable(reader, contacts);
+    ContactNameLookup names(contacts);
     for (CallRecord& call : calls) {
       call.name.clear();
-      if (call.number.size() >= kShortestNamedNumber) call.name = NameOfContactHolding(contacts, call.number);
+      if (call.number.size() >= kShortestNamedNumber) call.name = names.nameFor(call.number);
     }
   }
   // Sorting is the last step of a complete reading only.

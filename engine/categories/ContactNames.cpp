@@ -10,4 +10,10 @@ std::string NameOfContactHolding(const std::vector<ContactRecord>& contacts, std
   return {};
 }
 
+const std::string& ContactNameLookup::nameFor(const std::string& number) {
+  const auto found = m_names.find(number);
+  if (found != m_names.end()) return found->second;
+  return m_names.emplace(number, NameOfContactHolding(m_contacts, number)).first->second;
+}
+
 }  // namespace fq

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/ResultCodes.h"
@@ -46,31 +47,39 @@ int32_t readTables(SqliteFileReader& reader, const std::filesystem::path& addres
   return stage(1);
 }
 
+// Row id -> position of the first record holding it, skipping 0: a carved row
+// has lost its row id, and 0 is also what a message without handle or an
+// attachment without link holds, so 0 joins nothing.
+template <typename Record, typename Key>
+std::unordered_map<int32_t, size_t> FirstByRowId(const std::vector<Record>& records, Key key) {
+  std::unordered_map<int32_t, size_t> index;
+  index.reserve(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (const int32_t id = key(records[i]); id != 0) index.emplace(id, i);
+  }
+  return index;
+}
+
 void joinAndFile(MessageTables& t, ConversationMap& conversations) {
+  const auto linkOf = FirstByRowId(t.links, [](const AttachmentLink& l) { return l.attachmentRowId; });
   for (AttachmentRecord& attachment : t.attachments) {
-    for (const AttachmentLink& link : t.links) {
-      if (attachment.rowId != 0 && link.attachmentRowId == attachment.rowId) {
-        attachment.messageRowId = link.messageRowId;
-        break;
-      }
+    if (attachment.rowId == 0) continue;
+    if (const auto link = linkOf.find(attachment.rowId); link != linkOf.end()) {
+      attachment.messageRowId = t.links[link->second].messageRowId;
     }
   }
-  // A carved row has lost its row id (0), and 0 is also what a message
-  // without handle or an attachment without link holds: 0 joins nothing.
+  const auto handleOf = FirstByRowId(t.handles, [](const HandleRecord& h) { return h.rowId; });
+  const auto attachmentOf =
+      FirstByRowId(t.attachments, [](const AttachmentRecord& a) { return a.messageRowId; });
+  ContactNameLookup names(t.contacts);
   for (MessageRecord& m : t.messages) {
     m.address.clear();
-    for (const HandleRecord& handle : t.handles) {
-      if (handle.rowId != 0 && handle.rowId == m.handleRowId) {
-        m.address = handle.address;
-        break;
-      }
+    if (const auto handle = handleOf.find(m.handleRowId); handle != handleOf.end()) {
+      m.address = t.handles[handle->second].address;
     }
-    m.contactName = NameOfContactHolding(t.contacts, m.address);
-    for (const AttachmentRecord& attachment : t.attachments) {
-      if (attachment.messageRowId != 0 && attachment.messageRowId == m.rowId) {
-        m.attachment = attachment.fileName;
-        break;
-      }
+    m.contactName = names.nameFor(m.address);
+    if (const auto attachment = attachmentOf.find(m.rowId); attachment != attachmentOf.end()) {
+      m.attachment = t.attachments[attachment->second].fileName;
     }
   }
   SortByDateText(t.messages);

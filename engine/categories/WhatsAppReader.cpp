@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <unordered_map>
 #include <vector>
 
 #include "engine/ResultCodes.h"
@@ -31,10 +32,27 @@ int32_t countMessageColumns(const std::filesystem::path& path, int32_t& columns)
   return failed ? kQueryFailed : kOk;
 }
 
+// Row id -> position of the first record holding it. A carved chat, member or
+// media item has lost its row id (0), so 0 joins nothing.
+template <typename Record>
+std::unordered_map<int32_t, size_t> FirstByRowId(const std::vector<Record>& records) {
+  std::unordered_map<int32_t, size_t> index;
+  index.reserve(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (records[i].rowId != 0) index.emplace(records[i].rowId, i);
+  }
+  return index;
+}
+
 void fillMemberLists(std::vector<WhatsAppChatRecord>& chatList, const std::vector<WhatsAppMemberRecord>& members) {
+  std::unordered_map<int32_t, std::vector<size_t>> membersOfChat;
+  for (size_t i = 0; i < members.size(); ++i) membersOfChat[members[i].chatRowId].push_back(i);
   for (WhatsAppChatRecord& chat : chatList) {
-    for (const WhatsAppMemberRecord& member : members) {
-      if (chat.rowId == 0 || member.chatRowId != chat.rowId) continue;
+    if (chat.rowId == 0) continue;
+    const auto found = membersOfChat.find(chat.rowId);
+    if (found == membersOfChat.end()) continue;
+    for (const size_t i : found->second) {
+      const WhatsAppMemberRecord& member = members[i];
       if (chat.memberPhones.empty()) {
         chat.memberPhones = member.phone;
         chat.memberNames = member.name;
@@ -46,17 +64,20 @@ void fillMemberLists(std::vector<WhatsAppChatRecord>& chatList, const std::vecto
   }
 }
 
-void joinChat(WhatsAppMessageRecord& m, const std::vector<WhatsAppChatRecord>& chatList,
-              const std::vector<WhatsAppMemberRecord>& members) {
-  const WhatsAppChatRecord* chat = nullptr;
-  // Carved chats, members and media items have lost their row id (0).
-  for (const WhatsAppChatRecord& c : chatList) {
-    if (c.rowId != 0 && c.rowId == m.chatRowId) {
-      chat = &c;
-      break;
-    }
-  }
-  if (chat == nullptr) return;
+// The chats, members and media items a message joins, indexed once per reading.
+struct WhatsAppJoins {
+  const std::vector<WhatsAppChatRecord>& chatList;
+  const std::vector<WhatsAppMemberRecord>& members;
+  const std::vector<WhatsAppMediaRecord>& media;
+  std::unordered_map<int32_t, size_t> chatOf = FirstByRowId(chatList);
+  std::unordered_map<int32_t, size_t> memberOf = FirstByRowId(members);
+  std::unordered_map<int32_t, size_t> mediaOf = FirstByRowId(media);
+};
+
+void joinChat(WhatsAppMessageRecord& m, const WhatsAppJoins& joins) {
+  const auto found = joins.chatOf.find(m.chatRowId);
+  if (found == joins.chatOf.end()) return;
+  const WhatsAppChatRecord* chat = &joins.chatList[found->second];
   m.senderPhone = chat->partnerPhone;
   m.senderName = chat->partnerName;
   m.partnerName = chat->partnerName;
@@ -67,12 +88,9 @@ void joinChat(WhatsAppMessageRecord& m, const std::vector<WhatsAppChatRecord>& c
     m.senderName = "Me";
     m.senderPhone.clear();
   } else if (m.memberRowId > 1) {
-    for (const WhatsAppMemberRecord& member : members) {
-      if (member.rowId != 0 && member.rowId == m.memberRowId) {
-        m.senderName = member.name;
-        m.senderPhone = member.phone;
-        break;
-      }
+    if (const auto member = joins.memberOf.find(m.memberRowId); member != joins.memberOf.end()) {
+      m.senderName = joins.members[member->second].name;
+      m.senderPhone = joins.members[member->second].phone;
     }
   }
 }
@@ -98,15 +116,13 @@ int32_t readWhatsApp(const std::filesystem::path& chatDatabasePath, WhatsAppChat
   fillMemberLists(chatList, members);
   if (const int32_t r = DecodeWhatsAppMessageTable(reader, messages); r != kOk) return r;
 
+  const WhatsAppJoins joins{chatList, members, media};
   std::vector<WhatsAppMessageRecord> kept;
   for (WhatsAppMessageRecord& m : messages) {
-    joinChat(m, chatList, members);
+    joinChat(m, joins);
     if (m.mediaRowId != 0 && m.text.empty()) {
-      for (const WhatsAppMediaRecord& item : media) {
-        if (item.rowId == m.mediaRowId) {
-          m.text = item.path;
-          break;
-        }
+      if (const auto item = joins.mediaOf.find(m.mediaRowId); item != joins.mediaOf.end()) {
+        m.text = media[item->second].path;
       }
     }
     if (!m.text.empty()) kept.push_back(std::move(m));

@@ -43,6 +43,7 @@ void SqliteFileReader::close() {
   m_usableSize = 0;
   m_pageCount = 0;
   m_freeLeafPages.clear();
+  m_pageCache.clear();
 }
 
 int32_t SqliteFileReader::open(const std::filesystem::path& path) {
@@ -106,6 +107,9 @@ int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
   const uint32_t reserved = header[20];
   m_usableSize = (pageSize - reserved >= 480) ? pageSize - reserved : pageSize;
   m_pageCount = static_cast<uint32_t>(std::min<int64_t>(fileSize / pageSize, UINT32_MAX));
+  // Pages in memory are read in place; a file gets a cache of a fixed size in
+  // bytes, whatever its page size.
+  if (!m_memoryOpen) m_pageCache.resize(std::max<size_t>(kPageCacheBytes / pageSize, 16));
 
   // The free list: trunk pages chained from the header, each listing leaf
   // pages. A chain that loops, points outside the file or claims more leaves
@@ -130,8 +134,19 @@ int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
 
 int32_t SqliteFileReader::readPage(uint32_t index, std::vector<uint8_t>& buffer) const {
   if (!isOpen()) return kInvalid;
-  buffer.resize(m_pageSize);
-  return readAt(uint64_t{index} * m_pageSize, buffer);
+  if (m_pageCache.empty()) {
+    buffer.resize(m_pageSize);
+    return readAt(uint64_t{index} * m_pageSize, buffer);
+  }
+  CachedPage& slot = m_pageCache[index % m_pageCache.size()];
+  if (slot.index != index) {
+    slot.index = UINT32_MAX;
+    slot.bytes.resize(m_pageSize);
+    if (const int32_t r = readAt(uint64_t{index} * m_pageSize, slot.bytes); r != kOk) return r;
+    slot.index = index;
+  }
+  buffer.assign(slot.bytes.begin(), slot.bytes.end());
+  return kOk;
 }
 
 uint8_t SqliteFileReader::pageType(std::span<const uint8_t> page, uint32_t pageIndex) {

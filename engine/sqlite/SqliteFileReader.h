@@ -111,6 +111,16 @@ class SqliteFileReader {
   int32_t collectLeavesBelow(std::span<const uint8_t> page, uint32_t pageIndex, PageMap& pageMap,
                              std::set<uint32_t>& visited, int depth) const;
 
+  // Recently read pages of the file. The live walk, the carving passes and
+  // every table of a database come back to the same pages (schema, interior
+  // pages, leaves), so each is read from the file about once.
+  struct CachedPage {
+    uint32_t index = UINT32_MAX;
+    std::vector<uint8_t> bytes;
+  };
+  static constexpr size_t kPageCacheBytes = size_t{2} << 20;
+  mutable std::vector<CachedPage> m_pageCache;
+
   int m_fd = -1;
   bool m_memoryOpen = false;
   std::span<const uint8_t> m_memory;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/InterruptSignal.h"
+#include "cli/JsonText.h"
 #include "cli/ScanSummary.h"
 #include "cli/TerminalText.h"
 
@@ -19,6 +21,21 @@ std::vector<std::string> KeysOf(const Json& object) {
   std::vector<std::string> keys;
   for (const auto& [key, value] : object.items()) keys.push_back(key);
   return keys;
+}
+
+// The streamed report, and the document it parses to.
+struct WrittenReport {
+  std::string text;
+  Json json;
+};
+
+WrittenReport WriteReport(const std::string& source, const std::vector<EventRecorder::Event>& events,
+                          const ScanResults& results) {
+  std::ostringstream out;
+  WriteScanJson(out, source, 0, events, results);
+  WrittenReport report{out.str(), {}};
+  report.json = Json::parse(report.text);
+  return report;
 }
 
 ScanResults SampleResults() {
@@ -41,9 +58,13 @@ ScanResults SampleResults() {
 
 TEST(ScanJson, HasTheAgreedShapeOfEveryCategory) {
   const ScanResults results = SampleResults();
-  const Json report = ScanJson("/backup", 0, {{1032, 0}, {1034, 0}}, results);
+  const Json report = WriteReport("/backup", {{1032, 0}, {1034, 0}}, results).json;
+  EXPECT_EQ(KeysOf(report), (std::vector<std::string>{"source", "result", "events", "categories"}));
+  EXPECT_EQ(report["source"], "/backup");
   EXPECT_EQ(report["events"], Json::parse("[[1032, 0], [1034, 0]]"));
   const Json& c = report["categories"];
+  ASSERT_EQ(c.size(), 11u);
+  EXPECT_EQ(c["Photo Stream"], Json::array());
 
   EXPECT_EQ(c["Camera Roll"], Json::parse(R"([{"name": "IMG_0001.JPG", "size": 1234, "path": "/b/12/12ab"}])"));
   EXPECT_EQ(KeysOf(c["Messages Attachments"][0]), (std::vector<std::string>{"name", "size", "path"}));
@@ -82,9 +103,49 @@ TEST(ScanJson, HasTheAgreedShapeOfEveryCategory) {
 TEST(ScanJson, DamagedTextNeverBreaksTheDocument) {
   ScanResults results;
   results.cameraRoll.push_back({1, "bad\xFFname", "/p"});
-  const Json report = ScanJson("/backup\xFE", 0, {}, results);
-  const std::string text = report.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  EXPECT_NE(text.find("bad\xEF\xBF\xBDname"), std::string::npos);
+  results.notes.push_back({0, 1, "", "quote \" back\\slash", std::string("tab\tbell\x07nul\0end", 18)});
+  const WrittenReport report = WriteReport("/backup\xFE", {}, results);
+  EXPECT_EQ(report.json["source"], "/backup\xEF\xBF\xBD");
+  EXPECT_EQ(report.json["categories"]["Camera Roll"][0]["name"], "bad\xEF\xBF\xBDname");
+  EXPECT_EQ(report.json["categories"]["Notes"][0]["title"], "quote \" back\\slash");
+  EXPECT_EQ(report.json["categories"]["Notes"][0]["body"], std::string("tab\tbell\x07nul\0end", 18));
+}
+
+TEST(ScanJson, WritesOneRecordALine) {
+  ScanResults results = SampleResults();
+  for (int i = 0; i < 5000; ++i) results.calls.push_back({0, 1, i, "2019-01-02 08:00:00", "+1555", "Ann"});
+  const WrittenReport report = WriteReport("/b", {}, results);
+  ASSERT_EQ(report.json["categories"]["Call History"].size(), 5001u);
+  EXPECT_EQ(report.json["categories"]["Call History"][5000]["duration"], 4999);
+  std::istringstream lines(report.text);
+  size_t callLines = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("\"incoming\"") != std::string::npos) {
+      ++callLines;
+      EXPECT_NO_THROW((void)Json::parse(line.substr(0, line.find_last_of('}') + 1)));
+    }
+  }
+  EXPECT_EQ(callLines, 5001u);
+}
+
+TEST(JsonText, EscapesWhatJsonRequires) {
+  const struct {
+    std::string text;
+    std::string literal;
+  } cases[] = {
+      {"plain", R"("plain")"},
+      {"a\"b\\c", R"("a\"b\\c")"},
+      {"line\nfeed\r", R"("line\nfeed\r")"},
+      {std::string("\x01\0", 2), R"("\u0001\u0000")"},
+      {"caf\xC3\xA9", "\"caf\xC3\xA9\""},
+      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},  // an overlong "/" is not text
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    AppendJsonString(out, c.text);
+    EXPECT_EQ(out, c.literal) << c.text;
+    EXPECT_NO_THROW((void)Json::parse(out));
+  }
 }
 
 TEST(ScanSummary, CountsLiveAndDeletedPerCategory) {
