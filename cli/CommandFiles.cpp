@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <system_error>
-#include <unordered_map>
+#include <set>
 #include <unordered_set>
 #include <vector>
 
@@ -17,43 +17,40 @@ namespace {
 
 // Manifest keys are bytes from the backup: control characters are shown
 // escaped so that a hostile key cannot drive the terminal.
-std::string Printable(std::string_view text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7F || c == '\\') {
+void AppendPrintable(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '\\') {
       char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      std::snprintf(buf, sizeof buf, "\\x%02X", byte);
       out += buf;
     } else {
-      out.push_back(static_cast<char>(c));
+      out.push_back(c);
     }
   }
-  return out;
 }
 
-// Names of the regular files in each folder that stored files may lie in,
-// read once a folder: one directory listing instead of a stat per entry.
-class StoredFilePresence {
- public:
-  bool isPresent(const std::filesystem::path& stored) {
-    if (stored.empty()) return false;
-    const auto [listing, fresh] = m_folders.try_emplace(stored.parent_path().native());
-    if (fresh) listing->second = RegularFileNames(stored.parent_path());
-    return listing->second.contains(stored.filename().native());
+// The stored files that exist as regular files, found by listing each folder
+// the manifest's files may lie in once instead of a stat per entry.
+std::unordered_set<std::string> PresentStoredFiles(const std::filesystem::path& folder,
+                                                   const std::vector<ManifestEntry>& entries,
+                                                   StorageLayout layout) {
+  std::set<std::filesystem::path> folders;
+  for (const auto& entry : entries) {
+    const auto stored = StoredFilePath(folder, entry.fileId, layout);
+    if (!stored.empty()) folders.insert(stored.parent_path());
   }
-
- private:
-  static std::unordered_set<std::string> RegularFileNames(const std::filesystem::path& folder) {
-    std::unordered_set<std::string> names;
+  std::unordered_set<std::string> present;
+  present.reserve(entries.size());
+  for (const auto& listed : folders) {
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (std::filesystem::directory_iterator it(listed, ec), end; !ec && it != end; it.increment(ec)) {
       std::error_code typeError;
-      if (it->is_regular_file(typeError)) names.insert(it->path().filename().native());
+      if (it->is_regular_file(typeError)) present.insert(it->path().native());
     }
-    return names;
   }
-  std::unordered_map<std::string, std::unordered_set<std::string>> m_folders;
-};
+  return present;
+}
 
 int ListFiles(const std::filesystem::path& folder, bool json) {
   const auto layout = DetectStorageLayout(folder);
@@ -68,20 +65,30 @@ int ListFiles(const std::filesystem::path& folder, bool json) {
     return 1;
   }
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  StoredFilePresence presence;
+  const auto present = PresentStoredFiles(folder, entries, *layout);
+  std::string lines;
   for (const auto& entry : entries) {
     const auto stored = StoredFilePath(folder, entry.fileId, *layout);
-    const bool exists = presence.isPresent(stored);
+    const bool exists = !stored.empty() && present.contains(stored.native());
     if (json) {
       list.push_back({{"key", entry.key},
                       {"fileId", entry.fileId},
                       {"storedPath", stored.string()},
                       {"exists", exists}});
     } else {
-      std::printf("%s\t%s\t%s\t%s\n", Printable(entry.fileId).c_str(), exists ? "present" : "missing",
-                  Printable(entry.key).c_str(), Printable(stored.string()).c_str());
+      AppendPrintable(lines, entry.fileId);
+      lines += exists ? "\tpresent\t" : "\tmissing\t";
+      AppendPrintable(lines, entry.key);
+      lines.push_back('\t');
+      AppendPrintable(lines, stored.native());
+      lines.push_back('\n');
+      if (lines.size() >= (1u << 16)) {
+        std::fwrite(lines.data(), 1, lines.size(), stdout);
+        lines.clear();
+      }
     }
   }
+  std::fwrite(lines.data(), 1, lines.size(), stdout);
   if (json) {
     const nlohmann::ordered_json doc = {
         {"folder", folder.string()},

@@ -2,8 +2,8 @@
 
 #include <sqlite3.h>
 
-#include <iterator>
 #include <memory>
+#include <string_view>
 
 #include "engine/ResultCodes.h"
 #include "engine/backup/ReadOnlyDatabase.h"
@@ -19,10 +19,10 @@ int32_t ReadManifestDb(const std::filesystem::path& path, std::vector<ManifestEn
     return kQueryFailed;
   }
   std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, &sqlite3_finalize);
-  std::vector<ManifestEntry> staged;
   auto text = [&](int column) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), column));
-    return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt.get(), column))) : std::string();
+    return p ? std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(stmt.get(), column)))
+             : std::string_view();
   };
   int rc;
   while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
@@ -30,13 +30,14 @@ int32_t ReadManifestDb(const std::filesystem::path& path, std::vector<ManifestEn
     entry.fileId = text(0);
     entry.key = text(1);
     if (sqlite3_column_type(stmt.get(), 2) != SQLITE_NULL) {
+      const std::string_view relativePath = text(2);
+      entry.key.reserve(entry.key.size() + 1 + relativePath.size());
       entry.key.push_back('-');
-      entry.key += text(2);
+      entry.key += relativePath;
     }
-    staged.push_back(std::move(entry));
+    entries.push_back(std::move(entry));
   }
   // A query that fails part way (a damaged index) keeps the rows read before it.
-  entries.insert(entries.end(), std::make_move_iterator(staged.begin()), std::make_move_iterator(staged.end()));
   return rc == SQLITE_DONE ? kOk : kQueryFailed;
 }
 

@@ -1,6 +1,18 @@
 #include "engine/categories/ContactNames.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace fq {
+namespace {
+
+uint32_t GramAt(std::string_view text, size_t at) {
+  uint32_t gram = 0;
+  std::memcpy(&gram, text.data() + at, sizeof gram);
+  return gram;
+}
+
+}  // namespace
 
 std::string NameOfContactHolding(const std::vector<ContactRecord>& contacts, std::string_view number) {
   if (number.empty()) return {};
@@ -10,10 +22,80 @@ std::string NameOfContactHolding(const std::vector<ContactRecord>& contacts, std
   return {};
 }
 
+ContactNameLookup::ContactNameLookup(const std::vector<ContactRecord>& contacts) : m_contacts(contacts) {
+  size_t total = 0;
+  for (const ContactRecord& contact : contacts) {
+    if (contact.phone.find('\0') != std::string::npos) m_indexed = false;
+    total += contact.phone.size() + 1;
+  }
+  // Positions are kept in 32 bits; an address book that large is searched plainly.
+  if (!m_indexed || total > UINT32_MAX) {
+    m_indexed = false;
+    return;
+  }
+  m_phones.reserve(total);
+  m_starts.reserve(contacts.size());
+  for (const ContactRecord& contact : contacts) {
+    m_starts.push_back(m_phones.size());
+    m_phones += contact.phone;
+    m_phones.push_back('\0');
+  }
+  const std::string_view phones(m_phones);
+  for (size_t at = 0; at + kGram <= phones.size(); ++at) {
+    if (phones.substr(at, kGram).find('\0') != std::string_view::npos) continue;
+    m_grams.emplace_back(GramAt(phones, at), static_cast<uint32_t>(at));
+  }
+  std::sort(m_grams.begin(), m_grams.end());
+}
+
+size_t ContactNameLookup::contactAt(size_t position) const {
+  return static_cast<size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), position) - m_starts.begin()) - 1;
+}
+
+size_t ContactNameLookup::firstContactHolding(std::string_view number) const {
+  // A number holding no NUL can only match inside one contact's text, so the
+  // first match in the joined texts belongs to the first contact holding it.
+  if (number.size() < kGram) {
+    const size_t at = std::string_view(m_phones).find(number);
+    return at == std::string_view::npos ? std::string_view::npos : contactAt(at);
+  }
+  // Every match holds each of the number's pieces at a fixed distance from its
+  // start; the rarest piece gives the fewest places to check, in file order.
+  using Range = std::pair<decltype(m_grams)::const_iterator, decltype(m_grams)::const_iterator>;
+  Range rarest{m_grams.end(), m_grams.end()};
+  size_t rarestOffset = 0;
+  bool first = true;
+  for (size_t k = 0; k + kGram <= number.size(); ++k) {
+    const uint32_t gram = GramAt(number, k);
+    const auto lower = std::lower_bound(m_grams.begin(), m_grams.end(), std::make_pair(gram, uint32_t{0}));
+    const auto upper = std::upper_bound(lower, m_grams.end(), std::make_pair(gram, UINT32_MAX));
+    if (lower == upper) return std::string_view::npos;  // a piece found nowhere
+    if (first || upper - lower < rarest.second - rarest.first) {
+      rarest = {lower, upper};
+      rarestOffset = k;
+      first = false;
+    }
+  }
+  const std::string_view phones(m_phones);
+  for (auto it = rarest.first; it != rarest.second; ++it) {
+    if (it->second < rarestOffset) continue;
+    const size_t start = it->second - rarestOffset;
+    if (phones.substr(start, number.size()) == number) return contactAt(start);
+  }
+  return std::string_view::npos;
+}
+
 const std::string& ContactNameLookup::nameFor(const std::string& number) {
   const auto found = m_names.find(number);
   if (found != m_names.end()) return found->second;
-  return m_names.emplace(number, NameOfContactHolding(m_contacts, number)).first->second;
+  std::string name;
+  if (!m_indexed || number.find('\0') != std::string::npos) {
+    name = NameOfContactHolding(m_contacts, number);
+  } else if (!number.empty()) {
+    const size_t contact = firstContactHolding(number);
+    if (contact != std::string_view::npos) name = m_contacts[contact].name;
+  }
+  return m_names.emplace(number, std::move(name)).first->second;
 }
 
 }  // namespace fq

@@ -1,6 +1,8 @@
 #include "engine/media/FileType.h"
 
+#include <algorithm>
 #include <array>
+#include <thread>
 #include <cstring>
 
 #include "engine/media/PosixFile.h"
@@ -156,6 +158,28 @@ StoredFileProbe ProbeStoredFile(const std::filesystem::path& path) {
   if (file.readAt(0, head) != static_cast<ssize_t>(head.size())) return probe;
   probe.type = DetectFileTypeOfBytes(head);
   return probe;
+}
+
+std::vector<StoredFileProbe> ProbeStoredFiles(std::span<const std::filesystem::path> paths) {
+  std::vector<StoredFileProbe> probes(paths.size());
+  // A thread is worth starting for a few dozen files; beyond four the file
+  // system, not the processor, is what limits.
+  constexpr size_t kFilesPerThread = 32;
+  const size_t threads = std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 4,
+                                           (paths.size() + kFilesPerThread - 1) / kFilesPerThread});
+  const auto probeEvery = [&](size_t first, size_t stride) {
+    for (size_t i = first; i < paths.size(); i += stride) probes[i] = ProbeStoredFile(paths[i]);
+  };
+  if (threads <= 1) {
+    probeEvery(0, 1);
+    return probes;
+  }
+  {
+    std::vector<std::jthread> workers;
+    for (size_t t = 1; t < threads; ++t) workers.emplace_back(probeEvery, t, threads);
+    probeEvery(0, threads);
+  }  // every worker has joined before the probes are handed out
+  return probes;
 }
 
 std::optional<std::string_view> DetectFileType(const std::filesystem::path& path) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <vector>
 #include <string_view>
 
 namespace fq {
@@ -37,6 +38,10 @@ struct StoredFileProbe {
 // first 512 bytes and recognises them. Anything but a regular file is refused
 // without blocking (a FIFO planted in a backup folder cannot hang a scan).
 StoredFileProbe ProbeStoredFile(const std::filesystem::path& path);
+
+// The same for many files at once, on a few threads: opening thousands of
+// small files is mostly waiting on the file system. probes[i] is of paths[i].
+std::vector<StoredFileProbe> ProbeStoredFiles(std::span<const std::filesystem::path> paths);
 
 // The type name of the file at `path`, or none.
 std::optional<std::string_view> DetectFileType(const std::filesystem::path& path);

@@ -79,6 +79,39 @@ std::filesystem::path StoredPathOf(const ManifestScanContext& ctx, const Manifes
   return StoredFilePath(ctx.folder, entry.fileId, ctx.layout);
 }
 
+// Visits the entries a scan picks, in manifest order, with their stored
+// file's probe, and reports progress after each entry. The picked files of a
+// batch of entries are probed together on a few threads. `visit` answers
+// false to skip the report of an entry whose file did not open.
+template <typename Picks, typename Visit>
+int32_t WalkPickedEntries(const ManifestScanContext& ctx, const EntryWalk& walk, Picks picks, Visit visit) {
+  constexpr size_t kBatch = 256;
+  std::vector<size_t> picked;
+  std::vector<std::filesystem::path> paths;
+  int32_t answer = kOk;
+  for (size_t begin = 0; begin < walk.count() && answer == kOk; begin += kBatch) {
+    const size_t end = std::min(walk.count(), begin + kBatch);
+    picked.clear();
+    paths.clear();
+    for (size_t i = begin; i < end; ++i) {
+      if (!picks(ctx.entries[i])) continue;
+      picked.push_back(i);
+      paths.push_back(StoredPathOf(ctx, ctx.entries[i]));
+    }
+    const std::vector<StoredFileProbe> probes = ProbeStoredFiles(paths);
+    size_t next = 0;
+    for (size_t i = begin; i < end && answer == kOk; ++i) {
+      if (next < picked.size() && picked[next] == i) {
+        const bool report = visit(ctx.entries[i], paths[next], probes[next]);
+        ++next;
+        if (!report) continue;
+      }
+      answer = walk.reportAfter(i);
+    }
+  }
+  return answer;
+}
+
 // The type an application file of the device counts as: by its name's
 // extension when it has one (case kept, as the device lists are matched),
 // else by its content.
@@ -134,20 +167,18 @@ std::string AppNameOf(std::string_view key, ScanSource source) {
 int32_t ScanPhotos(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& cameraRoll,
                    std::vector<MediaFileRecord>& photoStream) {
   const EntryWalk walk(ctx, 2 * ctx.step);
-  int32_t answer = kOk;
-  for (size_t i = 0; i < walk.count() && answer == kOk; ++i) {
-    const ManifestEntry& entry = ctx.entries[i];
-    std::vector<MediaFileRecord>* list = Contains(entry.key, kCameraRollPattern)    ? &cameraRoll
-                                         : Contains(entry.key, kPhotoStreamPattern) ? &photoStream
-                                                                                    : nullptr;
-    if (list) {
-      const auto path = StoredPathOf(ctx, entry);
-      const StoredFileProbe probe = ProbeStoredFile(path);
-      if (!probe.opened) continue;
-      if (probe.type) list->push_back({Low32(probe.size), StoredFileName(entry, *probe.type, true), path});
-    }
-    answer = walk.reportAfter(i);
-  }
+  const auto listOf = [&](const ManifestEntry& entry) {
+    return Contains(entry.key, kCameraRollPattern)    ? &cameraRoll
+           : Contains(entry.key, kPhotoStreamPattern) ? &photoStream
+                                                      : nullptr;
+  };
+  const int32_t answer = WalkPickedEntries(
+      ctx, walk, [&](const ManifestEntry& entry) { return listOf(entry) != nullptr; },
+      [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
+        if (!probe.opened) return false;
+        if (probe.type) listOf(entry)->push_back({Low32(probe.size), StoredFileName(entry, *probe.type, true), path});
+        return true;
+      });
   SortByName(cameraRoll);
   SortByName(photoStream);
   if (answer != kOk) return answer;
@@ -156,19 +187,15 @@ int32_t ScanPhotos(const ManifestScanContext& ctx, std::vector<MediaFileRecord>&
 
 int32_t ScanMessageAttachments(const ManifestScanContext& ctx, std::vector<AttachmentFileRecord>& files) {
   const EntryWalk walk(ctx, ctx.step);
-  int32_t answer = kOk;
-  for (size_t i = 0; i < walk.count() && answer == kOk; ++i) {
-    const ManifestEntry& entry = ctx.entries[i];
-    if (Contains(entry.key, kAttachmentPattern)) {
-      const auto path = StoredPathOf(ctx, entry);
-      const StoredFileProbe probe = ProbeStoredFile(path);
-      if (!probe.opened) continue;
-      if (probe.type && Low32(probe.size) != 0) {
-        files.push_back({0, Low32(probe.size), StoredFileName(entry, *probe.type, false), path});
-      }
-    }
-    answer = walk.reportAfter(i);
-  }
+  const int32_t answer = WalkPickedEntries(
+      ctx, walk, [](const ManifestEntry& entry) { return Contains(entry.key, kAttachmentPattern); },
+      [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
+        if (!probe.opened) return false;
+        if (probe.type && Low32(probe.size) != 0) {
+          files.push_back({0, Low32(probe.size), StoredFileName(entry, *probe.type, false), path});
+        }
+        return true;
+      });
   SortByName(files);
   if (answer != kOk) return answer;
   return FinishScan(ctx, ctx.step);
@@ -179,36 +206,33 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
   const bool store = ctx.source == ScanSource::Store;
   if (store && storeWhatsAppFiles) storeWhatsAppFiles->clear();
   const EntryWalk walk(ctx, 2 * ctx.step);
-  int32_t answer = kOk;
-  for (size_t i = 0; i < walk.count() && answer == kOk; ++i) {
-    const ManifestEntry& entry = ctx.entries[i];
-    if (Contains(entry.key, store ? kStoreAppPattern : kDeviceAppPattern)) {
-      const auto path = StoredPathOf(ctx, entry);
-      const StoredFileProbe probe = ProbeStoredFile(path);
-      if (store) {
-        // A missing file is simply not recognised here, and still reported.
-        if (probe.type) {
-          const uint32_t size = Low32(probe.size);
-          if (Contains(entry.key, kStoreWhatsAppPattern)) {
-            if (storeWhatsAppFiles && size != 0) {
-              storeWhatsAppFiles->push_back({size, StoredFileName(entry, *probe.type, false), path});
+  const std::string_view pattern = store ? kStoreAppPattern : kDeviceAppPattern;
+  const int32_t answer = WalkPickedEntries(
+      ctx, walk, [&](const ManifestEntry& entry) { return Contains(entry.key, pattern); },
+      [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
+        if (store) {
+          // A missing file is simply not recognised here, and still reported.
+          if (probe.type) {
+            const uint32_t size = Low32(probe.size);
+            if (Contains(entry.key, kStoreWhatsAppPattern)) {
+              if (storeWhatsAppFiles && size != 0) {
+                storeWhatsAppFiles->push_back({size, StoredFileName(entry, *probe.type, false), path});
+              }
+            } else {
+              files.push_back(
+                  {size, AppNameOf(entry.key, ctx.source), StoredFileName(entry, *probe.type, false), path});
             }
-          } else {
-            files.push_back(
-                {size, AppNameOf(entry.key, ctx.source), StoredFileName(entry, *probe.type, false), path});
           }
+          return true;
         }
-      } else {
-        if (!probe.opened) continue;
+        if (!probe.opened) return false;
         const auto type = DeviceAppFileType(entry, probe);
         if (type && Low32(probe.size) != 0) {
-          files.push_back({Low32(probe.size), AppNameOf(entry.key, ctx.source),
-                           StoredFileName(entry, *type, false), path});
+          files.push_back(
+              {Low32(probe.size), AppNameOf(entry.key, ctx.source), StoredFileName(entry, *type, false), path});
         }
-      }
-    }
-    answer = walk.reportAfter(i);
-  }
+        return true;
+      });
   SortByName(files);
   if (store && storeWhatsAppFiles) SortByName(*storeWhatsAppFiles);
   if (answer != kOk) return answer;
@@ -217,19 +241,15 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
 
 int32_t ScanWhatsAppAttachments(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& files) {
   const EntryWalk walk(ctx, ctx.step);
-  int32_t answer = kOk;
-  for (size_t i = 0; i < walk.count() && answer == kOk; ++i) {
-    const ManifestEntry& entry = ctx.entries[i];
-    if (Contains(entry.key, kDeviceWhatsAppPattern)) {
-      const auto path = StoredPathOf(ctx, entry);
-      const StoredFileProbe probe = ProbeStoredFile(path);
-      if (!probe.opened) continue;
-      if (probe.type && Low32(probe.size) != 0) {
-        files.push_back({Low32(probe.size), StoredFileName(entry, *probe.type, false), path});
-      }
-    }
-    answer = walk.reportAfter(i);
-  }
+  const int32_t answer = WalkPickedEntries(
+      ctx, walk, [](const ManifestEntry& entry) { return Contains(entry.key, kDeviceWhatsAppPattern); },
+      [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
+        if (!probe.opened) return false;
+        if (probe.type && Low32(probe.size) != 0) {
+          files.push_back({Low32(probe.size), StoredFileName(entry, *probe.type, false), path});
+        }
+        return true;
+      });
   SortByName(files);
   if (answer != kOk) return answer;
   return FinishScan(ctx, ctx.step);

@@ -1,6 +1,7 @@
 #include "engine/sqlite/TableReader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 #include <string_view>
 
@@ -20,32 +21,56 @@ uint64_t mixIn(uint64_t hash, uint64_t value) {
   return z ^ (z >> 31);
 }
 
-// A hash of a row's columns from `from` on, in a form where equal values hash
-// equal whatever integer width stored them. Computed for every live row, so it
-// allocates nothing.
-uint64_t columnsFingerprint(const TableRow& row, int32_t from) {
-  uint64_t hash = 0;
-  for (int32_t c = from; c < row.firstColumn + static_cast<int32_t>(row.columns.size()); ++c) {
-    const RowColumn* col = row.column(c);
-    if (col == nullptr) continue;
-    const uint64_t t = col->serialType;
-    if ((t >= 1 && t <= 6) || t == 8 || t == 9) {
-      int64_t v = 0;
-      if (t == 8 || t == 9) {
-        v = static_cast<int64_t>(t - 8);
-      } else {
-        v = (col->bytes[0] & 0x80) ? -1 : 0;
-        for (const uint8_t b : col->bytes) v = static_cast<int64_t>((static_cast<uint64_t>(v) << 8) | b);
-      }
-      hash = mixIn(mixIn(hash, 'i'), static_cast<uint64_t>(v));
-    } else {
-      const char kind = t == 0 ? 'n' : t == 7 ? 'r' : (t >= 13 && t % 2 == 1) ? 't' : 'b';
-      const std::string_view bytes(reinterpret_cast<const char*>(col->bytes.data()), col->bytes.size());
-      hash = mixIn(mixIn(mixIn(hash, static_cast<uint64_t>(kind)), bytes.size()),
-                   std::hash<std::string_view>{}(bytes));
-    }
+uint64_t hashBytes(std::span<const uint8_t> bytes) {
+  uint64_t hash = bytes.size();
+  size_t at = 0;
+  for (; at + 8 <= bytes.size(); at += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + at, 8);
+    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 32;
   }
-  return hash;
+  uint64_t tail = 0;
+  if (at < bytes.size()) std::memcpy(&tail, bytes.data() + at, bytes.size() - at);
+  return mixIn(hash, tail);
+}
+
+// One column's value, hashed so that equal values hash equal whatever integer
+// width stored them.
+uint64_t columnHash(const RowColumn* col) {
+  if (col == nullptr) return 0x6E6F6E65ull;
+  const uint64_t t = col->serialType;
+  if ((t >= 1 && t <= 6) || t == 8 || t == 9) {
+    int64_t v = 0;
+    if (t == 8 || t == 9) {
+      v = static_cast<int64_t>(t - 8);
+    } else {
+      v = (col->bytes[0] & 0x80) ? -1 : 0;
+      for (const uint8_t b : col->bytes) v = static_cast<int64_t>((static_cast<uint64_t>(v) << 8) | b);
+    }
+    return mixIn('i', static_cast<uint64_t>(v));
+  }
+  const uint64_t kind = t == 0 ? 'n' : t == 7 ? 'r' : (t >= 13 && t % 2 == 1) ? 't' : 'b';
+  return hashBytes(col->bytes) ^ (kind << 56);
+}
+
+// Hashes of a row's values: of every column, and of the columns from the
+// second on (what a carved row that lost its first serial type still holds).
+// Computed for every live row, so kept to one pass without allocation.
+struct RowFingerprints {
+  uint64_t full = 0;
+  uint64_t fromSecond = 0;
+};
+
+RowFingerprints fingerprintsOf(const TableRow& row) {
+  uint64_t hash = 0;
+  const int32_t end = row.firstColumn + static_cast<int32_t>(row.columns.size());
+  for (int32_t c = std::max(row.firstColumn, 1); c < end; ++c) {
+    hash = (hash ^ columnHash(row.column(c))) * 0x9FB21C651E98DF25ull;
+    hash ^= hash >> 29;
+  }
+  const uint64_t fromSecond = mixIn(hash, 0);
+  return {mixIn(fromSecond, columnHash(row.column(0))), fromSecond};
 }
 
 // Live rows of one table, to tell rows the phone deleted from copies of live
@@ -53,9 +78,10 @@ uint64_t columnsFingerprint(const TableRow& row, int32_t from) {
 class LiveRowIndex {
  public:
   void add(const TableRow& row) {
+    const RowFingerprints prints = fingerprintsOf(row);
     m_rowIds.push_back(row.rowId);
-    m_full.push_back(columnsFingerprint(row, 0));
-    m_fromSecond.push_back(columnsFingerprint(row, 1));
+    m_full.push_back(prints.full);
+    m_fromSecond.push_back(prints.fromSecond);
     m_sorted = false;
   }
   bool hasRowId(int64_t rowId) {
@@ -64,9 +90,9 @@ class LiveRowIndex {
   }
   bool hasEqualRow(const TableRow& carved) {
     sort();
-    const auto& set = carved.firstColumn == 0 ? m_full : m_fromSecond;
-    return std::binary_search(set.begin(), set.end(),
-                              columnsFingerprint(carved, carved.firstColumn == 0 ? 0 : 1));
+    const RowFingerprints prints = fingerprintsOf(carved);
+    return carved.firstColumn == 0 ? std::binary_search(m_full.begin(), m_full.end(), prints.full)
+                                   : std::binary_search(m_fromSecond.begin(), m_fromSecond.end(), prints.fromSecond);
   }
 
  private:
