@@ -82,8 +82,9 @@ void joinAndFile(MessageTables& t, ConversationMap& conversations) {
       m.attachment = t.attachments[attachment->second].fileName;
     }
   }
-  SortByDateText(t.messages);
-  for (MessageRecord& m : t.messages) conversations[m.handleRowId].push_back(std::move(m));
+  FileByDateText(
+      t.messages, conversations, [](const MessageRecord& m) { return m.handleRowId; },
+      [](const MessageRecord&) { return true; });
 }
 
 // Seconds since 2001 now, as the dump writes the dates of deleted rows.

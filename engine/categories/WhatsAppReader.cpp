@@ -117,7 +117,6 @@ int32_t readWhatsApp(const std::filesystem::path& chatDatabasePath, WhatsAppChat
   if (const int32_t r = DecodeWhatsAppMessageTable(reader, messages); r != kOk) return r;
 
   const WhatsAppJoins joins{chatList, members, media};
-  std::vector<WhatsAppMessageRecord> kept;
   for (WhatsAppMessageRecord& m : messages) {
     joinChat(m, joins);
     if (m.mediaRowId != 0 && m.text.empty()) {
@@ -125,10 +124,11 @@ int32_t readWhatsApp(const std::filesystem::path& chatDatabasePath, WhatsAppChat
         m.text = media[item->second].path;
       }
     }
-    if (!m.text.empty()) kept.push_back(std::move(m));
   }
-  SortByDateText(kept);
-  for (WhatsAppMessageRecord& m : kept) chats[m.chatRowId].push_back(std::move(m));
+  // Messages left without text, even from a media item, are not listed.
+  FileByDateText(
+      messages, chats, [](const WhatsAppMessageRecord& m) { return m.chatRowId; },
+      [](const WhatsAppMessageRecord& m) { return !m.text.empty(); });
   return kOk;
 }
 
