@@ -1,12 +1,30 @@
 #include "cli/JsonText.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "engine/platform/Text.h"
 
 namespace fq::cli {
 namespace {
 
+constexpr uint64_t EveryByte(uint8_t b) { return 0x0101010101010101ull * b; }
+
+// Whether a byte of `w` is below `n` (n <= 128; exact as to existence).
+constexpr uint64_t HasByteBelow(uint64_t w, uint8_t n) { return (w - EveryByte(n)) & ~w & EveryByte(0x80); }
+
 bool NeedsNoEscape(std::string_view text) {
-  for (const char c : text) {
+  // Eight bytes at a time: none at or above 0x80, below 0x20, '"' or '\\'.
+  size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    uint64_t w = 0;
+    std::memcpy(&w, text.data() + at, 8);
+    if ((w & EveryByte(0x80)) != 0 || HasByteBelow(w, 0x20) != 0 || HasByteBelow(w ^ EveryByte('"'), 1) != 0 ||
+        HasByteBelow(w ^ EveryByte('\\'), 1) != 0) {
+      return false;
+    }
+  }
+  for (const char c : text.substr(at)) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte >= 0x80 || c == '"' || c == '\\') return false;
   }

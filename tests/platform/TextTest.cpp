@@ -36,6 +36,11 @@ TEST(CompareNoCase, OrdersAsciiWithoutCase) {
   EXPECT_LT(CompareNoCase("a.jpg", "B.jpg"), 0);
   EXPECT_GT(CompareNoCase("2019-03-01", "2019-01-05"), 0);
   EXPECT_LT(CompareNoCase("abc", "abcd"), 0);
+  // Beyond the first eight bytes, where equal words are skipped whole.
+  EXPECT_EQ(CompareNoCase("2019-01-01 10:00:00 Holiday", "2019-01-01 10:00:00 HOLIDAY"), 0);
+  EXPECT_LT(CompareNoCase("2019-01-01 10:00:00", "2019-01-01 10:00:01"), 0);
+  EXPECT_GT(CompareNoCase("IMG_00000000_b.JPG", "img_00000000_A.jpg"), 0);
+  EXPECT_GT(CompareNoCase("0123456789abcdefX", "0123456789ABCDEF"), 0);
 }
 
 TEST(ToValidUtf8, ReplacesOnlyDamagedBytes) {
