@@ -104,20 +104,42 @@ std::string SafeFileName(std::string_view name) {
   return safe;
 }
 
-std::filesystem::path MakeUniquePath(const std::filesystem::path& wanted) {
+namespace {
+
+// symlink_status: a dangling link is a taken name too.
+bool IsTaken(const std::filesystem::path& path) {
   std::error_code ec;
-  // symlink_status: a dangling link is a taken name too.
-  if (!std::filesystem::exists(std::filesystem::symlink_status(wanted, ec))) return wanted;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+// The first free "base(n)ext" for n from `first` on, with the n found; empty
+// when none is free up to the limit.
+std::pair<std::filesystem::path, int> FirstFreeNumbered(const std::filesystem::path& wanted, int first) {
   const std::string file = wanted.filename().string();
   const size_t dot = file.rfind('.');
   const bool hasExt = dot != std::string::npos && dot > 0;
   const std::string base = hasExt ? file.substr(0, dot) : file;
   const std::string ext = hasExt ? file.substr(dot) : std::string();
-  for (int n = 1; n <= kMaxUniqueTries; ++n) {
+  for (int n = std::max(first, 1); n <= kMaxUniqueTries; ++n) {
     auto candidate = wanted.parent_path() / (base + "(" + std::to_string(n) + ")" + ext);
-    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec))) return candidate;
+    if (!IsTaken(candidate)) return {candidate, n};
   }
   return {};
+}
+
+}  // namespace
+
+std::filesystem::path MakeUniquePath(const std::filesystem::path& wanted) {
+  if (!IsTaken(wanted)) return wanted;
+  return FirstFreeNumbered(wanted, 1).first;
+}
+
+std::filesystem::path UniquePaths::make(const std::filesystem::path& wanted) {
+  if (!IsTaken(wanted)) return wanted;
+  int& last = m_lastNumber[wanted.native()];
+  auto [path, n] = FirstFreeNumbered(wanted, last + 1);
+  if (!path.empty()) last = n;
+  return path;
 }
 
 std::string ConversationPerson(const MessageRecord& first) {

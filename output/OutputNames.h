@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "engine/records/MessageRecords.h"
 #include "engine/records/WhatsAppRecords.h"
@@ -31,6 +32,19 @@ std::string SafeFileName(std::string_view name);
 // The wanted path when nothing of that name exists, else base "(n)" extension
 // for the first free n = 1, 2, 3, ... Empty when no free name was found.
 std::filesystem::path MakeUniquePath(const std::filesystem::path& wanted);
+
+// The same rule for one recovery writing many files, where one name can come
+// back thousands of times ("image.jpeg" of every message attachment): the last
+// number given for each wanted path is kept, so the next search starts after
+// it instead of probing 1, 2, 3, ... again. Names are still checked against the
+// folder, so a file this maker did not give is never overwritten.
+class UniquePaths {
+ public:
+  std::filesystem::path make(const std::filesystem::path& wanted);
+
+ private:
+  std::unordered_map<std::string, int> m_lastNumber;  // wanted path -> last n given
+};
 
 // Conversation names from its first message: person is the contact name or
 // "Unknown"; base is person followed by "(address)" when there is an address.

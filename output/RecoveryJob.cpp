@@ -186,7 +186,7 @@ void RecoveryJob::RunItems() {
 
 void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, const fs::path& source) {
   const fs::path wanted = folder / SafeFileName(name);
-  const fs::path target = MakeUniquePath(wanted);
+  const fs::path target = m_uniquePaths.make(wanted);
   if (target.empty()) {
     Report(100, EEXIST, wanted);
     return;
@@ -211,10 +211,10 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
   const auto found = m_results.conversations.find(first.handleRowId);
   const auto* messages = found == m_results.conversations.end() ? nullptr : &found->second;
   const std::string base = SafeFileName(ConversationBase(first));
-  if (const fs::path txt = MakeUniquePath(folder / (base + ".txt")); !txt.empty()) {
+  if (const fs::path txt = m_uniquePaths.make(folder / (base + ".txt")); !txt.empty()) {
     WriteConversationText(txt, messages);
   }
-  const fs::path html = MakeUniquePath(folder / (base + ".html"));
+  const fs::path html = m_uniquePaths.make(folder / (base + ".html"));
   if (html.empty()) {
     Report(100, EEXIST, folder / (base + ".html"));
     return;
@@ -231,11 +231,11 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   CreateOutputFolder(folder);
   const auto found = m_results.whatsAppChats.find(first.chatRowId);
   const auto* messages = found == m_results.whatsAppChats.end() ? nullptr : &found->second;
-  if (const fs::path txt = MakeUniquePath(folder / (chat + ".txt")); !txt.empty())
+  if (const fs::path txt = m_uniquePaths.make(folder / (chat + ".txt")); !txt.empty())
     WriteChatText(txt, messages);
-  if (const fs::path csv = MakeUniquePath(folder / (chat + ".csv")); !csv.empty())
+  if (const fs::path csv = m_uniquePaths.make(folder / (chat + ".csv")); !csv.empty())
     WriteChatCsv(csv, messages);
-  const fs::path html = MakeUniquePath(folder / (chat + ".html"));
+  const fs::path html = m_uniquePaths.make(folder / (chat + ".html"));
   if (html.empty()) {
     Report(100, EEXIST, folder / (chat + ".html"));
     return;

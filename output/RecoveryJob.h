@@ -38,6 +38,7 @@
 #include "engine/session/IPhoneRecoveryParse.h"
 #include "engine/session/ScanResults.h"
 #include "output/CStatisticsObj.h"
+#include "output/OutputNames.h"
 #include "output/ReportTemplates.h"
 
 namespace fq {
@@ -121,6 +122,7 @@ class RecoveryJob {
   const ReportTemplates& m_templates;
   std::function<void()> m_onChange;
   std::string m_fixedStamp;
+  UniquePaths m_uniquePaths;
 
   // Worker state.
   std::string m_stamp;

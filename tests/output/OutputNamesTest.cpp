@@ -10,6 +10,7 @@
 namespace fq {
 namespace {
 
+using test::ReadBytes;
 using test::ScratchFolder;
 using test::WriteBytes;
 
@@ -29,6 +30,31 @@ TEST(MakeUniquePath, NumbersTakenNamesBeforeTheExtension) {
   EXPECT_EQ(MakeUniquePath(dir.path() / "link.txt"), dir.path() / "link(1).txt");
   WriteBytes(dir.path() / "archive.tar.gz", "c");
   EXPECT_EQ(MakeUniquePath(dir.path() / "archive.tar.gz"), dir.path() / "archive.tar(1).gz");
+}
+
+TEST(UniquePaths, GivesTheNamesMakeUniquePathWouldWithoutProbingFromOne) {
+  ScratchFolder dir;
+  const auto wanted = dir.path() / "image.jpeg";
+  UniquePaths paths;
+  const auto take = [&] {
+    const auto path = paths.make(wanted);
+    EXPECT_EQ(path, MakeUniquePath(wanted));
+    WriteBytes(path, "x");
+    return path.filename().string();
+  };
+  EXPECT_EQ(take(), "image.jpeg");
+  EXPECT_EQ(take(), "image(1).jpeg");
+  // A name placed by someone else is still never handed out.
+  WriteBytes(dir.path() / "image(2).jpeg", "foreign");
+  EXPECT_EQ(take(), "image(3).jpeg");
+  for (int i = 4; i < 200; ++i) EXPECT_EQ(take(), "image(" + std::to_string(i) + ").jpeg");
+  // Names given once and freed again: the plain name is reused, numbers go on.
+  std::filesystem::remove(wanted);
+  std::filesystem::remove(dir.path() / "image(1).jpeg");
+  EXPECT_EQ(paths.make(wanted), wanted);
+  WriteBytes(wanted, "again");
+  EXPECT_EQ(paths.make(wanted), dir.path() / "image(200).jpeg");
+  EXPECT_EQ(ReadBytes(dir.path() / "image(2).jpeg"), "foreign");
 }
 
 TEST(SafeFileName, KeepsEveryNameInsideItsFolder) {
