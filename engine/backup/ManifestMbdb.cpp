@@ -1,13 +1,13 @@
 #include "engine/backup/ManifestMbdb.h"
 
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <system_error>
 
 #include "engine/ResultCodes.h"
 #include "engine/backup/FileId.h"
+#include "engine/platform/File.h"
 
 namespace fq {
 namespace {
@@ -49,57 +49,92 @@ class MbdbCursor {
     return s;
   }
 
+  size_t position() const { return m_pos; }
+
  private:
   std::span<const uint8_t> m_bytes;
   size_t m_pos = 0;
 };
 
+constexpr size_t kHeaderSize = 6;  // "mbdb" and a two-byte version
+
+// Reads the record at the cursor, adding its entry when it is kept. False when
+// the bytes end inside the record (nothing is added then).
+bool ReadRecord(MbdbCursor& cursor, std::vector<ManifestEntry>& entries) {
+  auto domain = cursor.string();
+  auto relativePath = cursor.string();
+  if (!domain || !relativePath) return false;
+  if (!cursor.string() || !cursor.string() || !cursor.string()) return false;  // link, hash, key
+  const auto mode = cursor.u16();
+  if (!mode) return false;
+  // inode (8), uid, gid, mtime, atime, ctime (4 each), size (8)
+  if (!cursor.skip(8 + 4 * 5 + 8)) return false;
+  if (!cursor.u8()) return false;  // protection class
+  const auto propertyCount = cursor.u8();
+  if (!propertyCount) return false;
+  for (int p = 0; p < *propertyCount * 2; ++p) {
+    if (!cursor.string()) return false;
+  }
+  if (domain->empty() || relativePath->empty() || (*mode & 0xE000) == 0x4000) return true;
+  std::string key = *domain + "-" + *relativePath;
+  std::string id = FileIdOf(key);
+  entries.push_back({std::move(key), std::move(id)});
+  return true;
+}
+
+// Every whole record of `bytes`; returns how many bytes they took.
+size_t ReadRecords(std::span<const uint8_t> bytes, std::vector<ManifestEntry>& entries) {
+  MbdbCursor cursor(bytes);
+  size_t complete = 0;
+  while (!cursor.atEnd() && ReadRecord(cursor, entries)) complete = cursor.position();
+  return complete;
+}
+
 }  // namespace
 
 int32_t ParseManifestMbdb(std::span<const uint8_t> bytes, std::vector<ManifestEntry>& entries) {
   if (bytes.size() < 4 || std::memcmp(bytes.data(), "mbdb", 4) != 0) return kInvalid;
-  MbdbCursor cursor(bytes);
-  if (!cursor.skip(6)) return kOk;  // magic and version only: no records
-  while (!cursor.atEnd()) {
-    auto domain = cursor.string();
-    auto relativePath = cursor.string();
-    if (!domain || !relativePath) break;
-    if (!cursor.string() || !cursor.string() || !cursor.string()) break;  // link, hash, key
-    const auto mode = cursor.u16();
-    if (!mode) break;
-    // inode (8), uid, gid, mtime, atime, ctime (4 each), size (8)
-    if (!cursor.skip(8 + 4 * 5 + 8)) break;
-    if (!cursor.u8()) break;  // protection class
-    const auto propertyCount = cursor.u8();
-    if (!propertyCount) break;
-    bool complete = true;
-    for (int p = 0; p < *propertyCount * 2 && complete; ++p) complete = cursor.string().has_value();
-    if (!complete) break;
-    if (domain->empty() || relativePath->empty() || (*mode & 0xE000) == 0x4000) continue;
-    std::string key = *domain + "-" + *relativePath;
-    std::string id = FileIdOf(key);
-    entries.push_back({std::move(key), std::move(id)});
-  }
+  if (bytes.size() <= kHeaderSize) return kOk;  // magic and version only: no records
+  ReadRecords(bytes.subspan(kHeaderSize), entries);
   return kOk;
 }
 
 int32_t ReadManifestMbdb(const std::filesystem::path& path, std::vector<ManifestEntry>& entries) {
   if (path.empty()) return kInvalid;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kMbdbUnopenable;
-  // The index is read whole, with one read, and parsed in place.
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(path, ec);
-  if (ec) return kMbdbUnopenable;
-  std::vector<uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<size_t>(size));
-  } catch (const std::exception&) {
-    return kInvalid;  // no memory for the file
+  File file = File::OpenRead(path);
+  if (!file.ok()) return kMbdbUnopenable;
+  // An old phone's index runs to tens of megabytes: it is read through a
+  // window of whole records rather than whole. A record that does not fit
+  // the window grows it (a record is at most a few hundred strings).
+  std::vector<uint8_t> window(size_t{1} << 20);
+  size_t held = 0;
+  uint64_t offset = 0;
+  bool atEnd = false;
+  bool headerChecked = false;
+  while (true) {
+    if (!atEnd) {
+      size_t got = 0;
+      // A read that fails part way ends the index there, like a cut-short file.
+      const int32_t readError = file.readAt(offset, std::span<uint8_t>(window).subspan(held), got);
+      atEnd = readError != 0 || got < window.size() - held;
+      held += got;
+      offset += got;
+    }
+    std::span<const uint8_t> bytes(window.data(), held);
+    if (!headerChecked) {
+      if (bytes.size() < 4 || std::memcmp(bytes.data(), "mbdb", 4) != 0) return kInvalid;
+      if (bytes.size() <= kHeaderSize) return kOk;
+      bytes = bytes.subspan(kHeaderSize);
+      headerChecked = true;
+    }
+    const size_t used = ReadRecords(bytes, entries);
+    const size_t left = bytes.size() - used;
+    // At the end of the file a record cut short ends the index, as in memory.
+    if (atEnd) return kOk;
+    std::memmove(window.data(), bytes.data() + used, left);
+    held = left;
+    if (held == window.size()) window.resize(window.size() * 2);
   }
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  return ParseManifestMbdb(bytes, entries);
 }
 
 }  // namespace fq

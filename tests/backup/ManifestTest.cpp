@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -192,6 +193,41 @@ TEST(ReadManifestMbdb, ReadsAFileAndAnswersForMissingOnes) {
   EXPECT_EQ(ReadManifestMbdb(dir / "empty.mbdb", entries), kInvalid);
   EXPECT_EQ(ReadManifestMbdb(dir.path(), entries), kMbdbUnopenable) << "a folder is no index";
   EXPECT_EQ(entries.size(), 2u);
+}
+
+// An index of many megabytes is read through a window: the file gives what the
+// same bytes in memory give, wherever the file ends and however large a record.
+TEST(ReadManifestMbdb, ReadsAnIndexLargerThanItsWindowLikeTheBytesInMemory) {
+  testsupport::TempFolder dir;
+  std::vector<ManifestRecord> records;
+  for (int i = 0; i < 30000; ++i) records.push_back(Record("MediaDomain", "Media/file" + std::to_string(i)));
+  ManifestRecord huge = Record("HomeDomain", "huge.plist");
+  for (int p = 0; p < 40; ++p) huge.properties.push_back({"name" + std::to_string(p), std::string(60000, 'v')});
+  records.insert(records.begin() + 15000, huge);  // 2.4 MB: more than the window holds
+  const auto whole = builder::EncodeManifestMbdb(records);
+  ASSERT_GT(whole.size(), 4u << 20);
+
+  const auto readFile = [&](size_t length) {
+    std::ofstream(dir / "Manifest.mbdb", std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(whole.data()), static_cast<std::streamsize>(length));
+    std::vector<ManifestEntry> entries;
+    EXPECT_EQ(ReadManifestMbdb(dir / "Manifest.mbdb", entries), kOk) << length;
+    return entries;
+  };
+  const auto inMemory = [&](size_t length) {
+    return Parse(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
+  };
+  EXPECT_EQ(readFile(whole.size()).size(), records.size());
+  for (const size_t length : {size_t{1} << 20, (size_t{1} << 20) + 7, whole.size() / 2, whole.size() - 1}) {
+    EXPECT_EQ(readFile(length), inMemory(length)) << length;
+  }
+}
+
+TEST(ReadManifestMbdb, RefusesAFifoWithoutWaitingForAWriter) {
+  testsupport::TempFolder dir;
+  ASSERT_EQ(mkfifo((dir / "Manifest.mbdb").c_str(), 0600), 0);
+  std::vector<ManifestEntry> entries;
+  EXPECT_EQ(ReadManifestMbdb(dir / "Manifest.mbdb", entries), kMbdbUnopenable);
 }
 
 class ManifestDbTest : public ::testing::Test {
