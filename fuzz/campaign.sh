@@ -24,10 +24,11 @@ declare -A corpus=(
   [fuzz_keybag]=keybag
   [fuzz_device_link]=devicelink
   [fuzz_sqlite_reader]=sqlite
+  [fuzz_category_readers]=categories
 )
 harnesses=("$@")
 [ ${#harnesses[@]} -eq 0 ] && harnesses=(fuzz_keybag fuzz_manifest_mbdb fuzz_info_plist fuzz_media_names
-                                          fuzz_device_link fuzz_sqlite_reader)
+                                          fuzz_device_link fuzz_sqlite_reader fuzz_category_readers)
 
 summary="$work/summary.tsv"
 [ -f "$summary" ] || printf 'harness\tseconds\texecutions\tcov_start\tcov_end\tcorpus_before\tcorpus_added\tcrash\n' > "$summary"
