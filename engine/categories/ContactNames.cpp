@@ -6,6 +6,8 @@
 namespace fq {
 namespace {
 
+constexpr size_t kLargestIndexedText = size_t{8} << 20;
+
 uint32_t GramAt(std::string_view text, size_t at) {
   uint32_t gram = 0;
   std::memcpy(&gram, text.data() + at, sizeof gram);
@@ -28,8 +30,9 @@ ContactNameLookup::ContactNameLookup(const std::vector<ContactRecord>& contacts)
     if (contact.phone.find('\0') != std::string::npos) m_indexed = false;
     total += contact.phone.size() + 1;
   }
-  // Positions are kept in 32 bits; an address book that large is searched plainly.
-  if (!m_indexed || total > UINT32_MAX) {
+  // The index takes eight bytes a byte of phone text: a real address book has
+  // well under a megabyte of it, so one far larger is searched plainly.
+  if (!m_indexed || total > kLargestIndexedText) {
     m_indexed = false;
     return;
   }

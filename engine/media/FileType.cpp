@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <system_error>
 #include <thread>
 #include <cstring>
 
@@ -176,8 +177,14 @@ std::vector<StoredFileProbe> ProbeStoredFiles(std::span<const std::filesystem::p
   }
   {
     std::vector<std::jthread> workers;
-    for (size_t t = 1; t < threads; ++t) workers.emplace_back(probeEvery, t, threads);
+    size_t started = 1;
+    try {
+      for (; started < threads; ++started) workers.emplace_back(probeEvery, started, threads);
+    } catch (const std::system_error&) {
+      // No thread to be had: the stripes not started are probed here.
+    }
     probeEvery(0, threads);
+    for (size_t t = started; t < threads; ++t) probeEvery(t, threads);
   }  // every worker has joined before the probes are handed out
   return probes;
 }
