@@ -194,6 +194,38 @@ TEST_F(DetectFileTypeOnDisk, RefusesWhatIsNotARegularFileWithoutBlocking) {
   EXPECT_FALSE(ProbeStoredFile(fifo).opened) << "a FIFO in a backup folder must not hang a scan";
 }
 
+// Many files probed at once on several threads answer exactly what one probe
+// each answers, in the order asked.
+TEST_F(DetectFileTypeOnDisk, ProbesManyFilesInTheOrderAsked) {
+  std::vector<std::filesystem::path> paths;
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = std::to_string(i);
+    const auto size = static_cast<size_t>(600 + i);
+    switch (i % 6) {
+      case 0: paths.push_back(write(name, builder::JpegImage(builder::JpegHeader::Jfif, 8, 8, size))); break;
+      case 1: paths.push_back(write(name, builder::PngImage(4, 4, 0x102030, size))); break;
+      case 2: paths.push_back(write(name, builder::QuickTimeMovie(size, static_cast<uint32_t>(i)))); break;
+      case 3: paths.push_back(write(name, Bytes(size, 0x5A))); break;
+      case 4: paths.push_back(m_dir / ("missing" + name)); break;
+      default: paths.push_back(m_dir.path()); break;
+    }
+  }
+  ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
+  paths[150] = m_dir / "fifo";
+  const std::vector<StoredFileProbe> probes = ProbeStoredFiles(paths);
+  ASSERT_EQ(probes.size(), paths.size());
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const StoredFileProbe one = ProbeStoredFile(paths[i]);
+    EXPECT_EQ(probes[i].opened, one.opened) << i;
+    EXPECT_EQ(probes[i].size, one.size) << i;
+    EXPECT_EQ(probes[i].type, one.type) << i;
+  }
+  EXPECT_EQ(probes[0].type, "jpg");
+  EXPECT_EQ(probes[1].type, "png");
+  EXPECT_FALSE(probes[150].opened);
+  EXPECT_TRUE(ProbeStoredFiles({}).empty());
+}
+
 TEST_F(DetectFileTypeOnDisk, RecognisesTheBuildersSamples) {
   struct Case {
     const char* name;
