@@ -29,7 +29,8 @@ int64_t Messages() {
 
 const std::filesystem::path& Backup() {
   static const std::filesystem::path folder = [] {
-    const auto f = std::filesystem::temp_directory_path() / ("fernquill-readers-bench-" + std::to_string(getpid()));
+    const auto f =
+        std::filesystem::temp_directory_path() / ("fernquill-readers-bench-" + std::to_string(getpid()));
     std::filesystem::remove_all(f);
     std::string error;
     fq::builder::BigBackupScale scale;
@@ -63,7 +64,8 @@ void BM_CategoryReaders(benchmark::State& state) {
     fq::readCalls(Stored(fq::wellknown::kCallHistory), addressBook, true, calls);
     fq::readNotes(Stored(fq::wellknown::kNotes), notes);
     fq::readWhatsApp(Stored(fq::wellknown::kWhatsAppShared), chats);
-    benchmark::DoNotOptimize(conversations.size() + contacts.size() + calls.size() + notes.size() + chats.size());
+    benchmark::DoNotOptimize(conversations.size() + contacts.size() + calls.size() + notes.size() +
+                             chats.size());
   }
 }
 BENCHMARK(BM_CategoryReaders)->Unit(benchmark::kMillisecond);

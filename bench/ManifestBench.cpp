@@ -31,8 +31,8 @@ std::string HexId(int i) {
 
 const std::filesystem::path& ManifestDatabase() {
   static const std::filesystem::path path = [] {
-    const auto p =
-        std::filesystem::temp_directory_path() / ("fernquill-manifest-bench-" + std::to_string(getpid()) + ".db");
+    const auto p = std::filesystem::temp_directory_path() /
+                   ("fernquill-manifest-bench-" + std::to_string(getpid()) + ".db");
     std::filesystem::remove(p);
     sqlite3* db = nullptr;
     sqlite3_open(p.c_str(), &db);
@@ -44,8 +44,11 @@ const std::filesystem::path& ManifestDatabase() {
     sqlite3_prepare_v2(db, "INSERT INTO Files VALUES (?, ?, ?, 1, NULL)", -1, &stmt, nullptr);
     for (int i = 0; i < kEntries; ++i) {
       const std::string id = HexId(i);
-      const std::string domain = i % 3 == 0 ? "CameraRollDomain" : i % 3 == 1 ? "HomeDomain" : "AppDomain-net.whatsapp.WhatsApp";
-      const std::string relative = "Media/DCIM/" + std::to_string(100 + i / 1000) + "APPLE/IMG_" + std::to_string(i) + ".JPG";
+      const std::string domain = i % 3 == 0   ? "CameraRollDomain"
+                                 : i % 3 == 1 ? "HomeDomain"
+                                              : "AppDomain-net.whatsapp.WhatsApp";
+      const std::string relative =
+          "Media/DCIM/" + std::to_string(100 + i / 1000) + "APPLE/IMG_" + std::to_string(i) + ".JPG";
       sqlite3_bind_text(stmt, 1, id.c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(stmt, 2, domain.c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(stmt, 3, relative.c_str(), -1, SQLITE_TRANSIENT);

@@ -52,8 +52,8 @@ size_t HeapOf(const fq::ContactRecord& r) {
 size_t HeapOf(const fq::CallRecord& r) { return HeapOf(r.date) + HeapOf(r.number) + HeapOf(r.name); }
 size_t HeapOf(const fq::NoteRecord& r) { return HeapOf(r.date) + HeapOf(r.title) + HeapOf(r.body); }
 size_t HeapOf(const fq::WhatsAppMessageRecord& r) {
-  return HeapOf(r.date) + HeapOf(r.senderName) + HeapOf(r.text) + HeapOf(r.senderPhone) + HeapOf(r.chatTitle) +
-         HeapOf(r.chatPhones) + HeapOf(r.partnerName) + HeapOf(r.spare);
+  return HeapOf(r.date) + HeapOf(r.senderName) + HeapOf(r.text) + HeapOf(r.senderPhone) +
+         HeapOf(r.chatTitle) + HeapOf(r.chatPhones) + HeapOf(r.partnerName) + HeapOf(r.spare);
 }
 
 template <typename Record>
@@ -66,14 +66,15 @@ size_t HeapOf(const std::vector<Record>& list) {
 template <typename Key, typename Record>
 size_t HeapOf(const std::map<Key, std::vector<Record>>& lists) {
   size_t bytes = 0;
-  for (const auto& [key, list] : lists) bytes += Block(32 + sizeof(std::pair<const Key, std::vector<Record>>)) + HeapOf(list);
+  for (const auto& [key, list] : lists)
+    bytes += Block(32 + sizeof(std::pair<const Key, std::vector<Record>>)) + HeapOf(list);
   return bytes;
 }
 
 size_t ResultBytes(const fq::ScanResults& r) {
-  return HeapOf(r.cameraRoll) + HeapOf(r.photoStream) + HeapOf(r.conversations) + HeapOf(r.messageAttachments) +
-         HeapOf(r.contacts) + HeapOf(r.calls) + HeapOf(r.notes) + HeapOf(r.appFiles) + HeapOf(r.whatsAppChats) +
-         HeapOf(r.whatsAppAttachments);
+  return HeapOf(r.cameraRoll) + HeapOf(r.photoStream) + HeapOf(r.conversations) +
+         HeapOf(r.messageAttachments) + HeapOf(r.contacts) + HeapOf(r.calls) + HeapOf(r.notes) +
+         HeapOf(r.appFiles) + HeapOf(r.whatsAppChats) + HeapOf(r.whatsAppAttachments);
 }
 
 }  // namespace

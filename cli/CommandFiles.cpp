@@ -2,9 +2,9 @@
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <system_error>
-#include <set>
 #include <unordered_set>
 #include <vector>
 

@@ -19,8 +19,8 @@ bool NeedsNoEscape(std::string_view text) {
   for (; at + 8 <= text.size(); at += 8) {
     uint64_t w = 0;
     std::memcpy(&w, text.data() + at, 8);
-    if ((w & EveryByte(0x80)) != 0 || HasByteBelow(w, 0x20) != 0 || HasByteBelow(w ^ EveryByte('"'), 1) != 0 ||
-        HasByteBelow(w ^ EveryByte('\\'), 1) != 0) {
+    if ((w & EveryByte(0x80)) != 0 || HasByteBelow(w, 0x20) != 0 ||
+        HasByteBelow(w ^ EveryByte('"'), 1) != 0 || HasByteBelow(w ^ EveryByte('\\'), 1) != 0) {
       return false;
     }
   }
@@ -36,13 +36,27 @@ void AppendEscaped(std::string& out, std::string_view valid) {
   for (const char c : valid) {
     const auto byte = static_cast<unsigned char>(c);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
       default:
         if (byte < 0x20) {
           out += "\\u00";

@@ -145,17 +145,39 @@ void WriteWhatsApp(JsonListWriter& list, const WhatsAppChatMap& chats) {
 void WriteCategory(JsonListWriter& list, ScanCategory category, const ScanResults& results,
                    const AppFileSplit& apps) {
   switch (category) {
-    case ScanCategory::CameraRoll: WriteMediaFiles(list, results.cameraRoll); break;
-    case ScanCategory::PhotoStream: WriteMediaFiles(list, results.photoStream); break;
-    case ScanCategory::Messages: WriteMessages(list, results.conversations); break;
-    case ScanCategory::MessagesAttachments: WriteAttachmentFiles(list, results.messageAttachments); break;
-    case ScanCategory::Contacts: WriteContacts(list, results.contacts); break;
-    case ScanCategory::CallHistory: WriteCalls(list, results.calls); break;
-    case ScanCategory::Notes: WriteNotes(list, results.notes); break;
-    case ScanCategory::AppPhotos: WriteAppFiles(list, apps.photos); break;
-    case ScanCategory::AppVideos: WriteAppFiles(list, apps.videos); break;
-    case ScanCategory::WhatsApp: WriteWhatsApp(list, results.whatsAppChats); break;
-    case ScanCategory::WhatsAppAttachments: WriteMediaFiles(list, results.whatsAppAttachments); break;
+    case ScanCategory::CameraRoll:
+      WriteMediaFiles(list, results.cameraRoll);
+      break;
+    case ScanCategory::PhotoStream:
+      WriteMediaFiles(list, results.photoStream);
+      break;
+    case ScanCategory::Messages:
+      WriteMessages(list, results.conversations);
+      break;
+    case ScanCategory::MessagesAttachments:
+      WriteAttachmentFiles(list, results.messageAttachments);
+      break;
+    case ScanCategory::Contacts:
+      WriteContacts(list, results.contacts);
+      break;
+    case ScanCategory::CallHistory:
+      WriteCalls(list, results.calls);
+      break;
+    case ScanCategory::Notes:
+      WriteNotes(list, results.notes);
+      break;
+    case ScanCategory::AppPhotos:
+      WriteAppFiles(list, apps.photos);
+      break;
+    case ScanCategory::AppVideos:
+      WriteAppFiles(list, apps.videos);
+      break;
+    case ScanCategory::WhatsApp:
+      WriteWhatsApp(list, results.whatsAppChats);
+      break;
+    case ScanCategory::WhatsAppAttachments:
+      WriteMediaFiles(list, results.whatsAppAttachments);
+      break;
   }
 }
 
@@ -167,7 +189,8 @@ void WriteScanJson(std::ostream& out, const std::string& source, int32_t result,
   AppendJsonString(head, source);
   head += ",\n  \"result\": " + std::to_string(result) + ",\n  \"events\": [";
   for (size_t i = 0; i < events.size(); ++i) {
-    head += (i == 0 ? "[" : ", [") + std::to_string(events[i].first) + ", " + std::to_string(events[i].second) + "]";
+    head += (i == 0 ? "[" : ", [") + std::to_string(events[i].first) + ", " +
+            std::to_string(events[i].second) + "]";
   }
   head += "],\n  \"categories\": {\n";
   out.write(head.data(), static_cast<std::streamsize>(head.size()));

@@ -52,7 +52,9 @@ ContactNameLookup::ContactNameLookup(const std::vector<ContactRecord>& contacts)
 }
 
 size_t ContactNameLookup::contactAt(size_t position) const {
-  return static_cast<size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), position) - m_starts.begin()) - 1;
+  return static_cast<size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), position) -
+                             m_starts.begin()) -
+         1;
 }
 
 size_t ContactNameLookup::firstContactHolding(std::string_view number) const {

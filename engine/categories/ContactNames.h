@@ -32,9 +32,9 @@ class ContactNameLookup {
   size_t contactAt(size_t position) const;
 
   const std::vector<ContactRecord>& m_contacts;
-  bool m_indexed = true;           // false when a phone text holds a NUL
-  std::string m_phones;            // every phone text, each followed by a NUL
-  std::vector<size_t> m_starts;    // where each contact's text starts in m_phones
+  bool m_indexed = true;                               // false when a phone text holds a NUL
+  std::string m_phones;                                // every phone text, each followed by a NUL
+  std::vector<size_t> m_starts;                        // where each contact's text starts in m_phones
   std::vector<std::pair<uint32_t, uint32_t>> m_grams;  // (four bytes, position), sorted
   std::unordered_map<std::string, std::string> m_names;
 };

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <system_error>
 #include <thread>
-#include <cstring>
 
 #include "engine/media/PosixFile.h"
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <optional>
 #include <span>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace fq {
 

@@ -176,7 +176,8 @@ int32_t ScanPhotos(const ManifestScanContext& ctx, std::vector<MediaFileRecord>&
       ctx, walk, [&](const ManifestEntry& entry) { return listOf(entry) != nullptr; },
       [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
         if (!probe.opened) return false;
-        if (probe.type) listOf(entry)->push_back({Low32(probe.size), StoredFileName(entry, *probe.type, true), path});
+        if (probe.type)
+          listOf(entry)->push_back({Low32(probe.size), StoredFileName(entry, *probe.type, true), path});
         return true;
       });
   SortByName(cameraRoll);
@@ -228,8 +229,8 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
         if (!probe.opened) return false;
         const auto type = DeviceAppFileType(entry, probe);
         if (type && Low32(probe.size) != 0) {
-          files.push_back(
-              {Low32(probe.size), AppNameOf(entry.key, ctx.source), StoredFileName(entry, *type, false), path});
+          files.push_back({Low32(probe.size), AppNameOf(entry.key, ctx.source),
+                           StoredFileName(entry, *type, false), path});
         }
         return true;
       });

@@ -91,8 +91,9 @@ class LiveRowIndex {
   bool hasEqualRow(const TableRow& carved) {
     sort();
     const RowFingerprints prints = fingerprintsOf(carved);
-    return carved.firstColumn == 0 ? std::binary_search(m_full.begin(), m_full.end(), prints.full)
-                                   : std::binary_search(m_fromSecond.begin(), m_fromSecond.end(), prints.fromSecond);
+    return carved.firstColumn == 0
+               ? std::binary_search(m_full.begin(), m_full.end(), prints.full)
+               : std::binary_search(m_fromSecond.begin(), m_fromSecond.end(), prints.fromSecond);
   }
 
  private:

@@ -202,7 +202,8 @@ TEST(ReadManifestMbdb, ReadsAnIndexLargerThanItsWindowLikeTheBytesInMemory) {
   std::vector<ManifestRecord> records;
   for (int i = 0; i < 30000; ++i) records.push_back(Record("MediaDomain", "Media/file" + std::to_string(i)));
   ManifestRecord huge = Record("HomeDomain", "huge.plist");
-  for (int p = 0; p < 40; ++p) huge.properties.push_back({"name" + std::to_string(p), std::string(60000, 'v')});
+  for (int p = 0; p < 40; ++p)
+    huge.properties.push_back({"name" + std::to_string(p), std::string(60000, 'v')});
   records.insert(records.begin() + 15000, huge);  // 2.4 MB: more than the window holds
   const auto whole = builder::EncodeManifestMbdb(records);
   ASSERT_GT(whole.size(), 4u << 20);

@@ -1,10 +1,10 @@
-#include "engine/categories/ContactNames.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
+
+#include "engine/categories/ContactNames.h"
 
 namespace fq {
 namespace {
@@ -32,13 +32,11 @@ TEST(ContactNameLookup, FindsTheFirstContactHoldingTheNumber) {
     std::string name;
   } cases[] = {
       {"5551234567", "Long"},  // a substring of an earlier contact wins over an exact later one
-      {"+15551234567", "Long"},
-      {"ann@example.com", "Mail"},
-      {"99", "Tail"},                    // shorter than the indexed pieces
-      {"4567 00", "Long"},               // across two spellings of one contact
-      {"4567ann", ""},                   // never across two contacts
-      {"+15559999999", ""},
-      {"", ""},
+      {"+15551234567", "Long"}, {"ann@example.com", "Mail"},
+      {"99", "Tail"},       // shorter than the indexed pieces
+      {"4567 00", "Long"},  // across two spellings of one contact
+      {"4567ann", ""},      // never across two contacts
+      {"+15559999999", ""},     {"", ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(lookup.nameFor(c.number), c.name) << c.number;
@@ -72,9 +70,17 @@ TEST(ContactNameLookup, AgreesWithTheLinearSearchOnRandomPhoneBooks) {
 }
 
 TEST(ContactNameLookup, SearchesPlainlyWhenAPhoneTextHoldsANul) {
-  const auto contacts = Contacts({{"Nul", std::string("12\0" "34", 5)}, {"Plain", "2\0" "3"}});
+  const auto contacts = Contacts({{"Nul", std::string("12\0"
+                                                      "34",
+                                                      5)},
+                                  {"Plain",
+                                   "2\0"
+                                   "3"}});
   ContactNameLookup lookup(contacts);
-  EXPECT_EQ(lookup.nameFor(std::string("2\0" "3", 3)), "Nul");
+  EXPECT_EQ(lookup.nameFor(std::string("2\0"
+                                       "3",
+                                       3)),
+            "Nul");
   EXPECT_EQ(lookup.nameFor("34"), "Nul");
 }
 

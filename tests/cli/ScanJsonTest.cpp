@@ -1,15 +1,14 @@
-#include "cli/ScanJson.h"
-
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <signal.h>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/InterruptSignal.h"
 #include "cli/JsonText.h"
+#include "cli/ScanJson.h"
 #include "cli/ScanSummary.h"
 #include "cli/TerminalText.h"
 

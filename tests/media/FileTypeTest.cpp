@@ -202,12 +202,24 @@ TEST_F(DetectFileTypeOnDisk, ProbesManyFilesInTheOrderAsked) {
     const std::string name = std::to_string(i);
     const auto size = static_cast<size_t>(600 + i);
     switch (i % 6) {
-      case 0: paths.push_back(write(name, builder::JpegImage(builder::JpegHeader::Jfif, 8, 8, size))); break;
-      case 1: paths.push_back(write(name, builder::PngImage(4, 4, 0x102030, size))); break;
-      case 2: paths.push_back(write(name, builder::QuickTimeMovie(size, static_cast<uint32_t>(i)))); break;
-      case 3: paths.push_back(write(name, Bytes(size, 0x5A))); break;
-      case 4: paths.push_back(m_dir / ("missing" + name)); break;
-      default: paths.push_back(m_dir.path()); break;
+      case 0:
+        paths.push_back(write(name, builder::JpegImage(builder::JpegHeader::Jfif, 8, 8, size)));
+        break;
+      case 1:
+        paths.push_back(write(name, builder::PngImage(4, 4, 0x102030, size)));
+        break;
+      case 2:
+        paths.push_back(write(name, builder::QuickTimeMovie(size, static_cast<uint32_t>(i))));
+        break;
+      case 3:
+        paths.push_back(write(name, Bytes(size, 0x5A)));
+        break;
+      case 4:
+        paths.push_back(m_dir / ("missing" + name));
+        break;
+      default:
+        paths.push_back(m_dir.path());
+        break;
     }
   }
   ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
