@@ -95,8 +95,12 @@ row() {
 
 # bench_ms BINARY FILTER: median real time (ms) of one Google Benchmark over $runs repetitions.
 bench_ms() {
-  "$1" --benchmark_filter="$2" --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
-    --benchmark_format=csv 2>/dev/null | awk -F, '/_median"?,/ {print $3; exit}'
+  if [ "$runs" -ge 2 ]; then
+    "$1" --benchmark_filter="$2" --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
+      --benchmark_format=csv 2>/dev/null | awk -F, '/_median"?,/ {print $3; exit}'
+  else
+    "$1" --benchmark_filter="$2" --benchmark_format=csv 2>/dev/null | awk -F, -v name="\"$2\"" '$1 == name {print $3; exit}'
+  fi
 }
 
 stored() {  # BACKUP DOMAIN PATH -> the stored file of a Manifest.db backup
