@@ -7,8 +7,12 @@ crash (a signal or a sanitizer report) or hang (a timeout); damaged inputs are k
                `fernquill-cli sqlite`.
   scan mode:   a copy of the whole backup with one database or property list
                damaged, through `fernquill-cli scan --json`.
+  plant mode:  every SQLite file under a folder (the forensic corpus's
+               tampered categories, say) put in place of each database of the
+               backup in turn, Manifest.db included, through `scan --json`.
 
 Usage: bench/damaged-inputs.py CLI BACKUP {sqlite|scan} [COUNT] [SEED]
+       bench/damaged-inputs.py CLI BACKUP plant FOLDER...
 (BACKUP from fq-mkbigbackup or fq-mkbackup --demo; Manifest.db layout.)
 """
 import os
@@ -51,7 +55,33 @@ def run(cmd, timeout):
     return done.returncode
 
 
+def plant(cli, backup, folders):
+    planted = sorted(os.path.join(d, f) for folder in folders for d, _, fs in os.walk(folder) for f in fs
+                     if open(os.path.join(d, f), "rb").read(16) == b"SQLite format 3\0")
+    targets = sorted(os.path.join(d, f) for d, _, fs in os.walk(backup) for f in fs
+                     if open(os.path.join(d, f), "rb").read(16) == b"SQLite format 3\0")
+    work = tempfile.mkdtemp()
+    codes, bad = {}, []
+    for source in planted:
+        for target in targets:
+            copy = os.path.join(work, "b")
+            shutil.rmtree(copy, ignore_errors=True)
+            shutil.copytree(backup, copy)
+            shutil.copyfile(source, os.path.join(copy, os.path.relpath(target, backup)))
+            rc = run([cli, "scan", "--json", copy], 60)
+            codes[rc] = codes.get(rc, 0) + 1
+            if isinstance(rc, str) or rc < 0:
+                bad.append(f"{rc}: {source} as {os.path.relpath(target, backup)}")
+                print("BAD " + bad[-1])
+    shutil.rmtree(work, ignore_errors=True)
+    print(f"plant: {len(planted)} files x {len(targets)} databases = {len(planted) * len(targets)} scans, "
+          f"exit codes {codes}, crashes or hangs {len(bad)}")
+    sys.exit(1 if bad else 0)
+
+
 def main():
+    if len(sys.argv) >= 5 and sys.argv[3] == "plant":
+        plant(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[4:])
     if len(sys.argv) < 4 or sys.argv[3] not in ("sqlite", "scan"):
         sys.exit(__doc__)
     cli, backup, mode = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]

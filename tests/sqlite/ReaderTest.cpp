@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -102,6 +103,33 @@ TEST_F(ReaderFile, ReadingPastTheEndIsAShortRead) {
   std::vector<uint8_t> page;
   EXPECT_EQ(reader.readPage(reader.pageCount() - 1, page), kOk);
   EXPECT_EQ(reader.readPage(reader.pageCount(), page), kShortRead);
+}
+
+// Pages come back as the file holds them in any order of reading, and never
+// from the file read before.
+TEST_F(ReaderFile, PagesReadInAnyOrderAreTheFilesPages) {
+  const auto other = db_->path().string() + ".other";
+  std::vector<uint8_t> changed = bytes_;
+  for (size_t i = 512; i < changed.size(); i += 97) changed[i] ^= 0x5A;
+  std::ofstream(other, std::ios::binary)
+      .write(reinterpret_cast<const char*>(changed.data()), static_cast<std::streamsize>(changed.size()));
+
+  SqliteFileReader reader;
+  std::vector<uint8_t> page;
+  for (const auto& [path, bytes] : {std::pair{db_->path().string(), &bytes_}, std::pair{other, &changed}}) {
+    ASSERT_EQ(reader.open(path), kOk);
+    const uint32_t pages = reader.pageCount();
+    ASSERT_GT(pages, 8u);
+    for (uint32_t round = 0; round < 3; ++round) {
+      for (uint32_t k = 0; k < pages; ++k) {
+        const uint32_t index = (k * 7 + round) % pages;
+        ASSERT_EQ(reader.readPage(index, page), kOk);
+        const auto from = bytes->begin() + static_cast<std::ptrdiff_t>(index) * 512;
+        ASSERT_TRUE(std::equal(page.begin(), page.end(), from, from + 512)) << path << " page " << index;
+      }
+    }
+  }
+  std::remove(other.c_str());
 }
 
 TEST_F(ReaderFile, RootsOfTheTableAndItsIndexButNotOfViewsOrTriggers) {
