@@ -2,10 +2,8 @@
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <string>
 #include <system_error>
-#include <unordered_set>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -30,28 +28,6 @@ void AppendPrintable(std::string& out, std::string_view text) {
   }
 }
 
-// The stored files that exist as regular files, found by listing each folder
-// the manifest's files may lie in once instead of a stat per entry.
-std::unordered_set<std::string> PresentStoredFiles(const std::filesystem::path& folder,
-                                                   const std::vector<ManifestEntry>& entries,
-                                                   StorageLayout layout) {
-  std::set<std::filesystem::path> folders;
-  for (const auto& entry : entries) {
-    const auto stored = StoredFilePath(folder, entry.fileId, layout);
-    if (!stored.empty()) folders.insert(stored.parent_path());
-  }
-  std::unordered_set<std::string> present;
-  present.reserve(entries.size());
-  for (const auto& listed : folders) {
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(listed, ec), end; !ec && it != end; it.increment(ec)) {
-      std::error_code typeError;
-      if (it->is_regular_file(typeError)) present.insert(it->path().native());
-    }
-  }
-  return present;
-}
-
 int ListFiles(const std::filesystem::path& folder, bool json) {
   const auto layout = DetectStorageLayout(folder);
   if (!layout) {
@@ -65,11 +41,11 @@ int ListFiles(const std::filesystem::path& folder, bool json) {
     return 1;
   }
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  const auto present = PresentStoredFiles(folder, entries, *layout);
   std::string lines;
   for (const auto& entry : entries) {
     const auto stored = StoredFilePath(folder, entry.fileId, *layout);
-    const bool exists = !stored.empty() && present.contains(stored.native());
+    std::error_code ec;
+    const bool exists = !stored.empty() && std::filesystem::is_regular_file(stored, ec);
     if (json) {
       list.push_back({{"key", entry.key},
                       {"fileId", entry.fileId},
