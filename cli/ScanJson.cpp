@@ -43,13 +43,9 @@ class JsonListWriter {
   std::string m_buffer;
 };
 
-void WriteMediaFiles(JsonListWriter& list, const std::vector<MediaFileRecord>& files) {
-  for (const auto& f : files) {
-    JsonRecord(list.next()).field("name", f.name).field("size", f.size).field("path", f.path.native());
-  }
-}
-
-void WriteAttachmentFiles(JsonListWriter& list, const std::vector<AttachmentFileRecord>& files) {
+// Media files and message attachments: both listed by name, size and path.
+template <typename FileRecord>
+void WriteStoredFiles(JsonListWriter& list, const std::vector<FileRecord>& files) {
   for (const auto& f : files) {
     JsonRecord(list.next()).field("name", f.name).field("size", f.size).field("path", f.path.native());
   }
@@ -146,16 +142,16 @@ void WriteCategory(JsonListWriter& list, ScanCategory category, const ScanResult
                    const AppFileSplit& apps) {
   switch (category) {
     case ScanCategory::CameraRoll:
-      WriteMediaFiles(list, results.cameraRoll);
+      WriteStoredFiles(list, results.cameraRoll);
       break;
     case ScanCategory::PhotoStream:
-      WriteMediaFiles(list, results.photoStream);
+      WriteStoredFiles(list, results.photoStream);
       break;
     case ScanCategory::Messages:
       WriteMessages(list, results.conversations);
       break;
     case ScanCategory::MessagesAttachments:
-      WriteAttachmentFiles(list, results.messageAttachments);
+      WriteStoredFiles(list, results.messageAttachments);
       break;
     case ScanCategory::Contacts:
       WriteContacts(list, results.contacts);
@@ -176,7 +172,7 @@ void WriteCategory(JsonListWriter& list, ScanCategory category, const ScanResult
       WriteWhatsApp(list, results.whatsAppChats);
       break;
     case ScanCategory::WhatsAppAttachments:
-      WriteMediaFiles(list, results.whatsAppAttachments);
+      WriteStoredFiles(list, results.whatsAppAttachments);
       break;
   }
 }
