@@ -11,6 +11,7 @@
 #include "engine/categories/DateOrder.h"
 #include "engine/categories/DumpLine.h"
 #include "engine/categories/OpenResult.h"
+#include "engine/categories/RowIdIndex.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
 #include "engine/sqlite/TableDecoders.h"
@@ -45,19 +46,6 @@ int32_t readTables(SqliteFileReader& reader, const std::filesystem::path& addres
   addressBookError = ReaderOpenResult(reader.open(addressBookPath));
   if (addressBookError == kOk) DecodeContactTable(reader, t.contacts);
   return stage(1);
-}
-
-// Row id -> position of the first record holding it, skipping 0: a carved row
-// has lost its row id, and 0 is also what a message without handle or an
-// attachment without link holds, so 0 joins nothing.
-template <typename Record, typename Key>
-std::unordered_map<int32_t, size_t> FirstByRowId(const std::vector<Record>& records, Key key) {
-  std::unordered_map<int32_t, size_t> index;
-  index.reserve(records.size());
-  for (size_t i = 0; i < records.size(); ++i) {
-    if (const int32_t id = key(records[i]); id != 0) index.emplace(id, i);
-  }
-  return index;
 }
 
 void joinAndFile(MessageTables& t, ConversationMap& conversations) {

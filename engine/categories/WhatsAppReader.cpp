@@ -9,6 +9,7 @@
 #include "engine/backup/ReadOnlyDatabase.h"
 #include "engine/categories/DateOrder.h"
 #include "engine/categories/OpenResult.h"
+#include "engine/categories/RowIdIndex.h"
 #include "engine/sqlite/TableDecoders.h"
 
 namespace fq {
@@ -32,18 +33,6 @@ int32_t countMessageColumns(const std::filesystem::path& path, int32_t& columns)
   return failed ? kQueryFailed : kOk;
 }
 
-// Row id -> position of the first record holding it. A carved chat, member or
-// media item has lost its row id (0), so 0 joins nothing.
-template <typename Record>
-std::unordered_map<int32_t, size_t> FirstByRowId(const std::vector<Record>& records) {
-  std::unordered_map<int32_t, size_t> index;
-  index.reserve(records.size());
-  for (size_t i = 0; i < records.size(); ++i) {
-    if (records[i].rowId != 0) index.emplace(records[i].rowId, i);
-  }
-  return index;
-}
-
 void fillMemberLists(std::vector<WhatsAppChatRecord>& chatList, const std::vector<WhatsAppMemberRecord>& members) {
   std::unordered_map<int32_t, std::vector<size_t>> membersOfChat;
   for (size_t i = 0; i < members.size(); ++i) membersOfChat[members[i].chatRowId].push_back(i);
@@ -64,14 +53,17 @@ void fillMemberLists(std::vector<WhatsAppChatRecord>& chatList, const std::vecto
   }
 }
 
+// Chats, members and media items are joined by their own row id.
+constexpr auto RowIdOf = [](const auto& record) { return record.rowId; };
+
 // The chats, members and media items a message joins, indexed once per reading.
 struct WhatsAppJoins {
   const std::vector<WhatsAppChatRecord>& chatList;
   const std::vector<WhatsAppMemberRecord>& members;
   const std::vector<WhatsAppMediaRecord>& media;
-  std::unordered_map<int32_t, size_t> chatOf = FirstByRowId(chatList);
-  std::unordered_map<int32_t, size_t> memberOf = FirstByRowId(members);
-  std::unordered_map<int32_t, size_t> mediaOf = FirstByRowId(media);
+  std::unordered_map<int32_t, size_t> chatOf = FirstByRowId(chatList, RowIdOf);
+  std::unordered_map<int32_t, size_t> memberOf = FirstByRowId(members, RowIdOf);
+  std::unordered_map<int32_t, size_t> mediaOf = FirstByRowId(media, RowIdOf);
 };
 
 void joinChat(WhatsAppMessageRecord& m, const WhatsAppJoins& joins) {
