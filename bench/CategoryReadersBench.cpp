@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/backup/WellKnownDatabases.h"
 #include "engine/categories/CallHistoryReader.h"
 #include "engine/categories/ContactsReader.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/backup/ManifestDb.h"
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/backup/BackupDiscovery.h"
-#include "engine/backup/BackupStore.h"
+#include "engine/session/BackupStore.h"
 #include "engine/session/EventRecorder.h"
 #include "engine/session/RecoveryFactory.h"
 #include "engine/session/ScanSession.h"

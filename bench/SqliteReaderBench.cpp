@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableReader.h"

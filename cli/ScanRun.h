@@ -9,7 +9,7 @@
 
 #include "cli/ProgressLine.h"
 #include "engine/backup/BackupInfo.h"
-#include "engine/backup/BackupStore.h"
+#include "engine/session/BackupStore.h"
 #include "engine/session/EventRecorder.h"
 #include "engine/session/ScanSession.h"
 #include "engine/session/WorkFolders.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "device/DeviceLinkLoop.h"
-#include "device/IDeviceBackupDriver.h"
+#include "engine/session/IDeviceBackupDriver.h"
 #include "device/PlistPtr.h"
 
 namespace fq {

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "device/IDeviceLink.h"
-#include "engine/session/ProgressCallback.h"
+#include "engine/ProgressCallback.h"
 
 namespace fq {
 

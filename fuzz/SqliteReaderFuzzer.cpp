@@ -7,7 +7,7 @@
 
 #include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/SqliteFileReader.h"
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 #include "engine/sqlite/TableSchema.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "engine/records/MessageRecords.h"
 #include "engine/records/NoteRecord.h"
 #include "engine/records/WhatsAppRecords.h"
-#include "engine/session/ProgressCallback.h"
+#include "engine/ProgressCallback.h"
 #include "output/ReportTemplates.h"
 
 namespace fq {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/session/ProgressCallback.h"
+#include "engine/ProgressCallback.h"
 
 namespace fq {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "engine/ResultCodes.h"
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 
 namespace fq {
 

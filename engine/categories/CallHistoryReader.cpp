@@ -3,11 +3,11 @@
 #include <sqlite3.h>
 
 #include "engine/ResultCodes.h"
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/categories/ContactNames.h"
 #include "engine/categories/DateOrder.h"
 #include "engine/categories/OpenResult.h"
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 namespace {

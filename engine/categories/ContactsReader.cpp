@@ -7,7 +7,7 @@
 #include "engine/categories/OpenResult.h"
 #include "engine/platform/Text.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 namespace {

@@ -14,7 +14,7 @@
 #include "engine/categories/RowIdIndex.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 namespace {

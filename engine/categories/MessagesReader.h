@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "engine/records/MessageRecords.h"
-#include "engine/session/ProgressState.h"
+#include "engine/ProgressState.h"
 
 namespace fq {
 

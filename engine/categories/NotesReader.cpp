@@ -2,7 +2,7 @@
 
 #include "engine/ResultCodes.h"
 #include "engine/categories/OpenResult.h"
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 namespace {

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "engine/ResultCodes.h"
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/categories/DateOrder.h"
 #include "engine/categories/OpenResult.h"
 #include "engine/categories/RowIdIndex.h"
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "engine/session/ProgressCallback.h"
+#include "engine/ProgressCallback.h"
 
 namespace fq {
 

@@ -12,7 +12,7 @@
 #include "engine/backup/ManifestEntry.h"
 #include "engine/backup/StoredFilePath.h"
 #include "engine/records/FileRecords.h"
-#include "engine/session/ProgressCallback.h"
+#include "engine/ProgressCallback.h"
 
 namespace fq {
 

@@ -4,9 +4,9 @@
 // category operations then read the fresh backup.
 #include <filesystem>
 
-#include "device/IDeviceBackupDriver.h"
+#include "engine/session/IDeviceBackupDriver.h"
 #include "engine/session/IPhoneRecoveryParse.h"
-#include "engine/session/ProgressState.h"
+#include "engine/ProgressState.h"
 #include "engine/session/WorkFolders.h"
 
 namespace fq {

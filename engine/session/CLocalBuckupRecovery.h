@@ -1,7 +1,7 @@
 #pragma once
 // The recovery session of a backup on disk: a thin object that forwards every
 // operation to the process-wide BackupStore.
-#include "engine/backup/BackupStore.h"
+#include "engine/session/BackupStore.h"
 #include "engine/session/IPhoneRecoveryParse.h"
 
 namespace fq {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "device/IDeviceBackupDriver.h"
-#include "engine/backup/BackupStore.h"
+#include "engine/session/IDeviceBackupDriver.h"
+#include "engine/session/BackupStore.h"
 #include "engine/session/IPhoneRecoveryParse.h"
 #include "engine/session/WorkFolders.h"
 

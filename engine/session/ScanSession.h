@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/format/CountedLock.h"
+#include "engine/session/CountedLock.h"
 #include "engine/session/EventSink.h"
 #include "engine/session/IPhoneRecoveryParse.h"
 #include "engine/session/IScanView.h"

@@ -8,7 +8,7 @@
 #include <iostream>
 #include <set>
 
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 #include "tests/categories/PhoneFixture.h"
 
 namespace fq::test {

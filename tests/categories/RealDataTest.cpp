@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/categories/ContactsReader.h"
 #include "engine/categories/WhatsAppReader.h"
 #include "tests/categories/PhoneFixture.h"

@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "engine/ResultCodes.h"
-#include "engine/backup/BackupStore.h"
+#include "engine/session/BackupStore.h"
 #include "engine/session/CDeviceRecovery.h"
 #include "tests/categories/PhoneFixture.h"
 #include "tools/backupbuilder/DemoBackup.h"

@@ -14,7 +14,7 @@
 #include "device/CDeviceBackupDriver.h"
 #include "device/DeviceDetector.h"
 #include "device/QuitCounter.h"
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "tests/device/SimulatedDevice.h"
 
 namespace fq {

@@ -8,7 +8,7 @@
 #include "engine/ResultCodes.h"
 #include "engine/backup/FileId.h"
 #include "engine/backup/ManifestOfFolder.h"
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/media/FileCopy.h"
 #include "engine/media/ManifestScans.h"
 #include "tests/support/FolderSnapshot.h"

@@ -1,4 +1,4 @@
-#include "engine/backup/BackupStore.h"
+#include "engine/session/BackupStore.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

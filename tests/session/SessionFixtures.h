@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "device/IDeviceBackupDriver.h"
+#include "engine/session/IDeviceBackupDriver.h"
 #include "engine/session/IPhoneRecoveryParse.h"
 
 namespace fq::testsupport {

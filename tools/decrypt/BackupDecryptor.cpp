@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/backup/StoredFilePath.h"
 #include "tools/decrypt/ClassKeys.h"
 #include "tools/decrypt/FileCipher.h"

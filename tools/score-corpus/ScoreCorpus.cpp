@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/sqlite/LibraryColumnValue.h"
 #include "engine/sqlite/ColumnValues.h"
 #include "engine/sqlite/GenericRows.h"

@@ -1,4 +1,4 @@
-#include "engine/backup/BackupStore.h"
+#include "engine/session/BackupStore.h"
 
 #include <algorithm>
 #include <utility>

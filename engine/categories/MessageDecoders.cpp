@@ -2,7 +2,7 @@
 // message-attachment links.
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 

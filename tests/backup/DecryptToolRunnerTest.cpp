@@ -14,7 +14,7 @@
 #include "engine/backup/DecryptToolRunner.h"
 #include "engine/backup/FileId.h"
 #include "engine/platform/ChildProcess.h"
-#include "tests/crypto/CryptoTestSupport.h"
+#include "tests/decrypt/CryptoTestSupport.h"
 #include "tools/decrypt/EncryptedBackupWriter.h"
 #include "tools/decrypt/Keybag.h"
 #include "tools/decrypt/ManifestPlist.h"

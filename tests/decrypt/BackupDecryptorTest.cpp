@@ -11,7 +11,7 @@
 #include "engine/ResultCodes.h"
 #include "engine/backup/FileId.h"
 #include "engine/backup/ManifestDb.h"
-#include "tests/crypto/CryptoTestSupport.h"
+#include "tests/decrypt/CryptoTestSupport.h"
 #include "tools/decrypt/BackupDecryptor.h"
 #include "tools/decrypt/BackupKeySet.h"
 #include "tools/decrypt/ClassKeys.h"

@@ -3,7 +3,7 @@
 // so far and the points one category step is worth.
 #include <cstdint>
 
-#include "engine/session/ProgressCallback.h"
+#include "engine/ProgressCallback.h"
 
 namespace fq {
 

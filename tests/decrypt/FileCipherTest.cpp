@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/crypto/CryptoTestSupport.h"
+#include "tests/decrypt/CryptoTestSupport.h"
 #include "tools/decrypt/FileCipher.h"
 
 namespace fq::decrypt {

@@ -4,7 +4,7 @@
 
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/crypto/CryptoTestSupport.h"
+#include "tests/decrypt/CryptoTestSupport.h"
 #include "tools/decrypt/AesKeyWrap.h"
 #include "tools/decrypt/ClassKeys.h"
 #include "tools/decrypt/KeyDerivation.h"

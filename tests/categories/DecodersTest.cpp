@@ -9,7 +9,7 @@
 #include <set>
 
 #include "engine/sqlite/AppleTime.h"
-#include "engine/sqlite/TableDecoders.h"
+#include "engine/categories/TableDecoders.h"
 #include "tests/sqlite/TestDatabase.h"
 
 namespace fq::test {

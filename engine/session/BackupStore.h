@@ -18,8 +18,8 @@
 #include "engine/records/MessageRecords.h"
 #include "engine/records/NoteRecord.h"
 #include "engine/records/WhatsAppRecords.h"
-#include "engine/session/ProgressCallback.h"
-#include "engine/session/ProgressState.h"
+#include "engine/ProgressCallback.h"
+#include "engine/ProgressState.h"
 #include "engine/session/WorkFolders.h"
 
 namespace fq {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/crypto/CryptoTestSupport.h"
+#include "tests/decrypt/CryptoTestSupport.h"
 #include "tools/decrypt/Keybag.h"
 
 namespace fq::decrypt {

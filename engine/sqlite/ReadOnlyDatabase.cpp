@@ -1,4 +1,4 @@
-#include "engine/backup/ReadOnlyDatabase.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 
 #include <cstdio>
 
