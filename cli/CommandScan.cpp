@@ -29,7 +29,7 @@ int RunScan(const ScanOptions& options) {
   const int status = run.Run(options.request);
   if (options.json && run.ran()) {
     std::fflush(stdout);
-    WriteScanJson(std::cout, options.request.source, run.result(), run.events(), run.results());
+    WriteScanJson(std::cout, options.request.source, run.result(), run.events(), run.outcome(), run.results());
     std::cout.flush();
   }
   if (status != 0) {

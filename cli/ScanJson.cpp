@@ -180,7 +180,8 @@ void WriteCategory(JsonListWriter& list, ScanCategory category, const ScanResult
 }  // namespace
 
 void WriteScanJson(std::ostream& out, const std::string& source, int32_t result,
-                   const std::vector<EventRecorder::Event>& events, const ScanResults& results) {
+                   const std::vector<EventRecorder::Event>& events, const ScanOutcome& outcome,
+                   const ScanResults& results) {
   std::string head = "{\n  \"source\": ";
   AppendJsonString(head, source);
   head += ",\n  \"result\": " + std::to_string(result) + ",\n  \"events\": [";
@@ -188,7 +189,11 @@ void WriteScanJson(std::ostream& out, const std::string& source, int32_t result,
     head += (i == 0 ? "[" : ", [") + std::to_string(events[i].first) + ", " +
             std::to_string(events[i].second) + "]";
   }
-  head += "],\n  \"categories\": {\n";
+  head += "],\n  \"outcome\": {\"kind\": ";
+  AppendJsonString(head, ScanOutcomeKindName(outcome.kind));
+  head += ", \"code\": " + std::to_string(outcome.code) + ", \"reason\": ";
+  AppendJsonString(head, outcome.reason);
+  head += "},\n  \"categories\": {\n";
   out.write(head.data(), static_cast<std::streamsize>(head.size()));
 
   const auto apps = SplitAppFiles(results.appFiles);

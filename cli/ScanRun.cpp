@@ -19,12 +19,6 @@
 namespace fq::cli {
 namespace {
 
-bool Posted(const std::vector<EventRecorder::Event>& events, uint32_t message, uintptr_t wParam) {
-  for (const auto& e : events)
-    if (e.first == message && e.second == wParam) return true;
-  return false;
-}
-
 // The backup as the list would show it; a folder without Info.plist is still
 // scanned, with what its files tell.
 BackupInfo DescribeSource(const std::filesystem::path& folder) {
@@ -77,7 +71,6 @@ int ScanRun::RunOnBackupFolder(const ScanRequest& request) {
   m_store = std::make_unique<BackupStore>(*m_folders, BackupRoot(m_folders->appDataFolder()));
   m_store->SelectBackup(m_backup);
   const int status = RunSession(CreateRecovery(kSourceBackup, *m_store, *m_folders, nullptr), password);
-  if (status == 1 && !m_store->openFailure().empty()) m_failure = m_store->openFailure();
   if (status == 3) m_failure = "wrong backup password for " + folder.string();
   return status;
 }
@@ -98,10 +91,7 @@ int ScanRun::RunOnDevice(const ScanRequest& request) {
     password = *given;
   }
   m_store = std::make_unique<BackupStore>(*m_folders, BackupRoot(m_folders->appDataFolder()));
-  const int status = RunSession(CreateRecovery(kSourceDevice, *m_store, *m_folders, &driver), password);
-  if (status == 1 && m_failure.empty()) m_failure = "the device backup failed (code " + std::to_string(result()) + ")";
-  if (status == 3) m_failure = "the device refused the backup password";
-  return status;
+  return RunSession(CreateRecovery(kSourceDevice, *m_store, *m_folders, &driver), password);
 }
 
 int ScanRun::RunSession(std::unique_ptr<IPhoneRecoveryParse> recovery, const std::string& password) {
@@ -119,18 +109,18 @@ int ScanRun::RunSession(std::unique_ptr<IPhoneRecoveryParse> recovery, const std
   }
   m_progress->finish();
 
-  const auto posted = m_events.events();
-  const int32_t code = m_session->result();
-  if (code == kWrongPassword) return 3;
-  if (Posted(posted, kMsgScanEvent, kScanEventFailed)) {
-    return Fail("the backup could not be opened (code " + std::to_string(code) + ")");
+  const ScanOutcome& outcome = m_session->outcome();
+  switch (outcome.kind) {
+    case ScanOutcomeKind::Finished:
+      return 0;
+    case ScanOutcomeKind::Cancelled:
+      m_failure = "scan cancelled";
+      return 2;
+    case ScanOutcomeKind::Failed:
+      m_failure = outcome.reason;
+      return outcome.code == kWrongPassword ? 3 : 1;
   }
-  // A 2 without a cancel is a reader's ENOENT (a missing database), not a cancel.
-  if (m_session->cancelRequested()) {
-    m_failure = "scan cancelled";
-    return 2;
-  }
-  return 0;
+  return 1;
 }
 
 }  // namespace fq::cli

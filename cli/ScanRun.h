@@ -37,6 +37,7 @@ class ScanRun {
   const std::string& failure() const { return m_failure; }
   int32_t result() const { return m_session ? m_session->result() : 0; }
   std::vector<EventRecorder::Event> events() const { return m_events.events(); }
+  const ScanOutcome& outcome() const { return m_session->outcome(); }
   const ScanResults& results() const { return m_session->results(); }
   IPhoneRecoveryParse* recovery() const { return m_session ? m_session->recovery() : nullptr; }
   // The name reports are titled with: the device's, or the backup's display name.

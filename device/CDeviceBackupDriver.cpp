@@ -25,9 +25,10 @@ constexpr const char* kSyncLockFile = "/com.apple.itunes.lock_sync";
 // An AFC file larger than this is not read into memory for Info.plist.
 constexpr uint64_t kMaxAfcFileSize = 64ull * 1024 * 1024;
 
-void OnNotification(const char* name, void* /*userData*/) {
+void OnNotification(const char* name, void* userData) {
   if (!name || !*name) return;
   if (std::strcmp(name, "com.apple.itunes-client.syncCancelRequest") == 0) {
+    if (userData) static_cast<CDeviceBackupDriver*>(userData)->NoteCancelOnDevice();
     QuitCounter().fetch_add(1);
   }
 }
@@ -360,6 +361,7 @@ int32_t CDeviceBackupDriver::runMessageLoop(const std::optional<std::filesystem:
 
 int32_t CDeviceBackupDriver::Backup(const std::filesystem::path& folder, const std::string& password) {
   m_errorDescription.clear();
+  m_cancelledOnDevice.store(false);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   m_idle.store(false);
@@ -369,6 +371,10 @@ int32_t CDeviceBackupDriver::Backup(const std::filesystem::path& folder, const s
     m_backupFolder = folder / m_udid;
     result = backupProper(folder);
     if (result != kOk) CleanBackupFolder();
+  }
+  // The device's cancel ends the loop like a quit of ours; say whose it was.
+  if (result != kOk && m_cancelledOnDevice.load() && m_errorDescription.empty()) {
+    m_errorDescription = "the backup was cancelled on the device";
   }
   m_idle.store(true);
   return result;

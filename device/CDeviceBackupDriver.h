@@ -66,7 +66,9 @@ class CDeviceBackupDriver final : public IDeviceBackupDriver {
   const std::string& Udid() const { return m_udid; }
   bool WillEncrypt() const { return m_willEncrypt; }
   bool IsIdle() const { return m_idle.load(); }
-  const std::string& ErrorDescription() const { return m_errorDescription; }
+  std::string ErrorDescription() const override { return m_errorDescription; }
+  // The device asked to cancel the sync (its notification thread calls this).
+  void NoteCancelOnDevice() { m_cancelledOnDevice.store(true); }
 
   // Deletes the plain files of the backup folder and of its "Snapshot".
   void CleanBackupFolder();
@@ -104,6 +106,7 @@ class CDeviceBackupDriver final : public IDeviceBackupDriver {
   int32_t m_progressShare = 20;
   std::string m_errorDescription;
   std::atomic<bool> m_idle{true};
+  std::atomic<bool> m_cancelledOnDevice{false};
   std::string m_productVersion;
   std::string m_deviceName;
   std::string m_deviceClass;

@@ -1,5 +1,6 @@
 #include "engine/session/CDeviceRecovery.h"
 
+#include <string>
 #include <utility>
 
 #include "engine/ResultCodes.h"
@@ -50,18 +51,39 @@ int32_t CDeviceRecovery::SetProgressCallback(ProgressCallback callback) {
   return kOk;
 }
 
+namespace {
+
+// The device's own words come first: they say what the user can do about it.
+std::string DescribeBackupFailure(int32_t code, const std::string& description) {
+  if (code == kWrongPassword) return "the device refused the backup password";
+  if (!description.empty()) return "the device reported: " + description + " (code " + std::to_string(code) + ")";
+  if (code == kDeviceGaveUp || code == kCancelled) {
+    return "the device went away before its backup was complete (unplugged, or it stopped answering)";
+  }
+  return "the device backup failed (code " + std::to_string(code) + ")";
+}
+
+}  // namespace
+
 int32_t CDeviceRecovery::Open(const std::string& password) {
   m_progress.current = 1;
   m_progress.step = 10;
   if (const int32_t answer = m_progress.report(1); answer != 0) return answer;
 
+  m_openFailure.clear();
   m_workPath = m_folders.TempBackupFolder();
   // No drive had room: never let the backup land in the current folder.
-  if (m_workPath.empty()) return kInvalid;
+  if (m_workPath.empty()) {
+    m_openFailure = "no drive has room for the device's backup";
+    return kInvalid;
+  }
 
   m_driver.SetProgress(m_progress.callback, kBackupShare);
   m_driver.SetMode(kFullBackupMode);
-  if (const int32_t backup = m_driver.Backup(m_workPath, password); backup != kOk) return backup;
+  if (const int32_t backup = m_driver.Backup(m_workPath, password); backup != kOk) {
+    m_openFailure = DescribeBackupFailure(backup, m_driver.ErrorDescription());
+    return backup;
+  }
 
   m_layoutFlag = m_driver.VersionAbove9();
   m_backupFolder = m_driver.GetBackupFolder();

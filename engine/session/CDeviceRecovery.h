@@ -24,6 +24,7 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
   int32_t SetProgressCallback(ProgressCallback callback) override;
   bool Reserved3(void*) override { return false; }
   int32_t Open(const std::string& password) override;
+  std::string OpenFailureReason() const override { return m_openFailure; }
   int32_t ScanMessages(ConversationMap& conversations) override;
   int32_t ScanMessageAttachments(std::vector<AttachmentFileRecord>& files) override;
   int32_t ScanContacts(std::vector<ContactRecord>& contacts) override;
@@ -62,6 +63,7 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
 
   WorkFolders& m_folders;
   IDeviceBackupDriver& m_driver;
+  std::string m_openFailure;
   std::filesystem::path m_workPath;
   std::filesystem::path m_workFolder;
   std::filesystem::path m_backupFolder;

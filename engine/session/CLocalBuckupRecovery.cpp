@@ -18,6 +18,11 @@ int32_t CLocalBuckupRecovery::Open(const std::string& password) {
   return m_store ? m_store->Open(password) : kInvalid;
 }
 
+std::string CLocalBuckupRecovery::OpenFailureReason() const {
+  if (!m_store) return "no backup was selected";
+  return m_store->openFailure();
+}
+
 int32_t CLocalBuckupRecovery::ScanMessages(ConversationMap& conversations) {
   return m_store ? m_store->ScanMessages(conversations) : kInvalid;
 }

@@ -25,6 +25,8 @@ class IDeviceBackupDriver {
   // Asks a running backup to stop (the process-wide quit counter).
   virtual void RaiseQuit() = 0;
   virtual int32_t Disconnect() = 0;
+  // The device's own description of why the last backup failed, if it gave one.
+  virtual std::string ErrorDescription() const { return {}; }
 };
 
 }  // namespace fq

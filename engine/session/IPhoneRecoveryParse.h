@@ -50,6 +50,10 @@ class IPhoneRecoveryParse {
   virtual int32_t Reserved20() { return 0; }                                   // 20
   virtual int32_t Reserved21() { return 0; }                                   // 21
   virtual int32_t Reserved22() { return 0; }                                   // 22
+
+  // Why the last Open failed, in words (the store's cause, the device's own
+  // description); empty when it did not fail or nothing more is known.
+  virtual std::string OpenFailureReason() const { return {}; }
 };
 
 }  // namespace fq

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <utility>
 
 #include "engine/ResultCodes.h"
@@ -108,28 +109,49 @@ int32_t ScanSession::ReportProgress(int32_t percent) {
 }
 
 void ScanSession::Run(std::string password) {
-  int32_t result = Guarded([&] { return m_recovery->Open(password); });
+  const int32_t opened = Guarded([&] { return m_recovery->Open(password); });
+  int32_t result = opened;
+  ScanOutcome outcome;
   bool categoriesRan = false;
-  if (result == kOk) {
+  if (opened == kOk) {
     m_events.postEvent(kMsgCountsChanged, 0);
     result = RunCategorySteps();
     categoriesRan = true;
-  } else if (result == kCancelled && m_cancel.load()) {
+    if (result == kCancelled && m_cancel.load()) outcome = {ScanOutcomeKind::Cancelled, kCancelled, {}};
+  } else if (opened == kCancelled && m_cancel.load()) {
     // cancelled during Open: ends quietly
-  } else if (result == kDeviceGaveUp) {
+    outcome = {ScanOutcomeKind::Cancelled, kCancelled, {}};
+  } else if (opened == kDeviceGaveUp) {
     result = kCancelled;
-  } else if (result == kWrongPassword) {
+    // The device ends its backup this way when the user stops the scan, but
+    // also when it is unplugged or cancels on its own side: only the first
+    // is a cancel.
+    outcome = m_cancel.load() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}} : OpenFailed(opened);
+  } else if (opened == kWrongPassword) {
     m_events.postEvent(kMsgScanEvent, kScanEventWrongPassword);
+    outcome = OpenFailed(opened);
   } else {
     m_events.postEvent(kMsgScanEvent, kScanEventFailed);
     result = kCancelled;
+    // A device stopped by the user may answer with any code of its library.
+    outcome = m_cancel.load() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}} : OpenFailed(opened);
   }
-  // The result is in place before anyone who waits on the flag can look.
+  // The result and the outcome are in place before anyone who waits on the flag can look.
+  m_outcome = std::move(outcome);
   m_result = result;
   m_finished = true;
   // Once the categories ran the scan has ended, whatever the last of them
   // answered: the view must leave its scanning state.
   if (categoriesRan || result == kOk || result == kCancelled) m_events.postEvent(kMsgScanEnded, 0);
+}
+
+ScanOutcome ScanSession::OpenFailed(int32_t code) const {
+  std::string reason = m_recovery->OpenFailureReason();
+  if (reason.empty()) {
+    reason = code == kWrongPassword ? "wrong backup password"
+                                    : "the scan could not open its source (code " + std::to_string(code) + ")";
+  }
+  return {ScanOutcomeKind::Failed, code, std::move(reason)};
 }
 
 int32_t ScanSession::RunCategorySteps() {

@@ -21,6 +21,7 @@
 #include "engine/session/IPhoneRecoveryParse.h"
 #include "engine/session/IScanView.h"
 #include "engine/session/ScanCategory.h"
+#include "engine/session/ScanOutcome.h"
 #include "engine/session/ScanResults.h"
 
 namespace fq {
@@ -70,6 +71,8 @@ class ScanSession {
   bool paused() const { return m_paused; }
   bool cancelRequested() const { return m_cancel.load(); }
   int32_t result() const { return m_result.load(); }
+  // How the scan ended; valid once finished() is true.
+  const ScanOutcome& outcome() const { return m_outcome; }
   int32_t percentShown() const { return m_percentShown.load(); }
   std::optional<ScanCategory> firstDisplay() const;
   IPhoneRecoveryParse* recovery() const { return m_recovery.get(); }
@@ -78,6 +81,7 @@ class ScanSession {
  private:
   void Run(std::string password);
   int32_t RunCategorySteps();
+  ScanOutcome OpenFailed(int32_t code) const;
   void HandOver(ScanCategory category, size_t count);
   void WaitUntilFinished();
   void RequestCancel();
@@ -92,6 +96,7 @@ class ScanSession {
   std::atomic<bool> m_finished{true};
   std::atomic<bool> m_cancel{false};
   std::atomic<int32_t> m_result{0};
+  ScanOutcome m_outcome;  // written by the scan thread before m_finished is set
   std::atomic<int32_t> m_percentShown{0};
   std::atomic<int> m_firstDisplay{-1};
   bool m_paused = false;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/cli/CliRunner.h"
+#include "tests/support/CliRunner.h"
 #include "tests/session/SessionFixtures.h"
 
 namespace fq {
@@ -99,10 +99,11 @@ TEST_F(CliTest, ScanRunsTheWholeSpineOnABackupFolder) {
   const Json report = Json::parse(scan.out);
   std::vector<std::string> keys;
   for (const auto& [key, value] : report.items()) keys.push_back(key);
-  EXPECT_EQ(keys, (std::vector<std::string>{"source", "result", "events", "categories"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"source", "result", "events", "outcome", "categories"}));
   EXPECT_EQ(report["source"], folder.string());
   EXPECT_EQ(report["result"], 0);
   EXPECT_EQ(report["events"], Json::parse("[[1035, 0], [1032, 0], [1034, 0]]"));
+  EXPECT_EQ(report["outcome"], Json::parse(R"({"kind": "finished", "code": 0, "reason": ""})"));
   std::vector<std::string> categories;
   for (const auto& [key, value] : report["categories"].items()) {
     categories.push_back(key);

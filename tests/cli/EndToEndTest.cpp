@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/cli/CliRunner.h"
+#include "tests/support/CliRunner.h"
 #include "tests/support/FolderSnapshot.h"
 #include "tests/support/TempFolder.h"
 #include "tools/backupbuilder/DemoBackup.h"
@@ -84,6 +84,13 @@ TEST_P(EndToEnd, AWrongPasswordIsRefusedWithItsOwnStatus) {
   const auto scan = RunCli(scratch.path(), "scan '" + locked.string() + "' --password-stdin", "not it\n");
   EXPECT_EQ(scan.status, 3) << scan.err;
   EXPECT_NE(scan.err.find("wrong backup password"), std::string::npos) << scan.err;
+
+  const auto json = RunCli(scratch.path(), "scan '" + locked.string() + "' --json --password-stdin", "not it\n");
+  EXPECT_EQ(json.status, 3) << json.err;
+  const Json outcome = Json::parse(json.out)["outcome"];
+  EXPECT_EQ(outcome["kind"], "failed");
+  EXPECT_EQ(outcome["code"], -110);
+  EXPECT_EQ(outcome["reason"], "wrong backup password");
 }
 
 TEST_P(EndToEnd, RecoverWritesEveryCategoryOfTheDemoBackup) {

@@ -1,34 +1,19 @@
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "engine/backup/FileId.h"
+#include "tests/support/CliRunner.h"
 #include "tests/support/TempFolder.h"
 #include "tools/backupbuilder/BackupBuilder.h"
 
 namespace fq {
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-};
-
-CliRun RunCli(const std::string& args) {
-  CliRun run;
-  const std::string command = std::string(FERNQUILL_BIN_DIR) + "/fernquill-cli " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+using testsupport::CliRun;
+using testsupport::RunCli;
 
 class FilesCommand : public ::testing::TestWithParam<builder::ManifestFormat> {};
 
@@ -40,7 +25,7 @@ TEST_P(FilesCommand, ListsEveryEntryWithItsStoredFile) {
   testsupport::TempFolder dir;
   ASSERT_TRUE(b.write(dir.path()));
 
-  const CliRun json = RunCli("files '" + dir.path().string() + "' --json");
+  const CliRun json = RunCli({"files", dir.path().string(), "--json"});
   ASSERT_EQ(json.status, 0) << json.out;
   const auto doc = nlohmann::json::parse(json.out);
   const auto& entries = doc.at("entries");
@@ -54,7 +39,7 @@ TEST_P(FilesCommand, ListsEveryEntryWithItsStoredFile) {
   }
   EXPECT_EQ(doc.at("manifest"), GetParam() == builder::ManifestFormat::Db ? "Manifest.db" : "Manifest.mbdb");
 
-  const CliRun text = RunCli("files '" + dir.path().string() + "'");
+  const CliRun text = RunCli({"files", dir.path().string()});
   ASSERT_EQ(text.status, 0) << text.out;
   EXPECT_NE(text.out.find(FileIdOf("HomeDomain-Library/Notes/notes.sqlite") + "\tpresent\t"),
             std::string::npos);
@@ -70,17 +55,17 @@ INSTANTIATE_TEST_SUITE_P(BothIndexes, FilesCommand,
 
 TEST(FilesCommandFailures, ExplainsAFolderWithoutAnIndexInOneLine) {
   testsupport::TempFolder dir;
-  const CliRun run = RunCli("files '" + dir.path().string() + "'");
+  const CliRun run = RunCli({"files", dir.path().string()});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("has neither Manifest.db nor Manifest.mbdb"), std::string::npos) << run.out;
-  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+  EXPECT_NE(run.err.find("has neither Manifest.db nor Manifest.mbdb"), std::string::npos) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
 
   std::FILE* f = std::fopen((dir.path() / "Manifest.mbdb").c_str(), "wb");
   std::fputs("not an index", f);
   std::fclose(f);
-  const CliRun foreign = RunCli("files '" + dir.path().string() + "'");
+  const CliRun foreign = RunCli({"files", dir.path().string()});
   EXPECT_EQ(foreign.status, 1);
-  EXPECT_NE(foreign.out.find("result 87"), std::string::npos) << foreign.out;
+  EXPECT_NE(foreign.err.find("result 87"), std::string::npos) << foreign.err;
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct WrittenReport {
 WrittenReport WriteReport(const std::string& source, const std::vector<EventRecorder::Event>& events,
                           const ScanResults& results) {
   std::ostringstream out;
-  WriteScanJson(out, source, 0, events, results);
+  WriteScanJson(out, source, 0, events, ScanOutcome{}, results);
   WrittenReport report{out.str(), {}};
   report.json = Json::parse(report.text);
   return report;
@@ -59,7 +59,7 @@ ScanResults SampleResults() {
 TEST(ScanJson, HasTheAgreedShapeOfEveryCategory) {
   const ScanResults results = SampleResults();
   const Json report = WriteReport("/backup", {{1032, 0}, {1034, 0}}, results).json;
-  EXPECT_EQ(KeysOf(report), (std::vector<std::string>{"source", "result", "events", "categories"}));
+  EXPECT_EQ(KeysOf(report), (std::vector<std::string>{"source", "result", "events", "outcome", "categories"}));
   EXPECT_EQ(report["source"], "/backup");
   EXPECT_EQ(report["events"], Json::parse("[[1032, 0], [1034, 0]]"));
   const Json& c = report["categories"];

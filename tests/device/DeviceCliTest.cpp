@@ -1,11 +1,7 @@
 // fernquill-cli's device commands against the simulated device.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,9 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/device/SimulatedDevice.h"
+#include "tests/support/CliRunner.h"
 #include "tools/backupbuilder/DemoBackup.h"
-
-extern char** environ;
 
 namespace fq {
 namespace {
@@ -23,68 +18,12 @@ namespace {
 using test::SimulatedDevice;
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using testsupport::CliRun;
 
-// Runs fernquill-cli with `args`, feeding `input` to its standard input;
-// gives up (and kills it) after `seconds`.
-CliRun RunCli(const std::vector<std::string>& args, const std::string& input = {}, int seconds = 120) {
-  CliRun run;
-  std::vector<std::string> argv = {std::string(FERNQUILL_BIN_DIR) + "/fernquill-cli"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> raw;
-  for (auto& a : argv) raw.push_back(a.data());
-  raw.push_back(nullptr);
-
-  int in[2], out[2], err[2];
-  if (::pipe(in) || ::pipe(out) || ::pipe(err)) return run;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
-    posix_spawn_file_actions_addclose(&actions, fd);
-  }
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
-  if (rc != 0) return run;
-  if (!input.empty()) (void)!::write(in[1], input.data(), input.size());
-  ::close(in[1]);
-
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  int open = 2;
-  while (open > 0 && std::chrono::steady_clock::now() < deadline) {
-    if (::poll(fds, 2, 200) <= 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (n <= 0) {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      } else {
-        (i == 0 ? run.out : run.err).append(buffer, static_cast<size_t>(n));
-      }
-    }
-  }
-  if (open > 0) ::kill(pid, SIGKILL);
-  for (auto& p : fds) {
-    if (p.fd >= 0) ::close(p.fd);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+CliRun RunCli(const std::vector<std::string>& args, const std::string& input = {}) {
+  testsupport::CliOptions options;
+  options.input = input;
+  return testsupport::RunCli(args, options);
 }
 
 TEST(DeviceCli, InfoShowsNameClassVersionUdidAndEncryption) {
@@ -176,6 +115,36 @@ TEST(DeviceCli, ScanDeviceBacksUpScansAndListsThePhone) {
   }
   EXPECT_EQ(report["events"].back(), nlohmann::json::parse("[1034, 0]"));
   fs::remove_all(staging);
+}
+
+// A device backup that ends early is a failure with the device's reason, never
+// an empty scan that exits 0; only the user's own cancel counts as cancelled.
+TEST(DeviceCli, ScanDeviceSaysWhyTheDeviceBackupEnded) {
+  struct Case {
+    std::vector<std::string> device;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {{"--scenario", "unplug"}, "the device went away before its backup was complete"},
+      {{"--scenario", "cancel"}, "the device reported: the backup was cancelled on the device"},
+      {{"--scenario", "error", "--error-code", "105", "--error-text", "Not enough space"},
+       "the device reported: Not enough space (code -105)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.device[1]);
+    SimulatedDevice device(c.device);
+    ASSERT_TRUE(device.Started()) << device.Error();
+    testsupport::CliOptions options;
+    options.environment = {{"XDG_DATA_HOME", (device.Scratch() / "xdg").string()}};
+    const CliRun json = testsupport::RunCli({"scan", "device", "--json"}, options);
+    EXPECT_EQ(json.status, 1) << json.err;
+    EXPECT_NE(json.err.find(c.reason), std::string::npos) << json.err;
+    const auto report = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << json.out;
+    EXPECT_EQ(report["outcome"]["kind"], "failed");
+    EXPECT_NE(report["outcome"]["code"], 0);
+    EXPECT_NE(report["outcome"]["reason"].get<std::string>().find(c.reason), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -157,6 +157,52 @@ TEST_F(BackupStoreTest, NamesTheCauseWhenOpenFails) {
   }
 }
 
+// The scan of a backup that cannot be opened ends as failed, with the code
+// that stopped it and the store's cause; the events stay as the view expects.
+TEST_F(BackupStoreTest, AScanThatCannotOpenItsBackupFailsWithTheCause) {
+  const struct {
+    const char* what;
+    std::string file;
+    std::string content;
+    int32_t code;  // 0: any code other than 0 and 2
+    std::string reason;
+  } cases[] = {
+      {"no manifest", "", "", kInvalid, "no Manifest.db or Manifest.mbdb in "},
+      {"a Manifest.mbdb of another format", "Manifest.mbdb", "not an mbdb", kInvalid, "Manifest.mbdb in "},
+      {"a Manifest.db that is no database", "Manifest.db", std::string(4096, '\x5a'), 0, "Manifest.db in "},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path folder = makeBackup("unopenable" + std::to_string(n++));
+    if (!c.file.empty()) WriteFile(folder / c.file, c.content);
+    BackupStore store(folders, BackupRoot(folders.appDataFolder()));
+    store.SelectBackup(describe(folder));
+    EventRecorder events;
+    ScanSession session(events);
+    session.setFirstReportPause(std::chrono::milliseconds(0));
+    ASSERT_TRUE(session.Start(CreateRecovery(kSourceBackup, store, folders, nullptr), ""));
+    session.Wait();
+
+    const ScanOutcome& outcome = session.outcome();
+    EXPECT_EQ(outcome.kind, ScanOutcomeKind::Failed);
+    if (c.code != 0) {
+      EXPECT_EQ(outcome.code, c.code);
+    } else {
+      EXPECT_NE(outcome.code, kOk);
+      EXPECT_NE(outcome.code, kCancelled);
+    }
+    EXPECT_EQ(outcome.reason.rfind(c.reason, 0), 0u) << outcome.reason;
+    EXPECT_NE(outcome.reason.find(folder.string()), std::string::npos) << outcome.reason;
+    // The result and the events keep their old meaning: a failed Open posts
+    // its event, then the end, and the result reads as 2.
+    EXPECT_EQ(session.result(), kCancelled);
+    EXPECT_EQ(events.events(), (std::vector<EventRecorder::Event>{{kMsgScanEvent, kScanEventFirstProgress},
+                                                                  {kMsgScanEvent, kScanEventFailed},
+                                                                  {kMsgScanEnded, 0}}));
+  }
+}
+
 TEST_F(BackupStoreTest, AnEncryptedBackupGoesThroughTheDecryptTool) {
   const fs::path folder = makeBackup("locked");
   WriteManifestDb(folder / "Manifest.db", {});
