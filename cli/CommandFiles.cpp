@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "engine/ResultCodes.h"
 #include "engine/backup/ManifestOfFolder.h"
 #include "engine/backup/StoredFilePath.h"
 
@@ -37,7 +38,10 @@ int ListFiles(const std::filesystem::path& folder, bool json) {
   const auto manifest = ManifestPathOf(folder, *layout);
   std::vector<ManifestEntry> entries;
   if (const int32_t result = ReadFolderManifest(folder, *layout, entries); result != 0) {
-    std::fprintf(stderr, "fernquill-cli: cannot read %s (result %d)\n", manifest.c_str(), result);
+    const char* why = result == kQueryFailed      ? "it has no readable Files table"
+                      : result == kMbdbUnopenable ? "it cannot be opened"
+                                                  : "it is not a manifest of a backup";
+    std::fprintf(stderr, "fernquill-cli: cannot read %s: %s (result %d)\n", manifest.c_str(), why, result);
     return 1;
   }
   nlohmann::ordered_json list = nlohmann::ordered_json::array();

@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/TerminalText.h"
+#include "engine/ResultCodes.h"
 #include "engine/backup/BackupDiscovery.h"
 #include "engine/platform/AppDataFolder.h"
 #include "engine/platform/Folders.h"
@@ -28,6 +29,13 @@ int RunList(const ListOptions& options) {
   }
   std::vector<BackupInfo> backups;
   ListBackups(ListBackupFolders(root), backups);
+  // A backup folder itself, where a folder of backups was expected: say so and list it.
+  BackupInfo single;
+  if (backups.empty() && !options.root.empty() && ReadBackupFolder(root, single) == kOk) {
+    std::fprintf(stderr, "fernquill-cli: %s is a backup, not a folder of backups; listing it alone\n",
+                 TerminalText(root.string()).c_str());
+    backups.push_back(single);
+  }
 
   if (options.json) {
     auto list = nlohmann::ordered_json::array();

@@ -51,6 +51,7 @@ void AddScanCommand(CLI::App& app, int& exitStatus) {
   cmd->add_option("SOURCE", options->request.source, "A backup folder, or \"device\" for the connected device")
       ->required();
   cmd->add_flag("--json", options->json, "Print the records of every category as one JSON document");
+  cmd->add_flag("-q,--quiet", options->request.quiet, "Print no progress lines");
   cmd->add_flag("--password-stdin", options->request.passwordStdin,
                 "Read the backup password from standard input (else it is asked for on the terminal)");
   cmd->callback([options, &exitStatus] { exitStatus = RunScan(*options); });

@@ -5,6 +5,7 @@
 namespace fq::cli {
 
 void ProgressLine::percentChanged(int32_t percentShown, const ScanResults&) {
+  if (!m_out) return;
   if (!m_terminal) {
     std::fprintf(m_out, "scan: %d%%\n", percentShown);
     return;
@@ -19,7 +20,7 @@ void ProgressLine::percentChanged(int32_t percentShown, const ScanResults&) {
 }
 
 void ProgressLine::categoryReady(ScanCategory category, size_t count) {
-  if (m_terminal) return;  // the bar alone; the summary follows at the end
+  if (!m_out || m_terminal) return;  // the bar alone; the summary follows at the end
   const std::string name(CategoryName(category));
   std::fprintf(m_out, "scan: %s: %zu\n", name.c_str(), count);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The scan's progress on standard error: a one-line bar redrawn in place on a
-// terminal, plain lines otherwise.
+// terminal, plain lines otherwise, nothing when it has no stream (--quiet).
 #include <cstdint>
 #include <cstdio>
 

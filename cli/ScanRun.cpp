@@ -44,6 +44,7 @@ int ScanRun::Fail(std::string why) {
 }
 
 int ScanRun::Run(const ScanRequest& request) {
+  m_quiet = request.quiet;
   m_folders = std::make_unique<WorkFolders>(RoamingAppDataFolder());
   if (m_folders->workFolder().empty()) return Fail("no application-data folder: set HOME or XDG_DATA_HOME");
   if (request.source == "device") return RunOnDevice(request);
@@ -95,7 +96,7 @@ int ScanRun::RunOnDevice(const ScanRequest& request) {
 }
 
 int ScanRun::RunSession(std::unique_ptr<IPhoneRecoveryParse> recovery, const std::string& password) {
-  m_progress = std::make_unique<ProgressLine>(stderr, ::isatty(STDERR_FILENO) == 1);
+  m_progress = std::make_unique<ProgressLine>(m_quiet ? nullptr : stderr, ::isatty(STDERR_FILENO) == 1);
   m_session = std::make_unique<ScanSession>(m_events, m_progress.get());
   m_session->setFirstReportPause(std::chrono::milliseconds(0));
   m_session->setQuitRequest([] { QuitCounter().fetch_add(1); });

@@ -19,6 +19,7 @@ namespace fq::cli {
 struct ScanRequest {
   std::string source;          // a backup folder, or "device"
   bool passwordStdin = false;  // else a prompt on the terminal when one is needed
+  bool quiet = false;          // no progress lines
 };
 
 class ScanRun {
@@ -60,6 +61,7 @@ class ScanRun {
   std::string m_deviceName;
   std::string m_failure;
   bool m_device = false;
+  bool m_quiet = false;
 };
 
 }  // namespace fq::cli

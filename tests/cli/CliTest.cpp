@@ -167,5 +167,70 @@ TEST_F(CliTest, AnEncryptedBackupWithAPasswordGoesToTheDecryptTool) {
   EXPECT_EQ(lastLine(scan.err).rfind("fernquill-cli: ", 0), 0u) << scan.err;
 }
 
+TEST_F(CliTest, VersionAndUsageErrorsAnswerAsACommandLineToolShould) {
+  const struct {
+    std::string args;
+    int status;
+    std::string inErr;  // "" for none; else a text standard error holds
+    std::string inOut;
+  } cases[] = {
+      {"--version", 0, "", "fernquill-cli "},
+      {"-V", 0, "", "fernquill-cli "},
+      // A usage error names the cause and shows the usage of the verb meant.
+      {"scan", 64, "SOURCE is required", ""},
+      {"scan '" + scratch.path().string() + "' --no-such-flag", 64, "Usage: scan", ""},
+      {"recover x --out y --category Voicemail", 64, "\"Voicemail\" is not a category; the categories are", ""},
+      {"nosuchverb", 64, "Usage:", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const CliRun r = run(c.args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    if (!c.inErr.empty()) EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    if (!c.inOut.empty()) EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
+  }
+  // Every category name is listed for the user to choose from.
+  const CliRun wrong = run("recover x --out y --category Voicemail");
+  for (const char* name : {"\"Camera Roll\"", "\"Messages Attachments\"", "\"WhatsApp Attachments\""}) {
+    EXPECT_NE(wrong.err.find(name), std::string::npos) << name;
+  }
+}
+
+TEST_F(CliTest, ListPointedAtOneBackupSaysSoAndListsIt) {
+  const fs::path single = backup("Solo", "2019-03-01T09:00:00Z");
+  const CliRun list = run("list --root '" + single.string() + "' --json");
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_NE(list.err.find("is a backup, not a folder of backups"), std::string::npos) << list.err;
+  const Json backups = Json::parse(list.out);
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_EQ(backups[0]["display_name"], "Solo");
+}
+
+// The output folder is refused before the scan when it cannot take the
+// results, and nothing is ever made inside the backup being read.
+TEST_F(CliTest, RecoverRefusesAnOutputFolderThatCannotServeBeforeScanning) {
+  const fs::path phone = backup("Phone", "2019-03-01T09:00:00Z");
+  WriteFile(phone / "Manifest.mbdb", std::string("mbdb\x05\x00", 6));
+  WriteFile(scratch / "a-file", "x");
+  const struct {
+    fs::path out;
+    std::string why;
+  } cases[] = {
+      {phone / "recovered", "lies inside the backup being read"},
+      {phone, "lies inside the backup being read"},
+      {scratch / "a-file", "is not a folder"},
+      {scratch / "a-file" / "below", "cannot be made"},
+      {scratch / "xdg" / "VelmoraSoftiOSRecovery" / "out", "lies inside the program's work folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.out.string());
+    const CliRun r = run("recover '" + phone.string() + "' --out '" + c.out.string() + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("scan:"), std::string::npos) << "refused only after scanning: " << r.err;
+  }
+  EXPECT_FALSE(fs::exists(phone / "recovered"));
+}
+
 }  // namespace
 }  // namespace fq

@@ -93,6 +93,14 @@ TEST_P(EndToEnd, AWrongPasswordIsRefusedWithItsOwnStatus) {
   EXPECT_EQ(outcome["reason"], "wrong backup password");
 }
 
+// The one folder a recover run made inside `out`.
+fs::path OnlyRunFolder(const fs::path& out) {
+  std::vector<fs::path> folders;
+  for (const auto& entry : fs::directory_iterator(out)) folders.push_back(entry.path());
+  EXPECT_EQ(folders.size(), 1u);
+  return folders.empty() ? out : folders.front();
+}
+
 TEST_P(EndToEnd, RecoverWritesEveryCategoryOfTheDemoBackup) {
   const fs::path plain = scratch / "plain";
   std::string error;
@@ -101,23 +109,32 @@ TEST_P(EndToEnd, RecoverWritesEveryCategoryOfTheDemoBackup) {
   const auto recover = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() + "'");
   ASSERT_EQ(recover.status, 0) << recover.err;
   EXPECT_NE(recover.out.find("failed: 0"), std::string::npos) << recover.out;
+  // Everything goes into one new folder named after the device and the time.
+  const fs::path run = OnlyRunFolder(out);
+  EXPECT_EQ(run.filename().string().rfind("Demo iPhone 20", 0), 0u) << run;
+  EXPECT_NE(recover.out.find(run.string()), std::string::npos) << recover.out;
   for (const char* folder : {"Camera Roll", "Photo Stream", "Message", "Message Attachments", "Contacts", "Notes",
                              "App Photos", "WhatsApp Message", "WhatsApp Attachments"}) {
-    EXPECT_TRUE(fs::is_directory(out / folder)) << folder;
+    EXPECT_TRUE(fs::is_directory(run / folder)) << folder;
   }
-  EXPECT_TRUE(fs::is_regular_file(out / "Message" / "sms.csv"));
+  EXPECT_TRUE(fs::is_regular_file(run / "Message" / "sms.csv"));
 
+  // A second run never mixes with the first.
+  const auto again = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() + "' -q");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_TRUE(again.err.empty()) << again.err;
+  size_t runs = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out)) ++runs;
+  EXPECT_EQ(runs, 2u);
+
+  // Category names are taken in any letter case.
   const fs::path onlyDeleted = scratch / "deleted";
   const auto deleted = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + onlyDeleted.string() +
-                                                  "' --category Messages --deleted-only");
+                                                  "' --category messages --deleted-only");
   ASSERT_EQ(deleted.status, 0) << deleted.err;
-  EXPECT_FALSE(fs::exists(onlyDeleted / "Camera Roll"));
-  EXPECT_TRUE(fs::is_directory(onlyDeleted / "Message"));
-
-  const auto unknown = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() +
-                                                  "' --category Voicemail");
-  EXPECT_EQ(unknown.status, 1);
-  EXPECT_NE(unknown.err.find("\"Voicemail\" is not a category"), std::string::npos) << unknown.err;
+  const fs::path deletedRun = OnlyRunFolder(onlyDeleted);
+  EXPECT_FALSE(fs::exists(deletedRun / "Camera Roll"));
+  EXPECT_TRUE(fs::is_directory(deletedRun / "Message"));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothIndexes, EndToEnd, ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),
