@@ -78,6 +78,19 @@ void CStatisticsObj::AddAppFolders(ItemKind kind, const AppFolderMap& folders) {
   }
 }
 
+namespace {
+
+// A conversation holding any deleted message is what someone looking for
+// deleted messages wants to see, whatever its first message is.
+template <typename Message>
+int32_t AnyDeleted(const std::vector<Message>& messages) {
+  for (const auto& m : messages)
+    if (m.deleted) return 1;
+  return 0;
+}
+
+}  // namespace
+
 void CStatisticsObj::AddConversations(const ConversationMap& conversations) {
   constexpr auto kind = ItemKind::Messages;
   if (HasCategory(kind)) return;
@@ -85,7 +98,7 @@ void CStatisticsObj::AddConversations(const ConversationMap& conversations) {
   for (const auto& [handle, messages] : conversations) {
     if (messages.empty()) continue;
     AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &messages.front(),
-            messages.front().deleted, 0);
+            AnyDeleted(messages), 0);
   }
 }
 
@@ -120,7 +133,7 @@ void CStatisticsObj::AddWhatsAppChats(const WhatsAppChatMap& chats) {
   for (const auto& [chat, messages] : chats) {
     if (messages.empty()) continue;
     AddItem(kind, {static_cast<int32_t>(kind), 0, i++}, CategoryIndex(kind), &messages.front(),
-            messages.front().deleted, 0);
+            AnyDeleted(messages), 0);
   }
 }
 
@@ -196,7 +209,13 @@ bool CStatisticsObj::SetHidden(const void* record, bool hidden) {
   return true;
 }
 
+bool CStatisticsObj::DeletedOnlyFilter(ItemKind kind) const {
+  return std::find(m_deletedOnly.begin(), m_deletedOnly.end(), kind) != m_deletedOnly.end();
+}
+
 void CStatisticsObj::SetDeletedOnlyFilter(ItemKind kind, bool on) {
+  std::erase(m_deletedOnly, kind);
+  if (on) m_deletedOnly.push_back(kind);
   const int32_t k = static_cast<int32_t>(kind);
   for (auto it = m_entries.lower_bound({k, 0, 0}); it != m_entries.end() && it->first.kind == k; ++it) {
     if (!it->second.deleted) HideEntry(it->second, on);

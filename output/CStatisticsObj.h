@@ -68,11 +68,12 @@ class CStatisticsObj {
       std::span<const MediaFileRecord> files);  // Camera Roll, Photo Stream, WhatsApp Attachments
   void AddAttachmentFiles(std::span<const AttachmentFileRecord> files);
   void AddAppFolders(ItemKind kind, const AppFolderMap& folders);  // App Photos, App Videos
-  void AddConversations(const ConversationMap& conversations);     // one item per conversation
+  // One item per conversation or chat; it counts as deleted when any of its messages is.
+  void AddConversations(const ConversationMap& conversations);
   void AddContacts(std::span<const ContactRecord> contacts);
   void AddCalls(std::span<const CallRecord> calls);
   void AddNotes(std::span<const NoteRecord> notes);
-  void AddWhatsAppChats(const WhatsAppChatMap& chats);  // one item per chat
+  void AddWhatsAppChats(const WhatsAppChatMap& chats);
 
   // Row check box. False when the record has no item entry.
   bool SetSelected(const void* record, bool selected);
@@ -86,6 +87,9 @@ class CStatisticsObj {
   // The data side of the deleted-only filter: with it on, every item of the
   // category that is not deleted is hidden; off shows them again.
   void SetDeletedOnlyFilter(ItemKind kind, bool on);
+  // Whether the filter is on: a conversation or chat is then written with its
+  // deleted messages only.
+  bool DeletedOnlyFilter(ItemKind kind) const;
 
   const StatisticsEntry* Find(const void* record) const;
   const StatisticsCounter& Root() const { return m_counters[0]; }
@@ -124,6 +128,7 @@ class CStatisticsObj {
   std::unordered_map<const void*, EntryKey> m_keyByRecord;
   uint64_t m_totalSize = 0;
   uint64_t m_selectedSize = 0;
+  std::vector<ItemKind> m_deletedOnly;  // the categories whose filter is on
 };
 
 }  // namespace fq

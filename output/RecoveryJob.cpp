@@ -203,6 +203,18 @@ void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, cons
   }
 }
 
+namespace {
+
+// The deleted messages of a conversation, copied into `kept`.
+template <typename Message>
+const std::vector<Message>* DeletedOf(const std::vector<Message>& messages, std::vector<Message>& kept) {
+  for (const auto& m : messages)
+    if (m.deleted) kept.push_back(m);
+  return &kept;
+}
+
+}  // namespace
+
 void RecoveryJob::WriteConversation(const MessageRecord& first) {
   const std::string person = ConversationPerson(first);
   const fs::path folder = m_root / "Message" / (SafeFileName(person) + "-" + m_stamp);
@@ -210,6 +222,8 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
   m_messagesWritten = true;
   const auto found = m_results.conversations.find(first.handleRowId);
   const auto* messages = found == m_results.conversations.end() ? nullptr : &found->second;
+  std::vector<MessageRecord> deletedOnly;
+  if (messages && m_statistics.DeletedOnlyFilter(ItemKind::Messages)) messages = DeletedOf(*messages, deletedOnly);
   const std::string base = SafeFileName(ConversationBase(first));
   if (const fs::path txt = m_uniquePaths.make(folder / (base + ".txt")); !txt.empty()) {
     WriteConversationText(txt, messages);
@@ -231,6 +245,8 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   CreateOutputFolder(folder);
   const auto found = m_results.whatsAppChats.find(first.chatRowId);
   const auto* messages = found == m_results.whatsAppChats.end() ? nullptr : &found->second;
+  std::vector<WhatsAppMessageRecord> deletedOnly;
+  if (messages && m_statistics.DeletedOnlyFilter(ItemKind::WhatsApp)) messages = DeletedOf(*messages, deletedOnly);
   if (const fs::path txt = m_uniquePaths.make(folder / (chat + ".txt")); !txt.empty())
     WriteChatText(txt, messages);
   if (const fs::path csv = m_uniquePaths.make(folder / (chat + ".csv")); !csv.empty())

@@ -42,20 +42,11 @@ void SelectForRecovery(const ScanResults& results, const AppFolderMap& appPhotos
     statistics.SetCategorySelected(kind, wanted && (!request.deletedOnly || IsRecordCategory(kind)));
   }
   if (!request.deletedOnly) return;
-  for (const auto& [handle, messages] : results.conversations) {
-    if (!messages.empty() && !messages.front().deleted) statistics.SetSelected(&messages.front(), false);
-  }
-  for (const auto& [chat, messages] : results.whatsAppChats) {
-    if (!messages.empty() && !messages.front().deleted) statistics.SetSelected(&messages.front(), false);
-  }
-  for (const auto& c : results.contacts) {
-    if (!c.deleted) statistics.SetSelected(&c, false);
-  }
-  for (const auto& c : results.calls) {
-    if (!c.deleted) statistics.SetSelected(&c, false);
-  }
-  for (const auto& n : results.notes) {
-    if (!n.deleted) statistics.SetSelected(&n, false);
+  // The same filter the scan view offers: items without deleted records are
+  // hidden, and conversations and chats are written with their deleted messages.
+  for (int32_t k = kFirstItemKind; k <= kLastItemKind; ++k) {
+    const auto kind = static_cast<ItemKind>(k);
+    if (IsRecordCategory(kind)) statistics.SetDeletedOnlyFilter(kind, true);
   }
 }
 

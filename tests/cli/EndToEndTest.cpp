@@ -2,6 +2,8 @@
 // phone scanned from a plain and from an encrypted backup gives the same
 // records, a wrong password is refused, and a recovery writes every category.
 #include <gtest/gtest.h>
+#include <iterator>
+#include <fstream>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -135,6 +137,55 @@ TEST_P(EndToEnd, RecoverWritesEveryCategoryOfTheDemoBackup) {
   const fs::path deletedRun = OnlyRunFolder(onlyDeleted);
   EXPECT_FALSE(fs::exists(deletedRun / "Camera Roll"));
   EXPECT_TRUE(fs::is_directory(deletedRun / "Message"));
+}
+
+// The text of every .txt file below `folder`, joined.
+std::string AllTextFiles(const fs::path& folder) {
+  std::string all;
+  if (!fs::is_directory(folder)) return all;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.path().extension() != ".txt") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    all += std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return all;
+}
+
+// --deleted-only writes every deleted message the scan found, and only those,
+// whatever the first message of their conversation is.
+TEST_P(EndToEnd, DeletedOnlyWritesExactlyTheDeletedMessages) {
+  const fs::path plain = scratch / "plain";
+  std::string error;
+  ASSERT_TRUE(builder::WriteDemoBackup(plain, GetParam(), &error)) << error;
+  const auto scan = RunCli(scratch.path(), "scan '" + plain.string() + "' --json");
+  ASSERT_EQ(scan.status, 0) << scan.err;
+  const Json categories = Json::parse(scan.out)["categories"];
+
+  const fs::path out = scratch / "deleted";
+  const auto recover = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() +
+                                                  "' --category Messages --category WhatsApp --deleted-only");
+  ASSERT_EQ(recover.status, 0) << recover.err;
+  const fs::path run = OnlyRunFolder(out);
+  const struct {
+    const char* category;
+    const char* folder;
+  } cases[] = {{"Messages", "Message"}, {"WhatsApp", "WhatsApp Message"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.category);
+    const std::string written = AllTextFiles(run / c.folder);
+    size_t deleted = 0;
+    for (const auto& record : categories[c.category]) {
+      const std::string text = record["text"];
+      if (text.empty()) continue;
+      if (record["deleted"] == 1) {
+        ++deleted;
+        EXPECT_NE(written.find(text), std::string::npos) << "deleted message not written: " << text;
+      } else {
+        EXPECT_EQ(written.find(text), std::string::npos) << "live message written: " << text;
+      }
+    }
+    EXPECT_GT(deleted, 0u) << "the demo has deleted messages to find";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothIndexes, EndToEnd, ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "output/CStatisticsObj.h"
 #include "output/Selection.h"
 
@@ -143,6 +145,9 @@ TEST(Selection, CategoriesAndDeletedOnly) {
   r.contacts = Contacts({0, 1});
   r.calls = {CallRecord{.deleted = 1, .number = "1"}, CallRecord{.number = "2"}};
   r.conversations[1].push_back(MessageRecord{.handleRowId = 1, .text = "x"});
+  // A conversation whose first message is live but a later one deleted.
+  r.conversations[2] = {MessageRecord{.handleRowId = 2, .text = "kept"},
+                        MessageRecord{.deleted = 1, .handleRowId = 2, .text = "gone"}};
   const AppFolderMap none;
 
   std::vector<ItemKind> kinds;
@@ -154,17 +159,19 @@ TEST(Selection, CategoriesAndDeletedOnly) {
 
   CStatisticsObj stats;
   SelectForRecovery(r, none, none, {}, stats);
-  EXPECT_EQ(stats.RecoveryItems().size(), 6u);
-  EXPECT_EQ(stats.Root().selected, 6u);
+  EXPECT_EQ(stats.RecoveryItems().size(), 7u);
+  EXPECT_EQ(stats.Root().selected, 7u);
 
   SelectForRecovery(r, none, none, {kinds, false}, stats);
   EXPECT_EQ(stats.RecoveryItems().size(), 3u);
 
   SelectForRecovery(r, none, none, {{}, true}, stats);
-  std::vector<const void*> items;
-  for (const auto* e : stats.RecoveryItems()) items.push_back(e->record);
-  EXPECT_EQ(items, (std::vector<const void*>{&r.contacts[1], &r.calls[0]}));
-  EXPECT_EQ(stats.Root().selected, 2u);
+  std::set<const void*> items;
+  for (const auto* e : stats.RecoveryItems()) items.insert(e->record);
+  EXPECT_EQ(items, (std::set<const void*>{&r.conversations[2].front(), &r.contacts[1], &r.calls[0]}));
+  EXPECT_EQ(stats.SelectedVisibleCount(), 3u);
+  EXPECT_TRUE(stats.DeletedOnlyFilter(ItemKind::Messages));
+  EXPECT_FALSE(stats.DeletedOnlyFilter(ItemKind::CameraRoll));
 }
 
 }  // namespace
