@@ -23,7 +23,9 @@ int32_t OutputFile::Open(const std::filesystem::path& path) {
   Close();
   m_error = 0;
   m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-  return m_fd < 0 ? (m_error = errno) : 0;
+  if (m_fd < 0) return m_error = errno;
+  m_path = path;
+  return 0;
 }
 
 int32_t OutputFile::Write(std::string_view bytes) {
@@ -44,6 +46,7 @@ int32_t OutputFile::Close() {
   if (m_fd < 0) return m_error;
   if (::close(m_fd) != 0 && !m_error) m_error = errno;
   m_fd = -1;
+  if (m_error) ::unlink(m_path.c_str());
   return m_error;
 }
 

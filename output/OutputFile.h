@@ -1,6 +1,8 @@
 #pragma once
 // A file the recovery writes, created anew (replacing a file of that name but
-// never following a link in its place), with errno results.
+// never following a link in its place), with errno results. A file whose
+// writing failed is removed when it is closed: no partial file passes for a
+// recovered one.
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
@@ -27,6 +29,7 @@ class OutputFile {
  private:
   int m_fd = -1;
   int32_t m_error = 0;
+  std::filesystem::path m_path;
 };
 
 // Open, write `bytes`, close: 0 or the first errno.

@@ -1,5 +1,6 @@
 #include "output/RecoveryJob.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <exception>
@@ -88,17 +89,40 @@ int32_t RecoveryJob::Report(int32_t percent, int32_t code, const fs::path& path,
   {
     std::lock_guard lock(m_mutex);
     if (m_cancel) return kCancelled;
-    if (percent == 100) {
-      RecoveryRow row{path, copyCodes ? CopyResultText(code) : ResultText(code), code == 0};
-      m_rows.push_back(std::move(row));
-      ++m_progress.processed;
-      if (code != 0) ++m_progress.failed;
+    if (percent != 100) {
+      m_progress.percent = percent;
+      m_progress.current = path;
     }
-    m_progress.percent = percent;
+  }
+  if (percent == 100) {
+    AddRow(path, code, copyCodes);
+  } else {
+    Notify();
+  }
+  return 0;
+}
+
+void RecoveryJob::AddRow(const fs::path& path, int32_t code, bool copyCodes) {
+  {
+    std::lock_guard lock(m_mutex);
+    m_rows.push_back({path, copyCodes ? CopyResultText(code) : ResultText(code), code == 0});
+    ++m_progress.processed;
+    if (code != 0) ++m_progress.failed;
+    m_progress.percent = 100;
     m_progress.current = path;
   }
   Notify();
-  return 0;
+}
+
+CopyProgressCallback RecoveryJob::PartProgress(int32_t& failure) {
+  return [this, &failure](int32_t percent, int32_t code, const fs::path& path) {
+    if (code != 0 && failure == 0) failure = code;
+    // A part that failed stops its item: nothing more is written after a failed write.
+    if (failure != 0) return failure;
+    // The item's own row says when it is done.
+    if (percent >= 100) return CancelRequested() ? kCancelled : 0;
+    return Report(percent, 0, path);
+  };
 }
 
 void RecoveryJob::AddFailure(const fs::path& path, std::string status) {
@@ -117,12 +141,13 @@ void RecoveryJob::Run() {
     m_stamp = m_fixedStamp.empty() ? RecoveryStampNow() : m_fixedStamp;
     m_progress.processed = 0;
     m_progress.failed = 0;
-    m_progress.total = m_statistics.Root().selected;
+    // What this run writes: the filter's hidden items never are.
+    m_progress.total = static_cast<uint32_t>(m_statistics.RecoveryItems().size());
   }
   m_messagesWritten = false;
-  m_contactRows.clear();
-  m_callRows.clear();
-  m_noteRows.clear();
+  m_contactRows = {};
+  m_callRows = {};
+  m_noteRows = {};
   try {
     RunItems();
     Finish();
@@ -192,15 +217,18 @@ void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, cons
     return;
   }
   CreateOutputFolder(folder);
-  const int32_t rc =
-      m_session.CopyOut(source, target, [this](int32_t percent, int32_t code, const fs::path& dest) {
-        return Report(percent, code, dest, true);
-      });
-  if (rc == kCancelled) {
-    // A copy cut short is not a recovered file; leave no truncated copy behind.
-    std::error_code ec;
+  int32_t failure = 0;
+  const int32_t rc = m_session.CopyOut(source, target, PartProgress(failure));
+  int32_t code = failure != 0 ? failure : rc;
+  std::error_code ec;
+  // A copy that claims success but is not the whole file is no recovered file either.
+  if (code == 0 && fs::file_size(source, ec) != fs::file_size(target, ec)) code = ec ? ec.value() : EIO;
+  if (code != 0) {
+    // A copy cut short or failed is not a recovered file; leave no truncated copy behind.
     fs::remove(target, ec);
+    if (code == kCancelled && CancelRequested()) return;
   }
+  AddRow(target, code, true);
 }
 
 namespace {
@@ -215,6 +243,17 @@ const std::vector<Message>* DeletedOf(const std::vector<Message>& messages, std:
 
 }  // namespace
 
+// The outcome of an item written as several files: the first failure decides.
+struct RecoveryJob::ItemResult {
+  int32_t code = 0;
+  fs::path failed;
+  void Note(const fs::path& path, int32_t rc) {
+    if (rc == 0 || code != 0) return;
+    code = rc;
+    failed = path;
+  }
+};
+
 void RecoveryJob::WriteConversation(const MessageRecord& first) {
   const std::string person = ConversationPerson(first);
   const fs::path folder = m_root / "Message" / (SafeFileName(person) + "-" + m_stamp);
@@ -225,18 +264,21 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
   std::vector<MessageRecord> deletedOnly;
   if (messages && m_statistics.DeletedOnlyFilter(ItemKind::Messages)) messages = DeletedOf(*messages, deletedOnly);
   const std::string base = SafeFileName(ConversationBase(first));
+  ItemResult item;
   if (const fs::path txt = m_uniquePaths.make(folder / (base + ".txt")); !txt.empty()) {
-    WriteConversationText(txt, messages);
+    item.Note(txt, WriteConversationText(txt, messages));
   }
   const fs::path html = m_uniquePaths.make(folder / (base + ".html"));
   if (html.empty()) {
-    Report(100, EEXIST, folder / (base + ".html"));
+    AddRow(folder / (base + ".html"), EEXIST, false);
     return;
   }
   const std::string head = FillPersonLine(m_templates.sms.head, person, first.address);
-  WriteConversationReport(
-      html, head, m_templates.sms.tail, messages,
-      [this](int32_t percent, int32_t code, const fs::path& path) { return Report(percent, code, path); });
+  int32_t failure = 0;
+  const int32_t rc = WriteConversationReport(html, head, m_templates.sms.tail, messages, PartProgress(failure));
+  if (rc == kCancelled && CancelRequested()) return;
+  item.Note(html, failure != 0 ? failure : rc);
+  AddRow(item.failed.empty() ? html : item.failed, item.code, false);
 }
 
 void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
@@ -247,53 +289,57 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   const auto* messages = found == m_results.whatsAppChats.end() ? nullptr : &found->second;
   std::vector<WhatsAppMessageRecord> deletedOnly;
   if (messages && m_statistics.DeletedOnlyFilter(ItemKind::WhatsApp)) messages = DeletedOf(*messages, deletedOnly);
+  ItemResult item;
   if (const fs::path txt = m_uniquePaths.make(folder / (chat + ".txt")); !txt.empty())
-    WriteChatText(txt, messages);
+    item.Note(txt, WriteChatText(txt, messages));
   if (const fs::path csv = m_uniquePaths.make(folder / (chat + ".csv")); !csv.empty())
-    WriteChatCsv(csv, messages);
+    item.Note(csv, WriteChatCsv(csv, messages));
   const fs::path html = m_uniquePaths.make(folder / (chat + ".html"));
   if (html.empty()) {
-    Report(100, EEXIST, folder / (chat + ".html"));
+    AddRow(folder / (chat + ".html"), EEXIST, false);
     return;
   }
   const std::string head = FillPersonLine(m_templates.whatsApp.head, first.chatTitle, first.chatPhones);
-  WriteChatReport(
-      html, head, m_templates.whatsApp.tail, messages,
-      [this](int32_t percent, int32_t code, const fs::path& path) { return Report(percent, code, path); });
+  int32_t failure = 0;
+  const int32_t rc = WriteChatReport(html, head, m_templates.whatsApp.tail, messages, PartProgress(failure));
+  if (rc == kCancelled && CancelRequested()) return;
+  item.Note(html, failure != 0 ? failure : rc);
+  AddRow(item.failed.empty() ? html : item.failed, item.code, false);
 }
 
-void RecoveryJob::AddListRow(std::string& rows, const fs::path& reportPath, std::string row) {
-  if (rows.empty()) CreateOutputFolder(reportPath.parent_path());
-  rows += row;
-  Report(100, 0, reportPath);
+void RecoveryJob::AddListRow(ListReport& list, const fs::path& reportPath, std::string row) {
+  list.path = reportPath;
+  list.rows += row;
+  ++list.items;
+  Report(99, 0, reportPath);
 }
 
-void RecoveryJob::WriteListReportOrFail(const fs::path& path, const ReportTemplate& report,
-                                        const std::string& rows) {
-  // The rows were counted as they were added; a report that cannot be written
-  // must still show up as a failure rather than vanish.
-  if (const int32_t rc = WriteListReport(path, report, rows)) AddFailure(path, ResultText(rc));
+void RecoveryJob::WriteListReport(const ListReport& list, const ReportTemplate& report) {
+  if (list.items == 0) return;
+  // Its items are written when the report is, and failed when it is not.
+  const int32_t rc = fq::WriteListReport(list.path, report, list.rows);
+  for (uint32_t i = 0; i < list.items; ++i) AddRow(list.path, rc, false);
+}
+
+void RecoveryJob::ExportTable(const fs::path& csv,
+                              int32_t (IPhoneRecoveryParse::*exporter)(const fs::path&)) {
+  std::error_code ec;
+  fs::remove(csv, ec);
+  const int32_t rc = (m_session.*exporter)(csv);
+  if (rc == kOk) return;
+  fs::remove(csv, ec);
+  AddFailure(csv, rc == kInvalid ? std::string("The table could not be read from the backup")
+                                 : "The table could not be written: " + ResultText(rc));
 }
 
 void RecoveryJob::Finish() {
-  std::error_code ec;
-  if (m_messagesWritten) {
-    const fs::path sms = m_root / "Message" / "sms.csv";
-    fs::remove(sms, ec);
-    m_session.ExportMessagesCsv(sms);
-  }
-  if (!m_callRows.empty()) {
-    WriteListReportOrFail(m_root / "CallHistory" / ("CallHistory_" + m_stamp + ".html"),
-                          m_templates.callHistory, m_callRows);
-  }
-  if (!m_noteRows.empty()) {
-    WriteListReportOrFail(m_root / "Notes" / ("Notes_" + m_stamp + ".html"), m_templates.notes, m_noteRows);
-  }
-  if (!m_contactRows.empty()) {
-    const fs::path folder = m_root / "Contacts" / m_stamp;
-    fs::remove(folder / "Contacts.csv", ec);
-    m_session.ExportContactsCsv(folder / "Contacts.csv");
-    WriteListReportOrFail(folder / "Contacts.html", m_templates.contacts, m_contactRows);
+  if (m_messagesWritten) ExportTable(m_root / "Message" / "sms.csv", &IPhoneRecoveryParse::ExportMessagesCsv);
+  WriteListReport(m_callRows, m_templates.callHistory);
+  WriteListReport(m_noteRows, m_templates.notes);
+  if (m_contactRows.items > 0) {
+    CreateOutputFolder(m_contactRows.path.parent_path());
+    ExportTable(m_contactRows.path.parent_path() / "Contacts.csv", &IPhoneRecoveryParse::ExportContactsCsv);
+    WriteListReport(m_contactRows, m_templates.contacts);
   }
 }
 

@@ -102,15 +102,27 @@ class RecoveryJob {
   int32_t Report(int32_t percent, int32_t code, const std::filesystem::path& path, bool copyCodes = false);
 
  private:
+  struct ItemResult;
   void RunItems();
   void CopyFile(const std::filesystem::path& folder, const std::string& name,
                 const std::filesystem::path& source);
   void WriteConversation(const MessageRecord& first);
   void WriteChat(const WhatsAppMessageRecord& first);
-  void AddListRow(std::string& rows, const std::filesystem::path& reportPath, std::string row);
+  // The rows of one list report, written at the end; its items count as
+  // written only when the report is.
+  struct ListReport {
+    std::filesystem::path path;
+    std::string rows;
+    uint32_t items = 0;
+  };
+  void AddListRow(ListReport& list, const std::filesystem::path& reportPath, std::string row);
   void Finish();
-  void WriteListReportOrFail(const std::filesystem::path& path, const ReportTemplate& report,
-                             const std::string& rows);
+  void WriteListReport(const ListReport& list, const ReportTemplate& report);
+  void ExportTable(const std::filesystem::path& csv, int32_t (IPhoneRecoveryParse::*exporter)(const std::filesystem::path&));
+  // Progress within one item: never ends it, answers 2 once cancelled. The
+  // first failure a part reports is kept in `failure`.
+  CopyProgressCallback PartProgress(int32_t& failure);
+  void AddRow(const std::filesystem::path& path, int32_t code, bool copyCodes);
   void AddFailure(const std::filesystem::path& path, std::string status);
   bool CancelRequested();
   void Notify();
@@ -127,7 +139,7 @@ class RecoveryJob {
   // Worker state.
   std::string m_stamp;
   bool m_messagesWritten = false;
-  std::string m_contactRows, m_callRows, m_noteRows;
+  ListReport m_contactRows, m_callRows, m_noteRows;
 
   mutable std::mutex m_mutex;  // guards everything below and the cancel flag
   bool m_cancel = false;

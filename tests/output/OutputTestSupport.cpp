@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/ResultCodes.h"
+#include "engine/media/FileCopy.h"
 
 namespace fq::test {
 
@@ -70,36 +71,9 @@ std::vector<std::string> HtmlParseErrors(const std::string& html) {
 
 int32_t FakeRecoverySession::CopyOut(const fs::path& source, const fs::path& destination,
                                      const CopyProgressCallback& callback) {
+  // The engine's own copy, so that write failures reach the job as they would.
   ++copies;
-  std::error_code ec;
-  fs::create_directories(destination.parent_path(), ec);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(source.c_str(), "rb"), &std::fclose);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(in ? std::fopen(destination.c_str(), "wb") : nullptr,
-                                                      &std::fclose);
-  int32_t result = 0;
-  if (!in || !out) {
-    result = kInvalid;
-  } else {
-    const auto size = fs::file_size(source, ec);
-    if (size == 0) return 0;
-    std::vector<char> buf(65536);
-    uint64_t copied = 0;
-    while (copied < size) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(buf.size(), size - copied));
-      if (std::fread(buf.data(), 1, want, in.get()) != want) {
-        result = kShortRead;
-        break;
-      }
-      const int32_t code = std::fwrite(buf.data(), 1, want, out.get()) == want ? 0 : EIO;
-      copied += want;
-      if (callback) {
-        result = callback(static_cast<int32_t>(copied * 100 / size), code, destination);
-        if (result != 0) break;
-      }
-    }
-  }
-  if (result > 0 && callback) callback(100, result, destination);
-  return result;
+  return fq::CopyOut(source, destination, callback);
 }
 
 int32_t FakeRecoverySession::ExportMessagesCsv(const fs::path& destination) {

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <map>
+#include <cstring>
+#include <csignal>
+#include <sys/resource.h>
 
 #include <algorithm>
 
@@ -169,7 +173,7 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
   };
   EXPECT_EQ(ListTree(root), expected);
 
-  // Copies are byte-exact; an empty file is written but not counted.
+  // Copies are byte-exact; an empty file is written and counted like any other.
   EXPECT_EQ(ReadBytes(root / "Camera Roll" / "IMG_0001.JPG"), ReadBytes(results.cameraRoll[0].path));
   EXPECT_EQ(ReadBytes(root / "Camera Roll" / "IMG_0001(2).JPG"), ReadBytes(results.cameraRoll[2].path));
   EXPECT_EQ(fs::file_size(root / "Camera Roll" / "empty.JPG"), 0u);
@@ -177,10 +181,10 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
   EXPECT_TRUE(p.finished);
   EXPECT_FALSE(p.cancelled);
   EXPECT_EQ(p.total, 19u);
-  EXPECT_EQ(p.processed, 18u);
+  EXPECT_EQ(p.processed, 19u);
   EXPECT_EQ(p.failed, 0u);
   const auto rows = job->Rows();
-  ASSERT_EQ(rows.size(), 18u);
+  ASSERT_EQ(rows.size(), 19u);
   EXPECT_TRUE(
       std::all_of(rows.begin(), rows.end(), [](const RecoveryRow& r) { return r.status == "Success"; }));
 
@@ -203,7 +207,7 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
   ExpectEveryPageParses();
 
   const std::string summary = FormatRecoverySummary(p, rows, root);
-  EXPECT_NE(summary.find("Processed: 18, succeeded: 18, failed: 0"), std::string::npos);
+  EXPECT_NE(summary.find("Processed: 19, succeeded: 19, failed: 0"), std::string::npos);
   EXPECT_EQ(summary.find("Failed:"), std::string::npos);
 }
 
@@ -335,20 +339,74 @@ TEST_F(RecoveryJobTest, FailuresBecomeRowsAndTheJobGoesOn) {
   WriteBytes(root / "CallHistory", "a file where the report folder should be");
   const auto job = Recover();
   const auto rows = job->Rows();
-  ASSERT_EQ(rows.size(), 4u);
+  ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].path, root / "Camera Roll" / "gone.JPG");
   EXPECT_EQ(rows[0].status, CopyResultText(kInvalid));
   EXPECT_FALSE(rows[0].success);
   EXPECT_TRUE(rows[1].success);
-  EXPECT_TRUE(rows[2].success);   // the call row, counted when added
-  EXPECT_FALSE(rows[3].success);  // ... and its report that could not be written
-  EXPECT_EQ(rows[3].status, ResultText(ENOTDIR));
+  // The call lives only in a report that could not be written: it failed.
+  EXPECT_FALSE(rows[2].success);
+  EXPECT_EQ(rows[2].status, ResultText(ENOTDIR));
   EXPECT_EQ(job->Progress().failed, 2u);
-  EXPECT_EQ(job->Progress().Succeeded(), 2u);
+  EXPECT_EQ(job->Progress().Succeeded(), 1u);
   const std::string summary = FormatRecoverySummary(job->Progress(), rows, root);
   EXPECT_NE(summary.find("gone.JPG: " + CopyResultText(kInvalid)), std::string::npos);
   EXPECT_EQ(ResultText(0), "Success");
   EXPECT_EQ(ResultText(ENOENT), "No such file or directory");
+}
+
+// A disk that fills up part way: every file that did not get all its bytes is
+// a failed row with the system's reason, its partial file is gone, and only
+// what was really written counts as succeeded.
+TEST_F(RecoveryJobTest, AFullDiskFailsTheItemsItCutShort) {
+  constexpr rlim_t kRoom = 8192;  // bytes any one output file may hold
+  results.cameraRoll = {Media("small.JPG", "c1", 100), Media("walk.MOV", "c2", 60000)};
+  std::vector<MessageRecord> many;
+  for (int i = 0; i < 400; ++i) {
+    many.push_back(MessageRecord{.handleRowId = 1, .date = "2019-01-01 00:00:00", .address = "+1",
+                                 .text = std::string(40, 'm')});
+  }
+  results.conversations[1] = many;
+  results.notes = {NoteRecord{.title = "T", .body = std::string(20000, 'n')}};
+
+  auto job = MakeJob();
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  // Past the limit a write fails with EFBIG, as a full disk fails with ENOSPC.
+  const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = before;
+  limited.rlim_cur = kRoom;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  job->Run();
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  ::signal(SIGXFSZ, oldHandler);
+
+  std::map<std::string, RecoveryRow> byName;
+  for (const auto& row : job->Rows()) byName[row.path.filename().string()] = row;
+  EXPECT_TRUE(byName["small.JPG"].success);
+  const std::string tooBig = std::strerror(EFBIG);
+  for (const char* name : {"walk.MOV", "Notes_20260102030405.html"}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(byName.count(name));
+    EXPECT_FALSE(byName[name].success);
+    EXPECT_EQ(byName[name].status, tooBig);
+  }
+  // The conversation's text or page did not fit: the item failed as a whole.
+  const auto conversation = std::find_if(byName.begin(), byName.end(), [](const auto& entry) {
+    return entry.first.rfind("Unknown(+1)", 0) == 0;
+  });
+  ASSERT_NE(conversation, byName.end());
+  EXPECT_FALSE(conversation->second.success);
+  for (const auto& name : ListTree(root)) {
+    const fs::path path = root / name;
+    if (fs::is_regular_file(path)) EXPECT_LE(fs::file_size(path), kRoom) << name;
+    EXPECT_EQ(name.find("walk.MOV"), std::string::npos) << "a partial copy was left: " << name;
+    EXPECT_EQ(name.find("Notes_"), std::string::npos) << "a partial report was left: " << name;
+  }
+  const RecoveryProgress p = job->Progress();
+  EXPECT_EQ(p.total, 4u);
+  EXPECT_EQ(p.processed, 4u);
+  EXPECT_EQ(p.Succeeded(), 1u);
 }
 
 TEST(RecoverySummary, ProgressLineFitsOneTerminalLine) {
