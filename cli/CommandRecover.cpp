@@ -180,6 +180,11 @@ int RunRecover(const RecoverOptions& options) {
 
   const RecoveryProgress progress = job.Progress();
   std::printf("%s", FormatRecoverySummary(progress, job.Rows(), job.OutputRoot()).c_str());
+  // What the scan could not read is repeated here: its 0 is not the phone's.
+  for (const auto& [category, status] : results.status) {
+    std::printf("Warning: %s %s: %s\n", std::string(CategoryName(category)).c_str(),
+                std::string(CategoryStateName(status.state)).c_str(), status.reason.c_str());
+  }
   if (progress.cancelled) return 2;
   return progress.failed == 0 ? 0 : 1;
 }

@@ -20,7 +20,13 @@ struct ScanOptions {
 void PrintSummary(const std::string& title, const ScanResults& results) {
   std::printf("%s\n", TerminalText(title).c_str());
   for (const auto& count : CountCategories(results)) {
-    std::printf("  %-22s %6zu live %6zu deleted\n", count.name.c_str(), count.live, count.deleted);
+    std::printf("  %-22s %6zu live %6zu deleted", count.name.c_str(), count.live, count.deleted);
+    // A count of a database that was not read whole must not pass for the phone's own.
+    if (count.status.state != CategoryState::Read) {
+      std::printf("  (%s: %s)", std::string(CategoryStateName(count.status.state)).c_str(),
+                  TerminalText(count.status.reason).c_str());
+    }
+    std::printf("\n");
   }
 }
 

@@ -193,7 +193,21 @@ void WriteScanJson(std::ostream& out, const std::string& source, int32_t result,
   AppendJsonString(head, ScanOutcomeKindName(outcome.kind));
   head += ", \"code\": " + std::to_string(outcome.code) + ", \"reason\": ";
   AppendJsonString(head, outcome.reason);
-  head += "},\n  \"categories\": {\n";
+  head += "},\n  \"status\": {";
+  // Every category, so that a reader never takes a missing entry for "read".
+  for (size_t i = 0; i < kScanCategories.size(); ++i) {
+    const ScanCategory category = kScanCategories[i];
+    const auto found = results.status.find(category);
+    const CategoryStatus status = found == results.status.end() ? CategoryStatus{} : found->second;
+    head += i == 0 ? "\n    " : ",\n    ";
+    AppendJsonString(head, CategoryName(category));
+    head += ": {\"state\": ";
+    AppendJsonString(head, CategoryStateName(status.state));
+    head += ", \"reason\": ";
+    AppendJsonString(head, status.reason);
+    head += "}";
+  }
+  head += "\n  },\n  \"categories\": {\n";
   out.write(head.data(), static_cast<std::streamsize>(head.size()));
 
   const auto apps = SplitAppFiles(results.appFiles);

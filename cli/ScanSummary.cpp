@@ -43,6 +43,9 @@ std::vector<CategoryCount> CountCategories(const ScanResults& results) {
       case ScanCategory::WhatsApp: CountMapped(results.whatsAppChats, count); break;
       case ScanCategory::WhatsAppAttachments: count.live = results.whatsAppAttachments.size(); break;
     }
+    if (const auto found = results.status.find(category); found != results.status.end()) {
+      count.status = found->second;
+    }
     counts.push_back(std::move(count));
   }
   return counts;

@@ -1,5 +1,6 @@
 #pragma once
-// The scan's readable summary: per category the count of live and deleted items.
+// The scan's readable summary: per category the count of live and deleted
+// items, and whether its database was read.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ struct CategoryCount {
   std::string name;
   size_t live = 0;
   size_t deleted = 0;
+  CategoryStatus status;
   bool operator==(const CategoryCount&) const = default;
 };
 

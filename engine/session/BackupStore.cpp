@@ -115,6 +115,7 @@ int32_t BackupStore::Fail(int32_t code, std::string why) {
 
 int32_t BackupStore::Open(const std::string& password) {
   m_openFailure.clear();
+  m_status.clear();
   m_decrypted = false;
   m_progress.current = 0;
   m_progress.step = 11;
@@ -191,6 +192,11 @@ int32_t BackupStore::ReadManifest(bool decryptionRan) {
   return kOk;
 }
 
+CategoryStatus BackupStore::DatabaseStatus(ScanCategory category) const {
+  const auto found = m_status.find(category);
+  return found == m_status.end() ? CategoryStatus{} : found->second;
+}
+
 ManifestScanContext BackupStore::ManifestScan() {
   return ManifestScanContext{m_manifestEntries, m_folder, storedFileLayout(), ScanSource::Store,
                              m_progress.callback, m_progress.current, m_progress.step};
@@ -201,8 +207,10 @@ int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll, std::v
 }
 
 int32_t BackupStore::ScanMessages(ConversationMap& conversations) {
-  const int32_t result = readMessages(StoredFile(wellknown::kSms), StoredFile(wellknown::kAddressBook),
-                                      m_selected.newerThan11, m_progress, conversations, highestMessageRowId);
+  const auto database = StoredFile(wellknown::kSms);
+  const int32_t result = readMessages(database, StoredFile(wellknown::kAddressBook), m_selected.newerThan11,
+                                      m_progress, conversations, highestMessageRowId);
+  m_status[ScanCategory::Messages] = StatusOfDatabaseRead(database, "message database (sms.db)", result);
   m_progress.grow(m_progress.step / 2);
   return result;
 }
@@ -212,21 +220,25 @@ int32_t BackupStore::ScanMessageAttachments(std::vector<AttachmentFileRecord>& f
 }
 
 int32_t BackupStore::ScanContacts(std::vector<ContactRecord>& contacts) {
-  const int32_t result =
-      readContacts(StoredFile(wellknown::kAddressBook), m_selected.newerThan11, contacts, highestContactRowId);
+  const auto database = StoredFile(wellknown::kAddressBook);
+  const int32_t result = readContacts(database, m_selected.newerThan11, contacts, highestContactRowId);
+  m_status[ScanCategory::Contacts] = StatusOfDatabaseRead(database, "address book (AddressBook.sqlitedb)", result);
   m_progress.grow(m_progress.step / 2);
   return result;
 }
 
 int32_t BackupStore::ScanCallHistory(std::vector<CallRecord>& calls) {
-  const int32_t result =
-      readCalls(CallHistoryDatabase(), StoredFile(wellknown::kAddressBook), m_selected.newerThan11, calls);
+  const auto database = CallHistoryDatabase();
+  const int32_t result = readCalls(database, StoredFile(wellknown::kAddressBook), m_selected.newerThan11, calls);
+  m_status[ScanCategory::CallHistory] = StatusOfDatabaseRead(database, "call history database", result);
   m_progress.grow(m_progress.step / 2);
   return result;
 }
 
 int32_t BackupStore::ScanNotes(std::vector<NoteRecord>& notes) {
-  const int32_t result = readNotes(StoredFile(wellknown::kNotes), notes);
+  const auto database = StoredFile(wellknown::kNotes);
+  const int32_t result = readNotes(database, notes);
+  m_status[ScanCategory::Notes] = StatusOfDatabaseRead(database, "notes database (notes.sqlite)", result);
   m_progress.grow(m_progress.step / 2);
   return result;
 }
@@ -238,7 +250,8 @@ int32_t BackupStore::ScanAppFiles(std::vector<AppFileRecord>& files) {
 int32_t BackupStore::ScanWhatsApp(WhatsAppChatMap& chats) {
   // A backup without the chat database has nothing to read; the scan goes on.
   const auto database = WhatsAppDatabase();
-  if (!database.empty()) readWhatsApp(database, chats);
+  const int32_t result = database.empty() ? kOk : readWhatsApp(database, chats);
+  m_status[ScanCategory::WhatsApp] = StatusOfDatabaseRead(database, "WhatsApp database (ChatStorage.sqlite)", result);
   return m_progress.grow(m_progress.step);
 }
 

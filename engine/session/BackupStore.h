@@ -5,6 +5,7 @@
 // recovery object forwards every scan operation here.
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@
 #include "engine/records/WhatsAppRecords.h"
 #include "engine/ProgressCallback.h"
 #include "engine/ProgressState.h"
+#include "engine/session/CategoryStatus.h"
+#include "engine/session/ScanCategory.h"
 #include "engine/session/WorkFolders.h"
 
 namespace fq {
@@ -48,6 +51,8 @@ class BackupStore {
   const ProgressState& progress() const { return m_progress; }
   // Why the last Open failed, in one line naming the cause; empty after success.
   const std::string& openFailure() const { return m_openFailure; }
+  // How the last scan of a record category read its database.
+  CategoryStatus DatabaseStatus(ScanCategory category) const;
 
   // Where the stored files of the selected backup lie: flat in a decrypted
   // copy, in two-character subfolders with the layout flag, else flat.
@@ -100,6 +105,7 @@ class BackupStore {
   ProgressState m_progress;
   std::vector<MediaFileRecord> m_whatsAppAttachments;
   std::string m_openFailure;
+  std::map<ScanCategory, CategoryStatus> m_status;
 };
 
 }  // namespace fq

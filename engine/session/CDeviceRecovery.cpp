@@ -71,6 +71,7 @@ int32_t CDeviceRecovery::Open(const std::string& password) {
   if (const int32_t answer = m_progress.report(1); answer != 0) return answer;
 
   m_openFailure.clear();
+  m_status.clear();
   m_workPath = m_folders.TempBackupFolder();
   // No drive had room: never let the backup land in the current folder.
   if (m_workPath.empty()) {
@@ -109,6 +110,11 @@ void CDeviceRecovery::CopyDatabases() {
                     DatabaseCopy("ChatStorage"));
 }
 
+CategoryStatus CDeviceRecovery::DatabaseStatus(ScanCategory category) const {
+  const auto found = m_status.find(category);
+  return found == m_status.end() ? CategoryStatus{} : found->second;
+}
+
 int32_t CDeviceRecovery::FinishReaderStep(int32_t readerResult, int32_t points) {
   m_progress.current += points;
   if (!m_progress.callback) return readerResult;
@@ -118,25 +124,34 @@ int32_t CDeviceRecovery::FinishReaderStep(int32_t readerResult, int32_t points) 
 int32_t CDeviceRecovery::ScanMessages(ConversationMap& conversations) {
   const int32_t result = readMessages(DatabaseCopy("sms"), DatabaseCopy("AddressBook"), newerThan11(), m_progress,
                                       conversations, highestMessageRowId);
+  m_status[ScanCategory::Messages] = StatusOfDatabaseRead(DatabaseCopy("sms"), "message database (sms.db)", result);
   return FinishReaderStep(result, m_progress.step / 2);
 }
 
 int32_t CDeviceRecovery::ScanContacts(std::vector<ContactRecord>& contacts) {
   const int32_t result = readContacts(DatabaseCopy("AddressBook"), newerThan11(), contacts, highestContactRowId);
+  m_status[ScanCategory::Contacts] =
+      StatusOfDatabaseRead(DatabaseCopy("AddressBook"), "address book (AddressBook.sqlitedb)", result);
   return FinishReaderStep(result, m_progress.step / 2);
 }
 
 int32_t CDeviceRecovery::ScanNotes(std::vector<NoteRecord>& notes) {
-  return FinishReaderStep(readNotes(DatabaseCopy("notes"), notes), m_progress.step / 2);
+  const int32_t result = readNotes(DatabaseCopy("notes"), notes);
+  m_status[ScanCategory::Notes] = StatusOfDatabaseRead(DatabaseCopy("notes"), "notes database (notes.sqlite)", result);
+  return FinishReaderStep(result, m_progress.step / 2);
 }
 
 int32_t CDeviceRecovery::ScanCallHistory(std::vector<CallRecord>& calls) {
   const int32_t result = readCalls(DatabaseCopy("history"), DatabaseCopy("AddressBook"), newerThan11(), calls);
+  m_status[ScanCategory::CallHistory] = StatusOfDatabaseRead(DatabaseCopy("history"), "call history database", result);
   return FinishReaderStep(result, m_progress.step / 2);
 }
 
 int32_t CDeviceRecovery::ScanWhatsApp(WhatsAppChatMap& chats) {
-  return FinishReaderStep(readWhatsApp(DatabaseCopy("ChatStorage"), chats), m_progress.step);
+  const int32_t result = readWhatsApp(DatabaseCopy("ChatStorage"), chats);
+  m_status[ScanCategory::WhatsApp] =
+      StatusOfDatabaseRead(DatabaseCopy("ChatStorage"), "WhatsApp database (ChatStorage.sqlite)", result);
+  return FinishReaderStep(result, m_progress.step);
 }
 
 // Each manifest scan reads the fresh backup's manifest again; a missing or

@@ -3,6 +3,7 @@
 // the temporary backup folder and copies five databases out of it; the
 // category operations then read the fresh backup.
 #include <filesystem>
+#include <map>
 
 #include "engine/session/IDeviceBackupDriver.h"
 #include "engine/session/IPhoneRecoveryParse.h"
@@ -25,6 +26,7 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
   bool Reserved3(void*) override { return false; }
   int32_t Open(const std::string& password) override;
   std::string OpenFailureReason() const override { return m_openFailure; }
+  CategoryStatus DatabaseStatus(ScanCategory category) const override;
   int32_t ScanMessages(ConversationMap& conversations) override;
   int32_t ScanMessageAttachments(std::vector<AttachmentFileRecord>& files) override;
   int32_t ScanContacts(std::vector<ContactRecord>& contacts) override;
@@ -64,6 +66,7 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
   WorkFolders& m_folders;
   IDeviceBackupDriver& m_driver;
   std::string m_openFailure;
+  std::map<ScanCategory, CategoryStatus> m_status;
   std::filesystem::path m_workPath;
   std::filesystem::path m_workFolder;
   std::filesystem::path m_backupFolder;

@@ -18,6 +18,10 @@ int32_t CLocalBuckupRecovery::Open(const std::string& password) {
   return m_store ? m_store->Open(password) : kInvalid;
 }
 
+CategoryStatus CLocalBuckupRecovery::DatabaseStatus(ScanCategory category) const {
+  return m_store ? m_store->DatabaseStatus(category) : CategoryStatus{};
+}
+
 std::string CLocalBuckupRecovery::OpenFailureReason() const {
   if (!m_store) return "no backup was selected";
   return m_store->openFailure();

@@ -15,6 +15,8 @@
 #include "engine/records/NoteRecord.h"
 #include "engine/records/WhatsAppRecords.h"
 #include "engine/ProgressCallback.h"
+#include "engine/session/CategoryStatus.h"
+#include "engine/session/ScanCategory.h"
 
 namespace fq {
 
@@ -54,6 +56,9 @@ class IPhoneRecoveryParse {
   // Why the last Open failed, in words (the store's cause, the device's own
   // description); empty when it did not fail or nothing more is known.
   virtual std::string OpenFailureReason() const { return {}; }
+  // How the database of a record category (Messages, Contacts, Call History,
+  // Notes, WhatsApp) was read by the last scan of it.
+  virtual CategoryStatus DatabaseStatus(ScanCategory) const { return {}; }
 };
 
 }  // namespace fq

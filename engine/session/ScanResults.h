@@ -2,6 +2,7 @@
 // The record lists one scan fills, in the order the scan fills them. The scan
 // owns them; the views, the recovery output and the CLI read them.
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "engine/records/CallRecord.h"
@@ -10,6 +11,8 @@
 #include "engine/records/MessageRecords.h"
 #include "engine/records/NoteRecord.h"
 #include "engine/records/WhatsAppRecords.h"
+#include "engine/session/CategoryStatus.h"
+#include "engine/session/ScanCategory.h"
 
 namespace fq {
 
@@ -24,6 +27,8 @@ struct ScanResults {
   std::vector<AppFileRecord> appFiles;   // split into App Photos / App Videos by extension
   WhatsAppChatMap whatsAppChats;
   std::vector<MediaFileRecord> whatsAppAttachments;
+  // Categories whose database was not read whole; a category not listed was read.
+  std::map<ScanCategory, CategoryStatus> status;
 };
 
 }  // namespace fq

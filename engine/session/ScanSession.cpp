@@ -194,9 +194,22 @@ int32_t ScanSession::RunCategorySteps() {
     // it is. A 2 without a cancel request is errno ENOENT (a database missing
     // from the backup), not the user's answer.
     if (result == kCancelled && m_cancel.load()) break;
+    RecordStatus();
     step.handOver();
   }
   return result;
+}
+
+void ScanSession::RecordStatus() {
+  for (const ScanCategory category : {ScanCategory::Messages, ScanCategory::Contacts, ScanCategory::CallHistory,
+                                      ScanCategory::Notes, ScanCategory::WhatsApp}) {
+    CategoryStatus status = m_recovery->DatabaseStatus(category);
+    if (status.state == CategoryState::Read) {
+      m_results.status.erase(category);
+    } else {
+      m_results.status[category] = std::move(status);
+    }
+  }
 }
 
 void ScanSession::HandOver(ScanCategory category, size_t count) {

@@ -82,6 +82,8 @@ class ScanSession {
   void Run(std::string password);
   int32_t RunCategorySteps();
   ScanOutcome OpenFailed(int32_t code) const;
+  // Takes the recovery object's word on how each record database was read.
+  void RecordStatus();
   void HandOver(ScanCategory category, size_t count);
   void WaitUntilFinished();
   void RequestCancel();

@@ -2,6 +2,7 @@
 // phone scanned from a plain and from an encrypted backup gives the same
 // records, a wrong password is refused, and a recovery writes every category.
 #include <gtest/gtest.h>
+#include <functional>
 #include <iterator>
 #include <fstream>
 
@@ -185,6 +186,47 @@ TEST_P(EndToEnd, DeletedOnlyWritesExactlyTheDeletedMessages) {
       }
     }
     EXPECT_GT(deleted, 0u) << "the demo has deleted messages to find";
+  }
+}
+
+// A message database that is missing, damaged or not a database at all is
+// reported as such beside its 0, never as a phone without messages.
+TEST_P(EndToEnd, ADatabaseThatWasNotReadSaysWhy) {
+  const struct {
+    const char* what;
+    std::function<void(const fs::path&)> damage;
+    const char* state;
+    const char* reason;
+  } cases[] = {
+      {"removed", [](const fs::path& db) { fs::remove(db); }, "absent", "the backup holds no message database"},
+      {"garbage", [](const fs::path& db) { std::ofstream(db, std::ios::binary | std::ios::trunc) << std::string(8192, 'g'); },
+       "unreadable", "is not a database this program can read"},
+      {"cut inside its first page", [](const fs::path& db) { fs::resize_file(db, 1000); }, "damaged",
+       "cut short inside its first page"},
+      {"cut after two pages", [](const fs::path& db) { fs::resize_file(db, 2 * 4096); }, "damaged",
+       "the file is cut short: 2 of its"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path plain = scratch / c.what;
+    std::string error;
+    ASSERT_TRUE(builder::WriteDemoBackup(plain, GetParam(), &error)) << error;
+    const std::string id = "3d0d7e5fb2ce288813306e4d4636395e047a3d28";  // sms.db
+    const fs::path db = GetParam() == ManifestFormat::Db ? plain / id.substr(0, 2) / id : plain / id;
+    ASSERT_TRUE(fs::is_regular_file(db));
+    c.damage(db);
+
+    const auto json = RunCli(scratch.path(), "scan '" + plain.string() + "' --json -q");
+    ASSERT_EQ(json.status, 0) << json.err;
+    const Json status = Json::parse(json.out)["status"];
+    EXPECT_EQ(status["Messages"]["state"], c.state);
+    EXPECT_NE(status["Messages"]["reason"].get<std::string>().find(c.reason), std::string::npos)
+        << status["Messages"]["reason"];
+    EXPECT_EQ(status["Contacts"]["state"], "read");
+    EXPECT_EQ(status["Camera Roll"]["state"], "read");
+
+    const auto text = RunCli(scratch.path(), "scan '" + plain.string() + "' -q");
+    EXPECT_NE(text.out.find(std::string("(") + c.state + ": "), std::string::npos) << text.out;
   }
 }
 

@@ -59,7 +59,7 @@ ScanResults SampleResults() {
 TEST(ScanJson, HasTheAgreedShapeOfEveryCategory) {
   const ScanResults results = SampleResults();
   const Json report = WriteReport("/backup", {{1032, 0}, {1034, 0}}, results).json;
-  EXPECT_EQ(KeysOf(report), (std::vector<std::string>{"source", "result", "events", "outcome", "categories"}));
+  EXPECT_EQ(KeysOf(report), (std::vector<std::string>{"source", "result", "events", "outcome", "status", "categories"}));
   EXPECT_EQ(report["source"], "/backup");
   EXPECT_EQ(report["events"], Json::parse("[[1032, 0], [1034, 0]]"));
   const Json& c = report["categories"];
