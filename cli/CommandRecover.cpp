@@ -166,6 +166,14 @@ int RunRecover(const RecoverOptions& options) {
   const std::filesystem::path runFolder = MakeRunFolder(outputRoot, run.deviceName(), ec);
   if (runFolder.empty()) return Fail("no folder for this run can be made in " + outputRoot.string() + ": " + ec.message());
   RecoveryJob job(runFolder, results, statistics, *run.recovery(), templates);
+  RecoverySource source;
+  source.deviceName = run.deviceName();
+  source.serialNumber = run.backup().serialNumber;
+  source.backupDate = run.backup().lastBackupDate;
+  source.encrypted = run.backup().encrypted;
+  source.device = run.fromDevice();
+  source.program = std::string("fernquill-cli ") + FERNQUILL_VERSION;
+  job.SetSource(std::move(source));
   const bool terminal = !options.request.quiet && ::isatty(STDERR_FILENO) == 1;
   {
     InterruptSignal interrupt;
@@ -180,6 +188,9 @@ int RunRecover(const RecoverOptions& options) {
 
   const RecoveryProgress progress = job.Progress();
   std::printf("%s", FormatRecoverySummary(progress, job.Rows(), job.OutputRoot()).c_str());
+  if (std::error_code exists; std::filesystem::is_regular_file(runFolder / "index.html", exists)) {
+    std::printf("Index page: %s\n", (runFolder / "index.html").c_str());
+  }
   // What the scan could not read is repeated here: its 0 is not the phone's.
   for (const auto& [category, status] : results.status) {
     std::printf("Warning: %s %s: %s\n", std::string(CategoryName(category)).c_str(),

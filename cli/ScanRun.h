@@ -44,6 +44,7 @@ class ScanRun {
   // The name reports are titled with: the device's, or the backup's display name.
   const std::string& deviceName() const { return m_deviceName; }
   const BackupInfo& backup() const { return m_backup; }
+  bool fromDevice() const { return m_device; }
 
  private:
   int RunOnBackupFolder(const ScanRequest& request);

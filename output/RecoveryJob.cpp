@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "engine/ResultCodes.h"
+#include "engine/session/AppFileSplit.h"
 #include "output/HtmlReports.h"
 #include "output/OutputFile.h"
 #include "output/OutputNames.h"
@@ -108,6 +109,8 @@ void RecoveryJob::AddRow(const fs::path& path, int32_t code, bool copyCodes) {
     m_rows.push_back({path, copyCodes ? CopyResultText(code) : ResultText(code), code == 0});
     ++m_progress.processed;
     if (code != 0) ++m_progress.failed;
+    const auto k = static_cast<size_t>(m_currentKind);
+    ++(code == 0 ? m_written : m_failedOfKind)[k];
     m_progress.percent = 100;
     m_progress.current = path;
   }
@@ -131,6 +134,7 @@ void RecoveryJob::AddFailure(const fs::path& path, std::string status) {
     m_rows.push_back({path, std::move(status), false});
     ++m_progress.processed;
     ++m_progress.failed;
+    ++m_failedOfKind[static_cast<size_t>(m_currentKind)];
   }
   Notify();
 }
@@ -148,6 +152,8 @@ void RecoveryJob::Run() {
   m_contactRows = {};
   m_callRows = {};
   m_noteRows = {};
+  m_written = {};
+  m_failedOfKind = {};
   try {
     RunItems();
     Finish();
@@ -166,6 +172,7 @@ void RecoveryJob::RunItems() {
     // After a cancel no further item is started, so nothing half-written follows it.
     if (CancelRequested()) return;
     const void* record = entry->record;
+    m_currentKind = entry->kind;
     switch (entry->kind) {
       case ItemKind::CameraRoll:
       case ItemKind::PhotoStream:
@@ -314,8 +321,9 @@ void RecoveryJob::AddListRow(ListReport& list, const fs::path& reportPath, std::
   Report(99, 0, reportPath);
 }
 
-void RecoveryJob::WriteListReport(const ListReport& list, const ReportTemplate& report) {
+void RecoveryJob::WriteListReport(const ListReport& list, const ReportTemplate& report, ItemKind kind) {
   if (list.items == 0) return;
+  m_currentKind = kind;
   // Its items are written when the report is, and failed when it is not.
   const int32_t rc = fq::WriteListReport(list.path, report, list.rows);
   for (uint32_t i = 0; i < list.items; ++i) AddRow(list.path, rc, false);
@@ -333,14 +341,93 @@ void RecoveryJob::ExportTable(const fs::path& csv,
 }
 
 void RecoveryJob::Finish() {
+  m_currentKind = ItemKind::Messages;
   if (m_messagesWritten) ExportTable(m_root / "Message" / "sms.csv", &IPhoneRecoveryParse::ExportMessagesCsv);
-  WriteListReport(m_callRows, m_templates.callHistory);
-  WriteListReport(m_noteRows, m_templates.notes);
+  WriteListReport(m_callRows, m_templates.callHistory, ItemKind::CallHistory);
+  WriteListReport(m_noteRows, m_templates.notes, ItemKind::Notes);
   if (m_contactRows.items > 0) {
+    m_currentKind = ItemKind::Contacts;
     CreateOutputFolder(m_contactRows.path.parent_path());
     ExportTable(m_contactRows.path.parent_path() / "Contacts.csv", &IPhoneRecoveryParse::ExportContactsCsv);
-    WriteListReport(m_contactRows, m_templates.contacts);
+    WriteListReport(m_contactRows, m_templates.contacts, ItemKind::Contacts);
   }
+  // Even a cancelled run says what it wrote; one cancelled before writing
+  // anything leaves nothing behind.
+  const RecoveryProgress progress = Progress();
+  if (!(progress.cancelled && progress.processed == 0)) WriteIndexPage();
+}
+
+namespace {
+
+template <typename Records>
+void CountRecords(const Records& records, IndexCategory& c) {
+  for (const auto& r : records) ++(r.deleted ? c.deleted : c.live);
+}
+
+template <typename Map>
+void CountMapped(const Map& map, IndexCategory& c) {
+  for (const auto& [key, list] : map) CountRecords(list, c);
+}
+
+size_t CountApps(const AppFolderMap& apps) {
+  size_t n = 0;
+  for (const auto& [app, files] : apps) n += files.size();
+  return n;
+}
+
+}  // namespace
+
+void RecoveryJob::WriteIndexPage() {
+  IndexPageInput page;
+  page.source = m_source;
+  page.writtenAt = m_stamp.size() == 14 ? m_stamp.substr(0, 4) + "-" + m_stamp.substr(4, 2) + "-" +
+                                              m_stamp.substr(6, 2) + " " + m_stamp.substr(8, 2) + ":" +
+                                              m_stamp.substr(10, 2) + ":" + m_stamp.substr(12, 2)
+                                        : m_stamp;
+  const AppFileSplit apps = SplitAppFiles(m_results.appFiles);
+  for (int32_t k = kFirstItemKind; k <= kLastItemKind; ++k) {
+    IndexCategory c;
+    c.kind = static_cast<ItemKind>(k);
+    switch (c.kind) {
+      case ItemKind::CameraRoll: c.live = m_results.cameraRoll.size(); break;
+      case ItemKind::PhotoStream: c.live = m_results.photoStream.size(); break;
+      case ItemKind::AppPhotos: c.live = CountApps(apps.photos); break;
+      case ItemKind::AppVideos: c.live = CountApps(apps.videos); break;
+      case ItemKind::Messages: CountMapped(m_results.conversations, c); break;
+      case ItemKind::MessagesAttachments: c.live = m_results.messageAttachments.size(); break;
+      case ItemKind::Contacts: CountRecords(m_results.contacts, c); break;
+      case ItemKind::CallHistory: CountRecords(m_results.calls, c); break;
+      case ItemKind::Notes: CountRecords(m_results.notes, c); break;
+      case ItemKind::WhatsApp: CountMapped(m_results.whatsAppChats, c); break;
+      case ItemKind::WhatsAppAttachments: c.live = m_results.whatsAppAttachments.size(); break;
+    }
+    {
+      std::lock_guard lock(m_mutex);
+      c.written = m_written[static_cast<size_t>(k)];
+      c.failed = m_failedOfKind[static_cast<size_t>(k)];
+    }
+    for (const auto& [category, status] : m_results.status) {
+      if (fq::CategoryName(category) == CategoryName(c.kind)) c.status = status;
+    }
+    page.categories.push_back(std::move(c));
+  }
+  for (const auto& row : Rows()) {
+    if (row.success) continue;
+    const fs::path relative = row.path.lexically_relative(m_root);
+    page.failures.push_back({relative.empty() || *relative.begin() == ".." ? row.path : relative, row.status});
+  }
+  // Every folder and page that is there now, in a stable order.
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(m_root, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    const auto& path = it->path();
+    const bool folder = it->is_directory(ec) && it.depth() == 0;
+    const bool report = it->is_regular_file(ec) && (path.extension() == ".html" || path.extension() == ".csv");
+    if ((folder || report) && path.filename() != "index.html") page.links.push_back(path.lexically_relative(m_root));
+  }
+  std::sort(page.links.begin(), page.links.end());
+  const fs::path index = m_root / "index.html";
+  if (const int32_t rc = WriteWholeFile(index, BuildIndexPage(page))) AddFailure(index, ResultText(rc));
 }
 
 }  // namespace fq

@@ -26,6 +26,7 @@
 //   job.Join();
 //   puts(FormatRecoverySummary(job.Progress(), job.Rows(), job.OutputRoot()).c_str());
 //   exit status: job.Progress().cancelled ? 2 : (failed ? 1 : 0)
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -38,6 +39,7 @@
 #include "engine/session/IPhoneRecoveryParse.h"
 #include "engine/session/ScanResults.h"
 #include "output/CStatisticsObj.h"
+#include "output/IndexPage.h"
 #include "output/OutputNames.h"
 #include "output/ReportTemplates.h"
 
@@ -74,6 +76,8 @@ class RecoveryJob {
 
   // Uses this stamp in place of the local time of the start.
   void SetStamp(std::string stamp) { m_fixedStamp = std::move(stamp); }
+  // Where the data came from, for the index page written at the end.
+  void SetSource(RecoverySource source) { m_source = std::move(source); }
 
   // Runs the job on a worker thread (once).
   void Start();
@@ -117,12 +121,13 @@ class RecoveryJob {
   };
   void AddListRow(ListReport& list, const std::filesystem::path& reportPath, std::string row);
   void Finish();
-  void WriteListReport(const ListReport& list, const ReportTemplate& report);
+  void WriteListReport(const ListReport& list, const ReportTemplate& report, ItemKind kind);
   void ExportTable(const std::filesystem::path& csv, int32_t (IPhoneRecoveryParse::*exporter)(const std::filesystem::path&));
   // Progress within one item: never ends it, answers 2 once cancelled. The
   // first failure a part reports is kept in `failure`.
   CopyProgressCallback PartProgress(int32_t& failure);
   void AddRow(const std::filesystem::path& path, int32_t code, bool copyCodes);
+  void WriteIndexPage();
   void AddFailure(const std::filesystem::path& path, std::string status);
   bool CancelRequested();
   void Notify();
@@ -134,12 +139,17 @@ class RecoveryJob {
   const ReportTemplates& m_templates;
   std::function<void()> m_onChange;
   std::string m_fixedStamp;
+  RecoverySource m_source;
   UniquePaths m_uniquePaths;
 
   // Worker state.
   std::string m_stamp;
   bool m_messagesWritten = false;
   ListReport m_contactRows, m_callRows, m_noteRows;
+  // Per category (index: the kind's number), what was written and what failed.
+  ItemKind m_currentKind = ItemKind::CameraRoll;
+  std::array<uint32_t, kLastItemKind + 1> m_written{};
+  std::array<uint32_t, kLastItemKind + 1> m_failedOfKind{};
 
   mutable std::mutex m_mutex;  // guards everything below and the cancel flag
   bool m_cancel = false;

@@ -170,6 +170,7 @@ TEST_F(RecoveryJobTest, WritesTheWholeTreeForEveryKind) {
       "CallHistory/CallHistory_" + s + ".html",
       "Notes",
       "Notes/Notes_" + s + ".html",
+      "index.html",
   };
   EXPECT_EQ(ListTree(root), expected);
 
@@ -245,14 +246,14 @@ TEST_F(RecoveryJobTest, ContactsOnlyAndCallsOnly) {
   const std::string s = kStamp;
   EXPECT_EQ(ListTree(root),
             (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
-                                   "Contacts/" + s + "/Contacts.csv"}));
+                                   "Contacts/" + s + "/Contacts.csv", "index.html"}));
   EXPECT_EQ(session.messagesExports, 0);
 
   fs::remove_all(root / "Contacts");
   results.contacts.clear();
   results.calls = {CallRecord{.number = "+1"}};
   Recover();
-  EXPECT_EQ(ListTree(root), (std::set<std::string>{"CallHistory", "CallHistory/CallHistory_" + s + ".html"}));
+  EXPECT_EQ(ListTree(root), (std::set<std::string>{"CallHistory", "CallHistory/CallHistory_" + s + ".html", "index.html"}));
 }
 
 TEST_F(RecoveryJobTest, TwoRecoveriesInDifferentSecondsStayApart) {
@@ -311,7 +312,8 @@ TEST_F(RecoveryJobTest, CancelStopsTheCopyAndLaterItemsButKeepsAddedRows) {
   const std::string s = kStamp;
   EXPECT_EQ(ListTree(root),
             (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
-                                   "Contacts/" + s + "/Contacts.csv", "WhatsApp Attachments"}));
+                                   "Contacts/" + s + "/Contacts.csv", "WhatsApp Attachments",
+                                   "index.html"}));
   EXPECT_NE(FormatRecoverySummary(p, armed->Rows(), root).find("Recovery cancelled."), std::string::npos);
 }
 
@@ -407,6 +409,51 @@ TEST_F(RecoveryJobTest, AFullDiskFailsTheItemsItCutShort) {
   EXPECT_EQ(p.total, 4u);
   EXPECT_EQ(p.processed, 4u);
   EXPECT_EQ(p.Succeeded(), 1u);
+}
+
+// The index page names the source, counts each category, lists what failed
+// with its reason, and every link on it leads to something the run wrote.
+TEST_F(RecoveryJobTest, TheIndexPageLinksEverythingTheRunWrote) {
+  results.cameraRoll = {MediaFileRecord{5, "gone.JPG", scratch.path() / "backup" / "missing"},
+                        Media("ok <b>.JPG", "c1", 10)};
+  results.notes = {NoteRecord{.title = "T"}, NoteRecord{.deleted = 1, .title = "D"}};
+  results.status[ScanCategory::Contacts] = {CategoryState::Absent, "the backup holds no address book"};
+  auto job = MakeJob();
+  job->SetSource({.deviceName = "Ann's <iPhone>", .serialNumber = "SER1", .backupDate = "2019-03-01 09:00:00",
+                  .encrypted = true, .device = false, .program = "fernquill-cli 9.9"});
+  job->Run();
+
+  const std::string page = ReadBytes(root / "index.html");
+  EXPECT_EQ(test::HtmlParseErrors(page), std::vector<std::string>{});
+  EXPECT_EQ(page.find("<iPhone>"), std::string::npos) << "texts are escaped";
+  for (const char* text : {"Ann&#39;s &lt;iPhone&gt;", "SER1", "2019-03-01 09:00:00", "fernquill-cli 9.9",
+                           "2026-01-02 03:04:05", "absent: the backup holds no address book", "gone.JPG: "}) {
+    EXPECT_NE(page.find(text), std::string::npos) << text;
+  }
+  // Notes: 1 live, 1 deleted, both written in one report; Camera Roll: 1 written, 1 failed.
+  EXPECT_NE(page.find("<td>Notes</td><td class=\"n\">1</td><td class=\"n\">1</td><td class=\"n\">2</td>"
+                      "<td class=\"n\">0</td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td>Camera Roll</td><td class=\"n\">2</td><td class=\"n\">0</td><td class=\"n\">1</td>"
+                      "<td class=\"n warn\">1</td>"),
+            std::string::npos);
+  size_t links = 0;
+  for (size_t at = page.find("href=\""); at != std::string::npos; at = page.find("href=\"", at + 1)) {
+    const size_t end = page.find('"', at + 6);
+    std::string href = page.substr(at + 6, end - at - 6);
+    std::string decoded;
+    for (size_t i = 0; i < href.size(); ++i) {
+      if (href[i] == '%' && i + 2 < href.size()) {
+        decoded += static_cast<char>(std::stoi(href.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        decoded += href[i];
+      }
+    }
+    EXPECT_TRUE(fs::exists(root / decoded)) << href;
+    ++links;
+  }
+  EXPECT_GE(links, 3u);  // the two category folders and the notes report at least
 }
 
 TEST(RecoverySummary, ProgressLineFitsOneTerminalLine) {
