@@ -4,8 +4,8 @@
 #include <chrono>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <system_error>
+#include <utility>
 
 #include "engine/ResultCodes.h"
 #include "engine/platform/ChildProcess.h"
