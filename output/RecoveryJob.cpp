@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <exception>
 #include <system_error>
 
@@ -36,7 +35,7 @@ RecoveryJob::~RecoveryJob() {
 }
 
 void RecoveryJob::Start() {
-  if (m_thread.joinable() || m_finished) return;
+  if (m_thread.joinable() || m_control.finished()) return;
   m_thread = std::thread([this] { Run(); });
 }
 
@@ -44,9 +43,9 @@ void RecoveryJob::Join() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-void RecoveryJob::Cancel(std::unique_lock<std::mutex>& held) {
-  if (held.mutex() == &m_mutex && held.owns_lock()) {
-    m_cancel = true;
+void RecoveryJob::Cancel(std::unique_lock<CountedLock>& held) {
+  if (m_control.holds(held)) {
+    m_control.setCancel();
     m_progress.cancelled = true;
   }
 }
@@ -56,30 +55,26 @@ void RecoveryJob::Cancel() {
   Cancel(lock);
 }
 
-void RecoveryJob::WaitUntilFinished() const {
-  while (!m_finished) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-}
-
 RecoveryProgress RecoveryJob::Progress() const {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_control.lock());
   RecoveryProgress copy = m_progress;
-  copy.finished = m_finished;
+  copy.finished = m_control.finished();
   return copy;
 }
 
 std::vector<RecoveryRow> RecoveryJob::Rows() const {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_control.lock());
   return m_rows;
 }
 
 std::string RecoveryJob::Stamp() const {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_control.lock());
   return m_stamp;
 }
 
 bool RecoveryJob::CancelRequested() {
-  std::lock_guard lock(m_mutex);
-  return m_cancel;
+  std::lock_guard lock(m_control.lock());
+  return m_control.cancelRequested();
 }
 
 void RecoveryJob::Notify() {
@@ -88,8 +83,8 @@ void RecoveryJob::Notify() {
 
 int32_t RecoveryJob::Report(int32_t percent, int32_t code, const fs::path& path, bool copyCodes) {
   {
-    std::lock_guard lock(m_mutex);
-    if (m_cancel) return kCancelled;
+    std::lock_guard lock(m_control.lock());
+    if (m_control.cancelRequested()) return kCancelled;
     if (percent != 100) {
       m_progress.percent = percent;
       m_progress.current = path;
@@ -105,7 +100,7 @@ int32_t RecoveryJob::Report(int32_t percent, int32_t code, const fs::path& path,
 
 void RecoveryJob::AddRow(const fs::path& path, int32_t code, bool copyCodes) {
   {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_control.lock());
     m_rows.push_back({path, copyCodes ? CopyResultText(code) : ResultText(code), code == 0});
     ++m_progress.processed;
     if (code != 0) ++m_progress.failed;
@@ -130,7 +125,7 @@ CopyProgressCallback RecoveryJob::PartProgress(int32_t& failure) {
 
 void RecoveryJob::AddFailure(const fs::path& path, std::string status) {
   {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_control.lock());
     m_rows.push_back({path, std::move(status), false});
     ++m_progress.processed;
     ++m_progress.failed;
@@ -141,7 +136,7 @@ void RecoveryJob::AddFailure(const fs::path& path, std::string status) {
 
 void RecoveryJob::Run() {
   {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_control.lock());
     m_stamp = m_fixedStamp.empty() ? RecoveryStampNow() : m_fixedStamp;
     m_progress.processed = 0;
     m_progress.failed = 0;
@@ -163,7 +158,7 @@ void RecoveryJob::Run() {
   } catch (...) {
     AddFailure(m_root, "Recovery stopped by an unexpected failure");
   }
-  m_finished = true;
+  m_control.markFinished();
   Notify();
 }
 
@@ -402,7 +397,7 @@ void RecoveryJob::WriteIndexPage() {
       case ItemKind::WhatsAppAttachments: c.live = m_results.whatsAppAttachments.size(); break;
     }
     {
-      std::lock_guard lock(m_mutex);
+      std::lock_guard lock(m_control.lock());
       c.written = m_written[static_cast<size_t>(k)];
       c.failed = m_failedOfKind[static_cast<size_t>(k)];
     }

@@ -5,11 +5,8 @@
 // reports), with progress, a result row per finished item, counters and
 // cancel. The GUI's recovery window and the CLI both drive it.
 //
-// Protocol (shared by every cancellable worker): the job reports progress
-// under its lock and answers 2 (cancelled) once the cancel flag is set; the
-// caller takes the same lock to freeze the worker (HoldProgress, e.g. while it
-// asks the user), sets the flag, releases the lock and waits for the finished
-// flag in 50 ms steps.
+// Cancel and progress follow the worker protocol of engine/session/WorkerControl.h
+// (HoldProgress freezes the worker, e.g. while the user is asked).
 //
 // How the CLI drives it:
 //   CStatisticsObj stats;  const auto apps = SplitAppFiles(results.appFiles);   // engine
@@ -31,13 +28,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/session/IPhoneRecoveryParse.h"
 #include "engine/session/ScanResults.h"
+#include "engine/session/WorkerControl.h"
 #include "output/CStatisticsObj.h"
 #include "output/IndexPage.h"
 #include "output/OutputNames.h"
@@ -87,13 +84,13 @@ class RecoveryJob {
   void Join();
 
   // Holds the progress lock: the worker stops at its next report until released.
-  std::unique_lock<std::mutex> HoldProgress() { return std::unique_lock<std::mutex>(m_mutex); }
+  std::unique_lock<CountedLock> HoldProgress() { return m_control.hold(); }
   // Sets the cancel flag under the lock held by the caller, or taking it.
-  void Cancel(std::unique_lock<std::mutex>& held);
+  void Cancel(std::unique_lock<CountedLock>& held);
   void Cancel();
-  bool IsFinished() const { return m_finished.load(); }
+  bool IsFinished() const { return m_control.finished(); }
   // Sleeps in 50 ms steps until the finished flag is set.
-  void WaitUntilFinished() const;
+  void WaitUntilFinished() const { m_control.waitUntilFinished(); }
 
   RecoveryProgress Progress() const;
   std::vector<RecoveryRow> Rows() const;
@@ -151,11 +148,9 @@ class RecoveryJob {
   std::array<uint32_t, kLastItemKind + 1> m_written{};
   std::array<uint32_t, kLastItemKind + 1> m_failedOfKind{};
 
-  mutable std::mutex m_mutex;  // guards everything below and the cancel flag
-  bool m_cancel = false;
+  mutable WorkerControl m_control{false};  // its lock guards everything below
   RecoveryProgress m_progress;
   std::vector<RecoveryRow> m_rows;
-  std::atomic<bool> m_finished{false};
   std::thread m_thread;
 };
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/ProgressCallback.h"
+#include "engine/ProgressState.h"
 
 namespace fq {
 
@@ -17,14 +17,20 @@ struct DecryptToolRequest {
   std::filesystem::path decryptedFolder;  // created when missing
   std::string password;                   // handed over on the tool's standard input
   int64_t fileCount = 1;                  // files of the backup, for progress
-  ProgressCallback progress;              // may be empty
-  int32_t* progressCurrent = nullptr;     // the session's percent so far (in/out)
-  int32_t step = 10;                      // percent points the decryption is worth
 };
 
-// 0 done; -110 wrong password; 87 the tool could not be started or ended with
-// a failure; or the non-zero answer of the progress callback that stopped the
-// run (the tool is then terminated).
-int32_t RunDecryptTool(const DecryptToolRequest& request);
+struct DecryptToolResult {
+  // 0 done; -110 wrong password; 87 the tool could not be started or ended
+  // with a failure; or the non-zero answer of the progress callback that
+  // stopped the run (the tool is then terminated).
+  int32_t code = 0;
+  // For 87, what went wrong in words, with the tool's own "Error:" text when it gave one.
+  std::string reason;
+};
+
+// Reports from the session's percent so far up to one step more (the session
+// grows its percent itself once the manifest is read); the first "Count:"
+// line raises a percent of 0 to 1.
+DecryptToolResult RunDecryptTool(const DecryptToolRequest& request, ProgressState& progress);
 
 }  // namespace fq

@@ -49,10 +49,10 @@ class EntryWalk {
   size_t count() const { return m_count; }
 
   int32_t reportAfter(size_t index) const {
-    if (!m_ctx.progress) return 0;
+    if (!m_ctx.progress.callback) return 0;
     const int64_t part =
         static_cast<int64_t>(m_share) * static_cast<int64_t>(index + 1) / static_cast<int64_t>(m_count);
-    return m_ctx.progress(static_cast<int32_t>(m_ctx.progressCurrent + part));
+    return m_ctx.progress.report(static_cast<int32_t>(m_ctx.progress.current + part));
   }
 
  private:
@@ -64,8 +64,7 @@ class EntryWalk {
 // Grows the session's percent by the scan's share and reports it. The answer
 // (a cancel) wins; otherwise a failed manifest read is the result.
 int32_t FinishScan(const ManifestScanContext& ctx, int32_t growth) {
-  ctx.progressCurrent += growth;
-  const int32_t answer = ctx.progress ? ctx.progress(ctx.progressCurrent) : 0;
+  const int32_t answer = ctx.progress.grow(growth);
   return answer != 0 ? answer : ctx.manifestResult;
 }
 
@@ -166,7 +165,7 @@ std::string AppNameOf(std::string_view key, ScanSource source) {
 
 int32_t ScanPhotos(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& cameraRoll,
                    std::vector<MediaFileRecord>& photoStream) {
-  const EntryWalk walk(ctx, 2 * ctx.step);
+  const EntryWalk walk(ctx, 2 * ctx.progress.step);
   const auto listOf = [&](const ManifestEntry& entry) {
     return Contains(entry.key, kCameraRollPattern)    ? &cameraRoll
            : Contains(entry.key, kPhotoStreamPattern) ? &photoStream
@@ -183,11 +182,11 @@ int32_t ScanPhotos(const ManifestScanContext& ctx, std::vector<MediaFileRecord>&
   SortByName(cameraRoll);
   SortByName(photoStream);
   if (answer != kOk) return answer;
-  return FinishScan(ctx, 2 * ctx.step);
+  return FinishScan(ctx, 2 * ctx.progress.step);
 }
 
 int32_t ScanMessageAttachments(const ManifestScanContext& ctx, std::vector<AttachmentFileRecord>& files) {
-  const EntryWalk walk(ctx, ctx.step);
+  const EntryWalk walk(ctx, ctx.progress.step);
   const int32_t answer = WalkPickedEntries(
       ctx, walk, [](const ManifestEntry& entry) { return Contains(entry.key, kAttachmentPattern); },
       [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
@@ -199,14 +198,14 @@ int32_t ScanMessageAttachments(const ManifestScanContext& ctx, std::vector<Attac
       });
   SortByName(files);
   if (answer != kOk) return answer;
-  return FinishScan(ctx, ctx.step);
+  return FinishScan(ctx, ctx.progress.step);
 }
 
 int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>& files,
                      std::vector<MediaFileRecord>* storeWhatsAppFiles) {
   const bool store = ctx.source == ScanSource::Store;
   if (store && storeWhatsAppFiles) storeWhatsAppFiles->clear();
-  const EntryWalk walk(ctx, 2 * ctx.step);
+  const EntryWalk walk(ctx, 2 * ctx.progress.step);
   const std::string_view pattern = store ? kStoreAppPattern : kDeviceAppPattern;
   const int32_t answer = WalkPickedEntries(
       ctx, walk, [&](const ManifestEntry& entry) { return Contains(entry.key, pattern); },
@@ -237,11 +236,11 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
   SortByName(files);
   if (store && storeWhatsAppFiles) SortByName(*storeWhatsAppFiles);
   if (answer != kOk) return answer;
-  return FinishScan(ctx, store ? ctx.step : 2 * ctx.step);
+  return FinishScan(ctx, store ? ctx.progress.step : 2 * ctx.progress.step);
 }
 
 int32_t ScanWhatsAppAttachments(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& files) {
-  const EntryWalk walk(ctx, ctx.step);
+  const EntryWalk walk(ctx, ctx.progress.step);
   const int32_t answer = WalkPickedEntries(
       ctx, walk, [](const ManifestEntry& entry) { return Contains(entry.key, kDeviceWhatsAppPattern); },
       [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
@@ -253,15 +252,14 @@ int32_t ScanWhatsAppAttachments(const ManifestScanContext& ctx, std::vector<Medi
       });
   SortByName(files);
   if (answer != kOk) return answer;
-  return FinishScan(ctx, ctx.step);
+  return FinishScan(ctx, ctx.progress.step);
 }
 
 int32_t HandOverWhatsAppAttachments(const ManifestScanContext& ctx,
                                     const std::vector<MediaFileRecord>& collected,
                                     std::vector<MediaFileRecord>& files) {
   files.insert(files.end(), collected.begin(), collected.end());
-  ctx.progressCurrent += ctx.step;
-  return ctx.progress ? ctx.progress(ctx.progressCurrent) : 0;
+  return ctx.progress.grow(ctx.progress.step);
 }
 
 }  // namespace fq

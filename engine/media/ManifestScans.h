@@ -12,7 +12,7 @@
 #include "engine/backup/ManifestEntry.h"
 #include "engine/backup/StoredFilePath.h"
 #include "engine/records/FileRecords.h"
-#include "engine/ProgressCallback.h"
+#include "engine/ProgressState.h"
 
 namespace fq {
 
@@ -24,9 +24,7 @@ struct ManifestScanContext {
   std::filesystem::path folder;               // where the stored files lie
   StorageLayout layout;                       // flat for a decrypted copy
   ScanSource source;
-  ProgressCallback progress;  // may be empty
-  int32_t& progressCurrent;   // the session's percent so far (grows at the end)
-  int32_t step;               // percent points one category step is worth
+  ProgressState& progress;  // the session's; its percent grows at the end of each scan
   // The device reads its manifest anew for each scan; when that failed, pass
   // its result here: the walk is then empty and the scan returns it.
   int32_t manifestResult = 0;

@@ -141,15 +141,12 @@ int32_t BackupStore::Open(const std::string& password) {
     request.decryptedFolder = decryptedFolder;
     request.password = password;
     request.fileCount = std::max<int64_t>(1, static_cast<int64_t>(m_fileList.size()));
-    request.progress = m_progress.callback;
-    request.progressCurrent = &m_progress.current;
-    request.step = m_progress.step;
-    const int32_t decryption = RunDecryptTool(request);
-    if (decryption == kWrongPassword) return Fail(decryption, "wrong backup password");
-    if (decryption == kCancelled) return Fail(decryption, "cancelled");
-    if (decryption == kInvalid) return Fail(decryption, "the decrypt tool could not be started");
-    if (decryption != kOk) {
-      return Fail(decryption, "the decrypt tool failed with code " + std::to_string(decryption));
+    const DecryptToolResult decryption = RunDecryptTool(request, m_progress);
+    if (decryption.code == kWrongPassword) return Fail(decryption.code, "wrong backup password");
+    if (decryption.code == kCancelled) return Fail(decryption.code, "cancelled");
+    if (decryption.code == kInvalid) return Fail(decryption.code, decryption.reason);
+    if (decryption.code != kOk) {
+      return Fail(decryption.code, "the decrypt tool failed with code " + std::to_string(decryption.code));
     }
     m_fileList = ListFolderPaths(decryptedFolder);
   } else {
@@ -198,8 +195,7 @@ CategoryStatus BackupStore::DatabaseStatus(ScanCategory category) const {
 }
 
 ManifestScanContext BackupStore::ManifestScan() {
-  return ManifestScanContext{m_manifestEntries, m_folder, storedFileLayout(), ScanSource::Store,
-                             m_progress.callback, m_progress.current, m_progress.step};
+  return ManifestScanContext{m_manifestEntries, m_folder, storedFileLayout(), ScanSource::Store, m_progress};
 }
 
 int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll, std::vector<MediaFileRecord>& photoStream) {

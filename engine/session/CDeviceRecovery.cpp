@@ -161,8 +161,7 @@ int32_t CDeviceRecovery::WithFreshManifest(Scan&& scan) {
   const auto layout = m_layoutFlag ? StorageLayout::TwoCharacterFolders : StorageLayout::Flat;
   std::vector<ManifestEntry> entries;
   const int32_t read = m_backupFolder.empty() ? kInvalid : ReadFolderManifest(m_backupFolder, layout, entries);
-  ManifestScanContext context{entries,          m_backupFolder,   layout, ScanSource::Device,
-                              m_progress.callback, m_progress.current, m_progress.step, read};
+  ManifestScanContext context{entries, m_backupFolder, layout, ScanSource::Device, m_progress, read};
   return scan(context);
 }
 

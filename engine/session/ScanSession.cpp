@@ -12,7 +12,6 @@ namespace fq {
 namespace {
 
 constexpr int32_t kMaxPercentShown = 99;
-constexpr auto kFinishPoll = std::chrono::milliseconds(50);
 
 template <typename Map>
 size_t CountFlattened(const Map& map) {
@@ -54,21 +53,20 @@ void ScanSession::ReleaseRecovery() {
 
 bool ScanSession::Start(std::unique_ptr<IPhoneRecoveryParse> recovery, std::string password) {
   if (m_thread.joinable()) {
-    if (!m_finished.load()) return false;
+    if (!m_control.finished()) return false;
     m_thread.join();
   }
   if (m_paused) {
     // A pause that outlived its scan would freeze the new one at its first report.
     m_paused = false;
-    m_lock.leave();
+    m_control.lock().leave();
   }
   ReleaseRecovery();  // the previous scan's object lives until the next scan starts
   m_recovery = std::move(recovery);
   ClearResults();
   if (!m_recovery) return false;
   m_recovery->SetProgressCallback([this](int32_t percent) { return ReportProgress(percent); });
-  m_finished = false;
-  m_cancel = false;
+  m_control.begin();
   m_result = 0;
   m_thread = std::thread([this, password = std::move(password)]() mutable { Run(std::move(password)); });
   return true;
@@ -91,8 +89,8 @@ std::optional<ScanCategory> ScanSession::firstDisplay() const {
 }
 
 int32_t ScanSession::ReportProgress(int32_t percent) {
-  std::lock_guard lock(m_lock);
-  if (m_cancel.load()) return kCancelled;
+  std::lock_guard lock(m_control.lock());
+  if (m_control.cancelRequested()) return kCancelled;
   if (percent > m_percentShown.load()) {
     int32_t shown = percent;
     if (percent == 1) {
@@ -117,8 +115,8 @@ void ScanSession::Run(std::string password) {
     m_events.postEvent(kMsgCountsChanged, 0);
     result = RunCategorySteps();
     categoriesRan = true;
-    if (result == kCancelled && m_cancel.load()) outcome = {ScanOutcomeKind::Cancelled, kCancelled, {}};
-  } else if (opened == kCancelled && m_cancel.load()) {
+    if (result == kCancelled && m_control.cancelRequested()) outcome = {ScanOutcomeKind::Cancelled, kCancelled, {}};
+  } else if (opened == kCancelled && m_control.cancelRequested()) {
     // cancelled during Open: ends quietly
     outcome = {ScanOutcomeKind::Cancelled, kCancelled, {}};
   } else if (opened == kDeviceGaveUp) {
@@ -126,7 +124,7 @@ void ScanSession::Run(std::string password) {
     // The device ends its backup this way when the user stops the scan, but
     // also when it is unplugged or cancels on its own side: only the first
     // is a cancel.
-    outcome = m_cancel.load() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}} : OpenFailed(opened);
+    outcome = m_control.cancelRequested() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}} : OpenFailed(opened);
   } else if (opened == kWrongPassword) {
     m_events.postEvent(kMsgScanEvent, kScanEventWrongPassword);
     outcome = OpenFailed(opened);
@@ -134,12 +132,12 @@ void ScanSession::Run(std::string password) {
     m_events.postEvent(kMsgScanEvent, kScanEventFailed);
     result = kCancelled;
     // A device stopped by the user may answer with any code of its library.
-    outcome = m_cancel.load() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}} : OpenFailed(opened);
+    outcome = m_control.cancelRequested() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}} : OpenFailed(opened);
   }
   // The result and the outcome are in place before anyone who waits on the flag can look.
   m_outcome = std::move(outcome);
   m_result = result;
-  m_finished = true;
+  m_control.markFinished();
   // Once the categories ran the scan has ended, whatever the last of them
   // answered: the view must leave its scanning state.
   if (categoriesRan || result == kOk || result == kCancelled) m_events.postEvent(kMsgScanEnded, 0);
@@ -193,7 +191,7 @@ int32_t ScanSession::RunCategorySteps() {
     // Only a cancel ends the sequence; any other failure leaves that list as
     // it is. A 2 without a cancel request is errno ENOENT (a database missing
     // from the backup), not the user's answer.
-    if (result == kCancelled && m_cancel.load()) break;
+    if (result == kCancelled && m_control.cancelRequested()) break;
     RecordStatus();
     step.handOver();
   }
@@ -224,41 +222,41 @@ void ScanSession::HandOver(ScanCategory category, size_t count) {
 
 void ScanSession::TogglePause() {
   if (!m_paused) {
-    m_lock.enter();
+    m_control.lock().enter();
     m_paused = true;
   } else {
     m_paused = false;
-    m_lock.leave();
+    m_control.lock().leave();
   }
 }
 
 int32_t ScanSession::Stop(const std::function<int32_t()>& ask) {
-  if (!m_paused) m_lock.enter();
+  if (!m_paused) m_control.lock().enter();
   const int32_t answer = ask ? ask() : kAnswerOk;
   if (answer == kAnswerOk) {
     m_paused = false;
     if (m_raiseQuit) m_raiseQuit();
-    m_cancel = true;
-    m_lock.leave();
+    m_control.setCancel();
+    m_control.lock().leave();
     WaitUntilFinished();
   } else if (!m_paused) {
-    m_lock.leave();
+    m_control.lock().leave();
   }
   return answer;
 }
 
 int32_t ScanSession::AskClose(const std::function<int32_t()>& ask) {
-  if (m_finished.load() && m_firstDisplay.load() < 0) return kAnswerOk;
-  if (!m_paused) m_lock.enter();
+  if (m_control.finished() && m_firstDisplay.load() < 0) return kAnswerOk;
+  if (!m_paused) m_control.lock().enter();
   const int32_t answer = ask ? ask() : kAnswerOk;
   if (answer == kAnswerOk) {
     m_paused = false;
-    m_cancel = true;
-    m_lock.leave();
+    m_control.setCancel();
+    m_control.lock().leave();
     WaitUntilFinished();
     return kAnswerOk;
   }
-  if (!m_paused) m_lock.leave();
+  if (!m_paused) m_control.lock().leave();
   return answer;
 }
 
@@ -269,17 +267,17 @@ void ScanSession::RequestCancel() {
     // The lock is already ours: set the flag, then let the scan thread see it.
     m_paused = false;
     if (m_raiseQuit) m_raiseQuit();
-    m_cancel = true;
-    m_lock.leave();
+    m_control.setCancel();
+    m_control.lock().leave();
     return;
   }
-  std::lock_guard lock(m_lock);
+  std::lock_guard lock(m_control.lock());
   if (m_raiseQuit) m_raiseQuit();
-  m_cancel = true;
+  m_control.setCancel();
 }
 
 void ScanSession::WaitUntilFinished() {
-  while (!m_finished.load()) std::this_thread::sleep_for(kFinishPoll);
+  m_control.waitUntilFinished();
   if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
 }
 

@@ -16,13 +16,13 @@
 #include <string>
 #include <thread>
 
-#include "engine/session/CountedLock.h"
 #include "engine/session/EventSink.h"
 #include "engine/session/IPhoneRecoveryParse.h"
 #include "engine/session/IScanView.h"
 #include "engine/session/ScanCategory.h"
 #include "engine/session/ScanOutcome.h"
 #include "engine/session/ScanResults.h"
+#include "engine/session/WorkerControl.h"
 
 namespace fq {
 
@@ -67,16 +67,16 @@ class ScanSession {
 
   // Valid to read once finished() is true (or from the view's callbacks).
   const ScanResults& results() const { return m_results; }
-  bool finished() const { return m_finished.load(); }
+  bool finished() const { return m_control.finished(); }
   bool paused() const { return m_paused; }
-  bool cancelRequested() const { return m_cancel.load(); }
+  bool cancelRequested() const { return m_control.cancelRequested(); }
   int32_t result() const { return m_result.load(); }
   // How the scan ended; valid once finished() is true.
   const ScanOutcome& outcome() const { return m_outcome; }
   int32_t percentShown() const { return m_percentShown.load(); }
   std::optional<ScanCategory> firstDisplay() const;
   IPhoneRecoveryParse* recovery() const { return m_recovery.get(); }
-  CountedLock& progressLock() { return m_lock; }
+  CountedLock& progressLock() { return m_control.lock(); }
 
  private:
   void Run(std::string password);
@@ -93,12 +93,10 @@ class ScanSession {
   IScanView* m_view;
   std::unique_ptr<IPhoneRecoveryParse> m_recovery;
   ScanResults m_results;
-  CountedLock m_lock;
+  WorkerControl m_control{true};
   std::thread m_thread;
-  std::atomic<bool> m_finished{true};
-  std::atomic<bool> m_cancel{false};
   std::atomic<int32_t> m_result{0};
-  ScanOutcome m_outcome;  // written by the scan thread before m_finished is set
+  ScanOutcome m_outcome;  // written by the scan thread before it is marked finished
   std::atomic<int32_t> m_percentShown{0};
   std::atomic<int> m_firstDisplay{-1};
   bool m_paused = false;

@@ -83,6 +83,8 @@ struct Recorder {
       return answerFrom >= 0 && percent >= answerFrom ? kCancelled : kOk;
     };
   }
+  // A session at 0 percent whose decryption is worth 10 points.
+  ProgressState session() { return ProgressState{callback(), 0, 10}; }
 };
 
 class RunnerWithTool : public ::testing::Test {
@@ -104,21 +106,18 @@ TEST_F(RunnerWithTool, RightPasswordDecryptsWithProgress) {
     const auto before = Snapshot(backup);
 
     Recorder progress;
-    int32_t current = 0;
+    ProgressState session = progress.session();
     DecryptToolRequest request;
     request.toolPath = kTool;
     request.backupFolder = backup;
     request.decryptedFolder = scratch / "tmp backup" / "VelmoraSoftBackupPath";
     request.password = "two words";
     request.fileCount = static_cast<int64_t>(files.size());
-    request.progress = progress.callback();
-    request.progressCurrent = &current;
-    request.step = 10;
-    ASSERT_EQ(RunDecryptTool(request), kOk);
+    ASSERT_EQ(RunDecryptTool(request, session).code, kOk);
 
     for (const auto& f : files)
       EXPECT_EQ(ReadAll(request.decryptedFolder / FileIdOf(f.domain + "-" + f.relativePath)), f.bytes);
-    EXPECT_EQ(current, 1);
+    EXPECT_EQ(session.current, 1);
     ASSERT_FALSE(progress.reports.empty());
     EXPECT_TRUE(std::is_sorted(progress.reports.begin(), progress.reports.end()));
     const auto firstNonZero =
@@ -137,9 +136,9 @@ TEST_F(RunnerWithTool, WrongPasswordIsMinus110AndNothingIsWritten) {
   options.password = "right";
   ASSERT_EQ(decrypt::WriteEncryptedBackup(scratch / "b", someFiles(3), options), kOk);
   Recorder progress;
-  DecryptToolRequest request{kTool, scratch / "b",       scratch / "out", "wrong",
-                             3,     progress.callback(), nullptr,         10};
-  EXPECT_EQ(RunDecryptTool(request), kWrongPassword);
+  ProgressState session = progress.session();
+  const DecryptToolRequest request{kTool, scratch / "b", scratch / "out", "wrong", 3};
+  EXPECT_EQ(RunDecryptTool(request, session).code, kWrongPassword);
   EXPECT_TRUE(std::filesystem::is_empty(scratch / "out"));
 }
 
@@ -151,10 +150,10 @@ TEST_F(RunnerWithTool, CancelWhileTheKeyIsDerivedStopsTheTool) {
   slowDownKeyDerivation(scratch / "slow-backup" / "Manifest.plist");
   Recorder progress;
   progress.answerFrom = 0;  // the user cancels at once
-  DecryptToolRequest request{kTool, scratch / "slow-backup", scratch / "out", "pw",
-                             1,     progress.callback(),     nullptr,         10};
+  ProgressState session = progress.session();
+  const DecryptToolRequest request{kTool, scratch / "slow-backup", scratch / "out", "pw", 1};
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunDecryptTool(request), kCancelled);
+  EXPECT_EQ(RunDecryptTool(request, session).code, kCancelled);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   EXPECT_FALSE(processMentioning((scratch / "slow-backup").string()));
 }
@@ -202,8 +201,11 @@ TEST(DecryptToolRunner, ToolThatCannotBeStartedIs87) {
   std::ofstream(scratch / "not-executable") << "data";
   for (const auto& tool :
        {scratch / "absent", scratch.path(), scratch / "not-executable", std::filesystem::path()}) {
-    DecryptToolRequest request{tool, scratch.path(), scratch / "out", "pw", 1, nullptr, nullptr, 10};
-    EXPECT_EQ(RunDecryptTool(request), kInvalid) << tool;
+    const DecryptToolRequest request{tool, scratch.path(), scratch / "out", "pw", 1};
+    ProgressState session{{}, 0, 10};
+    const DecryptToolResult result = RunDecryptTool(request, session);
+    EXPECT_EQ(result.code, kInvalid) << tool;
+    EXPECT_EQ(result.reason, "the decrypt tool could not be started") << tool;
   }
 }
 
@@ -236,16 +238,54 @@ TEST(DecryptToolRunner, ProtocolCornerCases) {
   for (const auto& c : cases) {
     const auto tool = writeScript(scratch, "tool.sh", c.script);
     Recorder progress;
-    int32_t current = 0;
-    DecryptToolRequest request{tool, scratch.path(),      scratch / "out", "pw",
-                               10,   progress.callback(), &current,        10};
-    EXPECT_EQ(RunDecryptTool(request), c.result) << c.name;
+    ProgressState session = progress.session();
+    const DecryptToolRequest request{tool, scratch.path(), scratch / "out", "pw", 10};
+    EXPECT_EQ(RunDecryptTool(request, session).code, c.result) << c.name;
     // Silence is answered by asking again at the last percent; leave those out.
     std::vector<int32_t> reports;
     for (int32_t p : progress.reports)
       if (p != 0 && (reports.empty() || reports.back() != p)) reports.push_back(p);
     EXPECT_EQ(reports, c.reports) << c.name;
   }
+}
+
+// A failed tool's reason is what the user reads: its own "Error:" line when
+// it gave one, else how it ended.
+TEST(DecryptToolRunner, AFailedToolSaysWhy) {
+  ScratchFolder scratch;
+  struct Case {
+    const char* script;
+    int32_t code;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"echo 'Count: 1'; echo 'Error: the keybag is damaged'; exit 1", kInvalid,
+       "the decrypt tool failed: the keybag is damaged"},
+      {"printf 'Error: first\\r\\nCount: 2\\nError: disk full\\n'; exit 1", kInvalid,
+       "the decrypt tool failed: disk full"},
+      {"echo 'an Error: not at the start of a line'; exit 3", kInvalid, "the decrypt tool ended with status 3"},
+      {"echo 'Error: '; exit 1", kInvalid, "the decrypt tool ended with status 1"},
+      {"echo 'Error: said, but the tool succeeded'; exit 0", kOk, ""},
+      {"echo 'Error: key'; echo 'Wrong password'; exit 2", kWrongPassword, ""},
+  };
+  for (const auto& c : cases) {
+    const auto tool = writeScript(scratch, "tool.sh", c.script);
+    ProgressState session{{}, 0, 10};
+    const DecryptToolResult result =
+        RunDecryptTool(DecryptToolRequest{tool, scratch.path(), scratch / "out", "pw", 1}, session);
+    EXPECT_EQ(result.code, c.code) << c.script;
+    EXPECT_EQ(result.reason, c.reason) << c.script;
+  }
+}
+
+TEST_F(RunnerWithTool, TheRealToolsErrorIsTheReason) {
+  ScratchFolder scratch;
+  std::filesystem::create_directories(scratch / "no manifest");
+  ProgressState session{{}, 0, 10};
+  const DecryptToolResult result =
+      RunDecryptTool(DecryptToolRequest{kTool, scratch / "no manifest", scratch / "out", "pw", 1}, session);
+  EXPECT_EQ(result.code, kInvalid);
+  EXPECT_EQ(result.reason, "the decrypt tool failed: cannot read Manifest.plist");
 }
 
 TEST(DecryptToolRunner, FoldersAreWholeArgumentsAndThePasswordComesOnStandardInput) {
@@ -256,8 +296,9 @@ TEST(DecryptToolRunner, FoldersAreWholeArgumentsAndThePasswordComesOnStandardInp
   const auto backup = scratch / "a backup; rm -rf x";
   const auto out = scratch / "decrypted folder";
   const std::string password = "pass word \"quoted\" $HOME `id` ü";
-  DecryptToolRequest request{tool, backup, out, password, 1, nullptr, nullptr, 10};
-  ASSERT_EQ(RunDecryptTool(request), kOk);
+  const DecryptToolRequest request{tool, backup, out, password, 1};
+  ProgressState session{{}, 0, 10};
+  ASSERT_EQ(RunDecryptTool(request, session).code, kOk);
   EXPECT_EQ(ReadAll(out / "argc"), decrypt::testsupport::Bytes("3\n"));
   EXPECT_EQ(ReadAll(out / "arg1"), decrypt::testsupport::Bytes(backup.string()));
   EXPECT_EQ(ReadAll(out / "arg3"), decrypt::testsupport::Bytes("-"));
@@ -271,10 +312,10 @@ TEST(DecryptToolRunner, CancelTerminatesTheToolAndWhatItStarted) {
                                 "echo 'Count: 1'; wait");
   Recorder progress;
   progress.answerFrom = 1;
-  DecryptToolRequest request{tool, scratch.path(),      scratch / "out", "pw",
-                             10,   progress.callback(), nullptr,         10};
+  ProgressState session = progress.session();
+  const DecryptToolRequest request{tool, scratch.path(), scratch / "out", "pw", 10};
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunDecryptTool(request), kCancelled);
+  EXPECT_EQ(RunDecryptTool(request, session).code, kCancelled);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
   for (const char* name : {"pid", "child"}) {
     std::ifstream in(scratch / "out" / name);

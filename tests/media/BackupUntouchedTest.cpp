@@ -50,8 +50,8 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
   std::vector<ManifestEntry> entries;
   ASSERT_EQ(ReadFolderManifest(backup, *layout, entries), kOk);
   for (ScanSource source : {ScanSource::Store, ScanSource::Device}) {
-    int32_t current = 0;
-    ManifestScanContext ctx{entries, backup, *layout, source, [](int32_t) { return 0; }, current, 10};
+    ProgressState progress{[](int32_t) { return 0; }, 0, 10};
+    ManifestScanContext ctx{entries, backup, *layout, source, progress};
     std::vector<MediaFileRecord> cameraRoll, photoStream, whatsApp;
     std::vector<AttachmentFileRecord> attachments;
     std::vector<AppFileRecord> apps;

@@ -35,8 +35,8 @@ DemoScan ScanDemo(const std::filesystem::path& folder, ScanSource source) {
   const auto layout = DetectStorageLayout(folder);
   std::vector<ManifestEntry> entries;
   EXPECT_EQ(ReadFolderManifest(folder, *layout, entries), kOk);
-  int32_t current = 0;
-  ManifestScanContext ctx{entries, folder, *layout, source, {}, current, 10};
+  ProgressState progress{{}, 0, 10};
+  ManifestScanContext ctx{entries, folder, *layout, source, progress};
   std::vector<MediaFileRecord> collected;
   EXPECT_EQ(ScanPhotos(ctx, scan.cameraRoll, scan.photoStream), kOk);
   EXPECT_EQ(ScanMessageAttachments(ctx, scan.attachments), kOk);

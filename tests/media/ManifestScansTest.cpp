@@ -37,11 +37,12 @@ class ScanFixture {
   // The context of one scan; `cancelAtReport` makes the callback answer 2 at that report (1-based).
   ManifestScanContext context(ScanSource source, int32_t step = 11, int cancelAtReport = 0) {
     reports.clear();
-    ProgressCallback progress = [this, cancelAtReport](int32_t percent) {
+    progress.callback = [this, cancelAtReport](int32_t percent) {
       reports.push_back(percent);
       return static_cast<int>(reports.size()) == cancelAtReport ? kCancelled : kOk;
     };
-    return ManifestScanContext{m_entries, m_dir.path(), m_builder.layout(), source, progress, current, step};
+    progress.step = step;
+    return ManifestScanContext{m_entries, m_dir.path(), m_builder.layout(), source, progress};
   }
 
   std::filesystem::path storedPath(const std::string& domain, const std::string& relativePath) const {
@@ -51,7 +52,7 @@ class ScanFixture {
     return m_builder.storedPathOf(m_dir.path(), r);
   }
 
-  int32_t current = 0;
+  ProgressState progress;
   std::vector<int32_t> reports;
 
  private:
@@ -98,7 +99,7 @@ TEST_P(ManifestScans, PhotosKeepTheirNamesAndComeInNameOrder) {
   EXPECT_EQ(cameraRoll[0].size, 3000u);
   EXPECT_EQ(cameraRoll[3].size, 512u);
   EXPECT_EQ(cameraRoll[2].path, f.storedPath("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0042.JPG"));
-  EXPECT_EQ(f.current, 22) << "photos are worth two steps";
+  EXPECT_EQ(f.progress.current, 22) << "photos are worth two steps";
 }
 
 TEST_P(ManifestScans, AttachmentsAreNamedByTheirRecognisedType) {
@@ -117,7 +118,7 @@ TEST_P(ManifestScans, AttachmentsAreNamedByTheirRecognisedType) {
   ASSERT_EQ(ScanMessageAttachments(f.context(ScanSource::Device, 10), files), kOk);
   EXPECT_EQ(Names(files), (std::vector<std::string>{"a.b.c.GIF", "image.PNG", "IMG_0001.JPG", "photo.JPG"}));
   for (const auto& file : files) EXPECT_EQ(file.reserved, 0u);
-  EXPECT_EQ(f.current, 10);
+  EXPECT_EQ(f.progress.current, 10);
 }
 
 TEST_P(ManifestScans, TheStoreSplitsWhatsAppFilesFromApplicationFiles) {
@@ -141,7 +142,7 @@ TEST_P(ManifestScans, TheStoreSplitsWhatsAppFilesFromApplicationFiles) {
   EXPECT_EQ(files[0].appName, "example.travel");
   EXPECT_EQ(files[1].appName, "example.paint");
   EXPECT_EQ(Names(whatsApp), (std::vector<std::string>{"clip.MP4", "photo.JPG"}));
-  EXPECT_EQ(f.current, 11) << "the store's application files grow progress by one step";
+  EXPECT_EQ(f.progress.current, 11) << "the store's application files grow progress by one step";
 
   std::vector<MediaFileRecord> handedOver;
   ASSERT_EQ(HandOverWhatsAppAttachments(f.context(ScanSource::Store), whatsApp, handedOver), kOk);
@@ -168,12 +169,12 @@ TEST_P(ManifestScans, TheDeviceRecognisesApplicationFilesByCaseKeptExtension) {
   EXPECT_EQ(files[0].appName, "example.clips");
   EXPECT_EQ(files[1].path, f.storedPath(app, "Documents/clip.mov"));
   EXPECT_EQ(files[3].appName, "whatsapp.WhatsApp.shared");
-  EXPECT_EQ(f.current, 20) << "the device's application files grow progress by two steps";
+  EXPECT_EQ(f.progress.current, 20) << "the device's application files grow progress by two steps";
 
   std::vector<MediaFileRecord> whatsApp;
   ASSERT_EQ(ScanWhatsAppAttachments(f.context(ScanSource::Device, 10), whatsApp), kOk);
   EXPECT_EQ(Names(whatsApp), (std::vector<std::string>{"shared.JPG"}));
-  EXPECT_EQ(f.current, 30);
+  EXPECT_EQ(f.progress.current, 30);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothIndexes, ManifestScans,
@@ -193,10 +194,10 @@ TEST(ManifestScanProgress, ReportsPerEntryAndGrowsAtTheEnd) {
   b.addFile("MediaDomain", "Media/PhotoStreamsData/1/100APPLE/IMG_0003.JPG", Jpeg(2));
   f.write();
   std::vector<MediaFileRecord> cameraRoll, photoStream;
-  f.current = 1;
+  f.progress.current = 1;
   ASSERT_EQ(ScanPhotos(f.context(ScanSource::Store, 11), cameraRoll, photoStream), kOk);
   EXPECT_EQ(f.reports, (std::vector<int32_t>{6, 12, 23, 23}));
-  EXPECT_EQ(f.current, 23);
+  EXPECT_EQ(f.progress.current, 23);
 
   ScanFixture apps(ManifestFormat::Db);
   apps.builder().addFile("AppDomain-com.a", "Documents/p.jpg", Jpeg(3));
@@ -206,11 +207,11 @@ TEST(ManifestScanProgress, ReportsPerEntryAndGrowsAtTheEnd) {
   std::vector<AppFileRecord> files;
   ASSERT_EQ(ScanAppFiles(apps.context(ScanSource::Store, 11), files, nullptr), kOk);
   EXPECT_EQ(apps.reports, (std::vector<int32_t>{7, 14, 22, 11}));
-  apps.current = 0;
+  apps.progress.current = 0;
   files.clear();
   ASSERT_EQ(ScanAppFiles(apps.context(ScanSource::Device, 10), files, nullptr), kOk);
   EXPECT_EQ(apps.reports, (std::vector<int32_t>{6, 20, 20}));
-  apps.current = 0;
+  apps.progress.current = 0;
   std::vector<AttachmentFileRecord> none;
   ASSERT_EQ(ScanMessageAttachments(apps.context(ScanSource::Store, 11), none), kOk);
   EXPECT_EQ(apps.reports, (std::vector<int32_t>{3, 7, 11, 11}));
@@ -227,37 +228,31 @@ TEST(ManifestScanProgress, ACancelEndsTheWalkWithTheAnswer) {
   EXPECT_EQ(ScanPhotos(f.context(ScanSource::Store, 11, 2), cameraRoll, photoStream), kCancelled);
   EXPECT_EQ(f.reports.size(), 2u);
   EXPECT_EQ(cameraRoll.size(), 2u);
-  EXPECT_EQ(f.current, 0) << "a cancelled scan does not claim its share";
+  EXPECT_EQ(f.progress.current, 0) << "a cancelled scan does not claim its share";
 
-  f.current = 40;
+  f.progress.current = 40;
   EXPECT_EQ(HandOverWhatsAppAttachments(f.context(ScanSource::Store, 11, 1), {}, photoStream), kCancelled);
-  EXPECT_EQ(f.current, 51);
+  EXPECT_EQ(f.progress.current, 51);
 }
 
 TEST(ManifestScanProgress, AFailedDeviceManifestGivesAnEmptyWalkAnd87) {
   const std::vector<ManifestEntry> entries = {{"CameraRollDomain-Media/DCIM/a.jpg", std::string(40, 'a')}};
-  int32_t current = 20;
   std::vector<int32_t> reports;
-  ManifestScanContext ctx{entries,
-                          "/nonexistent",
-                          StorageLayout::Flat,
-                          ScanSource::Device,
-                          [&](int32_t p) {
-                            reports.push_back(p);
-                            return 0;
-                          },
-                          current,
-                          10,
-                          kInvalid};
+  ProgressState progress{[&](int32_t p) {
+                           reports.push_back(p);
+                           return 0;
+                         },
+                         20, 10};
+  ManifestScanContext ctx{entries, "/nonexistent", StorageLayout::Flat, ScanSource::Device, progress, kInvalid};
   std::vector<MediaFileRecord> cameraRoll, photoStream;
   EXPECT_EQ(ScanPhotos(ctx, cameraRoll, photoStream), kInvalid);
   EXPECT_EQ(reports, (std::vector<int32_t>{40}));
   // Without a callback nothing is reported and nothing breaks.
-  ManifestScanContext quiet{entries, "/nonexistent", StorageLayout::Flat, ScanSource::Device, {}, current,
-                            10};
+  progress.callback = nullptr;
+  ManifestScanContext quiet{entries, "/nonexistent", StorageLayout::Flat, ScanSource::Device, progress};
   std::vector<AttachmentFileRecord> files;
   EXPECT_EQ(ScanMessageAttachments(quiet, files), kOk);
-  EXPECT_EQ(current, 50);
+  EXPECT_EQ(progress.current, 50);
 }
 
 TEST(ManifestScans, HostileNamesAndIdsNeverLeaveTheirFolders) {

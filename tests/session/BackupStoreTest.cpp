@@ -12,6 +12,7 @@
 #include "engine/backup/BackupDiscovery.h"
 #include "engine/backup/FileId.h"
 #include "engine/backup/WellKnownDatabases.h"
+#include "engine/platform/ProgramFolder.h"
 #include "engine/session/EventRecorder.h"
 #include "engine/session/RecoveryFactory.h"
 #include "engine/session/ScanSession.h"
@@ -222,7 +223,10 @@ TEST_F(BackupStoreTest, AnEncryptedBackupGoesThroughTheDecryptTool) {
   EXPECT_NE(result, kOk);
   EXPECT_FALSE(store.openFailure().empty());
   if (result == kInvalid) {
-    EXPECT_EQ(store.openFailure(), "the decrypt tool could not be started");
+    // The tool beside the tests gives its own reason; without it, it could not start.
+    const bool toolBuilt = fs::exists(ProgramFolder() / "tool");
+    EXPECT_EQ(store.openFailure(), toolBuilt ? "the decrypt tool failed: cannot read Manifest.plist"
+                                             : "the decrypt tool could not be started");
   }
   EXPECT_EQ(store.progress().step, 10);
   EXPECT_FALSE(store.decrypted());

@@ -4,6 +4,7 @@
 
 #include <future>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -46,20 +47,40 @@ class ScanSessionTest : public ::testing::Test {
   ScanSession session{events, &view};
 };
 
-TEST_F(ScanSessionTest, OpenResultDecidesEventsAndResult) {
+TEST_F(ScanSessionTest, OpenResultDecidesEventsResultAndOutcome) {
   const struct {
     int32_t open;
     Events events;
     int32_t result;
     bool categoriesRun;
+    ScanOutcomeKind kind;
+    int32_t code;
   } cases[] = {
-      {0, {{kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}, 0, true},
+      {0, {{kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}, 0, true, ScanOutcomeKind::Finished, 0},
       // 2 without a cancel request is errno ENOENT, a failure like any other.
-      {kCancelled, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false},
-      {kDeviceGaveUp, {{kMsgScanEnded, 0}}, kCancelled, false},  // ends like a cancel, no message
-      {kWrongPassword, {{kMsgScanEvent, kScanEventWrongPassword}}, kWrongPassword, false},
-      {kInvalid, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false},
-      {6009, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false},
+      {kCancelled,
+       {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}},
+       kCancelled,
+       false,
+       ScanOutcomeKind::Failed,
+       kCancelled},
+      // Ends like a cancel, with no message; but nobody asked to cancel, so
+      // the outcome is a failure (an unplugged device).
+      {kDeviceGaveUp, {{kMsgScanEnded, 0}}, kCancelled, false, ScanOutcomeKind::Failed, kDeviceGaveUp},
+      {kWrongPassword,
+       {{kMsgScanEvent, kScanEventWrongPassword}},
+       kWrongPassword,
+       false,
+       ScanOutcomeKind::Failed,
+       kWrongPassword},
+      {kInvalid,
+       {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}},
+       kCancelled,
+       false,
+       ScanOutcomeKind::Failed,
+       kInvalid},
+      {6009, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false, ScanOutcomeKind::Failed,
+       6009},
   };
   for (const auto& c : cases) {
     events.clear();
@@ -72,6 +93,17 @@ TEST_F(ScanSessionTest, OpenResultDecidesEventsAndResult) {
     EXPECT_EQ(session.result(), c.result) << "Open answered " << c.open;
     EXPECT_TRUE(session.finished());
     EXPECT_EQ(ran.calls.size(), c.categoriesRun ? 10u : 1u) << "Open answered " << c.open;
+    const ScanOutcome& outcome = session.outcome();
+    EXPECT_EQ(outcome.kind, c.kind) << "Open answered " << c.open;
+    EXPECT_EQ(outcome.code, c.code) << "Open answered " << c.open;
+    // A failure always says something; the fake has no words of its own, so the code is named.
+    if (c.kind == ScanOutcomeKind::Failed) {
+      EXPECT_NE(outcome.reason.find(c.open == kWrongPassword ? "password" : std::to_string(c.open)),
+                std::string::npos)
+          << outcome.reason;
+    } else {
+      EXPECT_EQ(outcome.reason, "");
+    }
   }
 }
 
@@ -108,6 +140,7 @@ TEST_F(ScanSessionTest, CancelDuringOpenEndsQuietly) {
   EXPECT_EQ(session.result(), kCancelled);
   EXPECT_EQ(events.events(), (Events{{kMsgScanEnded, 0}}));  // no failure message
   EXPECT_EQ(ran.calls.size(), 1u);
+  EXPECT_EQ(session.outcome().kind, ScanOutcomeKind::Cancelled);
 }
 
 TEST_F(ScanSessionTest, AMissingDatabaseIsNoCancel) {
@@ -118,6 +151,7 @@ TEST_F(ScanSessionTest, AMissingDatabaseIsNoCancel) {
   session.Wait();
   EXPECT_EQ(ran.calls.size(), 10u);
   EXPECT_EQ(session.result(), kOk);
+  EXPECT_EQ(session.outcome().kind, ScanOutcomeKind::Finished);
   EXPECT_EQ(session.firstDisplay(), ScanCategory::Contacts);  // its records were still handed over
 }
 
@@ -157,6 +191,7 @@ TEST_F(ScanSessionTest, CancelDuringACategoryEndsTheSequence) {
 
   EXPECT_EQ(ran.calls.back(), "ScanContacts");
   EXPECT_EQ(session.result(), kCancelled);
+  EXPECT_EQ(session.outcome().kind, ScanOutcomeKind::Cancelled);
   EXPECT_EQ(events.events().back(), (EventRecorder::Event{kMsgScanEnded, 0}));
   for (const auto& [category, count] : view.categories) EXPECT_NE(category, ScanCategory::Contacts);
 }
