@@ -5,10 +5,12 @@
 
 namespace fq::wellknown {
 
-inline constexpr std::string_view kSms = "3d0d7e5fb2ce288813306e4d4636395e047a3d28";  // HomeDomain-Library/SMS/sms.db
+inline constexpr std::string_view kSms =
+    "3d0d7e5fb2ce288813306e4d4636395e047a3d28";  // HomeDomain-Library/SMS/sms.db
 inline constexpr std::string_view kAddressBook =
     "31bb7ba8914766d4ba40d6dfb6113c8b614be442";  // HomeDomain-Library/AddressBook/AddressBook.sqlitedb
-inline constexpr std::string_view kNotes = "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c";  // HomeDomain-Library/Notes/notes.sqlite
+inline constexpr std::string_view kNotes =
+    "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c";  // HomeDomain-Library/Notes/notes.sqlite
 inline constexpr std::string_view kCallHistory =
     "5a4935c78a5255723f707230a451d79c540d2741";  // HomeDomain-Library/CallHistoryDB/CallHistory.storedata
 inline constexpr std::string_view kCallHistoryOld =

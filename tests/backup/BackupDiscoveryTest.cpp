@@ -1,12 +1,14 @@
-#include "engine/backup/BackupDiscovery.h"
-
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/ResultCodes.h"
+#include "engine/backup/BackupDiscovery.h"
 #include "tests/session/SessionFixtures.h"
 
 namespace fq {
@@ -70,10 +72,10 @@ TEST(ConvertBackupDate, ShowsTheLocalTimeOfThatInstant) {
 
 TEST(ConvertBackupDate, GivesNothingForTextThatIsNoDate) {
   ScopedEnv tz("TZ", "UTC0");
-  for (const char* text : {"", "garbage", "2019-03-22", "2019-03-22 05:26", "2019-03-22T05:26:43",
-                           "2019-02-30 10:00:00", "2019-13-01 00:00:00", "2019-00-10 00:00:00",
-                           "2019-03-22 24:00:00", "2019-03-22 05:60:00", "xxxx-03-22 05:26:43",
-                           "99999999999999999999-03-22 05:26:43", "-5-03-22 05:26:43"}) {
+  for (const char* text :
+       {"", "garbage", "2019-03-22", "2019-03-22 05:26", "2019-03-22T05:26:43", "2019-02-30 10:00:00",
+        "2019-13-01 00:00:00", "2019-00-10 00:00:00", "2019-03-22 24:00:00", "2019-03-22 05:60:00",
+        "xxxx-03-22 05:26:43", "99999999999999999999-03-22 05:26:43", "-5-03-22 05:26:43"}) {
     EXPECT_EQ(ConvertBackupDate(text), "") << text;
   }
 }
@@ -108,30 +110,37 @@ TEST_F(BackupFolderTest, FollowsTheLineRules) {
     std::string plist;
     BackupInfo expected;  // folder filled in below
   } cases[] = {
-      {"no phone number key", InfoPlist({.phone = ""}),
+      {"no phone number key",
+       InfoPlist({.phone = ""}),
        {false, true, "2019-03-22 05:26:43", "", "F2LXK0ABCD", {}, "Anna's iPhone"}},
-      {"product version 11.4 is not newer than 11", InfoPlist({.version = "11.4"}),
+      {"product version 11.4 is not newer than 11",
+       InfoPlist({.version = "11.4"}),
        {false, false, "2019-03-22 05:26:43", "+49 151 1234567", "F2LXK0ABCD", {}, "Anna's iPhone"}},
-      {"an unreadable date is shown raw, T and Z handled", InfoPlist({.date = "2019-03-22Tlate at nightZ+1"}),
+      {"an unreadable date is shown raw, T and Z handled",
+       InfoPlist({.date = "2019-03-22Tlate at nightZ+1"}),
        {false, true, "2019-03-22 late at night", "+49 151 1234567", "F2LXK0ABCD", {}, "Anna's iPhone"}},
       {"reading stops at the serial number",
        InfoPlist({.phone = "", .serial = "S1"}) + "\t<key>Phone Number</key>\n\t<string>late</string>\n",
        {false, true, "2019-03-22 05:26:43", "", "S1", {}, "Anna's iPhone"}},
       {"a value on its key's line is not found; the next line is taken as the value",
-       "<dict>\n<key>Phone Number</key><string>123</string>\n<key>Product Version</key>\n<string>14.2</string>\n"
+       "<dict>\n<key>Phone Number</key><string>123</string>\n<key>Product "
+       "Version</key>\n<string>14.2</string>\n"
        "<key>Serial Number</key>\n<string>S2</string>\n",
        {false, false, "", "", "S2", {}, ""}},
       {"a value line without its element leaves the field empty",
        "<key>Display Name</key>\nAnna\n<key>Serial Number</key>\n<integer>5</integer>\n",
        {false, false, "", "", "", {}, ""}},
-      {"a key on the last line ends the reading", "<key>Display Name</key>",
+      {"a key on the last line ends the reading",
+       "<key>Display Name</key>",
        {false, false, "", "", "", {}, ""}},
-      {"damaged UTF-8 in the name shows as U+FFFD", "<key>Display Name</key>\n<string>A\xFF</string>\n",
+      {"damaged UTF-8 in the name shows as U+FFFD",
+       "<key>Display Name</key>\n<string>A\xFF</string>\n",
        {false, false, "", "", "", {}, "A\xEF\xBF\xBD"}},
       {"lines longer than 2047 bytes are read in pieces",
        std::string(5000, 'x') + "<key>Serial Number</key>\n<string>S3</string>\n",
        {false, false, "", "", "S3", {}, ""}},
-      {"a binary plist holds none of the keys", std::string("bplist00\0\x01\x02", 11),
+      {"a damaged binary plist gives no keys",
+       std::string("bplist00\0\x01\x02", 11),
        {false, false, "", "", "", {}, ""}},
   };
   int n = 0;
@@ -144,6 +153,83 @@ TEST_F(BackupFolderTest, FollowsTheLineRules) {
     expected.folder = folder;
     EXPECT_EQ(info, expected) << c.what;
   }
+}
+
+struct PlistFree {
+  void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistOwner = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
+
+// `root` in the binary property list form (dates in seconds from 2001).
+std::string BinaryPlist(const PlistOwner& root) {
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(root.get(), &bytes, &length);
+  std::string out(bytes, length);
+  std::free(bytes);  // libplist hands out malloc memory
+  return out;
+}
+
+// The Info.plist of PlistValues as a binary dictionary; `phoneAsNumber`
+// stores the phone number with the wrong type.
+std::string BinaryInfoPlist(const PlistValues& v, bool phoneAsNumber = false) {
+  PlistOwner dict(plist_new_dict());
+  plist_dict_set_item(dict.get(), "Build Version", plist_new_string("16D57"));
+  if (!v.name.empty()) plist_dict_set_item(dict.get(), "Display Name", plist_new_string(v.name.c_str()));
+  // 2019-03-22 05:26:43 UTC
+  plist_dict_set_item(dict.get(), "Last Backup Date", plist_new_date(574925203, 0));
+  if (phoneAsNumber) {
+    plist_dict_set_item(dict.get(), "Phone Number", plist_new_uint(491511234567));
+  } else if (!v.phone.empty()) {
+    plist_dict_set_item(dict.get(), "Phone Number", plist_new_string(v.phone.c_str()));
+  }
+  if (!v.version.empty())
+    plist_dict_set_item(dict.get(), "Product Version", plist_new_string(v.version.c_str()));
+  if (!v.serial.empty()) plist_dict_set_item(dict.get(), "Serial Number", plist_new_string(v.serial.c_str()));
+  return BinaryPlist(dict);
+}
+
+TEST_F(BackupFolderTest, ReadsABinaryInfoPlistAsTheXmlOne) {
+  const PlistValues values{.name = "Ann & Bo \xE2\x80\x99s iPhone"};
+  PlistOwner array(plist_new_array());
+  plist_array_append_item(array.get(), plist_new_string("Display Name"));
+  const struct {
+    const char* what;
+    std::string plist;
+    BackupInfo expected;  // folder filled in below
+  } cases[] = {
+      {"all keys",
+       BinaryInfoPlist(values),
+       {false,
+        true,
+        "2019-03-22 05:26:43",
+        "+49 151 1234567",
+        "F2LXK0ABCD",
+        {},
+        "Ann & Bo \xE2\x80\x99s iPhone"}},
+      {"11.4, no phone number",
+       BinaryInfoPlist({.phone = "", .version = "11.4"}),
+       {false, false, "2019-03-22 05:26:43", "", "F2LXK0ABCD", {}, "Anna's iPhone"}},
+      {"a value of the wrong type is left empty",
+       BinaryInfoPlist({}, true),
+       {false, true, "2019-03-22 05:26:43", "", "F2LXK0ABCD", {}, "Anna's iPhone"}},
+      {"a root that is no dictionary", BinaryPlist(array), {false, false, "", "", "", {}, ""}},
+      {"cut short", BinaryInfoPlist(values).substr(0, 60), {false, false, "", "", "", {}, ""}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const fs::path folder = backup("binary" + std::to_string(n++), c.plist);
+    BackupInfo info;
+    ASSERT_EQ(ReadBackupFolder(folder, info), kOk) << c.what;
+    BackupInfo expected = c.expected;
+    expected.folder = folder;
+    EXPECT_EQ(info, expected) << c.what;
+  }
+  // The list reads the binary form too.
+  std::vector<BackupInfo> list;
+  ASSERT_EQ(ListBackups({scratch / "binary0"}, list), kOk);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].serialNumber, "F2LXK0ABCD");
 }
 
 TEST_F(BackupFolderTest, AFolderWithoutInfoPlistLeavesTheRecordUntouched) {
@@ -170,9 +256,10 @@ TEST_F(BackupFolderTest, ProbesTheAddressBookForEncryption) {
       {"ciphertext", false, kAddressBookId, "\x8f\x12\xa0\x33\x01\x99 random bytes", true},
       {"an empty file", false, kAddressBookId, "", true},
       {"no probe file", false, "", "", false},
-      {"the .mddata name of old backups", false, kAddressBookId + ".mddata", "\x01\x02\x03\x04\x05\x06", true},
-      {"two-character layout", true, kAddressBookId.substr(0, 2) + "/" + kAddressBookId, "\xff\xfe\xfd\xfc\xfb\xfa",
+      {"the .mddata name of old backups", false, kAddressBookId + ".mddata", "\x01\x02\x03\x04\x05\x06",
        true},
+      {"two-character layout", true, kAddressBookId.substr(0, 2) + "/" + kAddressBookId,
+       "\xff\xfe\xfd\xfc\xfb\xfa", true},
       {"two-character layout ignores a flat file", true, kAddressBookId, "\xff\xfe\xfd\xfc\xfb\xfa", false},
   };
   int n = 0;
