@@ -2,9 +2,9 @@
 // message-attachment links.
 #include "engine/categories/AttributedBody.h"
 #include "engine/categories/SchemaColumns.h"
-#include "engine/categories/TableDecoders.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
+#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 

@@ -106,9 +106,7 @@ std::filesystem::path BackupStore::WhatsAppDatabase() const {
   return {};
 }
 
-void BackupStore::SetProgressCallback(ProgressCallback callback) {
-  m_progress.callback = std::move(callback);
-}
+void BackupStore::SetProgressCallback(ProgressCallback callback) { m_progress.callback = std::move(callback); }
 
 int32_t BackupStore::Fail(int32_t code, std::string why) {
   m_openFailure = std::move(why);
@@ -194,12 +192,11 @@ int32_t BackupStore::ReadManifest(bool decryptionRan) {
 }
 
 ManifestScanContext BackupStore::ManifestScan() {
-  return ManifestScanContext{m_manifestEntries,   m_folder,           storedFileLayout(), ScanSource::Store,
+  return ManifestScanContext{m_manifestEntries, m_folder, storedFileLayout(), ScanSource::Store,
                              m_progress.callback, m_progress.current, m_progress.step};
 }
 
-int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
-                                std::vector<MediaFileRecord>& photoStream) {
+int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll, std::vector<MediaFileRecord>& photoStream) {
   return fq::ScanPhotos(ManifestScan(), cameraRoll, photoStream);
 }
 
@@ -215,8 +212,8 @@ int32_t BackupStore::ScanMessageAttachments(std::vector<AttachmentFileRecord>& f
 }
 
 int32_t BackupStore::ScanContacts(std::vector<ContactRecord>& contacts) {
-  const int32_t result = readContacts(StoredFile(wellknown::kAddressBook), m_selected.newerThan11, contacts,
-                                      highestContactRowId);
+  const int32_t result =
+      readContacts(StoredFile(wellknown::kAddressBook), m_selected.newerThan11, contacts, highestContactRowId);
   m_progress.grow(m_progress.step / 2);
   return result;
 }
@@ -229,8 +226,7 @@ int32_t BackupStore::ScanCallHistory(std::vector<CallRecord>& calls) {
 }
 
 int32_t BackupStore::ScanNotes(std::vector<NoteRecord>& notes) {
-  const int32_t result =
-      readAllNotes(StoredFile(wellknown::kNotes), StoredFile(wellknown::kNoteStore), notes);
+  const int32_t result = readAllNotes(StoredFile(wellknown::kNotes), StoredFile(wellknown::kNoteStore), notes);
   m_progress.grow(m_progress.step / 2);
   return result;
 }

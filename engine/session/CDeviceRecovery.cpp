@@ -83,8 +83,7 @@ void CDeviceRecovery::CopyDatabases() {
   CopyFileReplacing(stored(wellknown::kSms), DatabaseCopy("sms"));
   CopyFileReplacing(stored(wellknown::kNotes), DatabaseCopy("notes"));
   CopyFileReplacing(stored(wellknown::kNoteStore), DatabaseCopy("NoteStore"));
-  CopyFileReplacing(firstExisting(wellknown::kCallHistory, wellknown::kCallHistoryOld),
-                    DatabaseCopy("history"));
+  CopyFileReplacing(firstExisting(wellknown::kCallHistory, wellknown::kCallHistoryOld), DatabaseCopy("history"));
   CopyFileReplacing(firstExisting(wellknown::kWhatsAppShared, wellknown::kWhatsAppDocuments),
                     DatabaseCopy("ChatStorage"));
 }
@@ -96,25 +95,22 @@ int32_t CDeviceRecovery::FinishReaderStep(int32_t readerResult, int32_t points) 
 }
 
 int32_t CDeviceRecovery::ScanMessages(ConversationMap& conversations) {
-  const int32_t result = readMessages(DatabaseCopy("sms"), DatabaseCopy("AddressBook"), newerThan11(),
-                                      m_progress, conversations, highestMessageRowId);
+  const int32_t result = readMessages(DatabaseCopy("sms"), DatabaseCopy("AddressBook"), newerThan11(), m_progress,
+                                      conversations, highestMessageRowId);
   return FinishReaderStep(result, m_progress.step / 2);
 }
 
 int32_t CDeviceRecovery::ScanContacts(std::vector<ContactRecord>& contacts) {
-  const int32_t result =
-      readContacts(DatabaseCopy("AddressBook"), newerThan11(), contacts, highestContactRowId);
+  const int32_t result = readContacts(DatabaseCopy("AddressBook"), newerThan11(), contacts, highestContactRowId);
   return FinishReaderStep(result, m_progress.step / 2);
 }
 
 int32_t CDeviceRecovery::ScanNotes(std::vector<NoteRecord>& notes) {
-  return FinishReaderStep(readAllNotes(DatabaseCopy("notes"), DatabaseCopy("NoteStore"), notes),
-                          m_progress.step / 2);
+  return FinishReaderStep(readAllNotes(DatabaseCopy("notes"), DatabaseCopy("NoteStore"), notes), m_progress.step / 2);
 }
 
 int32_t CDeviceRecovery::ScanCallHistory(std::vector<CallRecord>& calls) {
-  const int32_t result =
-      readCalls(DatabaseCopy("history"), DatabaseCopy("AddressBook"), newerThan11(), calls);
+  const int32_t result = readCalls(DatabaseCopy("history"), DatabaseCopy("AddressBook"), newerThan11(), calls);
   return FinishReaderStep(result, m_progress.step / 2);
 }
 
@@ -128,28 +124,19 @@ template <typename Scan>
 int32_t CDeviceRecovery::WithFreshManifest(Scan&& scan) {
   const auto layout = m_layoutFlag ? StorageLayout::TwoCharacterFolders : StorageLayout::Flat;
   std::vector<ManifestEntry> entries;
-  const int32_t read =
-      m_backupFolder.empty() ? kInvalid : ReadFolderManifest(m_backupFolder, layout, entries);
-  ManifestScanContext context{entries,
-                              m_backupFolder,
-                              layout,
-                              ScanSource::Device,
-                              m_progress.callback,
-                              m_progress.current,
-                              m_progress.step,
-                              read};
+  const int32_t read = m_backupFolder.empty() ? kInvalid : ReadFolderManifest(m_backupFolder, layout, entries);
+  ManifestScanContext context{entries,          m_backupFolder,   layout, ScanSource::Device,
+                              m_progress.callback, m_progress.current, m_progress.step, read};
   return scan(context);
 }
 
 int32_t CDeviceRecovery::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
                                     std::vector<MediaFileRecord>& photoStream) {
-  return WithFreshManifest(
-      [&](const ManifestScanContext& c) { return fq::ScanPhotos(c, cameraRoll, photoStream); });
+  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanPhotos(c, cameraRoll, photoStream); });
 }
 
 int32_t CDeviceRecovery::ScanMessageAttachments(std::vector<AttachmentFileRecord>& files) {
-  return WithFreshManifest(
-      [&](const ManifestScanContext& c) { return fq::ScanMessageAttachments(c, files); });
+  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanMessageAttachments(c, files); });
 }
 
 int32_t CDeviceRecovery::ScanAppFiles(std::vector<AppFileRecord>& files) {
@@ -157,8 +144,7 @@ int32_t CDeviceRecovery::ScanAppFiles(std::vector<AppFileRecord>& files) {
 }
 
 int32_t CDeviceRecovery::ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files) {
-  return WithFreshManifest(
-      [&](const ManifestScanContext& c) { return fq::ScanWhatsAppAttachments(c, files); });
+  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanWhatsAppAttachments(c, files); });
 }
 
 int32_t CDeviceRecovery::ExtractPreview(const std::filesystem::path& source, std::filesystem::path& output,
@@ -166,8 +152,7 @@ int32_t CDeviceRecovery::ExtractPreview(const std::filesystem::path& source, std
   return fq::ExtractPreview(source, m_workFolder, output, callback);
 }
 
-int32_t CDeviceRecovery::CopyOut(const std::filesystem::path& source,
-                                 const std::filesystem::path& destination,
+int32_t CDeviceRecovery::CopyOut(const std::filesystem::path& source, const std::filesystem::path& destination,
                                  const CopyProgressCallback& callback) {
   return fq::CopyOut(source, destination, callback);
 }

@@ -43,8 +43,7 @@ SqliteRecipe smsDatabase() {
       {1, kMarch2019 + 9 * kHour + 240, true, "Yes! Meet at the ferry steps at 10."},
       {1, kMarch2019 + 9 * kHour + 600, false, "Perfect. Here is the map I mentioned."},
       {2, kMarch2019 + 2 * kDay + 18 * kHour, false, "Can you send me the \"final\" budget sheet?"},
-      {2, kMarch2019 + 2 * kDay + 18 * kHour + 900, true,
-       "Sent it to your email, it's the one from Tuesday."},
+      {2, kMarch2019 + 2 * kDay + 18 * kHour + 900, true, "Sent it to your email, it's the one from Tuesday."},
       {3, kMarch2019 + 4 * kDay + 8 * kHour, false, "Your parcel is waiting at the front desk."},
       {4, kMarch2019 + 5 * kDay + 21 * kHour, false, "The spare key is under the blue flowerpot."},
       {4, kMarch2019 + 5 * kDay + 21 * kHour + 120, true, "Thanks, I'll pick it up tonight."},
@@ -64,10 +63,8 @@ SqliteRecipe smsDatabase() {
     m.fromMe = line.fromMe;
     s.push_back(InsertMessage(layout, m));
   }
-  s.push_back(InsertAttachment(
-      1, guid(101), "~/Library/SMS/Attachments/3f/15/8C2E1B7A-5D44-4F0B-9E1A-2B7C6D5E4F30/IMG_0300.jpeg"));
-  s.push_back(InsertAttachment(2, guid(102),
-                               "~/Library/SMS/Attachments/a0/00/0D6F4C2A-1B3E-4A5D-8C7B-6E5F4A3B2C1D/image"));
+  s.push_back(InsertAttachment(1, guid(101), "~/Library/SMS/Attachments/3f/15/8C2E1B7A-5D44-4F0B-9E1A-2B7C6D5E4F30/IMG_0300.jpeg"));
+  s.push_back(InsertAttachment(2, guid(102), "~/Library/SMS/Attachments/a0/00/0D6F4C2A-1B3E-4A5D-8C7B-6E5F4A3B2C1D/image"));
   s.push_back(InsertAttachmentLink(3, 1));
   s.push_back(InsertAttachmentLink(7, 2));
   // Deleted on the phone: the budget request, the spare-key thread and its picture.
@@ -90,22 +87,19 @@ SqliteRecipe addressBookDatabase() {
     c.email = std::move(email);
     return c;
   };
-  spec.statements.push_back(InsertContact(
-      layout, contact(1, "Mia", "Chen", PhoneSpellings("5550104477"), std::string("mia.chen@example.com"))));
-  spec.statements.push_back(
-      InsertContact(layout, contact(2, "Sam", "Ortiz", PhoneSpellings("5550109876"), {})));
+  spec.statements.push_back(InsertContact(layout, contact(1, "Mia", "Chen", PhoneSpellings("5550104477"),
+                                                          std::string("mia.chen@example.com"))));
+  spec.statements.push_back(InsertContact(layout, contact(2, "Sam", "Ortiz", PhoneSpellings("5550109876"), {})));
   ContactRow cafe = contact(3, nullptr, nullptr, PhoneSpellings("5550142200"), {});
   cafe.organization = "Harbour Cafe";
   cafe.address = "12 Quay Street Portside ";
   cafe.url = "http://harbourcafe.example.com";
   spec.statements.push_back(InsertContact(layout, cafe));
-  spec.statements.push_back(InsertContact(
-      layout, contact(4, "Alex", "Rivers", std::nullopt, std::string("alex.rivers@example.com"))));
   spec.statements.push_back(
-      InsertContact(layout, contact(5, "Jordan", "Blake", PhoneSpellings("5550107711"), {})));
-  spec.statements.push_back(
-      InsertContact(layout, contact(6, "Dr. Priya", "Natarajan", PhoneSpellings("5550163300"),
-                                    std::string("priya@clinic.example.com"))));
+      InsertContact(layout, contact(4, "Alex", "Rivers", std::nullopt, std::string("alex.rivers@example.com"))));
+  spec.statements.push_back(InsertContact(layout, contact(5, "Jordan", "Blake", PhoneSpellings("5550107711"), {})));
+  spec.statements.push_back(InsertContact(layout, contact(6, "Dr. Priya", "Natarajan", PhoneSpellings("5550163300"),
+                                                          std::string("priya@clinic.example.com"))));
   // Deleted on the phone: Jordan.
   spec.deletions = {"DELETE FROM ABPersonFullTextSearch_content WHERE docid = 5"};
   return spec;
@@ -152,8 +146,7 @@ SqliteRecipe notesDatabase() {
   s.push_back(InsertNote(1, 1, base + 10 * kHour, "Shopping"));
   s.push_back(InsertNoteBody(2, 2, "Gate code 4417<br>Wi-Fi: harbour&nbsp;guest"));
   s.push_back(InsertNote(2, 2, base + kDay + 14 * kHour, "Gate code"));
-  s.push_back(InsertNoteBody(
-      3, 3, "<div>Ideas for Mum&#39;s birthday</div><div>&quot;a day out&quot; &lt;boat&gt;</div>"));
+  s.push_back(InsertNoteBody(3, 3, "<div>Ideas for Mum&#39;s birthday</div><div>&quot;a day out&quot; &lt;boat&gt;</div>"));
   s.push_back(InsertNote(3, 3, base + 3 * kDay + 19 * kHour, "Birthday ideas"));
   s.push_back(InsertNoteBody(4, 4, "<div>Account 5521-0093</div><div>PIN hint: the old street</div>"));
   s.push_back(InsertNote(4, 4, base + 4 * kDay + 22 * kHour, "Bank"));
@@ -200,10 +193,8 @@ SqliteRecipe whatsAppDatabase() {
   s.push_back(InsertWhatsAppChat(1, std::string("15550104477@s.whatsapp.net"), std::string("Mia Chen")));
   s.push_back(InsertWhatsAppChat(2, std::string("120363000000000001@g.us"), std::string("Harbour Walk")));
   s.push_back(InsertWhatsAppMember(1, 2, std::string("Mia Chen"), std::string("15550104477@s.whatsapp.net")));
-  s.push_back(
-      InsertWhatsAppMember(2, 2, std::string("Sam Ortiz"), std::string("15550109876@s.whatsapp.net")));
-  s.push_back(
-      InsertWhatsAppMember(3, 2, std::string("Alex Rivers"), std::string("15550102233@s.whatsapp.net")));
+  s.push_back(InsertWhatsAppMember(2, 2, std::string("Sam Ortiz"), std::string("15550109876@s.whatsapp.net")));
+  s.push_back(InsertWhatsAppMember(3, 2, std::string("Alex Rivers"), std::string("15550102233@s.whatsapp.net")));
   s.push_back(InsertWhatsAppMedia(1, std::string("Media/15550104477@s.whatsapp.net/2/7/27a1c0de-photo.jpg")));
   s.push_back(InsertWhatsAppMedia(2, std::string("Media/15550104477@s.whatsapp.net/3/1/31b2d0ef-video.mp4")));
   struct Message {
@@ -240,8 +231,7 @@ SqliteRecipe whatsAppDatabase() {
     if (m.text) row.text = m.text;
     s.push_back(InsertWhatsAppMessage(layout, row));
   }
-  spec.deletions = {"DELETE FROM ZWAMESSAGE WHERE Z_PK IN (7, 8)",
-                    "DELETE FROM ZWAGROUPMEMBER WHERE Z_PK = 3"};
+  spec.deletions = {"DELETE FROM ZWAMESSAGE WHERE Z_PK IN (7, 8)", "DELETE FROM ZWAGROUPMEMBER WHERE Z_PK = 3"};
   return spec;
 }
 
