@@ -26,6 +26,15 @@ DriveSource roomyDrive() {
   return drives;
 }
 
+// Writes the backup `b` into `backup` and opens it with `store`.
+bool writeAndOpen(const builder::BackupBuilder& b, const std::filesystem::path& backup, BackupStore& store) {
+  if (!b.write(backup)) return false;
+  BackupInfo info;
+  info.folder = backup;
+  store.SelectBackup(info);
+  return store.Open("") == 0;
+}
+
 template <typename Records>
 std::pair<size_t, size_t> liveAndDeleted(const Records& records) {
   size_t live = 0;
@@ -133,14 +142,9 @@ TEST_F(PhoneFixture, TheStoreTakesTheChatDatabaseNotItsLogFiles) {
   b.addFile(group, "ChatStorage.sqlite-wal", std::string_view("not a database"));
   b.addFile(group, "ChatStorage.sqlite-shm", std::string_view("not a database either"));
   ASSERT_TRUE(builder::AddDemoPhoneDatabases(b));
-  const auto backup = folder() / "backup";
-  ASSERT_TRUE(b.write(backup));
   WorkFolders folders(folder() / "appdata", roomyDrive());
   BackupStore store(folders, folder() / "root");
-  BackupInfo info;
-  info.folder = backup;
-  store.SelectBackup(info);
-  ASSERT_EQ(store.Open(""), 0);
+  ASSERT_TRUE(writeAndOpen(b, folder() / "backup", store));
   EXPECT_EQ(store.WhatsAppDatabase().filename().string().size(), 40u);
   WhatsAppChatMap chats;
   EXPECT_EQ(store.ScanWhatsApp(chats), 0);
@@ -186,14 +190,9 @@ TEST_F(PhoneFixture, TheStoreReadsTheNoteStoreOfABuiltBackup) {
   ASSERT_TRUE(b.addDatabase(builder::kNoteStoreDomain, builder::kNoteStorePath,
                             builder::NoteStoreDatabase(written, {14}), &error))
       << error;
-  const auto backup = folder() / "backup";
-  ASSERT_TRUE(b.write(backup));
   WorkFolders folders(folder() / "appdata", roomyDrive());
   BackupStore store(folders, folder() / "root");
-  BackupInfo info;
-  info.folder = backup;
-  store.SelectBackup(info);
-  ASSERT_EQ(store.Open(""), 0);
+  ASSERT_TRUE(writeAndOpen(b, folder() / "backup", store));
   std::vector<NoteRecord> notes;
   // No legacy notes database in this backup: the modern store's notes still count.
   EXPECT_EQ(store.ScanNotes(notes), kOk);
@@ -226,14 +225,9 @@ TEST_F(PhoneFixture, TheStoreReadsTheNoteStoreOfABuiltBackup) {
 TEST_F(PhoneFixture, ABackupWithoutThePhoneDatabasesIsNotACancelledScan) {
   builder::BackupBuilder b(builder::ManifestFormat::Db);
   b.addDirectory("HomeDomain", "Library");
-  const auto backup = folder() / "backup";
-  ASSERT_TRUE(b.write(backup));
   WorkFolders folders(folder() / "appdata", roomyDrive());
   BackupStore store(folders, folder() / "root");
-  BackupInfo info;
-  info.folder = backup;
-  store.SelectBackup(info);
-  ASSERT_EQ(store.Open(""), 0);
+  ASSERT_TRUE(writeAndOpen(b, folder() / "backup", store));
   CategoryLists lists;
   // Each reader fails (the file is missing) with the generic failure, which
   // lets the scan go on; errno 2 would have read as "cancelled".
