@@ -50,7 +50,7 @@ std::string TextOfAttributedBody(Bytes blob) {
   if (Find(blob, 0, kHeader) != 0) return {};
   // The string's class comes first in the chain NSAttributedString, NSObject,
   // NSString; its contents follow as the type "+" (84 01 2B) and a length.
-  size_t classAt = std::min(Find(blob, 0, "NSString"), Find(blob, 0, "NSMutableString"));
+  const size_t classAt = std::min(Find(blob, 0, "NSString"), Find(blob, 0, "NSMutableString"));
   if (classAt == std::string_view::npos) return {};
   constexpr std::string_view kStringType = "\x84\x01\x2b";
   constexpr size_t kTypeWindow = 32;
