@@ -6,8 +6,11 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "engine/ResultCodes.h"
+#include "engine/backup/BinaryInfoPlist.h"
 #include "engine/backup/WellKnownDatabases.h"
 #include "engine/platform/File.h"
 #include "engine/platform/Folders.h"
@@ -89,49 +92,100 @@ std::optional<int64_t> LeadingNumber(std::string_view text) {
 
 }  // namespace
 
+namespace {
+
+enum class InfoKey { DisplayName, LastBackupDate, PhoneNumber, ProductVersion, SerialNumber };
+
+// Stores one key's value, the element text of the XML form or the value of
+// the binary form; both forms give the same fields.
+void ApplyInfoValue(InfoKey key, std::string value, BackupInfo& info) {
+  switch (key) {
+    case InfoKey::DisplayName:
+      info.displayName = ToValidUtf8(value);
+      break;
+    case InfoKey::LastBackupDate: {
+      if (const size_t t = value.find('T'); t != std::string::npos) value[t] = ' ';
+      if (const size_t z = value.find('Z'); z != std::string::npos) value.resize(z);
+      std::string local = ConvertBackupDate(value);
+      info.lastBackupDate = local.empty() ? value : local;
+      break;
+    }
+    case InfoKey::PhoneNumber:
+      info.phoneNumber = std::move(value);
+      break;
+    case InfoKey::ProductVersion: {
+      const auto major = LeadingNumber(value);
+      info.newerThan11 = major && *major > 11;
+      break;
+    }
+    case InfoKey::SerialNumber:
+      info.serialNumber = std::move(value);
+      break;
+  }
+}
+
+// The whole file when it fits the bound; none when it is larger or unreadable.
+std::optional<std::vector<uint8_t>> ReadWholeFile(std::FILE* file) {
+  std::vector<uint8_t> bytes;
+  std::array<uint8_t, 65536> chunk{};
+  while (true) {
+    const size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
+    if (got > kMaxBinaryInfoPlistBytes - bytes.size()) return std::nullopt;
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+    if (got < chunk.size()) return std::ferror(file) ? std::nullopt : std::optional(std::move(bytes));
+  }
+}
+
+}  // namespace
+
 void ReadInfoPlistLines(std::FILE* file, BackupInfo& info) {
   while (auto line = ReadLinePiece(file)) {
-    enum class Key { DisplayName, LastBackupDate, PhoneNumber, ProductVersion, SerialNumber };
-    Key key;
+    InfoKey key;
     if (line->find("<key>Display Name</key>") != std::string::npos) {
-      key = Key::DisplayName;
+      key = InfoKey::DisplayName;
     } else if (line->find("<key>Last Backup Date</key>") != std::string::npos) {
-      key = Key::LastBackupDate;
+      key = InfoKey::LastBackupDate;
     } else if (line->find("<key>Phone Number</key>") != std::string::npos) {
-      key = Key::PhoneNumber;
+      key = InfoKey::PhoneNumber;
     } else if (line->find("<key>Product Version</key>") != std::string::npos) {
-      key = Key::ProductVersion;
+      key = InfoKey::ProductVersion;
     } else if (line->find("<key>Serial Number</key>") != std::string::npos) {
-      key = Key::SerialNumber;
+      key = InfoKey::SerialNumber;
     } else {
       continue;
     }
     const auto value = ReadLinePiece(file);
     if (!value) return;
-    switch (key) {
-      case Key::DisplayName:
-        info.displayName = ToValidUtf8(DecodeXmlEntities(ElementText(*value, "<string>", "</string>")));
-        break;
-      case Key::LastBackupDate: {
-        std::string raw = ElementText(*value, "<date>", "</date>");
-        if (const size_t t = raw.find('T'); t != std::string::npos) raw[t] = ' ';
-        if (const size_t z = raw.find('Z'); z != std::string::npos) raw.resize(z);
-        std::string local = ConvertBackupDate(raw);
-        info.lastBackupDate = local.empty() ? raw : local;
-        break;
-      }
-      case Key::PhoneNumber:
-        info.phoneNumber = ElementText(*value, "<string>", "</string>");
-        break;
-      case Key::ProductVersion: {
-        const auto major = LeadingNumber(ElementText(*value, "<string>", "</string>"));
-        info.newerThan11 = major && *major > 11;
-        break;
-      }
-      case Key::SerialNumber:
-        info.serialNumber = ElementText(*value, "<string>", "</string>");
-        return;
+    if (key == InfoKey::DisplayName) {
+      ApplyInfoValue(key, DecodeXmlEntities(ElementText(*value, "<string>", "</string>")), info);
+    } else if (key == InfoKey::LastBackupDate) {
+      ApplyInfoValue(key, ElementText(*value, "<date>", "</date>"), info);
+    } else {
+      ApplyInfoValue(key, ElementText(*value, "<string>", "</string>"), info);
     }
+    if (key == InfoKey::SerialNumber) return;
+  }
+}
+
+void ReadInfoPlist(std::FILE* file, BackupInfo& info) {
+  std::array<uint8_t, 8> magic{};
+  const size_t got = std::fread(magic.data(), 1, magic.size(), file);
+  if (!IsBinaryPlist(std::span(magic.data(), got))) {
+    if (std::fseek(file, 0, SEEK_SET) == 0) ReadInfoPlistLines(file, info);
+    return;
+  }
+  auto rest = ReadWholeFile(file);
+  if (!rest) return;
+  rest->insert(rest->begin(), magic.begin(), magic.end());
+  const auto values = ReadBinaryInfoPlist(*rest);
+  if (!values) return;
+  const std::pair<InfoKey, const std::optional<std::string>*> fields[] = {
+      {InfoKey::DisplayName, &values->displayName},   {InfoKey::LastBackupDate, &values->lastBackupDate},
+      {InfoKey::PhoneNumber, &values->phoneNumber},   {InfoKey::ProductVersion, &values->productVersion},
+      {InfoKey::SerialNumber, &values->serialNumber},
+  };
+  for (const auto& [key, value] : fields) {
+    if (*value) ApplyInfoValue(key, **value, info);
   }
 }
 
@@ -147,7 +201,7 @@ FileHandle OpenInfoPlist(const std::filesystem::path& folder) {
 BackupInfo ReadOpenedInfoPlist(const std::filesystem::path& folder, std::FILE* file) {
   BackupInfo info;
   info.folder = folder;
-  ReadInfoPlistLines(file, info);
+  ReadInfoPlist(file, info);
   info.encrypted = IsEncrypted(folder);
   return info;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Finding the backups on this computer and reading each one's Info.plist.
-// Info.plist is read line by line for a few keys, as the sync software writes
-// it (each value on the line after its key); it is not parsed as a plist.
+// An XML Info.plist is read line by line for a few keys, as the sync software
+// writes it (each value on the line after its key); a binary one is parsed.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -28,9 +28,12 @@ int32_t ListBackups(const std::vector<std::filesystem::path>& backupFolders, std
 // untouched when the folder's Info.plist cannot be opened.
 int32_t ReadBackupFolder(const std::filesystem::path& folder, BackupInfo& info);
 
-// Reads the keys of an open Info.plist into `info` (fields not found are
+// Reads the keys of an open XML Info.plist into `info` (fields not found are
 // left as they are; the folder and encrypted flag are not touched).
 void ReadInfoPlistLines(std::FILE* file, BackupInfo& info);
+
+// The same for an Info.plist of either form, told apart by its first bytes.
+void ReadInfoPlist(std::FILE* file, BackupInfo& info);
 
 // True when the backup's address book does not start with the SQLite header.
 bool IsEncrypted(const std::filesystem::path& folder);

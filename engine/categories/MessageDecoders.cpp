@@ -1,5 +1,7 @@
 // Decoders of the messages database: message, handle, attachment and the
 // message-attachment links.
+#include "engine/categories/AttributedBody.h"
+#include "engine/categories/SchemaColumns.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
 #include "engine/categories/TableDecoders.h"
@@ -10,7 +12,9 @@ namespace {
 
 class MessageDecoder final : public KnownTableDecoder {
  public:
-  explicit MessageDecoder(std::vector<MessageRecord>& out) : KnownTableDecoder("message"), m_out(out) {}
+  // `attributedBodyColumn`: where the table keeps attributedBody, -1 when it has none.
+  MessageDecoder(std::vector<MessageRecord>& out, int32_t attributedBodyColumn)
+      : KnownTableDecoder("message"), m_out(out), m_attributedBodyColumn(attributedBodyColumn) {}
   bool emptyFreePageMatches() const override { return true; }
 
   void visit(SqliteFileReader& reader, const TableRow& row) override {
@@ -32,12 +36,15 @@ class MessageDecoder final : public KnownTableDecoder {
       m.date = DateFromAppleSeconds(*seconds);
     }
     if (isConstant(row.column(21), 1)) m.fromMe = 1;
-    if (!readText(row.column(2), m.text) || m.text.empty()) return;
+    if (!readText(row.column(2), m.text)) return;
+    if (m.text.empty()) m.text = TextOfAttributedBodyColumn(row.column(m_attributedBodyColumn));
+    if (m.text.empty()) return;
     m_out.push_back(std::move(m));
   }
 
  private:
   std::vector<MessageRecord>& m_out;
+  int32_t m_attributedBodyColumn;
 };
 
 class HandleDecoder final : public KnownTableDecoder {
@@ -90,7 +97,12 @@ class AttachmentJoinDecoder final : public KnownTableDecoder {
 }  // namespace
 
 int32_t DecodeMessageTable(SqliteFileReader& reader, std::vector<MessageRecord>& out) {
-  return RunDecoder<MessageDecoder>(reader, out);
+  // Newer layouts keep the text of many rows only in attributedBody; its
+  // position is read once from the table's own CREATE TABLE.
+  const std::vector<TableSchema> tables = ListTables(reader);
+  const TableSchema* table = FindTableSchema(tables, "message");
+  MessageDecoder decoder(out, table != nullptr ? SchemaColumnIndex(*table, "attributedBody") : -1);
+  return ReadTable(reader, decoder.tableName(), decoder);
 }
 int32_t DecodeHandleTable(SqliteFileReader& reader, std::vector<HandleRecord>& out) {
   return RunDecoder<HandleDecoder>(reader, out);

@@ -127,12 +127,133 @@ bool IsIco(Bytes b) {
   return true;
 }
 
-constexpr std::array<FileSignature, 20> kSignatures{{
+// --- Formats of today's phones, tried after the classic table so that every
+// file the classic rows recognise keeps its type.
+
+uint32_t Be32(Bytes b, size_t offset) {
+  return (static_cast<uint32_t>(b[offset]) << 24) | (static_cast<uint32_t>(b[offset + 1]) << 16) |
+         (static_cast<uint32_t>(b[offset + 2]) << 8) | static_cast<uint32_t>(b[offset + 3]);
+}
+
+bool IsOneOf(std::string_view brand, std::span<const std::string_view> brands) {
+  return std::find(brands.begin(), brands.end(), brand) != brands.end();
+}
+
+bool IsOneOf(std::string_view brand, std::initializer_list<std::string_view> brands) {
+  return IsOneOf(brand, std::span<const std::string_view>(brands.begin(), brands.size()));
+}
+
+// The major brand of an ISO base media file ("ftyp" box first), or empty.
+std::string_view MajorBrand(Bytes b) {
+  if (b.size() < 16 || !HasAt(b, 4, "ftyp")) return {};
+  return {reinterpret_cast<const char*>(b.data()) + 8, 4};
+}
+
+// True when one of the ftyp box's compatible brands (after the minor version,
+// inside the box and inside `b`) is in `brands`.
+bool HasCompatibleBrand(Bytes b, std::span<const std::string_view> brands) {
+  if (MajorBrand(b).empty()) return false;
+  const size_t boxEnd = std::min<size_t>(Be32(b, 0), b.size());
+  for (size_t at = 16; at + 4 <= boxEnd; at += 4) {
+    if (IsOneOf({reinterpret_cast<const char*>(b.data()) + at, 4}, brands)) return true;
+  }
+  return false;
+}
+
+constexpr std::array<std::string_view, 8> kHeicBrands = {"heic", "heix", "heim", "heis",
+                                                         "hevc", "hevx", "hevm", "hevs"};
+constexpr std::array<std::string_view, 2> kAvifBrands = {"avif", "avis"};
+constexpr std::array<std::string_view, 2> kHeifBrands = {"mif1", "msf1"};
+
+// HEVC-coded HEIF: named by its major brand, or a generic HEIF brand whose
+// compatible brands say HEVC (the camera writes "heic"; editors often "mif1").
+bool IsHeic(Bytes b) {
+  const std::string_view major = MajorBrand(b);
+  if (IsOneOf(major, kHeicBrands)) return true;
+  return IsOneOf(major, kHeifBrands) && !HasCompatibleBrand(b, kAvifBrands) &&
+         HasCompatibleBrand(b, kHeicBrands);
+}
+
+bool IsAvif(Bytes b) {
+  const std::string_view major = MajorBrand(b);
+  return IsOneOf(major, kAvifBrands) || (IsOneOf(major, kHeifBrands) && HasCompatibleBrand(b, kAvifBrands));
+}
+
+// A HEIF file whose codec the brands do not tell.
+bool IsHeif(Bytes b) { return IsOneOf(MajorBrand(b), kHeifBrands); }
+
+bool IsWebp(Bytes b) {
+  return b.size() >= 16 && HasAt(b, 0, "RIFF") && HasAt(b, 8, "WEBP") && HasAt(b, 12, "VP8");
+}
+
+// "#!AMR\n" (narrow band) or "#!AMR-WB\n" (wide band), the storage format of voice memos.
+bool IsAmr(Bytes b) { return HasAt(b, 0, "#!AMR\n") || HasAt(b, 0, "#!AMR-WB\n"); }
+
+// Core Audio Format: "caff", file version 1, flags 0.
+bool IsCaf(Bytes b) {
+  static constexpr std::array<uint8_t, 4> kVersion1{0, 1, 0, 0};
+  return HasAt(b, 0, "caff") && HasBytesAt(b, 4, kVersion1);
+}
+
+bool IsM4a(Bytes b) { return IsOneOf(MajorBrand(b), {"M4A "}); }
+
+bool IsM4p(Bytes b) { return IsOneOf(MajorBrand(b), {"M4P "}); }
+
+bool IsM4v(Bytes b) { return IsOneOf(MajorBrand(b), {"M4V ", "M4VH", "M4VP"}); }
+
+// MPEG-4 brands the classic row does not know (it takes "iso*" and "mp42").
+bool IsMp4Brand(Bytes b) { return IsOneOf(MajorBrand(b), {"mp41", "avc1", "MSNV", "dash", "mmp4", "f4v "}); }
+
+bool Is3g2(Bytes b) { return MajorBrand(b).starts_with("3g2"); }
+
+// QuickTime files without an ftyp box start with one of these atoms; the atom
+// size must at least hold its own header (0 means "to the end of the file").
+bool IsQuickTimeAtom(Bytes b) {
+  if (b.size() < 16) return false;
+  const uint32_t size = Be32(b, 0);
+  if (size != 0 && size != 1 && size < 8) return false;
+  const std::string_view type(reinterpret_cast<const char*>(b.data()) + 4, 4);
+  return IsOneOf(type, {"moov", "mdat", "wide", "free", "skip", "pnot"});
+}
+
+// An Ogg page carrying Opus, the codec of most chat voice notes.
+bool IsOpus(Bytes b) {
+  return HasAt(b, 0, "OggS") && b.size() >= 36 && b[4] == 0 && HasAt(b, 28, "OpusHead");
+}
+
+bool IsOgg(Bytes b) { return b.size() >= 28 && HasAt(b, 0, "OggS") && b[4] == 0; }
+
+// An ADTS frame header: 12 sync bits, layer 0, a valid sampling index and a
+// frame at least as long as its header.
+bool IsAdtsAac(Bytes b) {
+  if (b.size() < 7 || b[0] != 0xFF || (b[1] & 0xF6) != 0xF0) return false;
+  if (((b[2] >> 2) & 0x0F) > 12) return false;
+  const uint32_t frameLength = ((b[3] & 0x03u) << 11) | (static_cast<uint32_t>(b[4]) << 3) | (b[5] >> 5);
+  return frameLength >= 7;
+}
+
+// A JPEG whose first segment is not the JFIF or Exif application segment (a
+// quantisation table, an ICC profile, another APPn, a comment, a frame
+// header), as many editing apps write it. The segment length must be sane.
+bool IsJpegOtherSegment(Bytes b) {
+  if (b.size() < 6 || b[0] != 0xFF || b[1] != 0xD8 || b[2] != 0xFF) return false;
+  const uint8_t marker = b[3];
+  const bool known = marker == 0xDB || marker == 0xC4 || marker == 0xDD || marker == 0xFE ||
+                     (marker >= 0xE0 && marker <= 0xEF) || marker == 0xC0 || marker == 0xC1 || marker == 0xC2;
+  return known && ((b[4] << 8) | b[5]) >= 2;
+}
+
+constexpr std::array<FileSignature, 36> kSignatures{{
     {"mpeg", 15, IsMpeg},      {"mpg", 15, IsMpeg}, {"vob", 15, IsMpeg}, {"mp4", 18, IsMp4},
     {"rmvb", 23, IsRealMedia}, {"wmv", 24, IsAsf},  {"wma", 24, IsAsf},  {"avi", 22, IsAvi},
     {"3gp", 16, Is3gp},        {"mp3", 12, IsMp3},  {"mid", 13, IsMidi}, {"wav", 21, IsWav},
     {"mov", 17, IsQuickTime},  {"gif", 31, IsGif},  {"bmp", 29, IsBmp},  {"jpg", 10, IsJpeg},
     {"jpeg", 10, IsJpeg},      {"jpe", 10, IsJpeg}, {"png", 30, IsPng},  {"ico", 46, IsIco},
+    // Today's phones; after the classic rows, which keep their answers.
+    {"heic", 50, IsHeic}, {"avif", 51, IsAvif}, {"heif", 52, IsHeif}, {"webp", 53, IsWebp},
+    {"jpg", 54, IsJpegOtherSegment}, {"amr", 55, IsAmr}, {"caf", 56, IsCaf}, {"m4a", 57, IsM4a},
+    {"m4p", 58, IsM4p}, {"m4v", 59, IsM4v}, {"mp4", 60, IsMp4Brand}, {"3g2", 61, Is3g2},
+    {"mov", 62, IsQuickTimeAtom}, {"opus", 63, IsOpus}, {"ogg", 64, IsOgg}, {"aac", 65, IsAdtsAac},
 }};
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "engine/categories/CallHistoryReader.h"
 #include "engine/categories/ContactsReader.h"
 #include "engine/categories/MessagesReader.h"
-#include "engine/categories/NotesReader.h"
+#include "engine/categories/NoteStoreReader.h"
 #include "engine/categories/WhatsAppReader.h"
 #include "engine/media/FileCopy.h"
 #include "engine/platform/Folders.h"
@@ -232,9 +232,10 @@ int32_t BackupStore::ScanCallHistory(std::vector<CallRecord>& calls) {
 }
 
 int32_t BackupStore::ScanNotes(std::vector<NoteRecord>& notes) {
-  const auto database = StoredFile(wellknown::kNotes);
-  const int32_t result = readNotes(database, notes);
-  m_status[ScanCategory::Notes] = StatusOfDatabaseRead(database, "notes database (notes.sqlite)", result);
+  const auto legacy = StoredFile(wellknown::kNotes);
+  const auto noteStore = StoredFile(wellknown::kNoteStore);
+  const int32_t result = readAllNotes(legacy, noteStore, notes);
+  m_status[ScanCategory::Notes] = NotesStatus(legacy, noteStore, result);
   m_progress.grow(m_progress.step / 2);
   return result;
 }

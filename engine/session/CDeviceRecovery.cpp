@@ -10,7 +10,7 @@
 #include "engine/categories/CallHistoryReader.h"
 #include "engine/categories/ContactsReader.h"
 #include "engine/categories/MessagesReader.h"
-#include "engine/categories/NotesReader.h"
+#include "engine/categories/NoteStoreReader.h"
 #include "engine/categories/WhatsAppReader.h"
 #include "engine/media/FileCopy.h"
 #include "engine/media/ManifestScans.h"
@@ -105,6 +105,7 @@ void CDeviceRecovery::CopyDatabases() {
   CopyFileReplacing(stored(wellknown::kAddressBook), DatabaseCopy("AddressBook"));
   CopyFileReplacing(stored(wellknown::kSms), DatabaseCopy("sms"));
   CopyFileReplacing(stored(wellknown::kNotes), DatabaseCopy("notes"));
+  CopyFileReplacing(stored(wellknown::kNoteStore), DatabaseCopy("NoteStore"));
   CopyFileReplacing(firstExisting(wellknown::kCallHistory, wellknown::kCallHistoryOld), DatabaseCopy("history"));
   CopyFileReplacing(firstExisting(wellknown::kWhatsAppShared, wellknown::kWhatsAppDocuments),
                     DatabaseCopy("ChatStorage"));
@@ -136,8 +137,8 @@ int32_t CDeviceRecovery::ScanContacts(std::vector<ContactRecord>& contacts) {
 }
 
 int32_t CDeviceRecovery::ScanNotes(std::vector<NoteRecord>& notes) {
-  const int32_t result = readNotes(DatabaseCopy("notes"), notes);
-  m_status[ScanCategory::Notes] = StatusOfDatabaseRead(DatabaseCopy("notes"), "notes database (notes.sqlite)", result);
+  const int32_t result = readAllNotes(DatabaseCopy("notes"), DatabaseCopy("NoteStore"), notes);
+  m_status[ScanCategory::Notes] = NotesStatus(DatabaseCopy("notes"), DatabaseCopy("NoteStore"), result);
   return FinishReaderStep(result, m_progress.step / 2);
 }
 

@@ -51,7 +51,7 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
   bool layoutFlag() const { return m_layoutFlag; }
   bool newerThan11() const { return m_driver.VersionAbove11(); }
   const ProgressState& progress() const { return m_progress; }
-  // The path of a database copy ("sms", "AddressBook", "notes", "history", "ChatStorage").
+  // The path of a database copy ("sms", "AddressBook", "notes", "NoteStore", "history", "ChatStorage").
   std::filesystem::path DatabaseCopy(const char* copyName) const { return m_workPath / copyName; }
 
   int64_t highestMessageRowId = 20000;

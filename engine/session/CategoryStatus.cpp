@@ -45,4 +45,16 @@ CategoryStatus StatusOfDatabaseRead(const std::filesystem::path& database, std::
   return {};
 }
 
+CategoryStatus NotesStatus(const std::filesystem::path& legacy, const std::filesystem::path& noteStore,
+                           int32_t result) {
+  std::error_code ec;
+  if (!noteStore.empty() && std::filesystem::exists(noteStore, ec)) {
+    return StatusOfDatabaseRead(noteStore, "notes database (NoteStore.sqlite)", result);
+  }
+  if (!legacy.empty() && std::filesystem::exists(legacy, ec)) {
+    return StatusOfDatabaseRead(legacy, "notes database (notes.sqlite)", result);
+  }
+  return {CategoryState::Absent, "the backup holds no notes database (NoteStore.sqlite or notes.sqlite)"};
+}
+
 }  // namespace fq

@@ -24,4 +24,9 @@ std::string_view CategoryStateName(CategoryState state);
 // none) by a reader that answered `result`; `what` names the file for a person.
 CategoryStatus StatusOfDatabaseRead(const std::filesystem::path& database, std::string_view what, int32_t result);
 
+// Notes live in NoteStore.sqlite since iOS 9 and in notes.sqlite before: the
+// status is that of the store the phone uses, NoteStore when it is there.
+CategoryStatus NotesStatus(const std::filesystem::path& legacy, const std::filesystem::path& noteStore,
+                           int32_t result);
+
 }  // namespace fq

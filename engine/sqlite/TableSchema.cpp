@@ -184,6 +184,7 @@ TableSchema ParseCreateTable(std::string_view sql) {
     names.push_back(word);
   }
   schema.columnCount = static_cast<int32_t>(names.size());
+  schema.columnNames = names;
   if (declaredPrimaryKey >= 0) {
     schema.rowIdColumn = declaredPrimaryKey;
   } else if (!primaryKeyColumn.empty()) {

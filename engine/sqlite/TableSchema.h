@@ -22,6 +22,7 @@ struct TableSchema {
   int32_t columnCount = 0;           // declared columns; 0 when the statement cannot be read
   int32_t rowIdColumn = -1;          // the INTEGER PRIMARY KEY column, stored as NULL in the record
   std::vector<Affinity> affinities;  // one per declared column
+  std::vector<std::string> columnNames;  // one per declared column, upper case
 };
 
 // Declared columns of a CREATE TABLE statement (table constraints are not columns).

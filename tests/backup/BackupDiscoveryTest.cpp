@@ -1,7 +1,11 @@
 #include "engine/backup/BackupDiscovery.h"
 
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 #include <sys/stat.h>
+
+#include <cstdlib>
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -131,7 +135,7 @@ TEST_F(BackupFolderTest, FollowsTheLineRules) {
       {"lines longer than 2047 bytes are read in pieces",
        std::string(5000, 'x') + "<key>Serial Number</key>\n<string>S3</string>\n",
        {false, false, "", "", "S3", {}, ""}},
-      {"a binary plist holds none of the keys", std::string("bplist00\0\x01\x02", 11),
+      {"a damaged binary plist gives no keys", std::string("bplist00\0\x01\x02", 11),
        {false, false, "", "", "", {}, ""}},
   };
   int n = 0;
@@ -144,6 +148,83 @@ TEST_F(BackupFolderTest, FollowsTheLineRules) {
     expected.folder = folder;
     EXPECT_EQ(info, expected) << c.what;
   }
+}
+
+struct PlistFree {
+  void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistOwner = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
+
+// `root` in the binary property list form (dates in seconds from 2001).
+std::string BinaryPlist(const PlistOwner& root) {
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(root.get(), &bytes, &length);
+  std::string out(bytes, length);
+  std::free(bytes);  // libplist hands out malloc memory
+  return out;
+}
+
+// The Info.plist of PlistValues as a binary dictionary; `phoneAsNumber`
+// stores the phone number with the wrong type.
+std::string BinaryInfoPlist(const PlistValues& v, bool phoneAsNumber = false) {
+  PlistOwner dict(plist_new_dict());
+  plist_dict_set_item(dict.get(), "Build Version", plist_new_string("16D57"));
+  if (!v.name.empty()) plist_dict_set_item(dict.get(), "Display Name", plist_new_string(v.name.c_str()));
+  // 2019-03-22 05:26:43 UTC
+  plist_dict_set_item(dict.get(), "Last Backup Date", plist_new_date(574925203, 0));
+  if (phoneAsNumber) {
+    plist_dict_set_item(dict.get(), "Phone Number", plist_new_uint(491511234567));
+  } else if (!v.phone.empty()) {
+    plist_dict_set_item(dict.get(), "Phone Number", plist_new_string(v.phone.c_str()));
+  }
+  if (!v.version.empty())
+    plist_dict_set_item(dict.get(), "Product Version", plist_new_string(v.version.c_str()));
+  if (!v.serial.empty()) plist_dict_set_item(dict.get(), "Serial Number", plist_new_string(v.serial.c_str()));
+  return BinaryPlist(dict);
+}
+
+TEST_F(BackupFolderTest, ReadsABinaryInfoPlistAsTheXmlOne) {
+  const PlistValues values{.name = "Ann & Bo \xE2\x80\x99s iPhone"};
+  PlistOwner array(plist_new_array());
+  plist_array_append_item(array.get(), plist_new_string("Display Name"));
+  const struct {
+    const char* what;
+    std::string plist;
+    BackupInfo expected;  // folder filled in below
+  } cases[] = {
+      {"all keys",
+       BinaryInfoPlist(values),
+       {false,
+        true,
+        "2019-03-22 05:26:43",
+        "+49 151 1234567",
+        "F2LXK0ABCD",
+        {},
+        "Ann & Bo \xE2\x80\x99s iPhone"}},
+      {"11.4, no phone number",
+       BinaryInfoPlist({.phone = "", .version = "11.4"}),
+       {false, false, "2019-03-22 05:26:43", "", "F2LXK0ABCD", {}, "Anna's iPhone"}},
+      {"a value of the wrong type is left empty",
+       BinaryInfoPlist({}, true),
+       {false, true, "2019-03-22 05:26:43", "", "F2LXK0ABCD", {}, "Anna's iPhone"}},
+      {"a root that is no dictionary", BinaryPlist(array), {false, false, "", "", "", {}, ""}},
+      {"cut short", BinaryInfoPlist(values).substr(0, 60), {false, false, "", "", "", {}, ""}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const fs::path folder = backup("binary" + std::to_string(n++), c.plist);
+    BackupInfo info;
+    ASSERT_EQ(ReadBackupFolder(folder, info), kOk) << c.what;
+    BackupInfo expected = c.expected;
+    expected.folder = folder;
+    EXPECT_EQ(info, expected) << c.what;
+  }
+  // The list reads the binary form too.
+  std::vector<BackupInfo> list;
+  ASSERT_EQ(ListBackups({scratch / "binary0"}, list), kOk);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].serialNumber, "F2LXK0ABCD");
 }
 
 TEST_F(BackupFolderTest, AFolderWithoutInfoPlistLeavesTheRecordUntouched) {

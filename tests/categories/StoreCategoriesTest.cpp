@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -13,6 +14,7 @@
 #include "tests/categories/PhoneFixture.h"
 #include "tools/backupbuilder/DemoBackup.h"
 #include "tools/backupbuilder/DemoPhoneData.h"
+#include "tools/backupbuilder/NoteStoreDatabase.h"
 
 namespace fq::test {
 namespace {
@@ -22,6 +24,15 @@ DriveSource roomyDrive() {
   drives.freeBytesOf = [](const std::filesystem::path&) { return std::optional<uint64_t>(uint64_t{1} << 40); };
   drives.listVolumes = [] { return std::optional<std::vector<Volume>>(std::vector<Volume>{}); };
   return drives;
+}
+
+// Writes the backup `b` into `backup` and opens it with `store`.
+bool writeAndOpen(const builder::BackupBuilder& b, const std::filesystem::path& backup, BackupStore& store) {
+  if (!b.write(backup)) return false;
+  BackupInfo info;
+  info.folder = backup;
+  store.SelectBackup(info);
+  return store.Open("") == 0;
 }
 
 template <typename Records>
@@ -64,7 +75,7 @@ void expectDemoCategories(const CategoryLists& lists) {
   EXPECT_EQ(calls.first, 4u);
   EXPECT_GE(calls.second, 1u);
   const auto notes = liveAndDeleted(lists.notes);
-  EXPECT_EQ(notes.first, 3u);
+  EXPECT_EQ(notes.first, 3u + 3u);  // the legacy database's and the modern store's
   EXPECT_GE(notes.second, 1u);
   const auto chats = liveAndDeleted(flatten(lists.chats));
   EXPECT_EQ(chats.first, 8u);
@@ -131,31 +142,92 @@ TEST_F(PhoneFixture, TheStoreTakesTheChatDatabaseNotItsLogFiles) {
   b.addFile(group, "ChatStorage.sqlite-wal", std::string_view("not a database"));
   b.addFile(group, "ChatStorage.sqlite-shm", std::string_view("not a database either"));
   ASSERT_TRUE(builder::AddDemoPhoneDatabases(b));
-  const auto backup = folder() / "backup";
-  ASSERT_TRUE(b.write(backup));
   WorkFolders folders(folder() / "appdata", roomyDrive());
   BackupStore store(folders, folder() / "root");
-  BackupInfo info;
-  info.folder = backup;
-  store.SelectBackup(info);
-  ASSERT_EQ(store.Open(""), 0);
+  ASSERT_TRUE(writeAndOpen(b, folder() / "backup", store));
   EXPECT_EQ(store.WhatsAppDatabase().filename().string().size(), 40u);
   WhatsAppChatMap chats;
   EXPECT_EQ(store.ScanWhatsApp(chats), 0);
   EXPECT_FALSE(chats.empty());
 }
 
+// A builder-made backup with only the modern store, read through the backup
+// store as a scan does: the builder knows the truth.
+TEST_F(PhoneFixture, TheStoreReadsTheNoteStoreOfABuiltBackup) {
+  const ScopedTimeZone zone("UTC");
+  constexpr double k2024 = 725760000;  // 2024-01-01 00:00:00 UTC
+  const std::vector<builder::NoteStoreNote> written = {
+      {.rowId = 10,
+       .dataRowId = 3,
+       .title = "Groceries",
+       .modifiedAppleSeconds = k2024 + 3600.75,
+       .text = "Groceries\nmilk, eggs \xE2\x80\x93 and bread"},
+      {.rowId = 11,
+       .dataRowId = 4,
+       .title = "Door code",
+       .modifiedAppleSeconds = k2024 + 86400,
+       .text = "Door code\n4417",
+       .locked = true},
+      {.rowId = 12,
+       .dataRowId = 5,
+       .title = "Old plan",
+       .modifiedAppleSeconds = k2024 + 2 * 86400,
+       .text = "Old plan\nsell the boat",
+       .markedForDeletion = true},
+      {.rowId = 13,
+       .dataRowId = 6,
+       .title = "Untitled",
+       .modifiedAppleSeconds = k2024 + 3 * 86400,
+       .text = std::nullopt},
+      {.rowId = 14,
+       .dataRowId = 7,
+       .title = "Purged",
+       .modifiedAppleSeconds = k2024 + 4 * 86400,
+       .text = "Purged\nthis note was deleted for good"},
+  };
+  builder::BackupBuilder b(builder::ManifestFormat::Db);
+  std::string error;
+  ASSERT_TRUE(b.addDatabase(builder::kNoteStoreDomain, builder::kNoteStorePath,
+                            builder::NoteStoreDatabase(written, {14}), &error))
+      << error;
+  WorkFolders folders(folder() / "appdata", roomyDrive());
+  BackupStore store(folders, folder() / "root");
+  ASSERT_TRUE(writeAndOpen(b, folder() / "backup", store));
+  std::vector<NoteRecord> notes;
+  // No legacy notes database in this backup: the modern store's notes still count.
+  EXPECT_EQ(store.ScanNotes(notes), kOk);
+  std::vector<NoteRecord> live;
+  std::vector<NoteRecord> deleted;
+  for (const NoteRecord& n : notes) (n.deleted ? deleted : live).push_back(n);
+  std::sort(live.begin(), live.end(), [](const NoteRecord& a, const NoteRecord& c) { return a.key < c.key; });
+  EXPECT_EQ(live,
+            (std::vector<NoteRecord>{
+                {0, 3, "2024-01-01 01:00:00", "Groceries", "Groceries\nmilk, eggs \xE2\x80\x93 and bread"},
+                {0, 4, "2024-01-02 00:00:00", "Door code", ""},
+                {0, 6, "2024-01-04 00:00:00", "Untitled", ""},
+            }));
+  ASSERT_GE(deleted.size(), 1u);
+  EXPECT_EQ(deleted[0], (NoteRecord{1, 5, "2024-01-03 00:00:00", "Old plan", "Old plan\nsell the boat"}));
+  // The purged note's rows stay in free space: its note row (title, date) and
+  // its body row come back as two deleted records, as a carved body row has
+  // lost the row id its note row links to.
+  bool purgedTitle = false;
+  bool purgedBody = false;
+  for (const NoteRecord& n : deleted) {
+    EXPECT_EQ(n.body.find("4417"), std::string::npos) << "a locked note's text never shows";
+    purgedTitle = purgedTitle || (n.title == "Purged" && n.date == "2024-01-05 00:00:00");
+    purgedBody = purgedBody || n.body == "Purged\nthis note was deleted for good";
+  }
+  EXPECT_TRUE(purgedTitle);
+  EXPECT_TRUE(purgedBody);
+}
+
 TEST_F(PhoneFixture, ABackupWithoutThePhoneDatabasesIsNotACancelledScan) {
   builder::BackupBuilder b(builder::ManifestFormat::Db);
   b.addDirectory("HomeDomain", "Library");
-  const auto backup = folder() / "backup";
-  ASSERT_TRUE(b.write(backup));
   WorkFolders folders(folder() / "appdata", roomyDrive());
   BackupStore store(folders, folder() / "root");
-  BackupInfo info;
-  info.folder = backup;
-  store.SelectBackup(info);
-  ASSERT_EQ(store.Open(""), 0);
+  ASSERT_TRUE(writeAndOpen(b, folder() / "backup", store));
   CategoryLists lists;
   // Each reader fails (the file is missing) with the generic failure, which
   // lets the scan go on; errno 2 would have read as "cancelled".

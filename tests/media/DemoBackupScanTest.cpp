@@ -57,10 +57,10 @@ class DemoBackupScan : public ::testing::TestWithParam<ManifestFormat> {
 
 TEST_P(DemoBackupScan, ListsExactlyTheDemoMediaForABackupOnDisk) {
   const DemoScan scan = ScanDemo(m_dir.path(), ScanSource::Store);
-  EXPECT_EQ(NamesOf(scan.cameraRoll),
-            (Names{"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.PNG", "IMG_0004.MOV", "IMG_0006.JPG"}));
+  EXPECT_EQ(NamesOf(scan.cameraRoll), (Names{"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.PNG", "IMG_0004.MOV",
+                                             "IMG_0005.HEIC", "IMG_0006.JPG"}));
   EXPECT_EQ(NamesOf(scan.photoStream), (Names{"IMG_0101.JPG", "IMG_0102.JPG"}));
-  EXPECT_EQ(NamesOf(scan.attachments), (Names{"clip.MP4", "image.PNG", "IMG_0300.JPG"}));
+  EXPECT_EQ(NamesOf(scan.attachments), (Names{"Audio Message.AMR", "clip.MP4", "image.PNG", "IMG_0300.JPG"}));
   EXPECT_EQ(NamesOf(scan.apps), (Names{"harbour.JPG", "sketch1.PNG", "theme.MP3", "walk.MOV"}));
   EXPECT_EQ(NamesOf(scan.whatsApp), (Names{"27a1c0de-photo.JPG", "31b2d0ef-video.MP4"}));
 

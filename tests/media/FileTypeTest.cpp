@@ -82,14 +82,14 @@ TEST(DetectFileTypeOfBytes, RecognisesEachSignatureAndRefusesNearMisses) {
       {"ftypisom", Text("....ftypisom"), "mp4"},
       {"ftypiso5", Text("....ftypiso5"), "mp4"},
       {"ftypmp42", Text("....ftypmp42"), "mp4"},
-      {"ftypmp41", Text("....ftypmp41"), none},
-      {"ftypM4V ", Text("....ftypM4V "), none},
+      {"ftypmp41", Text("....ftypmp41"), "mp4"},  // a later row
+      {"ftypM4V ", Text("....ftypM4V "), "m4v"},  // a later row
       {".RMF", Text(".RMF"), "rmvb"},
       {"ASF header object", asf, "wmv"},
       {"RIFF AVI LIST", Text("RIFF....AVI LIST"), "avi"},
       {"RIFF AVI JUNK", Text("RIFF....AVI JUNK"), none},
       {"ftyp3gp4", Text("....ftyp3gp4"), "3gp"},
-      {"ftyp3g2a", Text("....ftyp3g2a"), none},
+      {"ftyp3g2a", Text("....ftyp3g2a"), "3g2"},  // a later row
       {"ID3 v2.3", Head({'I', 'D', '3', 3, 0, 0, 0, 0, 0x1F, 0x76}), "mp3"},
       {"ID3 version FF", Head({'I', 'D', '3', 0xFF, 0, 0}), none},
       {"ID3 undefined flag", Head({'I', 'D', '3', 3, 0, 0x10}), none},
@@ -112,9 +112,9 @@ TEST(DetectFileTypeOfBytes, RecognisesEachSignatureAndRefusesNearMisses) {
       {"BM with reserved bytes set", Bmp("BM", 40, 1), none},
       {"JFIF", Text("JFIF", 6, Head({0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10})), "jpg"},
       {"Exif", Text("Exif", 6, Head({0xFF, 0xD8, 0xFF, 0xE1, 0x10, 0})), "jpg"},
-      {"APP0 with Exif", Text("Exif", 6, Head({0xFF, 0xD8, 0xFF, 0xE0})), none},
-      {"APP1 with JFIF", Text("JFIF", 6, Head({0xFF, 0xD8, 0xFF, 0xE1})), none},
-      {"JPEG without an application segment", Head({0xFF, 0xD8, 0xFF, 0xDB}), none},
+      {"APP0 with Exif, no length", Text("Exif", 6, Head({0xFF, 0xD8, 0xFF, 0xE0})), none},
+      {"APP1 with JFIF, no length", Text("JFIF", 6, Head({0xFF, 0xD8, 0xFF, 0xE1})), none},
+      {"quantisation table of no length", Head({0xFF, 0xD8, 0xFF, 0xDB}), none},
       {"PNG", Head({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}), "png"},
       {"PNG with a damaged line ending", Head({0x89, 'P', 'N', 'G', 0x0D, 0x0D, 0x1A, 0x0A}), none},
       {"icon with one image", Icon({100}), "ico"},
@@ -133,11 +133,92 @@ TEST(DetectFileTypeOfBytes, RecognisesEachSignatureAndRefusesNearMisses) {
   }
 }
 
+// `brands` as an ftyp box at the start: major brand, minor version 0, then
+// the compatible brands; the box size covers exactly these.
+Bytes Ftyp(std::string_view major, std::vector<std::string_view> compatible = {}) {
+  Bytes b(kFileTypeProbeSize, 0);
+  const size_t size = 16 + 4 * compatible.size();
+  b[3] = static_cast<uint8_t>(size);
+  b = Text("ftyp", 4, b);
+  b = Text(major, 8, b);
+  for (size_t i = 0; i < compatible.size(); ++i) b = Text(compatible[i], 16 + 4 * i, b);
+  return b;
+}
+
+TEST(DetectFileTypeOfBytes, RecognisesTodaysPhoneFormats) {
+  const std::string_view none;
+  struct Case {
+    const char* what;
+    Bytes head;
+    std::string_view type;
+  };
+  Bytes brandOutsideBox = Ftyp("mif1", {"mif1"});
+  brandOutsideBox = Text("heic", 20, brandOutsideBox);  // past the box's 20 bytes
+  const Case cases[] = {
+      {"camera HEIC", Ftyp("heic", {"mif1", "heic"}), "heic"},
+      {"HEIC with extensions", Ftyp("heix", {"mif1", "heix"}), "heic"},
+      {"HEVC image sequence", Ftyp("hevc", {"msf1", "hevc"}), "heic"},
+      {"generic HEIF saying HEVC", Ftyp("mif1", {"mif1", "heic"}), "heic"},
+      {"generic HEIF sequence saying HEVC", Ftyp("msf1", {"msf1", "hevc"}), "heic"},
+      {"generic HEIF, brand outside its box", brandOutsideBox, "heif"},
+      {"generic HEIF saying nothing more", Ftyp("mif1", {"mif1", "miaf"}), "heif"},
+      {"AVIF", Ftyp("avif", {"mif1", "avif"}), "avif"},
+      {"AVIF sequence", Ftyp("avis", {"msf1", "avis"}), "avif"},
+      {"generic HEIF saying AV1", Ftyp("mif1", {"mif1", "avif"}), "avif"},
+      {"WebP lossy", Text("RIFF....WEBPVP8 "), "webp"},
+      {"WebP lossless", Text("RIFF....WEBPVP8L"), "webp"},
+      {"RIFF WEBP without a chunk", Text("RIFF....WEBPJUNK"), none},
+      {"AMR narrow band", Text("#!AMR\n"), "amr"},
+      {"AMR wide band", Text("#!AMR-WB\n"), "amr"},
+      {"AMR without its line feed", Text("#!AMR "), none},
+      {"CAF version 1", Head({'c', 'a', 'f', 'f', 0, 1, 0, 0}), "caf"},
+      {"CAF version 2", Head({'c', 'a', 'f', 'f', 0, 2, 0, 0}), none},
+      {"M4A", Ftyp("M4A ", {"M4A ", "mp42", "isom"}), "m4a"},
+      {"protected M4P", Ftyp("M4P "), "m4p"},
+      {"M4V", Ftyp("M4V ", {"M4V ", "M4A ", "mp42"}), "m4v"},
+      {"M4V with HD flag", Ftyp("M4VH"), "m4v"},
+      {"MPEG-4 v1", Ftyp("mp41"), "mp4"},
+      {"AVC brand", Ftyp("avc1"), "mp4"},
+      {"3GPP2", Ftyp("3g2a"), "3g2"},
+      {"3GPP still the classic row", Ftyp("3gp5"), "3gp"},
+      {"QuickTime with ftyp", Ftyp("qt  "), "mov"},
+      {"QuickTime starting with wide", Head({0, 0, 0, 8, 'w', 'i', 'd', 'e'}), "mov"},
+      {"QuickTime starting with mdat", Head({0, 0x10, 0, 0, 'm', 'd', 'a', 't'}), "mov"},
+      {"QuickTime atom too short", Head({0, 0, 0, 4, 'w', 'i', 'd', 'e'}), none},
+      {"unknown ftyp brand", Ftyp("abcd"), none},
+      {"ftyp too short", Bytes{0, 0, 0, 16, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c'}, none},
+      {"Ogg Opus", Text("OpusHead", 28, Text("OggS")), "opus"},
+      {"Ogg Vorbis", Text("\x01vorbis", 28, Text("OggS")), "ogg"},
+      {"Ogg of another stream version", Text("OpusHead", 28, Head({'O', 'g', 'g', 'S', 1})), none},
+      {"ADTS AAC", Head({0xFF, 0xF1, 0x50, 0x80, 0x2E, 0x7F, 0xFC}), "aac"},
+      {"ADTS of bad sampling index", Head({0xFF, 0xF1, 0x7C, 0x80, 0x2E, 0x7F, 0xFC}), none},
+      {"ADTS shorter than its header", Head({0xFF, 0xF1, 0x50, 0x80, 0x00, 0x1F, 0xFC}), none},
+      {"MPEG audio layer 3 frame", Head({0xFF, 0xFB, 0x90, 0x64}), none},
+      {"JPEG starting with a quantisation table", Head({0xFF, 0xD8, 0xFF, 0xDB, 0, 0x43}), "jpg"},
+      {"JPEG starting with an ICC profile", Head({0xFF, 0xD8, 0xFF, 0xE2, 0x0C, 0x58}), "jpg"},
+      {"JPEG starting with a comment", Head({0xFF, 0xD8, 0xFF, 0xFE, 0, 0x10}), "jpg"},
+      {"JPEG starting with APP0 but no JFIF", Head({0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10}), "jpg"},
+      {"JPEG starting with a frame header", Head({0xFF, 0xD8, 0xFF, 0xC0, 0, 0x11}), "jpg"},
+      {"JPEG start then padding", Head({0xFF, 0xD8, 0xFF, 0xFF, 0, 0x11}), none},
+  };
+  for (const auto& c : cases) {
+    const auto type = DetectFileTypeOfBytes(c.head);
+    EXPECT_EQ(type.value_or(""), c.type) << c.what;
+  }
+}
+
 TEST(DetectFileTypeOfBytes, NeverReadsPastShortInput) {
   // Every prefix of every sample, down to nothing: each detector checks its length.
-  const Bytes samples[] = {Icon({100, 2000}), Head({0, 0, 1, 0xBA}, 28, {0, 0, 1, 0xBB}),
+  const Bytes samples[] = {Icon({100, 2000}),
+                           Head({0, 0, 1, 0xBA}, 28, {0, 0, 1, 0xBB}),
                            Text("MTrk", 14, Head({'M', 'T', 'h', 'd', 0, 0, 0, 6})),
-                           Head({'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0}), Bmp("BM", 40)};
+                           Head({'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0}),
+                           Bmp("BM", 40),
+                           Ftyp("mif1", {"mif1", "heic", "avif"}),
+                           Text("OpusHead", 28, Text("OggS")),
+                           Head({0xFF, 0xF1, 0x50, 0x80, 0x2E, 0x7F, 0xFC}),
+                           Text("#!AMR-WB\n"),
+                           Head({0, 0, 0, 8, 'w', 'i', 'd', 'e'})};
   for (const auto& sample : samples) {
     for (size_t n = 0; n <= 48; ++n) {
       const Bytes cut(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(n));
@@ -149,9 +230,12 @@ TEST(DetectFileTypeOfBytes, NeverReadsPastShortInput) {
 
 TEST(FileSignatureTable, NamesTheTypeByTheFirstRowOfItsCode) {
   const std::vector<std::pair<std::string_view, int32_t>> expected = {
-      {"mpeg", 15}, {"mpg", 15}, {"vob", 15},  {"mp4", 18}, {"rmvb", 23}, {"wmv", 24}, {"wma", 24},
-      {"avi", 22},  {"3gp", 16}, {"mp3", 12},  {"mid", 13}, {"wav", 21},  {"mov", 17}, {"gif", 31},
-      {"bmp", 29},  {"jpg", 10}, {"jpeg", 10}, {"jpe", 10}, {"png", 30},  {"ico", 46}};
+      {"mpeg", 15}, {"mpg", 15}, {"vob", 15},  {"mp4", 18},  {"rmvb", 23}, {"wmv", 24},
+      {"wma", 24},  {"avi", 22}, {"3gp", 16},  {"mp3", 12},  {"mid", 13},  {"wav", 21},
+      {"mov", 17},  {"gif", 31}, {"bmp", 29},  {"jpg", 10},  {"jpeg", 10}, {"jpe", 10},
+      {"png", 30},  {"ico", 46}, {"heic", 50}, {"avif", 51}, {"heif", 52}, {"webp", 53},
+      {"jpg", 54},  {"amr", 55}, {"caf", 56},  {"m4a", 57},  {"m4p", 58},  {"m4v", 59},
+      {"mp4", 60},  {"3g2", 61}, {"mov", 62},  {"opus", 63}, {"ogg", 64},  {"aac", 65}};
   const auto table = FileSignatureTable();
   ASSERT_EQ(table.size(), expected.size());
   for (size_t i = 0; i < table.size(); ++i) {

@@ -110,13 +110,17 @@ TEST_P(ManifestScans, AttachmentsAreNamedByTheirRecognisedType) {
   b.addFile("MediaDomain", base + "image", builder::PngImage(4, 4, 0xFF0000, 700));
   b.addFile("MediaDomain", base + "IMG_0001.HEIC", Jpeg(2));
   b.addFile("MediaDomain", base + "a.b.c.gif", builder::GifImage(700));
-  b.addFile("MediaDomain", base + "Audio Message.amr", std::vector<uint8_t>(2000, 0x3C));
+  b.addFile("MediaDomain", base + "Audio Message.amr", std::vector<uint8_t>(2000, 0x3C));  // no header
+  std::vector<uint8_t> caf = {'c', 'a', 'f', 'f', 0, 1, 0, 0, 'd', 'e', 's', 'c'};
+  caf.resize(3000, 0x11);
+  b.addFile("MediaDomain", base + "Audio Message 2.caf", caf);
   b.addFile("MediaDomain", "Library/SMS/Attachments.jpg", Jpeg(3));  // not under /Attachments/
   f.write();
 
   std::vector<AttachmentFileRecord> files;
   ASSERT_EQ(ScanMessageAttachments(f.context(ScanSource::Device, 10), files), kOk);
-  EXPECT_EQ(Names(files), (std::vector<std::string>{"a.b.c.GIF", "image.PNG", "IMG_0001.JPG", "photo.JPG"}));
+  EXPECT_EQ(Names(files), (std::vector<std::string>{"a.b.c.GIF", "Audio Message 2.CAF", "image.PNG",
+                                                    "IMG_0001.JPG", "photo.JPG"}));
   for (const auto& file : files) EXPECT_EQ(file.reserved, 0u);
   EXPECT_EQ(f.progress.current, 10);
 }

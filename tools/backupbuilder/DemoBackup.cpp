@@ -18,7 +18,7 @@ void AddCameraRoll(BackupBuilder& b) {
   b.addFile(kCameraRoll, "Media/DCIM/100APPLE/IMG_0002.JPG", JpegImage(JpegHeader::Exif, 48, 64, 5120, 2));
   b.addFile(kCameraRoll, "Media/DCIM/100APPLE/IMG_0003.PNG", PngImage(75, 133, 0x2A6F97, 3072, 3));
   b.addFile(kCameraRoll, "Media/DCIM/100APPLE/IMG_0004.MOV", QuickTimeMovie(150000, 4));
-  // A picture format nothing here recognises: present, but not listed.
+  // The camera's own format since 2017.
   std::vector<uint8_t> heic = {0, 0, 0, 0x18, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c'};
   heic.resize(4096, 0);
   b.addFile(kCameraRoll, "Media/DCIM/100APPLE/IMG_0005.HEIC", heic);
@@ -45,7 +45,7 @@ void AddMessageAttachments(BackupBuilder& b) {
   b.addFile(kMedia, base + "a0/00/0D6F4C2A-1B3E-4A5D-8C7B-6E5F4A3B2C1D/image",
             PngImage(8, 8, 0xE0A030, 1024, 22));
   b.addFile(kMedia, base + "c2/02/5A4B3C2D-1E0F-4A9B-8C7D-6E5F4A3B2C1E/clip.mov", Mp4Movie(40000, 23));
-  const std::string amr = "#!AMR\n" + std::string(2000, '\x3c');  // AMR is not in the signature table
+  const std::string amr = "#!AMR\n" + std::string(2000, '\x3c');  // a voice message
   b.addFile(kMedia, base + "c2/02/5A4B3C2D-1E0F-4A9B-8C7D-6E5F4A3B2C1E/Audio Message.amr",
             std::string_view(amr));
   // Too short to be recognised, and one whose content was never backed up.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tools/backupbuilder/NoteStoreDatabase.h"
 #include "tools/backupbuilder/PhoneDatabases.h"
 
 namespace fq::builder {
@@ -154,6 +155,36 @@ SqliteRecipe notesDatabase() {
   return spec;
 }
 
+// The notes store of a newer phone, beside the legacy notes database.
+SqliteRecipe noteStoreDatabase() {
+  const double base = kMarch2019 + 6 * kDay + 0.25;
+  std::vector<NoteStoreNote> notes = {
+      {.rowId = 20,
+       .dataRowId = 8,
+       .title = "Packing list",
+       .modifiedAppleSeconds = base + 9 * kHour,
+       .text = "Packing list\nswimsuit\ncharger\npassport"},
+      {.rowId = 21,
+       .dataRowId = 9,
+       .title = "Ferry times",
+       .modifiedAppleSeconds = base + kDay + 8 * kHour,
+       .text = "Ferry times\n07:40, 09:15, 12:30"},
+      {.rowId = 22,
+       .dataRowId = 10,
+       .title = "Locked diary",
+       .modifiedAppleSeconds = base + 2 * kDay,
+       .text = "Locked diary\nnot for anyone",
+       .locked = true},
+      {.rowId = 23,
+       .dataRowId = 11,
+       .title = "Old quote",
+       .modifiedAppleSeconds = base + 3 * kDay,
+       .text = "Old quote\nroof repair 2,400"},
+  };
+  // Deleted on the phone and purged: the old quote.
+  return NoteStoreDatabase(notes, {23});
+}
+
 SqliteRecipe whatsAppDatabase() {
   constexpr auto layout = WhatsAppLayout::Newer34;
   SqliteRecipe spec;
@@ -211,6 +242,7 @@ bool AddDemoPhoneDatabases(BackupBuilder& b, std::string* error) {
          b.addDatabase(kHome, "Library/AddressBook/AddressBook.sqlitedb", addressBookDatabase(), error) &&
          b.addDatabase(kHome, "Library/CallHistoryDB/CallHistory.storedata", callHistoryDatabase(), error) &&
          b.addDatabase(kHome, "Library/Notes/notes.sqlite", notesDatabase(), error) &&
+         b.addDatabase(kNoteStoreDomain, kNoteStorePath, noteStoreDatabase(), error) &&
          b.addDatabase(kWhatsAppGroup, "ChatStorage.sqlite", whatsAppDatabase(), error);
 }
 
