@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "engine/ResultCodes.h"
+#include "engine/platform/Folders.h"
 #include "output/HtmlReports.h"
-#include "output/OutputFile.h"
 #include "output/OutputNames.h"
 #include "output/ResultText.h"
 #include "output/TextFiles.h"
@@ -158,7 +158,7 @@ void RecoveryJob::RunItems() {
       case ItemKind::AppVideos: {
         const auto& f = *static_cast<const AppFileRecord*>(record);
         const fs::path folder = m_root / OutputFolderName(entry->kind) / SafeFileName(f.appName);
-        CreateOutputFolder(folder);
+        CreateFolders(folder);
         CopyFile(folder, f.name, f.path);
         break;
       }
@@ -191,7 +191,7 @@ void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, cons
     Report(100, EEXIST, wanted);
     return;
   }
-  CreateOutputFolder(folder);
+  CreateFolders(folder);
   const int32_t rc =
       m_session.CopyOut(source, target, [this](int32_t percent, int32_t code, const fs::path& dest) {
         return Report(percent, code, dest, true);
@@ -206,7 +206,7 @@ void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, cons
 void RecoveryJob::WriteConversation(const MessageRecord& first) {
   const std::string person = ConversationPerson(first);
   const fs::path folder = m_root / "Message" / (SafeFileName(person) + "-" + m_stamp);
-  CreateOutputFolder(folder);
+  CreateFolders(folder);
   m_messagesWritten = true;
   const auto found = m_results.conversations.find(first.handleRowId);
   const auto* messages = found == m_results.conversations.end() ? nullptr : &found->second;
@@ -228,7 +228,7 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
 void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   const std::string chat = SafeFileName(ChatName(first));
   const fs::path folder = m_root / "WhatsApp Message" / (chat + "-" + m_stamp);
-  CreateOutputFolder(folder);
+  CreateFolders(folder);
   const auto found = m_results.whatsAppChats.find(first.chatRowId);
   const auto* messages = found == m_results.whatsAppChats.end() ? nullptr : &found->second;
   if (const fs::path txt = m_uniquePaths.make(folder / (chat + ".txt")); !txt.empty())
@@ -247,7 +247,7 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
 }
 
 void RecoveryJob::AddListRow(std::string& rows, const fs::path& reportPath, std::string row) {
-  if (rows.empty()) CreateOutputFolder(reportPath.parent_path());
+  if (rows.empty()) CreateFolders(reportPath.parent_path());
   rows += row;
   Report(100, 0, reportPath);
 }

@@ -76,7 +76,7 @@ TEST_F(FoldersTest, CopiesOverAndDeletesOnlyFiles) {
 }
 
 TEST_F(FoldersTest, FileReadsAndWritesAtPositions) {
-  File out = File::CreateTruncate(m_root / "data");
+  File out = File::CreateOutput(m_root / "data");
   ASSERT_TRUE(out.ok());
   const std::array<uint8_t, 4> tail = {5, 6, 7, 8};
   const std::array<uint8_t, 4> head = {1, 2, 3, 4};
