@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "engine/sqlite/ColumnValueText.h"
 #include "engine/sqlite/ColumnValues.h"
 #include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/SqliteFileReader.h"
@@ -13,17 +14,6 @@
 namespace fq::cli {
 
 namespace {
-
-std::string hex(const std::string& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (const unsigned char c : bytes) {
-    out.push_back(digits[c >> 4]);
-    out.push_back(digits[c & 15]);
-  }
-  return out;
-}
 
 nlohmann::json jsonValue(const ColumnValue& v) {
   switch (v.kind) {
@@ -40,32 +30,13 @@ nlohmann::json jsonValue(const ColumnValue& v) {
         (void)text.dump();
         return text;
       } catch (const nlohmann::json::exception&) {
-        return nlohmann::json{{"text_hex", hex(v.bytes)}};
+        return nlohmann::json{{"text_hex", HexText(v.bytes)}};
       }
     }
     case ColumnValue::Kind::Blob:
-      return nlohmann::json{{"blob", hex(v.bytes)}};
+      return nlohmann::json{{"blob", HexText(v.bytes)}};
   }
   return nullptr;
-}
-
-std::string textValue(const ColumnValue& v) {
-  switch (v.kind) {
-    case ColumnValue::Kind::Null:
-      return "NULL";
-    case ColumnValue::Kind::Integer:
-      return std::to_string(v.integer);
-    case ColumnValue::Kind::Real: {
-      char buf[40];
-      std::snprintf(buf, sizeof buf, "%.17g", v.real);
-      return buf;
-    }
-    case ColumnValue::Kind::Text:
-      return "'" + v.bytes + "'";
-    case ColumnValue::Kind::Blob:
-      return "x'" + hex(v.bytes) + "'";
-  }
-  return "";
 }
 
 struct SqliteOptions {
@@ -95,7 +66,7 @@ int runSqlite(const SqliteOptions& options) {
       }
       for (const ColumnValue& v : row.values) {
         values.push_back(jsonValue(v));
-        line += " " + textValue(v);
+        line += " " + ColumnValueText(v);
       }
       if (options.json) {
         const nlohmann::json object = {

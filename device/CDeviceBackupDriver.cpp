@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <thread>
 
 #include "device/InfoPlist.h"
 #include "device/QuitCounter.h"
 #include "engine/ResultCodes.h"
+#include "engine/platform/File.h"
 #include "engine/platform/Text.h"
 
 namespace fq {
@@ -402,14 +402,11 @@ int32_t CDeviceBackupDriver::backupProper(const std::filesystem::path& folder) {
   const std::filesystem::path infoPath = deviceFolder / "Info.plist";
   std::filesystem::remove(infoPath, ec);
   {
-    std::ofstream out(infoPath, std::ios::binary | std::ios::trunc);
-    if (info) {
-      char* xml = nullptr;
-      uint32_t length = 0;
-      plist_to_xml(info.get(), &xml, &length);
-      if (xml) out.write(xml, length);
-      std::free(xml);
-    }
+    char* xml = nullptr;
+    uint32_t length = 0;
+    if (info) plist_to_xml(info.get(), &xml, &length);
+    WriteWholeFile(infoPath, xml ? std::string_view(xml, length) : std::string_view());
+    std::free(xml);
   }
 
   const int32_t rc = mobilebackup2_send_request(m_backup, "Backup", m_udid.c_str(), m_udid.c_str(), nullptr);

@@ -1,6 +1,5 @@
 #include "device/DeviceLinkLoop.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +18,8 @@
 #include "device/DevicePath.h"
 #include "device/QuitCounter.h"
 #include "engine/ResultCodes.h"
+#include "engine/platform/ChunkedCopy.h"
+#include "engine/platform/File.h"
 
 namespace fq {
 
@@ -32,32 +33,6 @@ constexpr char kCodeLocalError = 0x06;
 constexpr char kCodeSuccess = 0x00;
 // Seconds between 1970-01-01 and 2001-01-01, the epoch of property-list dates.
 constexpr int64_t kPlistDateEpoch = 978307200;
-
-// Owning file descriptor.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-      reset();
-      m_fd = other.m_fd;
-      other.m_fd = -1;
-    }
-    return *this;
-  }
-  ~FileDescriptor() { reset(); }
-  int get() const { return m_fd; }
-  explicit operator bool() const { return m_fd >= 0; }
-  void reset() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-  }
-
- private:
-  int m_fd;
-};
 
 std::array<char, 4> BigEndian32(uint32_t value) {
   return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
@@ -77,35 +52,9 @@ plist_t ArrayItem(plist_t message, uint32_t index) {
   return plist_array_get_item(message, index);
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Copies one plain file; 0 or the error number.
+// Copies one plain file, refusing a link at either end; 0 or the error number.
 int CopyPlainFile(const std::filesystem::path& source, const std::filesystem::path& target) {
-  FileDescriptor in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (!in) return errno;
-  FileDescriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
-  if (!out) return errno;
-  std::vector<char> buffer(kChunk);
-  while (true) {
-    const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return 0;
-    if (!WriteAll(out.get(), buffer.data(), static_cast<size_t>(n))) return errno;
-  }
+  return CopyFileInChunks(source, target, nullptr, nullptr, CopyOptions{File::Links::Refuse});
 }
 
 // Whether `inner` is `outer` or lies below it, symbolic links resolved: moving
@@ -284,7 +233,7 @@ int32_t DeviceLinkLoop::mb2_handle_send_file(const std::filesystem::path& root, 
 
   int error = 0;
   const auto path = ResolveDevicePath(root, name);
-  FileDescriptor file;
+  File file;
   struct stat info {};
   if (!path) {
     error = EACCES;
@@ -292,27 +241,28 @@ int32_t DeviceLinkLoop::mb2_handle_send_file(const std::filesystem::path& root, 
     error = errno;
     if (error != ENOENT) log("%s: stat failed on '%s': %d\n", kName, path->c_str(), error);
   } else if (info.st_size > 0) {
-    file = FileDescriptor(::open(path->c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file) {
-      error = errno;
+    file = File::OpenRead(*path);
+    if (!file.ok()) {
+      error = file.error();
       log("%s: Error opening local file '%s': %d\n", kName, path->c_str(), error);
     }
   }
 
-  if (error == 0 && file) {
+  if (error == 0 && file.ok()) {
     std::vector<char> buffer(kChunk + 5);
-    while (true) {
+    for (uint64_t offset = 0;;) {
       // Read first, so that the block header announces what is really sent.
-      ssize_t n;
-      do {
-        n = ::read(file.get(), buffer.data() + 5, kChunk);
-      } while (n < 0 && errno == EINTR);
-      if (n == 0) break;  // the whole file is sent
-      if (n < 0) {
-        error = errno;
+      size_t got = 0;
+      const int32_t readError =
+          file.readAt(offset, std::span(reinterpret_cast<uint8_t*>(buffer.data()) + 5, kChunk), got);
+      if (readError != 0) {
+        error = readError;
         log("%s: read error\n", kName);
         break;
       }
+      if (got == 0) break;  // the whole file is sent
+      offset += got;
+      const auto n = static_cast<ssize_t>(got);
       const auto header = BigEndian32(static_cast<uint32_t>(n) + 1);
       std::copy(header.begin(), header.end(), buffer.begin());
       buffer[4] = kCodeFileData;
@@ -424,14 +374,13 @@ int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message, const std::fil
     // A name that leaves the backup root is refused like a file that cannot be
     // created; its data is read and dropped so that the stream stays in step.
     const auto target = ResolveDevicePath(root, name);
-    FileDescriptor file;
+    File file;
     if (target) {
       ::unlink(target->c_str());
-      file = FileDescriptor(
-          ::open(target->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+      file = File::CreateOutput(*target);
     }
-    if (!file) {
-      const int error = target ? errno : EACCES;
+    if (!file.ok()) {
+      const int error = target ? file.error() : EACCES;
       log("Error opening '%s' for writing: %s\n", target ? target->c_str() : name.c_str(),
           std::strerror(error));
     } else {
@@ -451,9 +400,11 @@ int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message, const std::fil
           if (!m_link.IsDeviceAttached()) QuitCounter().fetch_add(1);
           break;
         }
-        if (file && !writeFailed && !WriteAll(file.get(), buffer.data(), got)) {
-          log("Error writing '%s': %s\n", target->c_str(), std::strerror(errno));
-          writeFailed = true;
+        if (file.ok() && !writeFailed) {
+          if (const int32_t rc = file.write(std::string_view(buffer.data(), got)); rc != 0) {
+            log("Error writing '%s': %s\n", target->c_str(), std::strerror(rc));
+            writeFailed = true;
+          }
         }
         pending -= got;
       }
@@ -470,8 +421,9 @@ int32_t DeviceLinkLoop::mb2_handle_receive_files(plist_t message, const std::fil
       pending = blockLength - 1;
     }
 
-    if (file) {
-      file.reset();
+    if (file.ok()) {
+      // A write the file system reports only at the close failed all the same.
+      if (file.close() != 0) writeFailed = true;
       // A file whose data broke off or could not be written is not kept:
       // a truncated database must not pass for the device's own.
       if (writeFailed || brokenOff) {

@@ -1,7 +1,8 @@
 #include "output/HtmlReports.h"
 
+#include "engine/platform/File.h"
+#include "engine/platform/Folders.h"
 #include "output/HtmlEscape.h"
-#include "output/OutputFile.h"
 #include "output/RecordTexts.h"
 
 namespace fq {
@@ -46,9 +47,12 @@ int32_t WritePage(const std::filesystem::path& path, std::string_view head, std:
   const auto report = [&](int32_t percent, int32_t code) {
     return progress ? progress(percent, code, path) : 0;
   };
-  OutputFile file;
-  int32_t rc = CreateOutputFolder(path.parent_path());
-  if (rc == 0) rc = file.Open(path);
+  File file;
+  int32_t rc = CreateFolders(path.parent_path());
+  if (rc == 0) {
+    file = File::CreateOutput(path);
+    rc = file.error();
+  }
   if (rc != 0) {
     report(100, rc);
     return rc;
@@ -68,10 +72,10 @@ int32_t WritePage(const std::filesystem::path& path, std::string_view head, std:
       if ((answer = report(percent, 0)) != 0) break;
     }
   }
-  file.Write(head);
-  file.Write(blocks);
-  file.Write(tail);
-  rc = file.Close();
+  file.write(head);
+  file.write(blocks);
+  file.write(tail);
+  rc = file.close();
   if (reportLast) answer = report(100, rc);
   if (rc != 0) return rc;
   return answer;
@@ -116,13 +120,13 @@ int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head
 
 int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,
                         std::string_view rows) {
-  if (const int32_t rc = CreateOutputFolder(path.parent_path())) return rc;
-  OutputFile file;
-  if (const int32_t rc = file.Open(path)) return rc;
-  file.Write(report.head);
-  file.Write(rows);
-  file.Write(report.tail);
-  return file.Close();
+  if (const int32_t rc = CreateFolders(path.parent_path())) return rc;
+  File file = File::CreateOutput(path);
+  if (!file.ok()) return file.error();
+  file.write(report.head);
+  file.write(rows);
+  file.write(report.tail);
+  return file.close();
 }
 
 }  // namespace fq

@@ -1,27 +1,22 @@
 #include "output/ItemKind.h"
 
-#include <array>
-
 namespace fq {
-namespace {
 
-constexpr std::array<std::string_view, kLastItemKind> kCategoryNames = {
-    "Camera Roll",          "Photo Stream", "App Photos",   "App Videos", "Messages",
-    "Messages Attachments", "Contacts",     "Call History", "Notes",      "WhatsApp",
-    "WhatsApp Attachments",
-};
-
-}  // namespace
+std::optional<ScanCategory> ScanCategoryOf(ItemKind kind) {
+  for (const auto& row : kScanCategoryTable) {
+    if (row.treePosition == static_cast<int32_t>(kind)) return row.category;
+  }
+  return std::nullopt;
+}
 
 std::string_view CategoryName(ItemKind kind) {
-  const auto k = static_cast<int32_t>(kind);
-  if (k < kFirstItemKind || k > kLastItemKind) return {};
-  return kCategoryNames[static_cast<size_t>(k - kFirstItemKind)];
+  const auto category = ScanCategoryOf(kind);
+  return category ? CategoryName(*category) : std::string_view();
 }
 
 std::optional<ItemKind> ItemKindFromCategoryName(std::string_view name) {
-  for (int32_t k = kFirstItemKind; k <= kLastItemKind; ++k) {
-    if (kCategoryNames[static_cast<size_t>(k - kFirstItemKind)] == name) return static_cast<ItemKind>(k);
+  for (const auto& row : kScanCategoryTable) {
+    if (row.name == name) return ItemKindOf(row.category);
   }
   return std::nullopt;
 }

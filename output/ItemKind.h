@@ -1,28 +1,39 @@
 #pragma once
-// The kinds of ticked items a recovery writes. The values are the tree order of
-// the scan view's categories and the kind numbers stored in the selection.
+// The kinds of ticked items a recovery writes: the scan's categories numbered
+// by their place in the category tree, as the selection stores them. Names and
+// numbers come from the one category table (engine/session/ScanCategory.h).
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
+#include "engine/session/ScanCategory.h"
+
 namespace fq {
 
+namespace detail {
+constexpr int32_t TreePosition(ScanCategory category) { return RowOf(category).treePosition; }
+}  // namespace detail
+
 enum class ItemKind : int32_t {
-  CameraRoll = 1,
-  PhotoStream = 2,
-  AppPhotos = 3,
-  AppVideos = 4,
-  Messages = 5,  // one item per conversation: its first MessageRecord
-  MessagesAttachments = 6,
-  Contacts = 7,
-  CallHistory = 8,
-  Notes = 9,
-  WhatsApp = 10,  // one item per chat: its first WhatsAppMessageRecord
-  WhatsAppAttachments = 11,
+  CameraRoll = detail::TreePosition(ScanCategory::CameraRoll),
+  PhotoStream = detail::TreePosition(ScanCategory::PhotoStream),
+  AppPhotos = detail::TreePosition(ScanCategory::AppPhotos),
+  AppVideos = detail::TreePosition(ScanCategory::AppVideos),
+  Messages = detail::TreePosition(ScanCategory::Messages),  // one item per conversation: its first MessageRecord
+  MessagesAttachments = detail::TreePosition(ScanCategory::MessagesAttachments),
+  Contacts = detail::TreePosition(ScanCategory::Contacts),
+  CallHistory = detail::TreePosition(ScanCategory::CallHistory),
+  Notes = detail::TreePosition(ScanCategory::Notes),
+  WhatsApp = detail::TreePosition(ScanCategory::WhatsApp),  // one item per chat: its first WhatsAppMessageRecord
+  WhatsAppAttachments = detail::TreePosition(ScanCategory::WhatsAppAttachments),
 };
 
 inline constexpr int32_t kFirstItemKind = 1;
-inline constexpr int32_t kLastItemKind = 11;
+inline constexpr int32_t kLastItemKind = static_cast<int32_t>(kScanCategoryTable.size());
+
+// The item kind of a scan category and back, by the table's tree positions.
+constexpr ItemKind ItemKindOf(ScanCategory category) { return static_cast<ItemKind>(RowOf(category).treePosition); }
+std::optional<ScanCategory> ScanCategoryOf(ItemKind kind);
 
 // The category name as the tree and the scan's JSON show it ("Camera Roll", ...).
 std::string_view CategoryName(ItemKind kind);

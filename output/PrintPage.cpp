@@ -1,8 +1,9 @@
 #include "output/PrintPage.h"
 
 #include "engine/ResultCodes.h"
+#include "engine/platform/File.h"
+#include "engine/platform/Folders.h"
 #include "output/HtmlEscape.h"
-#include "output/OutputFile.h"
 #include "output/RecordTexts.h"
 
 namespace fq {
@@ -161,13 +162,13 @@ int32_t BuildPrintContent(ItemKind category, bool deletedOnly, const ScanResults
 
 int32_t WritePrintPage(const std::filesystem::path& path, const ReportTemplate& page,
                        const std::string& content) {
-  if (const int32_t rc = CreateOutputFolder(path.parent_path())) return rc;
-  OutputFile file;
-  if (const int32_t rc = file.Open(path)) return rc;
-  file.Write(page.head);
-  file.Write(content);
-  file.Write(page.tail);
-  return file.Close();
+  if (const int32_t rc = CreateFolders(path.parent_path())) return rc;
+  File file = File::CreateOutput(path);
+  if (!file.ok()) return file.error();
+  file.write(page.head);
+  file.write(content);
+  file.write(page.tail);
+  return file.close();
 }
 
 }  // namespace fq

@@ -6,9 +6,10 @@
 #include <system_error>
 
 #include "engine/ResultCodes.h"
+#include "engine/platform/File.h"
+#include "engine/platform/Folders.h"
 #include "engine/session/AppFileSplit.h"
 #include "output/HtmlReports.h"
-#include "output/OutputFile.h"
 #include "output/OutputNames.h"
 #include "output/ResultText.h"
 #include "output/TextFiles.h"
@@ -185,7 +186,7 @@ void RecoveryJob::RunItems() {
       case ItemKind::AppVideos: {
         const auto& f = *static_cast<const AppFileRecord*>(record);
         const fs::path folder = m_root / OutputFolderName(entry->kind) / SafeFileName(f.appName);
-        CreateOutputFolder(folder);
+        CreateFolders(folder);
         CopyFile(folder, f.name, f.path);
         break;
       }
@@ -218,7 +219,7 @@ void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, cons
     Report(100, EEXIST, wanted);
     return;
   }
-  CreateOutputFolder(folder);
+  CreateFolders(folder);
   int32_t failure = 0;
   const int32_t rc = m_session.CopyOut(source, target, PartProgress(failure));
   int32_t code = failure != 0 ? failure : rc;
@@ -259,7 +260,7 @@ struct RecoveryJob::ItemResult {
 void RecoveryJob::WriteConversation(const MessageRecord& first) {
   const std::string person = ConversationPerson(first);
   const fs::path folder = m_root / "Message" / (SafeFileName(person) + "-" + m_stamp);
-  CreateOutputFolder(folder);
+  CreateFolders(folder);
   m_messagesWritten = true;
   const auto found = m_results.conversations.find(first.handleRowId);
   const auto* messages = found == m_results.conversations.end() ? nullptr : &found->second;
@@ -286,7 +287,7 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
 void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   const std::string chat = SafeFileName(ChatName(first));
   const fs::path folder = m_root / "WhatsApp Message" / (chat + "-" + m_stamp);
-  CreateOutputFolder(folder);
+  CreateFolders(folder);
   const auto found = m_results.whatsAppChats.find(first.chatRowId);
   const auto* messages = found == m_results.whatsAppChats.end() ? nullptr : &found->second;
   std::vector<WhatsAppMessageRecord> deletedOnly;
@@ -342,7 +343,7 @@ void RecoveryJob::Finish() {
   WriteListReport(m_noteRows, m_templates.notes, ItemKind::Notes);
   if (m_contactRows.items > 0) {
     m_currentKind = ItemKind::Contacts;
-    CreateOutputFolder(m_contactRows.path.parent_path());
+    CreateFolders(m_contactRows.path.parent_path());
     ExportTable(m_contactRows.path.parent_path() / "Contacts.csv", &IPhoneRecoveryParse::ExportContactsCsv);
     WriteListReport(m_contactRows, m_templates.contacts, ItemKind::Contacts);
   }

@@ -1,6 +1,7 @@
 #include "output/TextFiles.h"
 
-#include "output/OutputFile.h"
+#include "engine/platform/File.h"
+#include "engine/platform/Folders.h"
 #include "output/RecordTexts.h"
 
 namespace fq {
@@ -24,7 +25,7 @@ void AppendBlock(std::string& out, bool fromMe, std::string_view person, std::st
 }
 
 int32_t WriteTextFile(const std::filesystem::path& path, std::string_view text) {
-  if (const int32_t rc = CreateOutputFolder(path.parent_path())) return rc;
+  if (const int32_t rc = CreateFolders(path.parent_path())) return rc;
   return WriteWholeFile(path, Utf8TextFileBytes(text));
 }
 

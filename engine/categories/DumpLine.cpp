@@ -1,11 +1,8 @@
 #include "engine/categories/DumpLine.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <memory>
-
 #include "engine/ResultCodes.h"
 #include "engine/categories/OpenResult.h"
+#include "engine/platform/File.h"
 
 namespace fq {
 
@@ -38,16 +35,12 @@ std::string JoinDumpLine(const std::vector<std::string>& fields) {
 }
 
 int32_t AppendDumpLines(const std::filesystem::path& path, const std::vector<std::string>& lines) {
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "ab"));
-  if (!file) return errno != 0 ? ReaderOpenResult(errno) : kInvalid;
+  File file = File::OpenAppend(path);
+  if (!file.ok()) return file.error() != 0 ? ReaderOpenResult(file.error()) : kInvalid;
   for (const std::string& line : lines) {
-    if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) return errno != 0 ? errno : kInvalid;
+    if (const int32_t rc = file.write(line); rc != 0) return rc;
   }
-  if (std::fflush(file.get()) != 0) return errno != 0 ? errno : kInvalid;
-  return kOk;
+  return file.close();
 }
 
 }  // namespace fq

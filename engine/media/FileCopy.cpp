@@ -1,14 +1,12 @@
 #include "engine/media/FileCopy.h"
 
-#include <algorithm>
 #include <string>
 #include <system_error>
-#include <vector>
 
 #include "engine/ResultCodes.h"
 #include "engine/format/ExtensionLists.h"
 #include "engine/media/FileType.h"
-#include "engine/media/PosixFile.h"
+#include "engine/platform/ChunkedCopy.h"
 
 namespace fq {
 namespace {
@@ -29,33 +27,19 @@ std::string_view PreviewFileName(std::string_view typeName) {
   return {};
 }
 
-// Creates or empties the destination, unless it is the source itself:
-// emptying that would destroy the very file being copied.
-PosixFile OpenDestination(const PosixFile& source, const std::filesystem::path& destination) {
-  if (!source.ok() || source.isSameFileAs(destination)) return PosixFile();
-  return PosixFile::CreateForWriting(destination);
-}
-
-// Copies `source` whole into the (emptied) destination in chunks.
+// Copies `source` whole into the (emptied) destination in chunks; a failed
+// write ends the copy, the callback hears only the percent.
 int32_t CopyPreviewChunks(const std::filesystem::path& source, const std::filesystem::path& destination,
                           const ProgressCallback& callback) {
-  PosixFile in = PosixFile::OpenForReading(source);
-  PosixFile out = OpenDestination(in, destination);
-  if (!in.ok() || !out.ok()) return kInvalid;
-  std::vector<uint8_t> buffer(kCopyChunkSize);
-  const uint64_t total = in.size();
-  for (uint64_t copied = 0; copied < total;) {
-    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(kCopyChunkSize, total - copied));
-    const ssize_t got = in.readAt(copied, std::span(buffer.data(), chunk));
-    if (got < 0 || static_cast<size_t>(got) != chunk) return kShortRead;
-    if (const int error = out.writeAll(std::span<const uint8_t>(buffer.data(), chunk)); error != 0)
-      return error;
-    copied += chunk;
-    if (callback) {
-      if (const int32_t answer = callback(Percent(copied, total)); answer != 0) return answer;
-    }
-  }
-  return kOk;
+  CopyStep step = CopyStep::Done;
+  const int32_t result = CopyFileInChunks(
+      source, destination,
+      [&callback](uint64_t copied, uint64_t total, int32_t writeCode) {
+        if (writeCode != 0) return writeCode;
+        return callback ? callback(Percent(copied, total)) : kOk;
+      },
+      &step);
+  return step == CopyStep::OpenSource || step == CopyStep::OpenDestination ? kInvalid : result;
 }
 
 }  // namespace
@@ -81,34 +65,16 @@ int32_t CopyOut(const std::filesystem::path& source, const std::filesystem::path
   std::error_code ignored;
   if (destination.has_parent_path()) std::filesystem::create_directories(destination.parent_path(), ignored);
 
-  int32_t result = kOk;
-  PosixFile in = PosixFile::OpenForReading(source);
-  PosixFile out = OpenDestination(in, destination);
-  if (!in.ok() || !out.ok()) {
-    result = kInvalid;
-  } else {
-    const uint64_t total = in.size();
-    if (total == 0) return kOk;
-    std::vector<uint8_t> buffer(kCopyChunkSize);
-    for (uint64_t copied = 0; copied < total;) {
-      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(kCopyChunkSize, total - copied));
-      const ssize_t got = in.readAt(copied, std::span(buffer.data(), chunk));
-      if (got < 0 || static_cast<size_t>(got) != chunk) {
-        result = kShortRead;
-        break;
-      }
-      const int chunkCode = out.writeAll(std::span<const uint8_t>(buffer.data(), chunk));
-      copied += chunk;
-      if (callback) {
-        result = callback(Percent(copied, total), chunkCode, destination);
-        if (result != 0) break;
-      } else if (chunkCode != 0) {
-        // Nobody is asked, so a failed write must not end up reported as a copy.
-        result = chunkCode;
-        break;
-      }
-    }
-  }
+  CopyStep step = CopyStep::Done;
+  int32_t result = CopyFileInChunks(
+      source, destination,
+      [&](uint64_t copied, uint64_t total, int32_t writeCode) {
+        // Nobody is asked without a callback, so a failed write must not end
+        // up reported as a copy.
+        return callback ? callback(Percent(copied, total), writeCode, destination) : writeCode;
+      },
+      &step);
+  if (step == CopyStep::OpenSource || step == CopyStep::OpenDestination) result = kInvalid;
   if (result > 0 && callback) callback(100, result, destination);
   return result;
 }

@@ -1,15 +1,14 @@
 #pragma once
 // The two copies of a stored file out of a backup: into the preview file of
 // the work folder, and into the output folder of a recovery. Both move data
-// in chunks of at most 64 KiB through one buffer and report progress per chunk.
+// with the program's one chunked copy and report progress per chunk.
 #include <cstdint>
 #include <filesystem>
 
 #include "engine/ProgressCallback.h"
+#include "engine/platform/ChunkedCopy.h"
 
 namespace fq {
-
-inline constexpr size_t kCopyChunkSize = 65536;
 
 // Copies a recognised picture, sound or video into workFolder/"tmp.jpg",
 // "tmp.wav" or "tmp.avi" (emptied first) and sets `outputPath` to it. 87 for

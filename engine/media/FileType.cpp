@@ -6,7 +6,7 @@
 #include <system_error>
 #include <thread>
 
-#include "engine/media/PosixFile.h"
+#include "engine/platform/File.h"
 
 namespace fq {
 namespace {
@@ -272,12 +272,15 @@ std::optional<std::string_view> DetectFileTypeOfBytes(std::span<const uint8_t> h
 
 StoredFileProbe ProbeStoredFile(const std::filesystem::path& path) {
   StoredFileProbe probe;
-  PosixFile file = PosixFile::OpenForReading(path);
+  File file = File::OpenRead(path);
   if (!file.ok()) return probe;
+  const int64_t size = file.size();
+  if (size < 0) return probe;
   probe.opened = true;
-  probe.size = file.size();
+  probe.size = static_cast<uint64_t>(size);
   std::array<uint8_t, kFileTypeProbeSize> head{};
-  if (file.readAt(0, head) != static_cast<ssize_t>(head.size())) return probe;
+  size_t got = 0;
+  if (file.readAt(0, head, got) != 0 || got != head.size()) return probe;
   probe.type = DetectFileTypeOfBytes(head);
   return probe;
 }

@@ -10,13 +10,17 @@
 
 namespace fq {
 
-File::File(File&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)), m_error(other.m_error) {}
+File::File(File&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)),
+      m_error(other.m_error),
+      m_removeOnFailure(std::move(other.m_removeOnFailure)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = std::exchange(other.m_fd, -1);
     m_error = other.m_error;
+    m_removeOnFailure = std::move(other.m_removeOnFailure);
   }
   return *this;
 }
@@ -25,9 +29,10 @@ File::~File() {
   if (m_fd >= 0) ::close(m_fd);
 }
 
-File File::OpenRead(const std::filesystem::path& path) {
+File File::OpenRead(const std::filesystem::path& path, Links links) {
   // Non-blocking, so that a FIFO planted in a backup cannot hang the open.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (links == Links::Refuse ? O_NOFOLLOW : 0);
+  const int fd = ::open(path.c_str(), flags);
   if (fd < 0) return File(-1, errno);
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
@@ -40,13 +45,23 @@ File File::OpenRead(const std::filesystem::path& path) {
     ::close(fd);
     return File(-1, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  const int status = ::fcntl(fd, F_GETFL);
+  if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
   return File(fd, 0);
 }
 
-File File::CreateTruncate(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+File File::CreateOutput(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd < 0) return File(-1, errno);
+  File file(fd, 0);
+  // Only a regular file is ours to remove; a device such as /dev/full is not.
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) file.m_removeOnFailure = path;
+  return file;
+}
+
+File File::OpenAppend(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return File(-1, errno);
   return File(fd, 0);
 }
@@ -61,7 +76,14 @@ int64_t File::size() {
   return static_cast<int64_t>(st.st_size);
 }
 
-int32_t File::readAt(uint64_t offset, std::span<uint8_t> buffer, size_t& got) {
+bool File::isSameFileAs(const std::filesystem::path& path) const {
+  struct stat mine {};
+  struct stat other {};
+  return m_fd >= 0 && ::fstat(m_fd, &mine) == 0 && ::stat(path.c_str(), &other) == 0 &&
+         mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+}
+
+int32_t File::readAt(uint64_t offset, std::span<uint8_t> buffer, size_t& got) const {
   got = 0;
   if (m_fd < 0) return EBADF;
   if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return EINVAL;
@@ -94,6 +116,40 @@ int32_t File::writeAt(uint64_t offset, std::span<const uint8_t> bytes) {
     done += static_cast<size_t>(n);
   }
   return 0;
+}
+
+int32_t File::write(std::span<const uint8_t> bytes) {
+  if (m_fd < 0) return m_error ? m_error : EBADF;
+  if (m_error) return m_error;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return m_error = errno;
+    }
+    if (n == 0) return m_error = EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+int32_t File::write(std::string_view bytes) {
+  return write(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+}
+
+int32_t File::close() {
+  if (m_fd < 0) return m_error;
+  if (::close(std::exchange(m_fd, -1)) != 0 && !m_error) m_error = errno;
+  if (m_error && !m_removeOnFailure.empty()) ::unlink(m_removeOnFailure.c_str());
+  return m_error;
+}
+
+int32_t WriteWholeFile(const std::filesystem::path& path, std::string_view bytes) {
+  File file = File::CreateOutput(path);
+  if (!file.ok()) return file.error();
+  file.write(bytes);
+  return file.close();
 }
 
 }  // namespace fq

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "engine/platform/ChunkedCopy.h"
+
 namespace fq {
 namespace {
 
@@ -37,10 +39,7 @@ int32_t ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>
 }
 
 int32_t CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(source, ec)) return ec ? ErrnoOf(ec) : EINVAL;
-  std::filesystem::copy_file(source, destination, std::filesystem::copy_options::overwrite_existing, ec);
-  return ErrnoOf(ec);
+  return CopyFileInChunks(source, destination, nullptr);
 }
 
 int32_t DeleteFileAt(const std::filesystem::path& path) {

@@ -21,7 +21,9 @@ int32_t CreateFolders(const std::filesystem::path& folder);
 // system gives them. 0 or the errno of the failed listing.
 int32_t ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
 
-// Copies a regular file over `destination` (replacing it). 0 or an errno value.
+// Copies a regular file over `destination` (replacing it, but never through a
+// link standing there, nor onto the source itself). 0 or an errno value
+// (30 when the source reads shorter than its size).
 int32_t CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination);
 
 // Deletes one file (or link, never what it points to). 0 or an errno value.

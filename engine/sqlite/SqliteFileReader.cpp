@@ -1,14 +1,12 @@
 #include "engine/sqlite/SqliteFileReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "engine/ResultCodes.h"
+#include "engine/platform/File.h"
 #include "engine/sqlite/RecordFormat.h"
 
 namespace fq {
@@ -35,8 +33,7 @@ bool hasMagic(std::span<const uint8_t> head) {
 SqliteFileReader::~SqliteFileReader() { close(); }
 
 void SqliteFileReader::close() {
-  if (m_fd >= 0) ::close(m_fd);
-  m_fd = -1;
+  m_file = File();
   m_memoryOpen = false;
   m_memory = {};
   m_pageSize = 0;
@@ -48,15 +45,13 @@ void SqliteFileReader::close() {
 
 int32_t SqliteFileReader::open(const std::filesystem::path& path) {
   close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno != 0 ? errno : kInvalid;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return kInvalid;
-  }
-  m_fd = fd;
-  const int32_t result = readHeaderAndFreeList(st.st_size);
+  File file = File::OpenRead(path);
+  // Anything but a regular file (a folder, a FIFO, a device) is no database.
+  if (!file.ok()) return file.error() == EISDIR || file.error() == EINVAL ? kInvalid : file.error();
+  const int64_t size = file.size();
+  if (size < 0) return kInvalid;
+  m_file = std::move(file);
+  const int32_t result = readHeaderAndFreeList(size);
   if (result != kOk) close();
   return result;
 }
@@ -76,15 +71,9 @@ int32_t SqliteFileReader::readAt(uint64_t offset, std::span<uint8_t> out) const 
     std::memcpy(out.data(), m_memory.data() + offset, out.size());
     return kOk;
   }
-  if (m_fd < 0) return kInvalid;
-  size_t done = 0;
-  while (done < out.size()) {
-    const size_t chunk = std::min<size_t>(out.size() - done, 65536);
-    const ssize_t got = ::pread(m_fd, out.data() + done, chunk, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return kShortRead;
-    done += static_cast<size_t>(got);
-  }
+  if (!m_file.ok()) return kInvalid;
+  size_t got = 0;
+  if (m_file.readAt(offset, out, got) != 0 || got != out.size()) return kShortRead;
   return kOk;
 }
 

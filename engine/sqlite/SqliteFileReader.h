@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/platform/File.h"
+
 namespace fq {
 
 // Zero-based page index (ascending) -> offsets within that page: cell offsets
@@ -45,7 +47,7 @@ class SqliteFileReader {
   // The same over bytes in memory, which the caller keeps alive while reading.
   int32_t openMemory(std::span<const uint8_t> bytes);
   void close();
-  bool isOpen() const { return m_fd >= 0 || m_memoryOpen; }
+  bool isOpen() const { return m_file.ok() || m_memoryOpen; }
 
   uint32_t pageSize() const { return m_pageSize; }
   uint32_t usableSize() const { return m_usableSize; }
@@ -121,7 +123,7 @@ class SqliteFileReader {
   static constexpr size_t kPageCacheBytes = size_t{2} << 20;
   mutable std::vector<CachedPage> m_pageCache;
 
-  int m_fd = -1;
+  File m_file;
   bool m_memoryOpen = false;
   std::span<const uint8_t> m_memory;
   uint32_t m_pageSize = 0;

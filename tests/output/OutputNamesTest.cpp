@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string_view>
+#include <vector>
 
 #include "output/ItemKind.h"
 #include "output/OutputNames.h"
@@ -145,6 +147,27 @@ TEST(OutputNames, StampAndFolders) {
   for (int k = kFirstItemKind; k <= kLastItemKind; ++k) {
     EXPECT_EQ(ItemKindFromCategoryName(CategoryName(static_cast<ItemKind>(k))), static_cast<ItemKind>(k));
   }
+}
+
+// The tree numbers the selection stores and the scan's order are two orders of
+// one set of categories; each kind maps to its category and back without names.
+TEST(ItemKinds, FollowTheTreeOrderAndMapToTheScanCategories) {
+  const std::vector<std::string_view> treeOrder = {
+      "Camera Roll", "Photo Stream", "App Photos", "App Videos", "Messages", "Messages Attachments",
+      "Contacts", "Call History", "Notes", "WhatsApp", "WhatsApp Attachments"};
+  ASSERT_EQ(kLastItemKind - kFirstItemKind + 1, static_cast<int>(treeOrder.size()));
+  for (int k = kFirstItemKind; k <= kLastItemKind; ++k) {
+    const auto kind = static_cast<ItemKind>(k);
+    EXPECT_EQ(CategoryName(kind), treeOrder[static_cast<size_t>(k - kFirstItemKind)]);
+    const auto category = ScanCategoryOf(kind);
+    ASSERT_TRUE(category.has_value()) << k;
+    EXPECT_EQ(ItemKindOf(*category), kind);
+    EXPECT_EQ(CategoryName(*category), CategoryName(kind));
+  }
+  EXPECT_EQ(ScanCategoryOf(static_cast<ItemKind>(0)), std::nullopt);
+  EXPECT_EQ(ScanCategoryOf(static_cast<ItemKind>(kLastItemKind + 1)), std::nullopt);
+  EXPECT_EQ(ItemKindOf(ScanCategory::Messages), ItemKind::Messages);
+  EXPECT_EQ(ItemKindOf(ScanCategory::AppPhotos), ItemKind::AppPhotos);
 }
 
 TEST(RecordTexts, CallDurationsAndDirections) {

@@ -76,7 +76,7 @@ TEST_F(FoldersTest, CopiesOverAndDeletesOnlyFiles) {
 }
 
 TEST_F(FoldersTest, FileReadsAndWritesAtPositions) {
-  File out = File::CreateTruncate(m_root / "data");
+  File out = File::CreateOutput(m_root / "data");
   ASSERT_TRUE(out.ok());
   const std::array<uint8_t, 4> tail = {5, 6, 7, 8};
   const std::array<uint8_t, 4> head = {1, 2, 3, 4};
@@ -101,6 +101,33 @@ TEST_F(FoldersTest, FileReadsAndWritesAtPositions) {
   ASSERT_EQ(mkfifo((m_root / "fifo").c_str(), 0600), 0);
   EXPECT_EQ(File::OpenRead(m_root / "fifo").error(), EINVAL);  // refused at once, never waits for a writer
   EXPECT_EQ(File::OpenRead("/dev/zero").error(), EINVAL);
+}
+
+// Every file the program writes goes through CreateOutput (or OpenAppend): a
+// link planted where an output file goes must not redirect the write.
+TEST_F(FoldersTest, OutputFilesAndCopiesRefuseLinksAndTheSource) {
+  write(m_root / "victim", "keep me");
+  write(m_root / "src", "new content");
+  fs::create_symlink(m_root / "victim", m_root / "link");
+  EXPECT_EQ(File::CreateOutput(m_root / "link").error(), ELOOP);
+  EXPECT_EQ(File::OpenAppend(m_root / "link").error(), ELOOP);
+  EXPECT_EQ(WriteWholeFile(m_root / "link", "overwritten"), ELOOP);
+  EXPECT_EQ(CopyFileReplacing(m_root / "src", m_root / "link"), ELOOP);
+  EXPECT_EQ(File::OpenRead(m_root / "link", File::Links::Refuse).error(), ELOOP);
+  EXPECT_TRUE(File::OpenRead(m_root / "link").ok());
+  // Onto the source itself, by its name or through a link: refused before it is emptied.
+  EXPECT_EQ(CopyFileReplacing(m_root / "victim", m_root / "victim"), EINVAL);
+  fs::create_hard_link(m_root / "victim", m_root / "alias");
+  EXPECT_EQ(CopyFileReplacing(m_root / "victim", m_root / "alias"), EINVAL);
+  std::ifstream in(m_root / "victim");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+
+  EXPECT_EQ(WriteWholeFile(m_root / "log", "one "), 0);
+  File more = File::OpenAppend(m_root / "log");
+  EXPECT_EQ(more.write(std::string_view("two")), 0);
+  EXPECT_EQ(more.close(), 0);
+  std::ifstream log(m_root / "log");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "one two");
 }
 
 TEST(RoamingAppDataFolder, FollowsXdgDataHome) {

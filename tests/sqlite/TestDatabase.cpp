@@ -1,8 +1,8 @@
 #include "tests/sqlite/TestDatabase.h"
 
+#include "engine/sqlite/ColumnValueText.h"
 #include "engine/sqlite/LibraryColumnValue.h"
 
-#include <cstdio>
 
 namespace fq::test {
 
@@ -58,28 +58,9 @@ std::vector<std::vector<ColumnValue>> TestDatabase::query(const std::string& sql
   return rows;
 }
 
-std::string describe(const ColumnValue& v) {
-  switch (v.kind) {
-    case ColumnValue::Kind::Null:
-      return "NULL";
-    case ColumnValue::Kind::Integer:
-      return std::to_string(v.integer);
-    case ColumnValue::Kind::Real: {
-      char buf[40];
-      std::snprintf(buf, sizeof buf, "%.17g", v.real);
-      return buf;
-    }
-    case ColumnValue::Kind::Text:
-      return "'" + v.bytes.substr(0, 40) + (v.bytes.size() > 40 ? "..'" : "'");
-    case ColumnValue::Kind::Blob:
-      return "x[" + std::to_string(v.bytes.size()) + "]";
-  }
-  return "?";
-}
-
 std::string describe(const std::vector<ColumnValue>& row) {
   std::string s = "(";
-  for (size_t i = 0; i < row.size(); ++i) s += (i ? ", " : "") + describe(row[i]);
+  for (size_t i = 0; i < row.size(); ++i) s += (i ? ", " : "") + ColumnValueText(row[i]);
   return s + ")";
 }
 

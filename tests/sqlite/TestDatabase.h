@@ -33,7 +33,6 @@ class TestDatabase {
   sqlite3* m_db = nullptr;
 };
 
-std::string describe(const ColumnValue& v);
 std::string describe(const std::vector<ColumnValue>& row);
 
 // A CREATE TABLE statement of `count` columns named c0.. with the given

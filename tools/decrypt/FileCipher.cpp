@@ -1,11 +1,12 @@
 #include "tools/decrypt/FileCipher.h"
 
-#include <fcntl.h>
 #include <openssl/evp.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <memory>
+
+#include "engine/platform/ChunkedCopy.h"
+#include "engine/platform/File.h"
 
 namespace fq::decrypt {
 namespace {
@@ -17,61 +18,6 @@ struct CtxFree {
   void operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }
 };
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CtxFree>;
-
-class Fd {
- public:
-  explicit Fd(int fd) : m_fd(fd) {}
-  ~Fd() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return m_fd; }
-  bool ok() const { return m_fd >= 0; }
-  // Closing reports the last write error a file system may defer.
-  bool close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int m_fd;
-};
-
-Fd openForReading(const std::filesystem::path& p) { return Fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC)); }
-
-Fd openForWriting(const std::filesystem::path& p) {
-  return Fd(::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
-}
-
-// Fills `buffer` as far as the file allows; returns the count or -1.
-ssize_t readFully(int fd, uint8_t* buffer, size_t size) {
-  size_t got = 0;
-  while (got < size) {
-    const ssize_t n = ::read(fd, buffer + got, size - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(got);
-}
-
-bool writeFully(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 CipherCtx newCbc(const Key256& key, bool encrypt) {
   CipherCtx ctx(EVP_CIPHER_CTX_new());
@@ -96,9 +42,9 @@ size_t paddingLength(const uint8_t* block) {
 CipherResult DecryptFile(const Key256& key, const std::filesystem::path& source,
                          const std::filesystem::path& destination, DecryptedFileReport& report) {
   report = {};
-  Fd in = openForReading(source);
+  File in = File::OpenRead(source);
   if (!in.ok()) return CipherResult::CannotRead;
-  Fd out = openForWriting(destination);
+  File out = File::CreateOutput(destination);
   if (!out.ok()) return CipherResult::CannotWrite;
   CipherCtx ctx = newCbc(key, false);
   if (!ctx) return CipherResult::CipherFailed;
@@ -111,11 +57,12 @@ CipherResult DecryptFile(const Key256& key, const std::filesystem::path& source,
   bool holding = false;
   std::vector<uint8_t> carry;  // input bytes short of a whole block
 
-  for (;;) {
-    const ssize_t n = readFully(in.get(), input.data(), input.size());
-    if (n < 0) return CipherResult::CannotRead;
+  for (uint64_t offset = 0;;) {
+    size_t n = 0;
+    if (in.readAt(offset, input, n) != 0) return CipherResult::CannotRead;
     if (n == 0) break;
-    std::span<const uint8_t> chunk(input.data(), static_cast<size_t>(n));
+    offset += n;
+    std::span<const uint8_t> chunk(input.data(), n);
     std::vector<uint8_t> joined;
     if (!carry.empty()) {
       joined = carry;
@@ -133,8 +80,8 @@ CipherResult DecryptFile(const Key256& key, const std::filesystem::path& source,
       return CipherResult::CipherFailed;
     const auto count = static_cast<size_t>(produced);
     if (count < kBlock) continue;  // cannot happen without padding, but stay safe
-    if (holding && !writeFully(out.get(), held, kBlock)) return CipherResult::CannotWrite;
-    if (!writeFully(out.get(), output.data(), count - kBlock)) return CipherResult::CannotWrite;
+    if (holding && out.write(std::span<const uint8_t>(held, kBlock)) != 0) return CipherResult::CannotWrite;
+    if (out.write(std::span<const uint8_t>(output.data(), count - kBlock)) != 0) return CipherResult::CannotWrite;
     report.bytesWritten += (holding ? kBlock : 0) + count - kBlock;
     std::copy(output.data() + count - kBlock, output.data() + count, held);
     holding = true;
@@ -144,32 +91,35 @@ CipherResult DecryptFile(const Key256& key, const std::filesystem::path& source,
   if (holding) {
     size_t pad = paddingLength(held);
     report.paddingValid = pad != 0;
-    if (!writeFully(out.get(), held, kBlock - pad)) return CipherResult::CannotWrite;
+    if (out.write(std::span<const uint8_t>(held, kBlock - pad)) != 0) return CipherResult::CannotWrite;
     report.bytesWritten += kBlock - pad;
   } else {
     report.paddingValid = false;  // no whole block at all
   }
-  if (!out.close()) return CipherResult::CannotWrite;
+  if (out.close() != 0) return CipherResult::CannotWrite;
   return CipherResult::Ok;
 }
 
 CipherResult CopyPlainFile(const std::filesystem::path& source, const std::filesystem::path& destination,
                            uint64_t& bytesWritten) {
   bytesWritten = 0;
-  Fd in = openForReading(source);
-  if (!in.ok()) return CipherResult::CannotRead;
-  Fd out = openForWriting(destination);
-  if (!out.ok()) return CipherResult::CannotWrite;
-  std::vector<uint8_t> buffer(kChunk);
-  for (;;) {
-    const ssize_t n = readFully(in.get(), buffer.data(), buffer.size());
-    if (n < 0) return CipherResult::CannotRead;
-    if (n == 0) break;
-    if (!writeFully(out.get(), buffer.data(), static_cast<size_t>(n))) return CipherResult::CannotWrite;
-    bytesWritten += static_cast<uint64_t>(n);
+  CopyStep step = CopyStep::Done;
+  CopyFileInChunks(
+      source, destination,
+      [&bytesWritten](uint64_t copied, uint64_t, int32_t writeCode) {
+        if (writeCode == 0) bytesWritten = copied;
+        return writeCode;
+      },
+      &step);
+  switch (step) {
+    case CopyStep::Done:
+      return CipherResult::Ok;
+    case CopyStep::OpenSource:
+    case CopyStep::Read:
+      return CipherResult::CannotRead;
+    default:
+      return CipherResult::CannotWrite;
   }
-  if (!out.close()) return CipherResult::CannotWrite;
-  return CipherResult::Ok;
 }
 
 std::vector<uint8_t> EncryptBytes(const Key256& key, std::span<const uint8_t> plain) {
