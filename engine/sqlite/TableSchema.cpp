@@ -184,6 +184,7 @@ TableSchema ParseCreateTable(std::string_view sql) {
     names.push_back(word);
   }
   schema.columnCount = static_cast<int32_t>(names.size());
+  schema.columnNames = names;
   if (declaredPrimaryKey >= 0) {
     schema.rowIdColumn = declaredPrimaryKey;
   } else if (!primaryKeyColumn.empty()) {
@@ -211,6 +212,25 @@ std::vector<TableSchema> ListTables(const SqliteFileReader& reader) {
     tables.push_back(std::move(schema));
   });
   return tables;
+}
+
+TableSchema FindTable(const SqliteFileReader& reader, std::string_view name) {
+  TableSchema found;
+  ReadLiveRows(reader, 0, [&found, name](const TableRow& row) {
+    if (found.columnCount > 0 || columnText(row.column(0)) != "table") return;
+    if (CompareNoCase(columnText(row.column(1)), name) != 0) return;
+    TableSchema schema = ParseCreateTable(columnText(row.column(4)));
+    schema.name = std::string(name);
+    if (schema.columnCount > 0) found = std::move(schema);
+  });
+  return found;
+}
+
+int32_t TableSchema::columnIndex(std::string_view wanted) const {
+  for (size_t i = 0; i < columnNames.size(); ++i) {
+    if (CompareNoCase(columnNames[i], wanted) == 0) return static_cast<int32_t>(i);
+  }
+  return -1;
 }
 
 }  // namespace fq

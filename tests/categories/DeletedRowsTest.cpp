@@ -113,7 +113,7 @@ std::vector<TableCase> tableCases() {
                        return InsertContact(layout, c);
                      },
                      "DELETE FROM ABPersonFullTextSearch_content WHERE docid IN ",
-                     [](int i) { return "First" + std::to_string(i) + "Last"; },
+                     [](int i) { return "First" + std::to_string(i) + " Last"; },
                      decoder<ContactRecord>(DecodeContactTable, [](const ContactRecord& r) { return r.name; }), newer});
   }
   for (const bool newer : {false, true}) {
