@@ -71,10 +71,19 @@ class ContactDump final : public KnownTableDecoder {
 
 namespace {
 
+// The digits a spelling dials: letters count as their keypad digit
+// ("1-800-MY-APPLE" is 18006927753).
 std::string digitsOf(std::string_view text) {
+  static constexpr char kKeypad[] = "22233344455566677778889999";
   std::string digits;
   for (const char c : text) {
-    if (c >= '0' && c <= '9') digits.push_back(c);
+    if (c >= '0' && c <= '9') {
+      digits.push_back(c);
+    } else if (c >= 'A' && c <= 'Z') {
+      digits.push_back(kKeypad[c - 'A']);
+    } else if (c >= 'a' && c <= 'z') {
+      digits.push_back(kKeypad[c - 'a']);
+    }
   }
   return digits;
 }

@@ -30,6 +30,8 @@ TEST(CleanPhoneSpellings, KeepsOneSpellingPerNumber) {
        "(919) 579-0479\n(919) 391-2507"},
       // A country code apart from the rest of the number.
       {"+44 20 7946 0018 +442079460018 00442079460018 ", "+44 20 7946 0018"},
+      // Letters dial as their keypad digits.
+      {"1-800-MY-APPLE +18006927753 18006927753 6927753 ", "1-800-MY-APPLE"},
       // Only a token followed by a space counts; short numbers never do.
       {"+19198887386", ""},
       {"5550123 5559999", "5550123"},
