@@ -67,10 +67,6 @@ class ContactDump final : public KnownTableDecoder {
   std::vector<std::string>& m_lines;
 };
 
-}  // namespace
-
-namespace {
-
 // The digits a spelling dials: letters count as their keypad digit
 // ("1-800-MY-APPLE" is 18006927753).
 std::string digitsOf(std::string_view text) {

@@ -37,7 +37,7 @@ class KnownTableDecoder : public TableRowVisitor {
     int32_t n = ExpectedColumnCount(reader, m_tableName);
     // A table declared with more or fewer columns than the usual layout is
     // carved with the count SQLite writes into each of its records.
-    if (m_schema.columnCount > 0 && m_schema.columnCount != n && carvesDeclaredCount()) {
+    if (m_schema.columnCount > 0 && m_schema.columnCount != n) {
       n = m_schema.columnCount;
       reader.setExpectedColumnCount(n);
     }
@@ -50,9 +50,6 @@ class KnownTableDecoder : public TableRowVisitor {
  protected:
   // Places the decoder's columns once the declaration is known.
   virtual void mapColumns() {}
-  // Whether carving follows the declared count (tables whose usual count is
-  // not one of a record's own column counts keep theirs).
-  virtual bool carvesDeclaredCount() const { return true; }
   // Position of column `name`: from the declaration when it could be read
   // (-1, no column, when the table lacks it), else `fixed`.
   int32_t columnIndex(std::string_view name, int32_t fixed) { return placed(m_schema.columnIndex(name), fixed); }
