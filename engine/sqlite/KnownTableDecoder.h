@@ -3,6 +3,8 @@
 // the table's own CREATE TABLE statement, read once before the table is; the
 // fixed positions of the usual layout stand in only when the statement cannot
 // be read. Carving takes the declared column count the same way.
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -69,19 +71,21 @@ class KnownTableDecoder : public TableRowVisitor {
   bool isEarlierVersion(const TableRow& row, int32_t identity) {
     const RowColumn* column = row.column(identity);
     if (!isTextColumn(column) || column->bytes.empty()) return false;
-    const std::string_view text = columnText(column);
+    // Kept as 64-bit hashes: no allocation per live row, and a false match
+    // among a phone's rows is beyond reach.
+    const uint64_t hash = std::hash<std::string_view>{}(columnText(column));
     if (row.deleted == 0) {
-      m_liveIdentities.emplace(text);
+      m_liveIdentities.insert(hash);
       return false;
     }
-    return m_liveIdentities.contains(std::string(text));
+    return m_liveIdentities.contains(hash);
   }
 
  private:
   std::string m_tableName;
   TableSchema m_schema;
   bool m_namedAny = false;
-  std::unordered_set<std::string> m_liveIdentities;
+  std::unordered_set<uint64_t> m_liveIdentities;
 };
 
 // Reads a text column into `out`: false (reject the row) when the column is
