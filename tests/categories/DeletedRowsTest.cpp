@@ -264,13 +264,7 @@ TEST_F(EarlierVersionsTest, RewrittenRowsAreNotListedAsDeleted) {
       m.appleSeconds = 600000000 + i;
       c.statements.push_back(RealInsertMessage(PhoneSystem::Ios17, m));
     }
-    c.decode = [](SqliteFileReader& reader) {
-      std::vector<MessageRecord> records;
-      DecodeMessageTable(reader, records);
-      std::vector<Found> found;
-      for (const auto& r : records) found.push_back({r.deleted, r.text});
-      return found;
-    };
+    c.decode = decoder<MessageRecord>(DecodeMessageTable, [](const MessageRecord& r) { return r.text; });
     cases.push_back(std::move(c));
   }
   {
@@ -285,14 +279,8 @@ TEST_F(EarlierVersionsTest, RewrittenRowsAreNotListedAsDeleted) {
       m.text = textOf(i);
       c.statements.push_back(RealInsertWhatsAppMessage(PhoneSystem::Ios17, m, guidOf(i)));
     }
-    c.decode = [](SqliteFileReader& reader) {
-      reader.setWhatsAppMessageColumnCount(34);
-      std::vector<WhatsAppMessageRecord> records;
-      DecodeWhatsAppMessageTable(reader, records);
-      std::vector<Found> found;
-      for (const auto& r : records) found.push_back({r.deleted, r.text});
-      return found;
-    };
+    c.decode = decoder<WhatsAppMessageRecord>(DecodeWhatsAppMessageTable,
+                                              [](const WhatsAppMessageRecord& r) { return r.text; });
     cases.push_back(std::move(c));
   }
   for (const Case& c : cases) {

@@ -98,7 +98,8 @@ class PhoneLayoutsTest : public ::testing::TestWithParam<LayoutCase> {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(builder::WriteDemoBackup(m_dir.path(), builder::ManifestFormat::Db, &error, GetParam().system))
+    ASSERT_TRUE(
+        builder::WriteDemoBackup(m_dir.path(), builder::ManifestFormat::Db, &error, GetParam().system))
         << error;
   }
   std::filesystem::path stored(std::string_view fileId) const {
@@ -113,8 +114,8 @@ class PhoneLayoutsTest : public ::testing::TestWithParam<LayoutCase> {
 TEST_P(PhoneLayoutsTest, MessagesListTextDateAddressAndContact) {
   ConversationMap conversations;
   int64_t highest = 0;
-  ASSERT_EQ(readMessages(stored(wellknown::kSms), stored(wellknown::kAddressBook), newerThan11(), ProgressState{},
-                         conversations, highest),
+  ASSERT_EQ(readMessages(stored(wellknown::kSms), stored(wellknown::kAddressBook), newerThan11(),
+                         ProgressState{}, conversations, highest),
             0);
   Lines lines;
   for (const auto& [handle, messages] : conversations) {
@@ -142,8 +143,8 @@ TEST_P(PhoneLayoutsTest, CallsListDirectionDurationDateAndNumber) {
             0);
   Lines lines;
   for (const CallRecord& c : calls) {
-    lines.push_back(join({std::to_string(c.deleted), std::to_string(c.incoming), std::to_string(c.duration), c.date,
-                          c.number}));
+    lines.push_back(join({std::to_string(c.deleted), std::to_string(c.incoming), std::to_string(c.duration),
+                          c.date, c.number}));
   }
   EXPECT_EQ(sorted(lines), kCalls);
 }
@@ -170,12 +171,14 @@ TEST_P(PhoneLayoutsTest, LegacyNotesListTitleDateAndBody) {
   std::vector<NoteRecord> notes;
   ASSERT_EQ(readNotes(stored(wellknown::kNotes), notes), 0);
   Lines lines;
-  for (const NoteRecord& n : notes) lines.push_back(join({std::to_string(n.deleted), n.date, n.title, n.body}));
+  for (const NoteRecord& n : notes)
+    lines.push_back(join({std::to_string(n.deleted), n.date, n.title, n.body}));
   EXPECT_EQ(sorted(lines), kNotes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PhoneLayoutsTest,
-                         ::testing::Values(LayoutCase{"demo", std::nullopt}, LayoutCase{"ios8", PhoneSystem::Ios8},
+                         ::testing::Values(LayoutCase{"demo", std::nullopt},
+                                           LayoutCase{"ios8", PhoneSystem::Ios8},
                                            LayoutCase{"ios13", PhoneSystem::Ios13},
                                            LayoutCase{"ios14", PhoneSystem::Ios14},
                                            LayoutCase{"ios17", PhoneSystem::Ios17}),

@@ -29,9 +29,11 @@ Table table(std::string name, std::initializer_list<std::string_view> specs) {
     const size_t colon = spec.find(':');
     const std::string columnName(spec.substr(0, colon));
     const char kind = colon == std::string_view::npos ? 'I' : spec[colon + 1];
-    const char* type = kind == 'T' ? " TEXT" : kind == 'B' ? " BLOB" : kind == 'R' ? " TIMESTAMP"
-                                         : kind == 'K' ? " INTEGER PRIMARY KEY"
-                                                       : " INTEGER";
+    const char* type = kind == 'T'   ? " TEXT"
+                       : kind == 'B' ? " BLOB"
+                       : kind == 'R' ? " TIMESTAMP"
+                       : kind == 'K' ? " INTEGER PRIMARY KEY"
+                                     : " INTEGER";
     t.columns.push_back({columnName, columnName + type});
   }
   return t;
@@ -68,32 +70,99 @@ std::string flag(bool value) { return value ? "1" : "0"; }
 // --- sms.db
 
 Table messageTable(PhoneSystem system) {
-  Table t = table("message", {"ROWID:K", "guid:T", "text:T", "replace", "service_center:T", "handle_id", "subject:T",
-                              "country:T", "attributedBody:B", "version", "type", "service:T", "account:T",
-                              "account_guid:T", "error", "date", "date_read", "date_delivered", "is_delivered",
-                              "is_finished", "is_emote", "is_from_me", "is_empty", "is_delayed", "is_auto_reply",
-                              "is_prepared", "is_read", "is_system_message", "is_sent", "has_dd_results",
-                              "is_service_message", "is_forward", "was_downgraded", "is_archive",
-                              "cache_has_attachments", "cache_roomnames:T", "was_data_detected",
+  Table t = table("message", {"ROWID:K",
+                              "guid:T",
+                              "text:T",
+                              "replace",
+                              "service_center:T",
+                              "handle_id",
+                              "subject:T",
+                              "country:T",
+                              "attributedBody:B",
+                              "version",
+                              "type",
+                              "service:T",
+                              "account:T",
+                              "account_guid:T",
+                              "error",
+                              "date",
+                              "date_read",
+                              "date_delivered",
+                              "is_delivered",
+                              "is_finished",
+                              "is_emote",
+                              "is_from_me",
+                              "is_empty",
+                              "is_delayed",
+                              "is_auto_reply",
+                              "is_prepared",
+                              "is_read",
+                              "is_system_message",
+                              "is_sent",
+                              "has_dd_results",
+                              "is_service_message",
+                              "is_forward",
+                              "was_downgraded",
+                              "is_archive",
+                              "cache_has_attachments",
+                              "cache_roomnames:T",
+                              "was_data_detected",
                               "was_deduplicated"});
   if (system == PhoneSystem::Ios8) return t;
-  append(t, {"is_audio_message", "is_played", "date_played", "item_type", "other_handle", "group_title:T",
-             "group_action_type", "share_status", "share_direction", "is_expirable", "expire_state",
-             "message_action_type", "message_source", "associated_message_guid:T", "associated_message_type",
-             "balloon_bundle_id:T", "payload_data:B", "expressive_send_style_id:T",
-             "associated_message_range_location", "associated_message_range_length", "time_expressive_send_played",
-             "message_summary_info:B", "ck_sync_state", "ck_record_id:T", "ck_record_change_tag:T",
-             "destination_caller_id:T", "sr_ck_sync_state", "sr_ck_record_id:T", "sr_ck_record_change_tag:T",
+  append(t, {"is_audio_message",
+             "is_played",
+             "date_played",
+             "item_type",
+             "other_handle",
+             "group_title:T",
+             "group_action_type",
+             "share_status",
+             "share_direction",
+             "is_expirable",
+             "expire_state",
+             "message_action_type",
+             "message_source",
+             "associated_message_guid:T",
+             "associated_message_type",
+             "balloon_bundle_id:T",
+             "payload_data:B",
+             "expressive_send_style_id:T",
+             "associated_message_range_location",
+             "associated_message_range_length",
+             "time_expressive_send_played",
+             "message_summary_info:B",
+             "ck_sync_state",
+             "ck_record_id:T",
+             "ck_record_change_tag:T",
+             "destination_caller_id:T",
+             "sr_ck_sync_state",
+             "sr_ck_record_id:T",
+             "sr_ck_record_change_tag:T",
              "is_corrupt"});
   if (system == PhoneSystem::Ios13) return t;
   append(t, {"reply_to_guid:T", "sort_id", "is_spam", "has_unseen_mention", "thread_originator_guid:T",
              "thread_originator_part:T"});
   if (system == PhoneSystem::Ios14) return t;
   // Columns added by later systems, after those of iOS 14.
-  append(t, {"syndication_ranges:T", "synced_syndication_ranges:T", "was_delivered_quietly", "did_notify_recipient",
-             "date_retracted", "date_edited", "was_detonated", "part_count", "is_stewie", "is_kt_verified",
-             "is_sos", "is_critical", "bia_reference_id:T", "fallback_hash:T", "associated_message_emoji:T",
-             "is_pending_satellite_send", "needs_relay", "schedule_type", "schedule_state",
+  append(t, {"syndication_ranges:T",
+             "synced_syndication_ranges:T",
+             "was_delivered_quietly",
+             "did_notify_recipient",
+             "date_retracted",
+             "date_edited",
+             "was_detonated",
+             "part_count",
+             "is_stewie",
+             "is_kt_verified",
+             "is_sos",
+             "is_critical",
+             "bia_reference_id:T",
+             "fallback_hash:T",
+             "associated_message_emoji:T",
+             "is_pending_satellite_send",
+             "needs_relay",
+             "schedule_type",
+             "schedule_state",
              "sent_or_received_off_grid"});
   return t;
 }
@@ -105,9 +174,9 @@ Table handleTable(PhoneSystem system) {
 }
 
 Table attachmentTable(PhoneSystem system) {
-  Table t = table("attachment", {"ROWID:K", "guid:T", "created_date", "start_date", "filename:T", "uti:T",
-                                 "mime_type:T", "transfer_state", "is_outgoing", "user_info:B", "transfer_name:T",
-                                 "total_bytes"});
+  Table t = table("attachment",
+                  {"ROWID:K", "guid:T", "created_date", "start_date", "filename:T", "uti:T", "mime_type:T",
+                   "transfer_state", "is_outgoing", "user_info:B", "transfer_name:T", "total_bytes"});
   if (system == PhoneSystem::Ios8) return t;
   append(t, {"is_sticker", "sticker_user_info:B", "attribution_info:B", "hide_attachment", "ck_sync_state",
              "ck_server_change_token_blob:B", "ck_record_id:T", "original_guid:T", "sr_ck_sync_state",
@@ -124,9 +193,10 @@ Table chatJoinTable(PhoneSystem system) {
 }
 
 Table chatTable() {
-  return table("chat", {"ROWID:K", "guid:T", "style", "state", "account_id:T", "properties:B", "chat_identifier:T",
-                        "service_name:T", "room_name:T", "account_login:T", "is_archived", "last_addressed_handle:T",
-                        "display_name:T", "group_id:T", "is_filtered", "successful_query"});
+  return table("chat",
+               {"ROWID:K", "guid:T", "style", "state", "account_id:T", "properties:B", "chat_identifier:T",
+                "service_name:T", "room_name:T", "account_login:T", "is_archived", "last_addressed_handle:T",
+                "display_name:T", "group_id:T", "is_filtered", "successful_query"});
 }
 
 Table chatHandleJoinTable() { return table("chat_handle_join", {"chat_id", "handle_id"}); }
@@ -138,49 +208,117 @@ ContactLayout contactLayout(PhoneSystem system) {
 }
 
 Table personTable() {
-  return table("ABPerson", {"ROWID:K", "First:T", "Last:T", "Middle:T", "FirstPhonetic:T", "MiddlePhonetic:T",
-                            "LastPhonetic:T", "Organization:T", "Department:T", "Note:T", "Kind", "Birthday:T",
-                            "JobTitle:T", "Nickname:T", "Prefix:T", "Suffix:T", "FirstSort:T", "LastSort:T",
-                            "CreationDate", "ModificationDate", "CompositeNameFallback:T", "ExternalIdentifier:T",
-                            "ExternalModificationTag:T", "ExternalUUID:T", "StoreID", "DisplayName:T",
-                            "ExternalRepresentation:B", "FirstSortSection:T", "LastSortSection:T",
-                            "FirstSortLanguageIndex", "LastSortLanguageIndex", "PersonLink", "ImageURI:T",
-                            "IsPreferredName", "guid:T"});
+  return table("ABPerson", {"ROWID:K",
+                            "First:T",
+                            "Last:T",
+                            "Middle:T",
+                            "FirstPhonetic:T",
+                            "MiddlePhonetic:T",
+                            "LastPhonetic:T",
+                            "Organization:T",
+                            "Department:T",
+                            "Note:T",
+                            "Kind",
+                            "Birthday:T",
+                            "JobTitle:T",
+                            "Nickname:T",
+                            "Prefix:T",
+                            "Suffix:T",
+                            "FirstSort:T",
+                            "LastSort:T",
+                            "CreationDate",
+                            "ModificationDate",
+                            "CompositeNameFallback:T",
+                            "ExternalIdentifier:T",
+                            "ExternalModificationTag:T",
+                            "ExternalUUID:T",
+                            "StoreID",
+                            "DisplayName:T",
+                            "ExternalRepresentation:B",
+                            "FirstSortSection:T",
+                            "LastSortSection:T",
+                            "FirstSortLanguageIndex",
+                            "LastSortLanguageIndex",
+                            "PersonLink",
+                            "ImageURI:T",
+                            "IsPreferredName",
+                            "guid:T"});
 }
 
 Table multiValueTable() {
-  return table("ABMultiValue", {"UID:K", "record_id", "property", "identifier", "label", "value:T", "guid:T"});
+  return table("ABMultiValue",
+               {"UID:K", "record_id", "property", "identifier", "label", "value:T", "guid:T"});
 }
 
 // --- call history
 
 Table olderCallTable() {
-  return table("call", {"ROWID:K", "address:T", "date", "duration", "flags", "id", "name:T", "country_code:T",
-                        "network_code:T", "read", "assisted", "face_time_data:B", "originalAddress:T", "answered"});
+  return table("call",
+               {"ROWID:K", "address:T", "date", "duration", "flags", "id", "name:T", "country_code:T",
+                "network_code:T", "read", "assisted", "face_time_data:B", "originalAddress:T", "answered"});
 }
 
 Table callRecordTable() {
-  return table("ZCALLRECORD",
-               {"Z_PK:K", "Z_ENT", "Z_OPT", "ZANSWERED", "ZCALLTYPE", "ZDISCONNECTED_CAUSE", "ZFACE_TIME_DATA",
-                "ZHANDLE_TYPE", "ZNUMBER_AVAILABILITY", "ZREAD", "ZJUNKCONFIDENCE", "ZVERIFICATIONSTATUS",
-                "ZORIGINATED", "ZAUTOANSWEREDREASON", "ZJUNKIDENTIFICATIONCATEGORY", "ZDATE:R", "ZDURATION:R",
-                "ZADDRESS:T", "ZDEVICE_ID:T", "ZISO_COUNTRY_CODE:T", "ZLOCATION:T", "ZNAME:T",
-                "ZSERVICE_PROVIDER:T", "ZUNIQUE_ID:T", "ZPARTICIPANT_GROUP_UUIDS:B", "ZREMOTEPARTICIPANTHANDLES:B",
-                "ZLOCALPARTICIPANTUUID:B", "ZCONVERSATIONID:B", "ZFILTEREDOUTREASON", "ZEMERGENCYMEDIAITEMS:B"});
+  return table("ZCALLRECORD", {"Z_PK:K",
+                               "Z_ENT",
+                               "Z_OPT",
+                               "ZANSWERED",
+                               "ZCALLTYPE",
+                               "ZDISCONNECTED_CAUSE",
+                               "ZFACE_TIME_DATA",
+                               "ZHANDLE_TYPE",
+                               "ZNUMBER_AVAILABILITY",
+                               "ZREAD",
+                               "ZJUNKCONFIDENCE",
+                               "ZVERIFICATIONSTATUS",
+                               "ZORIGINATED",
+                               "ZAUTOANSWEREDREASON",
+                               "ZJUNKIDENTIFICATIONCATEGORY",
+                               "ZDATE:R",
+                               "ZDURATION:R",
+                               "ZADDRESS:T",
+                               "ZDEVICE_ID:T",
+                               "ZISO_COUNTRY_CODE:T",
+                               "ZLOCATION:T",
+                               "ZNAME:T",
+                               "ZSERVICE_PROVIDER:T",
+                               "ZUNIQUE_ID:T",
+                               "ZPARTICIPANT_GROUP_UUIDS:B",
+                               "ZREMOTEPARTICIPANTHANDLES:B",
+                               "ZLOCALPARTICIPANTUUID:B",
+                               "ZCONVERSATIONID:B",
+                               "ZFILTEREDOUTREASON",
+                               "ZEMERGENCYMEDIAITEMS:B"});
 }
 
 // --- notes.sqlite
 
 Table noteTable() {
-  return table("ZNOTE", {"Z_PK:K", "Z_ENT", "Z_OPT", "ZCONTAINSCJK", "ZCONTENTTYPE", "ZDELETEDFLAG", "ZEXTERNALFLAGS",
-                         "ZEXTERNALSEQUENCENUMBER", "ZEXTERNALSERVERINTID", "ZINTEGERID", "ZISBOOKKEEPINGENTRY",
-                         "ZBODY", "ZSTORE", "ZCREATIONDATE:R", "ZMODIFICATIONDATE:R", "ZAUTHOR:T", "ZGUID:T",
-                         "ZSERVERID:T", "ZSUMMARY:T", "ZTITLE:T"});
+  return table("ZNOTE", {"Z_PK:K",
+                         "Z_ENT",
+                         "Z_OPT",
+                         "ZCONTAINSCJK",
+                         "ZCONTENTTYPE",
+                         "ZDELETEDFLAG",
+                         "ZEXTERNALFLAGS",
+                         "ZEXTERNALSEQUENCENUMBER",
+                         "ZEXTERNALSERVERINTID",
+                         "ZINTEGERID",
+                         "ZISBOOKKEEPINGENTRY",
+                         "ZBODY",
+                         "ZSTORE",
+                         "ZCREATIONDATE:R",
+                         "ZMODIFICATIONDATE:R",
+                         "ZAUTHOR:T",
+                         "ZGUID:T",
+                         "ZSERVERID:T",
+                         "ZSUMMARY:T",
+                         "ZTITLE:T"});
 }
 
 Table noteBodyTable() {
-  return table("ZNOTEBODY",
-               {"Z_PK:K", "Z_ENT", "Z_OPT", "ZOWNER", "ZCONTENT:T", "ZEXTERNALCONTENTREF:T", "ZEXTERNALREPRESENTATION:B"});
+  return table("ZNOTEBODY", {"Z_PK:K", "Z_ENT", "Z_OPT", "ZOWNER", "ZCONTENT:T", "ZEXTERNALCONTENTREF:T",
+                             "ZEXTERNALREPRESENTATION:B"});
 }
 
 // --- ChatStorage.sqlite
@@ -188,43 +326,130 @@ Table noteBodyTable() {
 Table whatsAppMessageTable(PhoneSystem system) {
   if (system == PhoneSystem::Ios8) {
     // An older app: 28 columns, so every column after ZFLAGS sits elsewhere.
-    return table("ZWAMESSAGE",
-                 {"Z_PK:K", "Z_ENT", "Z_OPT", "ZCHILDMESSAGESDELIVEREDCOUNT", "ZFLAGS", "ZGROUPEVENTTYPE", "ZISFROMME",
-                  "ZMESSAGEERRORSTATUS", "ZMESSAGESTATUS", "ZMESSAGETYPE", "ZSORT", "ZSPOTLIGHTSTATUS", "ZSTARRED",
-                  "ZCHATSESSION", "ZGROUPMEMBER", "ZLASTSESSION", "ZMEDIAITEM", "ZMESSAGEINFO", "ZPARENTMESSAGE",
-                  "ZMESSAGEDATE:R", "ZSENTDATE:R", "ZFROMJID:T", "ZMEDIASECTIONID:T", "ZPHASH:T", "ZPUSHNAME:B",
-                  "ZSTANZAID:T", "ZTEXT:T", "ZTOJID:T"});
+    return table("ZWAMESSAGE", {"Z_PK:K",
+                                "Z_ENT",
+                                "Z_OPT",
+                                "ZCHILDMESSAGESDELIVEREDCOUNT",
+                                "ZFLAGS",
+                                "ZGROUPEVENTTYPE",
+                                "ZISFROMME",
+                                "ZMESSAGEERRORSTATUS",
+                                "ZMESSAGESTATUS",
+                                "ZMESSAGETYPE",
+                                "ZSORT",
+                                "ZSPOTLIGHTSTATUS",
+                                "ZSTARRED",
+                                "ZCHATSESSION",
+                                "ZGROUPMEMBER",
+                                "ZLASTSESSION",
+                                "ZMEDIAITEM",
+                                "ZMESSAGEINFO",
+                                "ZPARENTMESSAGE",
+                                "ZMESSAGEDATE:R",
+                                "ZSENTDATE:R",
+                                "ZFROMJID:T",
+                                "ZMEDIASECTIONID:T",
+                                "ZPHASH:T",
+                                "ZPUSHNAME:B",
+                                "ZSTANZAID:T",
+                                "ZTEXT:T",
+                                "ZTOJID:T"});
   }
-  return table("ZWAMESSAGE",
-               {"Z_PK:K", "Z_ENT", "Z_OPT", "ZCHILDMESSAGESDELIVEREDCOUNT", "ZCHILDMESSAGESPLAYEDCOUNT",
-                "ZCHILDMESSAGESREADCOUNT", "ZDATAITEMVERSION", "ZDOCID", "ZENCRETRYCOUNT", "ZFILTEREDRECIPIENTCOUNT",
-                "ZFLAGS", "ZGROUPEVENTTYPE", "ZISFROMME", "ZMESSAGEERRORSTATUS", "ZMESSAGESTATUS", "ZMESSAGETYPE",
-                "ZSORT", "ZSPOTLIGHTSTATUS", "ZSTARRED", "ZCHATSESSION", "ZGROUPMEMBER", "ZLASTSESSION", "ZMEDIAITEM",
-                "ZMESSAGEINFO", "ZPARENTMESSAGE", "ZMESSAGEDATE:R", "ZSENTDATE:R", "ZFROMJID:T", "ZMEDIASECTIONID:T",
-                "ZPHASH:T", "ZPUSHNAME:B", "ZSTANZAID:T", "ZTEXT:T", "ZTOJID:T"});
+  return table("ZWAMESSAGE", {"Z_PK:K",
+                              "Z_ENT",
+                              "Z_OPT",
+                              "ZCHILDMESSAGESDELIVEREDCOUNT",
+                              "ZCHILDMESSAGESPLAYEDCOUNT",
+                              "ZCHILDMESSAGESREADCOUNT",
+                              "ZDATAITEMVERSION",
+                              "ZDOCID",
+                              "ZENCRETRYCOUNT",
+                              "ZFILTEREDRECIPIENTCOUNT",
+                              "ZFLAGS",
+                              "ZGROUPEVENTTYPE",
+                              "ZISFROMME",
+                              "ZMESSAGEERRORSTATUS",
+                              "ZMESSAGESTATUS",
+                              "ZMESSAGETYPE",
+                              "ZSORT",
+                              "ZSPOTLIGHTSTATUS",
+                              "ZSTARRED",
+                              "ZCHATSESSION",
+                              "ZGROUPMEMBER",
+                              "ZLASTSESSION",
+                              "ZMEDIAITEM",
+                              "ZMESSAGEINFO",
+                              "ZPARENTMESSAGE",
+                              "ZMESSAGEDATE:R",
+                              "ZSENTDATE:R",
+                              "ZFROMJID:T",
+                              "ZMEDIASECTIONID:T",
+                              "ZPHASH:T",
+                              "ZPUSHNAME:B",
+                              "ZSTANZAID:T",
+                              "ZTEXT:T",
+                              "ZTOJID:T"});
 }
 
 Table whatsAppChatTable() {
-  return table("ZWACHATSESSION",
-               {"Z_PK:K", "Z_ENT", "Z_OPT", "ZARCHIVED", "ZCONTACTABID", "ZFLAGS", "ZHIDDEN",
-                "ZIDENTITYVERIFICATIONEPOCH", "ZIDENTITYVERIFICATIONSTATE", "ZMESSAGECOUNTER", "ZREMOVED",
-                "ZSESSIONTYPE", "ZSPOTLIGHTSTATUS", "ZUNREADCOUNT", "ZGROUPINFO", "ZLASTMESSAGE", "ZPROPERTIES",
-                "ZLASTMESSAGEDATE:R", "ZLOCATIONSHARINGENDDATE:R", "ZCONTACTIDENTIFIER:T", "ZCONTACTJID:T", "ZETAG:T",
-                "ZLASTMESSAGETEXT:T", "ZPARTNERNAME:T", "ZSAVEDINPUT:T"});
+  return table("ZWACHATSESSION", {"Z_PK:K",
+                                  "Z_ENT",
+                                  "Z_OPT",
+                                  "ZARCHIVED",
+                                  "ZCONTACTABID",
+                                  "ZFLAGS",
+                                  "ZHIDDEN",
+                                  "ZIDENTITYVERIFICATIONEPOCH",
+                                  "ZIDENTITYVERIFICATIONSTATE",
+                                  "ZMESSAGECOUNTER",
+                                  "ZREMOVED",
+                                  "ZSESSIONTYPE",
+                                  "ZSPOTLIGHTSTATUS",
+                                  "ZUNREADCOUNT",
+                                  "ZGROUPINFO",
+                                  "ZLASTMESSAGE",
+                                  "ZPROPERTIES",
+                                  "ZLASTMESSAGEDATE:R",
+                                  "ZLOCATIONSHARINGENDDATE:R",
+                                  "ZCONTACTIDENTIFIER:T",
+                                  "ZCONTACTJID:T",
+                                  "ZETAG:T",
+                                  "ZLASTMESSAGETEXT:T",
+                                  "ZPARTNERNAME:T",
+                                  "ZSAVEDINPUT:T"});
 }
 
 Table whatsAppMemberTable() {
   return table("ZWAGROUPMEMBER", {"Z_PK:K", "Z_ENT", "Z_OPT", "ZCONTACTABID", "ZISACTIVE", "ZISADMIN",
-                                  "ZSENDERKEYSENT", "ZCHATSESSION", "ZRECENTGROUPCHAT", "ZCONTACTIDENTIFIER:T",
-                                  "ZCONTACTNAME:T", "ZFIRSTNAME:T", "ZMEMBERJID:T"});
+                                  "ZSENDERKEYSENT", "ZCHATSESSION", "ZRECENTGROUPCHAT",
+                                  "ZCONTACTIDENTIFIER:T", "ZCONTACTNAME:T", "ZFIRSTNAME:T", "ZMEMBERJID:T"});
 }
 
 Table whatsAppMediaTable() {
-  return table("ZWAMEDIAITEM",
-               {"Z_PK:K", "Z_ENT", "Z_OPT", "ZCLOUDSTATUS", "ZFILESIZE", "ZMEDIAORIGIN", "ZMOVIEDURATION", "ZMESSAGE",
-                "ZASPECTRATIO:R", "ZHACCURACY:R", "ZLATITUDE:R", "ZLONGITUDE:R", "ZMEDIAURLDATE:R", "ZAUTHORNAME:T",
-                "ZCOLLECTIONNAME:T", "ZMEDIALOCALPATH:T", "ZMEDIAURL:T", "ZTHUMBNAILLOCALPATH:T", "ZTITLE:T",
-                "ZVCARDNAME:T", "ZVCARDSTRING:T", "ZXMPPTHUMBPATH:T", "ZMEDIAKEY:B", "ZMETADATA:B"});
+  return table("ZWAMEDIAITEM", {"Z_PK:K",
+                                "Z_ENT",
+                                "Z_OPT",
+                                "ZCLOUDSTATUS",
+                                "ZFILESIZE",
+                                "ZMEDIAORIGIN",
+                                "ZMOVIEDURATION",
+                                "ZMESSAGE",
+                                "ZASPECTRATIO:R",
+                                "ZHACCURACY:R",
+                                "ZLATITUDE:R",
+                                "ZLONGITUDE:R",
+                                "ZMEDIAURLDATE:R",
+                                "ZAUTHORNAME:T",
+                                "ZCOLLECTIONNAME:T",
+                                "ZMEDIALOCALPATH:T",
+                                "ZMEDIAURL:T",
+                                "ZTHUMBNAILLOCALPATH:T",
+                                "ZTITLE:T",
+                                "ZVCARDNAME:T",
+                                "ZVCARDSTRING:T",
+                                "ZXMPPTHUMBPATH:T",
+                                "ZMEDIAKEY:B",
+                                "ZMETADATA:B"});
 }
 
 std::vector<uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
@@ -233,27 +458,36 @@ std::vector<uint8_t> bytesOf(const std::string& text) { return {text.begin(), te
 
 std::optional<PhoneSystem> PhoneSystemOf(int majorVersion) {
   switch (majorVersion) {
-    case 8: return PhoneSystem::Ios8;
-    case 13: return PhoneSystem::Ios13;
-    case 14: return PhoneSystem::Ios14;
-    case 17: return PhoneSystem::Ios17;
-    default: return std::nullopt;
+    case 8:
+      return PhoneSystem::Ios8;
+    case 13:
+      return PhoneSystem::Ios13;
+    case 14:
+      return PhoneSystem::Ios14;
+    case 17:
+      return PhoneSystem::Ios17;
+    default:
+      return std::nullopt;
   }
 }
 
 std::string ProductVersionOf(PhoneSystem system) {
   switch (system) {
-    case PhoneSystem::Ios8: return "8.4.1";
-    case PhoneSystem::Ios13: return "13.7";
-    case PhoneSystem::Ios14: return "14.8";
-    case PhoneSystem::Ios17: return "17.3";
+    case PhoneSystem::Ios8:
+      return "8.4.1";
+    case PhoneSystem::Ios13:
+      return "13.7";
+    case PhoneSystem::Ios14:
+      return "14.8";
+    case PhoneSystem::Ios17:
+      return "17.3";
   }
   return {};
 }
 
 std::vector<std::string> RealMessageTables(PhoneSystem system) {
-  return {create(messageTable(system)), create(handleTable(system)), create(attachmentTable(system)),
-          create(attachmentJoinTable()), create(chatTable()), create(chatHandleJoinTable()),
+  return {create(messageTable(system)),  create(handleTable(system)), create(attachmentTable(system)),
+          create(attachmentJoinTable()), create(chatTable()),         create(chatHandleJoinTable()),
           create(chatJoinTable(system))};
 }
 
@@ -314,8 +548,8 @@ std::string RealInsertAttachmentLink(int64_t messageRowId, int64_t attachmentRow
 std::string RealInsertChatLink(int64_t chatRowId, int64_t messageRowId, int64_t messageDate) {
   // Written for later systems only: iOS 8's join has no date.
   return insert(chatJoinTable(PhoneSystem::Ios13), {{"chat_id", SqlInteger(chatRowId)},
-                                                     {"message_id", SqlInteger(messageRowId)},
-                                                     {"message_date", SqlInteger(messageDate)}});
+                                                    {"message_id", SqlInteger(messageRowId)},
+                                                    {"message_date", SqlInteger(messageDate)}});
 }
 
 std::vector<std::string> RealContactTables(PhoneSystem system) {
@@ -362,7 +596,8 @@ std::string RealInsertCall(PhoneSystem system, const CallRow& row) {
   std::string address = SqlText(row.number);
   if (row.number && row.rowId % 2 == 0) address = SqlBlob(bytesOf(*row.number));
   char unique[48];
-  std::snprintf(unique, sizeof unique, "5E0C2B1A-7D3F-4A6B-9C8E-%012llX", static_cast<unsigned long long>(row.rowId));
+  std::snprintf(unique, sizeof unique, "5E0C2B1A-7D3F-4A6B-9C8E-%012llX",
+                static_cast<unsigned long long>(row.rowId));
   return insert(callRecordTable(), {{"Z_PK", SqlInteger(row.rowId)},
                                     {"Z_ENT", "2"},
                                     {"Z_OPT", "1"},
@@ -454,7 +689,8 @@ std::string RealInsertWhatsAppMember(int64_t rowId, int64_t chatRowId, const std
                                         {"ZMEMBERJID", SqlText(memberJid)}});
 }
 
-std::string RealInsertWhatsAppMedia(int64_t rowId, int64_t messageRowId, const std::optional<std::string>& path) {
+std::string RealInsertWhatsAppMedia(int64_t rowId, int64_t messageRowId,
+                                    const std::optional<std::string>& path) {
   return insert(whatsAppMediaTable(), {{"Z_PK", SqlInteger(rowId)},
                                        {"Z_ENT", "7"},
                                        {"Z_OPT", "1"},

@@ -59,6 +59,7 @@ std::string RealInsertWhatsAppChat(int64_t rowId, const std::optional<std::strin
                                    const std::optional<std::string>& partnerName);
 std::string RealInsertWhatsAppMember(int64_t rowId, int64_t chatRowId, const std::optional<std::string>& name,
                                      const std::optional<std::string>& memberJid);
-std::string RealInsertWhatsAppMedia(int64_t rowId, int64_t messageRowId, const std::optional<std::string>& path);
+std::string RealInsertWhatsAppMedia(int64_t rowId, int64_t messageRowId,
+                                    const std::optional<std::string>& path);
 
 }  // namespace fq::builder
