@@ -1,6 +1,8 @@
 #include "engine/categories/ContactsReader.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "engine/ResultCodes.h"
 #include "engine/categories/DumpLine.h"
@@ -65,22 +67,80 @@ class ContactDump final : public KnownTableDecoder {
   std::vector<std::string>& m_lines;
 };
 
+// The digits a spelling dials: letters count as their keypad digit
+// ("1-800-MY-APPLE" is 18006927753).
+std::string digitsOf(std::string_view text) {
+  static constexpr char kKeypad[] = "22233344455566677778889999";
+  std::string digits;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      digits.push_back(c);
+    } else if (c >= 'A' && c <= 'Z') {
+      digits.push_back(kKeypad[c - 'A']);
+    } else if (c >= 'a' && c <= 'z') {
+      digits.push_back(kKeypad[c - 'a']);
+    }
+  }
+  return digits;
+}
+
+bool endsWith(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+// Numbers shorter than this (service codes) are not listed.
+constexpr size_t kShortestNumber = 7;
+
 }  // namespace
 
 std::string CleanPhoneSpellings(std::string_view phoneText) {
-  std::string result;
-  std::string_view remembered;  // the last four characters of the last kept token
+  // Only text followed by a space counts.
+  std::vector<std::string_view> tokens;
   size_t start = 0;
   for (size_t space = phoneText.find(' '); space != std::string_view::npos;
        start = space + 1, space = phoneText.find(' ', start)) {
-    const std::string_view token = phoneText.substr(start, space - start);
-    if (token.size() <= 6) continue;
-    // The same number in another spelling ends in the same digits.
-    const std::string_view tail = token.substr(token.size() - 4, 2);
-    if (!remembered.empty() && tail == remembered.substr(0, 2)) continue;
-    if (!result.empty()) result.push_back('\n');
-    result.append(token);
-    remembered = token.substr(token.size() - 4);
+    if (space > start) tokens.push_back(phoneText.substr(start, space - start));
+  }
+  // Parts of one shown spelling ("(919)", "888-7386") are never more than a few.
+  constexpr size_t kMostParts = 6;
+  std::string result;
+  std::vector<std::string> listed;
+  std::string current;  // digits of the last number found
+  size_t i = 0;
+  while (i < tokens.size()) {
+    const std::string first = digitsOf(tokens[i]);
+    // The index's other spellings of the last number (with country or
+    // international prefixes, or the local part) end alike.
+    if (!current.empty() && first.size() >= kShortestNumber &&
+        (endsWith(first, current) || endsWith(current, first))) {
+      ++i;
+      continue;
+    }
+    // The shown spelling may hold spaces ("(919) 888-7386"): it ends where
+    // the index's international spelling of the same digits follows.
+    size_t end = 0;
+    std::string digits;
+    for (size_t j = i; j < tokens.size() && j < i + kMostParts; ++j) {
+      digits += digitsOf(tokens[j]);
+      if (digits.size() >= kShortestNumber && j + 1 < tokens.size() && endsWith(digitsOf(tokens[j + 1]), digits)) {
+        end = j + 1;
+        break;
+      }
+    }
+    if (end == 0) {
+      end = i + 1;
+      digits = first;
+    }
+    if (digits.size() >= kShortestNumber) {
+      current = digits;
+      if (std::find(listed.begin(), listed.end(), digits) == listed.end()) {
+        if (!result.empty()) result.push_back('\n');
+        const char* from = tokens[i].data();
+        result.append(from, static_cast<size_t>(tokens[end - 1].data() + tokens[end - 1].size() - from));
+        listed.push_back(digits);
+      }
+    }
+    i = end;
   }
   return result;
 }

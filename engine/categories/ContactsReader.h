@@ -18,9 +18,10 @@ namespace fq {
 int32_t readContacts(const std::filesystem::path& addressBookPath, bool newerThan11,
                      std::vector<ContactRecord>& contacts, int64_t& highestRowId);
 
-// One line per kept spelling of the space-separated phone text the index
-// holds ("(919) 888-7386 +19198887386 9198887386 "): tokens of seven or more
-// characters, skipping one that repeats the last digits of the one kept before.
+// One line per number of the space-separated phone text the index holds
+// ("(919) 888-7386 +19198887386 9198887386 "): each number once, whole, as
+// the phone spells it first; the index's other spellings of it and numbers of
+// fewer than seven digits are left out. Only text followed by a space counts.
 std::string CleanPhoneSpellings(std::string_view phoneText);
 
 // Appends one line per decodable content-table row to `csvPath`; rows without

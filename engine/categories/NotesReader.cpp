@@ -52,6 +52,8 @@ int32_t readNotes(const std::filesystem::path& notesPath, std::vector<NoteRecord
     for (auto it = noteRows.begin(); it != noteRows.end(); ++it) {
       if (it->key == body.key) {
         body.title = it->title;
+        // The date lives in the note row only.
+        body.date = it->date;
         noteRows.erase(it);
         break;
       }

@@ -79,7 +79,7 @@ void joinChat(WhatsAppMessageRecord& m, const WhatsAppJoins& joins) {
   if (m.fromMe != 0) {
     m.senderName = "Me";
     m.senderPhone.clear();
-  } else if (m.memberRowId > 1) {
+  } else if (m.memberRowId >= 1) {  // Core Data keys start at 1
     if (const auto member = joins.memberOf.find(m.memberRowId); member != joins.memberOf.end()) {
       m.senderName = joins.members[member->second].name;
       m.senderPhone = joins.members[member->second].phone;

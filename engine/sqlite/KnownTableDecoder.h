@@ -1,12 +1,19 @@
 #pragma once
-// Base of the row decoders of the known tables: the carving rules come from
-// the expected column count of the table name.
+// Base of the row decoders of the known tables: columns are found by name in
+// the table's own CREATE TABLE statement, read once before the table is; the
+// fixed positions of the usual layout stand in only when the statement cannot
+// be read. Carving takes the declared column count the same way.
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 
 #include "engine/platform/Text.h"
 #include "engine/sqlite/ColumnValues.h"
 #include "engine/sqlite/ExpectedColumnCount.h"
 #include "engine/sqlite/TableReader.h"
+#include "engine/sqlite/TableSchema.h"
 
 namespace fq {
 
@@ -15,16 +22,70 @@ class KnownTableDecoder : public TableRowVisitor {
   explicit KnownTableDecoder(std::string tableName) : m_tableName(std::move(tableName)) {}
   const std::string& tableName() const { return m_tableName; }
 
+  // Reads the table's declaration and lets the decoder place its columns. A
+  // declaration that names none of them (unreadable, or a table of another
+  // design under the same name) counts as no declaration.
+  void readSchema(const SqliteFileReader& reader) {
+    m_schema = FindTable(reader, m_tableName);
+    m_namedAny = false;
+    mapColumns();
+    if (m_schema.columnCount > 0 && !m_namedAny) {
+      m_schema = TableSchema{};
+      mapColumns();
+    }
+  }
+
   CarvingRules carvingRules(SqliteFileReader& reader) override {
-    const int32_t n = ExpectedColumnCount(reader, m_tableName);
+    int32_t n = ExpectedColumnCount(reader, m_tableName);
+    // A table declared with more or fewer columns than the usual layout is
+    // carved with the count SQLite writes into each of its records.
+    if (m_schema.columnCount > 0 && m_schema.columnCount != n) {
+      n = m_schema.columnCount;
+      reader.setExpectedColumnCount(n);
+    }
     // The call table's own header length stands in for its column count
     // where header lengths are compared.
     const int32_t compare = m_tableName == "call" ? reader.callHeaderSerialBytes() : n;
     return CarvingRules{n, compare, m_tableName == "message"};
   }
 
+ protected:
+  // Places the decoder's columns once the declaration is known.
+  virtual void mapColumns() {}
+  // Position of column `name`: from the declaration when it could be read
+  // (-1, no column, when the table lacks it), else `fixed`.
+  int32_t columnIndex(std::string_view name, int32_t fixed) { return placed(m_schema.columnIndex(name), fixed); }
+  // The same for a position the decoder found in the declaration itself.
+  int32_t placed(int32_t declared, int32_t fixed) {
+    if (m_schema.columnCount == 0) return fixed;
+    if (declared >= 0) m_namedAny = true;
+    return declared;
+  }
+  const TableSchema& schema() const { return m_schema; }
+
+  // Whether `row` is an earlier version of a live row: found in free space
+  // with the identity text (column `identity`) of a row that still lives.
+  // The phone rewrites a row when it changes (a message marked read) and the
+  // old copy stays behind; it is not a deletion. Live rows come first, so
+  // their identities are known before any row found in free space.
+  bool isEarlierVersion(const TableRow& row, int32_t identity) {
+    const RowColumn* column = row.column(identity);
+    if (!isTextColumn(column) || column->bytes.empty()) return false;
+    // Kept as 64-bit hashes: no allocation per live row, and a false match
+    // among a phone's rows is beyond reach.
+    const uint64_t hash = std::hash<std::string_view>{}(columnText(column));
+    if (row.deleted == 0) {
+      m_liveIdentities.insert(hash);
+      return false;
+    }
+    return m_liveIdentities.contains(hash);
+  }
+
  private:
   std::string m_tableName;
+  TableSchema m_schema;
+  bool m_namedAny = false;
+  std::unordered_set<uint64_t> m_liveIdentities;
 };
 
 // Reads a text column into `out`: false (reject the row) when the column is
@@ -48,6 +109,7 @@ inline bool hasControlCharacter(std::string_view text) {
 template <typename Decoder, typename Record>
 int32_t RunDecoder(SqliteFileReader& reader, std::vector<Record>& out) {
   Decoder decoder(out);
+  decoder.readSchema(reader);
   return ReadTable(reader, decoder.tableName(), decoder);
 }
 

@@ -214,4 +214,23 @@ std::vector<TableSchema> ListTables(const SqliteFileReader& reader) {
   return tables;
 }
 
+TableSchema FindTable(const SqliteFileReader& reader, std::string_view name) {
+  TableSchema found;
+  ReadLiveRows(reader, 0, [&found, name](const TableRow& row) {
+    if (found.columnCount > 0 || columnText(row.column(0)) != "table") return;
+    if (CompareNoCase(columnText(row.column(1)), name) != 0) return;
+    TableSchema schema = ParseCreateTable(columnText(row.column(4)));
+    schema.name = std::string(name);
+    if (schema.columnCount > 0) found = std::move(schema);
+  });
+  return found;
+}
+
+int32_t TableSchema::columnIndex(std::string_view wanted) const {
+  for (size_t i = 0; i < columnNames.size(); ++i) {
+    if (CompareNoCase(columnNames[i], wanted) == 0) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
 }  // namespace fq

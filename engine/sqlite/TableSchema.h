@@ -23,6 +23,9 @@ struct TableSchema {
   int32_t rowIdColumn = -1;          // the INTEGER PRIMARY KEY column, stored as NULL in the record
   std::vector<Affinity> affinities;  // one per declared column
   std::vector<std::string> columnNames;  // one per declared column, upper case
+
+  // Position of the declared column `name` (any case), or -1 when the table has none.
+  int32_t columnIndex(std::string_view name) const;
 };
 
 // Declared columns of a CREATE TABLE statement (table constraints are not columns).
@@ -38,5 +41,9 @@ bool IsPlausibleRow(const TableRow& row, const TableSchema& schema);
 
 // Every ordinary table of the live schema, in schema order.
 std::vector<TableSchema> ListTables(const SqliteFileReader& reader);
+
+// The live schema's declaration of table `name` (any case); columnCount 0
+// when the schema holds no readable statement for it.
+TableSchema FindTable(const SqliteFileReader& reader, std::string_view name);
 
 }  // namespace fq

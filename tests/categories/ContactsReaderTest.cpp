@@ -20,19 +20,27 @@ TEST(CleanPhoneSpellings, KeepsOneSpellingPerNumber) {
     const char* cleaned;
   };
   const Case cases[] = {
-      // The phone's own spellings of one number: the first long one stays.
-      {"(919) 888-7386 +19198887386 01119198887386 0019198887386 19198887386 9198887386 8887386 ", "888-7386"},
+      // The phone's own spellings of one number: the first, whole with its area code.
+      {"(919) 888-7386 +19198887386 01119198887386 0019198887386 19198887386 9198887386 8887386 ",
+       "(919) 888-7386"},
       // A seven-digit number and the same with a country code.
       {"5550123 +15550123 ", "5550123"},
       // Two numbers.
-      {"(919) 579-0479 +19195790479 5790479 (919) 391-2507 +19193912507 3912507 ", "579-0479\n391-2507"},
-      // Only a token followed by a space counts; short tokens never do.
+      {"(919) 579-0479 +19195790479 5790479 (919) 391-2507 +19193912507 3912507 ",
+       "(919) 579-0479\n(919) 391-2507"},
+      // A country code apart from the rest of the number.
+      {"+44 20 7946 0018 +442079460018 00442079460018 ", "+44 20 7946 0018"},
+      // Letters dial as their keypad digits.
+      {"1-800-MY-APPLE +18006927753 18006927753 6927753 ", "1-800-MY-APPLE"},
+      // Only a token followed by a space counts; short numbers never do.
       {"+19198887386", ""},
       {"5550123 5559999", "5550123"},
       {"911 112 ", ""},
+      {"611 5551234567 +15551234567 ", "5551234567"},
       {"", ""},
-      // Only two digits are compared: a different number ending alike is taken for a spelling.
-      {"5551234 6661299 5559934 ", "5551234\n5559934"},
+      // Different numbers that end alike stay apart; the same number twice is listed once.
+      {"5551234 6661299 5559934 ", "5551234\n6661299\n5559934"},
+      {"(919) 888-7386 9198887386 5550123 919-888-7386 ", "(919) 888-7386\n5550123"},
   };
   for (const Case& c : cases) EXPECT_EQ(CleanPhoneSpellings(c.stored), c.cleaned) << c.stored;
 }
@@ -78,15 +86,15 @@ TEST_F(ContactsReaderTest, NamesCleansDropsAndSortsByName) {
   EXPECT_EQ(highest, 9);
   std::vector<std::string> names;
   for (const auto& c : contacts) names.push_back(c.name);
-  // Case-insensitive and stable: "AdamBaker" (row 2) before "adamBaker" (row 9).
-  EXPECT_THAT(names, ::testing::ElementsAre("AdamBaker", "adamBaker", "Amy", "No Name", "zoeQuinn"));
-  EXPECT_EQ(contacts[0].phone, "010-9876");
+  // Case-insensitive and stable: "Adam Baker" (row 2) before "adam Baker" (row 9).
+  EXPECT_THAT(names, ::testing::ElementsAre("Adam Baker", "adam Baker", "Amy", "No Name", "zoe Quinn"));
+  EXPECT_EQ(contacts[0].phone, "(555) 010-9876");
   EXPECT_EQ(contacts[2].phone, "");  // no space: nothing examined, but the contact stays
   const ContactRecord& cafe = contacts[3];
   EXPECT_EQ(cafe.company, "Harbour Cafe");
   EXPECT_EQ(cafe.email, "hello@cafe.example.com");
   EXPECT_EQ(cafe.url, "http://cafe.example.com");
-  EXPECT_EQ(cafe.phone, "014-2200");
+  EXPECT_EQ(cafe.phone, "(555) 014-2200");
   for (const auto& c : contacts) EXPECT_EQ(c.deleted, 0);
 }
 
@@ -110,9 +118,11 @@ TEST_F(ContactsReaderTest, ThePhoneColumnFollowsTheNewerThan11Flag) {
     EXPECT_EQ(contacts[0].social, "mia.social");
     EXPECT_EQ(contacts[0].url, "http://mia.example.com");
   }
-  // Newer table read without the flag: column 16 (the display name) is taken
-  // for the phone, which is empty here, so the contact is dropped.
-  EXPECT_TRUE(read(ContactLayout::Columns26, {row(1, "Mia", "Chen", "5550104 ")}, false).empty());
+  // The declaration names the phone column, so a flag that does not fit the
+  // table changes nothing.
+  const auto unflagged = read(ContactLayout::Columns26, {row(1, "Mia", "Chen", "5550104 ")}, false);
+  ASSERT_EQ(unflagged.size(), 1u);
+  EXPECT_EQ(unflagged[0].phone, "5550104");
 }
 
 TEST_F(ContactsReaderTest, RejectsAPhoneTextWithAControlCharacter) {

@@ -175,7 +175,7 @@ TEST_F(Decoders, ContactsJoinNamesAndRejectControlCharactersInPhones) {
     ASSERT_EQ(contacts.size(), 1u) << (newer ? "newer" : "older");
     EXPECT_EQ(contacts[0],
               (ContactRecord{0, "ada@example.org", "1 Analytical Way", "@ada", "https://ada.example",
-                             "555 1234 5551234", "Engines Ltd", "AdaLovelace"}));
+                             "555 1234 5551234", "Engines Ltd", "Ada Lovelace"}));
     EXPECT_EQ(reader.highestContactRowId(), 2);
   }
 }

@@ -10,6 +10,7 @@
 
 #include "engine/categories/TableDecoders.h"
 #include "tests/categories/PhoneFixture.h"
+#include "tools/backupbuilder/RealPhoneLayouts.h"
 
 namespace fq::test {
 namespace {
@@ -113,7 +114,7 @@ std::vector<TableCase> tableCases() {
                        return InsertContact(layout, c);
                      },
                      "DELETE FROM ABPersonFullTextSearch_content WHERE docid IN ",
-                     [](int i) { return "First" + std::to_string(i) + "Last"; },
+                     [](int i) { return "First" + std::to_string(i) + " Last"; },
                      decoder<ContactRecord>(DecodeContactTable, [](const ContactRecord& r) { return r.name; }), newer});
   }
   for (const bool newer : {false, true}) {
@@ -227,6 +228,79 @@ TEST_F(DeletedRowsTest, EveryTableListsLiveRowsAsLiveAndInventsNoDeletedRow) {
               << " deleted rows; " << staleCopies << " copies of live rows listed as deleted\n";
     RecordProperty("recall " + c.table, std::to_string(deletedSeen.size()) + "/" + std::to_string(deleted.size()));
     std::filesystem::remove(path);
+  }
+}
+
+}  // namespace
+}  // namespace fq::test
+
+namespace fq::test {
+namespace {
+
+// A row the phone rewrote (a message marked read, a text edited) leaves its
+// old copy in free space: an earlier version, not a deletion. A row deleted
+// beside it still comes back as deleted.
+class EarlierVersionsTest : public PhoneFixture {};
+
+TEST_F(EarlierVersionsTest, RewrittenRowsAreNotListedAsDeleted) {
+  struct Case {
+    const char* table;
+    std::vector<std::string> statements;
+    std::string rewrite;
+    std::string remove;
+    std::function<std::vector<Found>(SqliteFileReader&)> decode;
+  };
+  std::vector<Case> cases;
+  {
+    Case c{"message (iOS 17)", RealMessageTables(PhoneSystem::Ios17),
+           "UPDATE message SET text = text || ' (edited on the phone)', is_read = 1 WHERE ROWID % 3 = 0",
+           "DELETE FROM message WHERE ROWID IN (4, 11)", nullptr};
+    for (int i = 1; i <= kRows; ++i) {
+      MessageRow m;
+      m.rowId = i;
+      m.guid = guidOf(i);
+      m.text = textOf(i);
+      m.handleRowId = 1;
+      m.appleSeconds = 600000000 + i;
+      c.statements.push_back(RealInsertMessage(PhoneSystem::Ios17, m));
+    }
+    c.decode = decoder<MessageRecord>(DecodeMessageTable, [](const MessageRecord& r) { return r.text; });
+    cases.push_back(std::move(c));
+  }
+  {
+    Case c{"ZWAMESSAGE (iOS 17)", RealWhatsAppTables(PhoneSystem::Ios17),
+           "UPDATE ZWAMESSAGE SET ZTEXT = ZTEXT || ' (edited on the phone)', ZMESSAGESTATUS = 13 WHERE Z_PK % 3 = 0",
+           "DELETE FROM ZWAMESSAGE WHERE Z_PK IN (4, 11)", nullptr};
+    for (int i = 1; i <= kRows; ++i) {
+      WhatsAppMessageRow m;
+      m.rowId = i;
+      m.chatRowId = 1;
+      m.appleSeconds = kBase + i;
+      m.text = textOf(i);
+      c.statements.push_back(RealInsertWhatsAppMessage(PhoneSystem::Ios17, m, guidOf(i)));
+    }
+    c.decode = decoder<WhatsAppMessageRecord>(DecodeWhatsAppMessageTable,
+                                              [](const WhatsAppMessageRecord& r) { return r.text; });
+    cases.push_back(std::move(c));
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.table);
+    const auto path = writeDatabase("versions.sqlite", c.statements, {c.rewrite, c.remove});
+    SqliteFileReader reader;
+    ASSERT_EQ(reader.open(path), 0);
+    std::set<std::string> deleted;
+    size_t live = 0;
+    for (const Found& f : c.decode(reader)) {
+      if (f.deleted == 0) {
+        ++live;
+        continue;
+      }
+      deleted.insert(f.key);
+      // No earlier text of a rewritten row that still lives.
+      for (int i = 3; i <= kRows; i += 3) EXPECT_NE(f.key, textOf(i)) << "an earlier version listed as deleted";
+    }
+    EXPECT_EQ(live, static_cast<size_t>(kRows - 2));
+    EXPECT_TRUE(deleted.count(textOf(4)) || deleted.count(textOf(11))) << "no deleted row came back";
   }
 }
 

@@ -81,7 +81,7 @@ TEST_F(MessagesReaderTest, JoinsHandlesContactsByEitherSubstringAndTheFirstAttac
   ASSERT_EQ(conversations.size(), 4u);
   const MessageRecord& one = conversations.at(1).at(0);
   EXPECT_EQ(one.address, "+15550104477");
-  EXPECT_EQ(one.contactName, "MiaChen");
+  EXPECT_EQ(one.contactName, "Mia Chen");
   EXPECT_EQ(one.attachment, "first.jpg");  // first in attachment order, not link order
   EXPECT_EQ(one.rowId, 1);
   EXPECT_EQ(one.deleted, 0);

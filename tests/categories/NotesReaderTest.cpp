@@ -43,7 +43,7 @@ TEST_F(NotesReaderTest, JoinsBodiesWithTitlesAndKeepsNotesWithoutTheOtherHalf) {
   // Bodies first in reading order, then the note rows left over.
   EXPECT_EQ(notes[0].title, "Shopping");
   EXPECT_EQ(notes[0].body, "\neggs & bread");
-  EXPECT_EQ(notes[0].date, "");  // a body keeps its own (empty) date
+  EXPECT_EQ(notes[0].date, "2019-03-01 00:00:00");  // the note row's date
   EXPECT_EQ(notes[0].key, 1);
   EXPECT_EQ(notes[1].title, "");
   EXPECT_EQ(notes[1].body, "orphan body");

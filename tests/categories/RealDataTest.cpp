@@ -92,7 +92,7 @@ TEST_F(RealDataTest, WhatsAppMessagesAgreeWithTheLibrary) {
     if (*r[3] == "1") {
       EXPECT_EQ(found->senderName, "Me");
       EXPECT_EQ(found->senderPhone, "");
-    } else if (r[4] && std::stoll(*r[4]) > 1) {
+    } else if (r[4] && std::stoll(*r[4]) >= 1) {
       EXPECT_EQ(found->senderName, members.at(*r[4]).first);
       EXPECT_EQ(found->senderPhone, members.at(*r[4]).second);
     } else {
@@ -100,13 +100,22 @@ TEST_F(RealDataTest, WhatsAppMessagesAgreeWithTheLibrary) {
       EXPECT_EQ(found->senderPhone, partner.second);
     }
   }
-  // The rows without text are dropped: their media items keep the file path in
-  // ZMEDIALOCALPATH (column 15), not in column 18 (ZTITLE, empty here), so no
-  // path stands in for the text either.
+  // Two rows without text show a picture: the path of their media item
+  // (ZMEDIALOCALPATH, column 15 here) stands in for the text.
+  const std::map<int32_t, std::string> media = {
+      {21, "Media/19198887386@s.whatsapp.net/d/0/d041d159-fd7d-4abb-9192-0e97c10ddb00.jpg"},
+      {23, "Media/19198887386@s.whatsapp.net/0/7/074dc9c5-d1e2-418b-8bcc-8c4ed1f67f7e.jpg"}};
+  for (const auto& [rowId, path] : media) {
+    const auto found = std::find_if(listed.begin(), listed.end(),
+                                    [rowId](const WhatsAppMessageRecord& m) { return m.rowId == rowId; });
+    ASSERT_NE(found, listed.end()) << rowId;
+    EXPECT_EQ(found->text, path);
+    EXPECT_EQ(found->deleted, 0);
+  }
   for (const auto& m : listed) EXPECT_FALSE(m.text.empty());
   size_t live = 0;
   for (const auto& m : listed) live += m.deleted == 0;
-  EXPECT_EQ(live, rows.size());
+  EXPECT_EQ(live, rows.size() + media.size());
 }
 
 TEST_F(RealDataTest, AddressBookContactsAgreeWithTheLibrary) {
@@ -119,16 +128,15 @@ TEST_F(RealDataTest, AddressBookContactsAgreeWithTheLibrary) {
   EXPECT_EQ(highest, 9);
 
   // The phone stores every number in several spellings ("(919) 888-7386
-  // +19198887386 ... 8887386 "); the list shows one per number, as read off
-  // the stored text by hand. The vanity number's letters do not end in its
-  // digits, so its digit spelling is listed beside it.
+  // +19198887386 ... 8887386 "); the list shows each number once, whole, as
+  // the phone spelled it first, as read off the stored text by hand.
   const std::map<std::string, std::string> phoneOfRow = {
-      {"1", "888-7386"},
-      {"2", "1-800-MY-APPLE\n+18006927753"},
-      {"5", "208-4530"},
-      {"7", "579-0479\n391-2507"},
-      {"8", "802-7080"},
-      {"9", "888-7386"},
+      {"1", "(919) 888-7386"},
+      {"2", "1-800-MY-APPLE"},
+      {"5", "+1 (919) 208-4530"},
+      {"7", "(919) 579-0479\n(919) 391-2507"},
+      {"8", "(919) 802-7080"},
+      {"9", "(919) 888-7386"},
   };
   std::vector<ContactRecord> expected;
   for (const Row& r : query(path,
@@ -140,7 +148,9 @@ TEST_F(RealDataTest, AddressBookContactsAgreeWithTheLibrary) {
       continue;
     }
     ContactRecord c;
-    c.name = r[0].value_or("") + r[1].value_or("");
+    const std::string first = r[0].value_or("");
+    const std::string last = r[1].value_or("");
+    c.name = first.empty() || last.empty() ? first + last : first + " " + last;
     if (c.name.empty()) c.name = "No Name";
     c.company = r[2].value_or("");
     const auto phone = phoneOfRow.find(r[8].value_or(""));
@@ -153,6 +163,20 @@ TEST_F(RealDataTest, AddressBookContactsAgreeWithTheLibrary) {
     expected.push_back(c);
   }
   ASSERT_EQ(expected.size(), 6u);
+  // Each number whole as the phone shows it, once.
+  const auto person = std::find_if(contacts.begin(), contacts.end(),
+                                   [](const ContactRecord& c) { return c.name == "This Is DFIR Two"; });
+  ASSERT_NE(person, contacts.end());
+  EXPECT_EQ(person->phone, "(919) 888-7386");
+  std::vector<std::pair<std::string, std::string>> phones;
+  for (const ContactRecord& c : contacts) phones.emplace_back(c.name, c.phone);
+  EXPECT_EQ(phones, (std::vector<std::pair<std::string, std::string>>{
+                        {"Josh Hickman", "(919) 579-0479\n(919) 391-2507"},
+                        {"Liz", "+1 (919) 208-4530"},
+                        {"No Name", "1-800-MY-APPLE"},
+                        {"This Is DFIR Two", "(919) 888-7386"},
+                        {"This Is DFIR Two", "(919) 888-7386"},
+                        {"Thom De'Fer", "(919) 802-7080"}}));
   for (const ContactRecord& e : expected) {
     const auto same = [&](const ContactRecord& c) { return c.deleted == 0 && c == e; };
     EXPECT_EQ(std::count_if(contacts.begin(), contacts.end(), same),

@@ -80,26 +80,28 @@ void AddWhatsAppMedia(BackupBuilder& b) {
 
 // The phone's databases: messages, contacts, calls, notes and WhatsApp
 // chats, each with some deleted rows.
-void AddDatabases(BackupBuilder& b) {
+void AddDatabases(BackupBuilder& b, std::optional<PhoneSystem> system) {
   b.addDirectory(kHome, "Library/SMS");
-  AddDemoPhoneDatabases(b);
+  AddDemoPhoneDatabases(b, system);
 }
 
 }  // namespace
 
-BackupBuilder DemoBackup(ManifestFormat format) {
+BackupBuilder DemoBackup(ManifestFormat format, std::optional<PhoneSystem> system) {
   BackupBuilder b(format);
+  if (system) b.device().productVersion = ProductVersionOf(*system);
   AddCameraRoll(b);
   AddPhotoStream(b);
   AddMessageAttachments(b);
   AddApplicationFiles(b);
   AddWhatsAppMedia(b);
-  AddDatabases(b);
+  AddDatabases(b, system);
   return b;
 }
 
-bool WriteDemoBackup(const std::filesystem::path& folder, ManifestFormat format, std::string* error) {
-  return DemoBackup(format).write(folder, error);
+bool WriteDemoBackup(const std::filesystem::path& folder, ManifestFormat format, std::string* error,
+                     std::optional<PhoneSystem> system) {
+  return DemoBackup(format, system).write(folder, error);
 }
 
 }  // namespace fq::builder

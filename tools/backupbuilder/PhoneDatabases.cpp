@@ -1,8 +1,9 @@
 #include "tools/backupbuilder/PhoneDatabases.h"
 
-#include <cstdio>
 #include <initializer_list>
 #include <utility>
+
+#include "tools/backupbuilder/SqlLiterals.h"
 
 namespace fq::builder {
 namespace {
@@ -20,31 +21,12 @@ std::string createStatement(const Table& t) {
 }
 
 // SQL literals.
-std::string text(const std::string& value) {
-  std::string out = "'";
-  for (const char c : value) {
-    if (c == '\'') out.push_back('\'');
-    out.push_back(c);
-  }
-  return out + "'";
-}
-std::string text(const std::optional<std::string>& value) { return value ? text(*value) : "NULL"; }
-std::string integer(int64_t value) { return std::to_string(value); }
-std::string integer(const std::optional<int64_t>& value) { return value ? integer(*value) : "NULL"; }
-std::string real(double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.17g", value);
-  return buffer;
-}
-std::string blob(const std::vector<uint8_t>& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out = "X'";
-  for (const uint8_t b : bytes) {
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
-  }
-  return out + "'";
-}
+std::string text(const std::string& value) { return SqlText(value); }
+std::string text(const std::optional<std::string>& value) { return SqlText(value); }
+std::string integer(int64_t value) { return SqlInteger(value); }
+std::string integer(const std::optional<int64_t>& value) { return SqlInteger(value); }
+std::string real(double value) { return SqlReal(value); }
+std::string blob(const std::vector<uint8_t>& bytes) { return SqlBlob(bytes); }
 
 // An INSERT of every column: the given (position, literal) pairs, NULL elsewhere.
 std::string insertStatement(const Table& t, std::initializer_list<std::pair<size_t, std::string>> values) {

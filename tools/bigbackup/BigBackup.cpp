@@ -6,6 +6,7 @@
 
 #include "tools/backupbuilder/MediaSamples.h"
 #include "tools/backupbuilder/PhoneDatabases.h"
+#include "tools/backupbuilder/RealPhoneLayouts.h"
 #include "tools/decrypt/EncryptedBackupWriter.h"
 
 namespace fq::builder {
@@ -56,9 +57,13 @@ int64_t spreadOver(int64_t i, int64_t count) { return kStart + (count > 0 ? i * 
 SqliteRecipe smsDatabase(const BigBackupScale& scale, int64_t attachmentCount) {
   constexpr auto layout = MessageLayout::Nanoseconds51;
   SqliteRecipe r;
-  r.statements = CreateMessageTables(layout);
+  const auto& system = scale.system;
+  r.statements = system ? RealMessageTables(*system) : CreateMessageTables(layout);
   const int64_t handles = std::max<int64_t>(1, scale.messages / 400);
-  for (int64_t h = 1; h <= handles; ++h) r.statements.push_back(InsertHandle(h, "+1" + tenDigits(h)));
+  for (int64_t h = 1; h <= handles; ++h) {
+    const std::string address = "+1" + tenDigits(h);
+    r.statements.push_back(system ? RealInsertHandle(*system, h, address) : InsertHandle(h, address));
+  }
   for (int64_t i = 1; i <= scale.messages; ++i) {
     MessageRow m;
     m.rowId = i;
@@ -68,12 +73,13 @@ SqliteRecipe smsDatabase(const BigBackupScale& scale, int64_t attachmentCount) {
     m.accountGuid = "0A1B2C3D-4E5F-4061-8273-94A5B6C7D8E9";
     m.appleSeconds = spreadOver(i, scale.messages);
     m.fromMe = i % 2 == 0;
-    r.statements.push_back(InsertMessage(layout, m));
+    r.statements.push_back(system ? RealInsertMessage(*system, m) : InsertMessage(layout, m));
   }
   for (int64_t a = 1; a <= attachmentCount; ++a) {
-    r.statements.push_back(InsertAttachment(a, printf36("8C2E1B7A-5D44-4F0B-9E1A", a),
-                                            "~/Library/SMS/Attachments/" + printf36("A", a) + "/IMG.jpeg"));
-    r.statements.push_back(InsertAttachmentLink(a * 50, a));
+    const std::string guid = printf36("8C2E1B7A-5D44-4F0B-9E1A", a);
+    const std::string name = "~/Library/SMS/Attachments/" + printf36("A", a) + "/IMG.jpeg";
+    r.statements.push_back(system ? RealInsertAttachment(*system, a, guid, name) : InsertAttachment(a, guid, name));
+    r.statements.push_back(system ? RealInsertAttachmentLink(a * 50, a) : InsertAttachmentLink(a * 50, a));
   }
   r.deletions = {deleteEveryFifth("message"), deleteEveryFifth("handle"), deleteEveryFifth("attachment"),
                  deleteEveryFifth("message_attachment_join")};
@@ -83,7 +89,8 @@ SqliteRecipe smsDatabase(const BigBackupScale& scale, int64_t attachmentCount) {
 SqliteRecipe addressBookDatabase(const BigBackupScale& scale) {
   constexpr auto layout = ContactLayout::Columns26;
   SqliteRecipe r;
-  r.statements = {CreateContactTable(layout)};
+  const auto& system = scale.system;
+  r.statements = system ? RealContactTables(*system) : std::vector<std::string>{CreateContactTable(layout)};
   for (int64_t i = 1; i <= scale.contacts(); ++i) {
     ContactRow c;
     c.rowId = i;
@@ -91,35 +98,50 @@ SqliteRecipe addressBookDatabase(const BigBackupScale& scale) {
     c.last = "Last" + std::to_string(i * 7919 % 100003);
     c.phone = PhoneSpellings(tenDigits(i));
     if (i % 2) c.email = "person" + std::to_string(i) + "@example.com";
-    r.statements.push_back(InsertContact(layout, c));
+    if (!system) {
+      r.statements.push_back(InsertContact(layout, c));
+      continue;
+    }
+    const std::string digits = tenDigits(i);
+    const std::string shown = "(" + digits.substr(0, 3) + ") " + digits.substr(3, 3) + "-" + digits.substr(6);
+    for (std::string& statement : RealInsertContact(*system, c, {shown})) r.statements.push_back(std::move(statement));
   }
   r.deletions = {deleteEveryFifth("ABPersonFullTextSearch_content")};
+  if (system) {
+    r.deletions.push_back(deleteEveryFifth("ABPerson"));
+    r.deletions.push_back("DELETE FROM ABMultiValue WHERE record_id % 5 = 0");
+  }
   return r;
 }
 
 SqliteRecipe callHistoryDatabase(const BigBackupScale& scale) {
   SqliteRecipe r;
-  r.statements = {CreateCallRecordTable(true)};
+  const auto& system = scale.system;
+  r.statements = {system ? RealCallTable(*system) : CreateCallRecordTable(true)};
   for (int64_t i = 1; i <= scale.calls(); ++i) {
     CallRow c;
     c.rowId = i;
     c.originated = i % 3 == 0;
     c.appleSeconds = static_cast<double>(spreadOver(i, scale.calls())) + 0.5;
+    c.unixSeconds = spreadOver(i, scale.calls()) + 978307200;
     c.duration = static_cast<double>(i % 600);
     c.number = "+1" + tenDigits(i * 31);
-    r.statements.push_back(InsertCallRecord(true, c));
+    r.statements.push_back(system ? RealInsertCall(*system, c) : InsertCallRecord(true, c));
   }
-  r.deletions = {deleteEveryFifth("ZCALLRECORD")};
+  r.deletions = {deleteEveryFifth(system && UsesOlderCallTable(*system) ? "call" : "ZCALLRECORD")};
   return r;
 }
 
 SqliteRecipe notesDatabase(const BigBackupScale& scale) {
   SqliteRecipe r;
-  r.statements = CreateNoteTables();
+  const bool real = scale.system.has_value();
+  r.statements = real ? RealNoteTables() : CreateNoteTables();
   for (int64_t i = 1; i <= scale.notes(); ++i) {
-    r.statements.push_back(InsertNoteBody(i, i, "<div>" + sentence(i) + "</div><div>" + sentence(i + 1) + "</div>"));
-    r.statements.push_back(InsertNote(i, i, static_cast<double>(spreadOver(i, scale.notes())) + 0.5,
-                                      "Note " + std::to_string(i)));
+    const std::string body = "<div>" + sentence(i) + "</div><div>" + sentence(i + 1) + "</div>";
+    const double when = static_cast<double>(spreadOver(i, scale.notes())) + 0.5;
+    const std::string title = "Note " + std::to_string(i);
+    r.statements.push_back(real ? RealInsertNoteBody(i, i, body) : InsertNoteBody(i, i, body));
+    r.statements.push_back(real ? RealInsertNote(i, i, when, title) : InsertNote(i, i, when, title));
   }
   r.deletions = {deleteEveryFifth("ZNOTE"), deleteEveryFifth("ZNOTEBODY")};
   return r;
@@ -128,11 +150,15 @@ SqliteRecipe notesDatabase(const BigBackupScale& scale) {
 SqliteRecipe whatsAppDatabase(const BigBackupScale& scale) {
   constexpr auto layout = WhatsAppLayout::Newer34;
   SqliteRecipe r;
-  r.statements = CreateWhatsAppTables(layout);
+  const auto& system = scale.system;
+  r.statements = system ? RealWhatsAppTables(*system) : CreateWhatsAppTables(layout);
   const int64_t chats = std::max<int64_t>(1, scale.whatsAppMessages() / 500);
   for (int64_t c = 1; c <= chats; ++c) {
-    r.statements.push_back(InsertWhatsAppChat(c, "1" + tenDigits(c) + "@s.whatsapp.net", "Chat " + std::to_string(c)));
-    r.statements.push_back(InsertWhatsAppMember(c, c, "Member " + std::to_string(c), "1" + tenDigits(c) + "@s.whatsapp.net"));
+    const std::string jid = "1" + tenDigits(c) + "@s.whatsapp.net";
+    const std::string chat = "Chat " + std::to_string(c);
+    const std::string member = "Member " + std::to_string(c);
+    r.statements.push_back(system ? RealInsertWhatsAppChat(c, jid, chat) : InsertWhatsAppChat(c, jid, chat));
+    r.statements.push_back(system ? RealInsertWhatsAppMember(c, c, member, jid) : InsertWhatsAppMember(c, c, member, jid));
   }
   for (int64_t i = 1; i <= scale.whatsAppMessages(); ++i) {
     WhatsAppMessageRow m;
@@ -142,7 +168,8 @@ SqliteRecipe whatsAppDatabase(const BigBackupScale& scale) {
     m.appleSeconds = static_cast<double>(spreadOver(i, scale.whatsAppMessages())) + 0.25;
     if (!m.fromMe) m.fromJid = "1" + tenDigits(*m.chatRowId) + "@s.whatsapp.net";
     m.text = sentence(i);
-    r.statements.push_back(InsertWhatsAppMessage(layout, m));
+    r.statements.push_back(system ? RealInsertWhatsAppMessage(*system, m, printf36("3EB0", i))
+                                  : InsertWhatsAppMessage(layout, m));
   }
   r.deletions = {deleteEveryFifth("ZWAMESSAGE"), deleteEveryFifth("ZWACHATSESSION"),
                  deleteEveryFifth("ZWAGROUPMEMBER")};
@@ -154,10 +181,15 @@ SqliteRecipe whatsAppDatabase(const BigBackupScale& scale) {
 bool BuildBigBackup(const BigBackupScale& scale, BackupBuilder& b, std::string* error) {
   const int64_t attachments = scale.messages / 50;
   b.addDirectory(kHome, "Library/SMS");
+  if (scale.system) b.device().productVersion = ProductVersionOf(*scale.system);
+  const bool olderCalls = scale.system && UsesOlderCallTable(*scale.system);
+  const bool notes = !scale.system || HasLegacyNotes(*scale.system);
   if (!b.addDatabase(kHome, "Library/SMS/sms.db", smsDatabase(scale, attachments), error) ||
       !b.addDatabase(kHome, "Library/AddressBook/AddressBook.sqlitedb", addressBookDatabase(scale), error) ||
-      !b.addDatabase(kHome, "Library/CallHistoryDB/CallHistory.storedata", callHistoryDatabase(scale), error) ||
-      !b.addDatabase(kHome, "Library/Notes/notes.sqlite", notesDatabase(scale), error) ||
+      !b.addDatabase(olderCalls ? "WirelessDomain" : kHome,
+                     olderCalls ? "Library/CallHistory/call_history.db" : "Library/CallHistoryDB/CallHistory.storedata",
+                     callHistoryDatabase(scale), error) ||
+      (notes && !b.addDatabase(kHome, "Library/Notes/notes.sqlite", notesDatabase(scale), error)) ||
       !b.addDatabase(kWhatsAppGroup, "ChatStorage.sqlite", whatsAppDatabase(scale), error))
     return false;
 

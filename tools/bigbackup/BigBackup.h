@@ -5,14 +5,18 @@
 // deleted, so their bytes lie in free space for the carver.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "tools/backupbuilder/BackupBuilder.h"
+#include "tools/backupbuilder/RealPhoneLayouts.h"
 
 namespace fq::builder {
 
 struct BigBackupScale {
   int64_t messages = 200000;
+  // The layouts of a real phone's system; none: the demo's own layouts.
+  std::optional<PhoneSystem> system;
   int64_t calls() const { return messages / 10; }
   int64_t contacts() const { return messages / 40; }
   int64_t photos() const { return messages / 4; }

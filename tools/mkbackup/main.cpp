@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
   app.add_option("--demo", folder, "Write the demo backup into this folder")->required();
   app.add_option("--manifest", manifest, "Index format: db (Manifest.db) or mbdb (Manifest.mbdb)")
       ->check(CLI::IsMember({"db", "mbdb"}));
+  int ios = 0;
+  app.add_option("--ios", ios, "Write the phone's databases in the layouts of this system: 8, 13, 14 or 17")
+      ->check(CLI::IsMember({8, 13, 14, 17}));
   CLI11_PARSE(app, argc, argv);
 
   std::error_code ec;
@@ -23,7 +26,8 @@ int main(int argc, char** argv) {
   const auto format =
       manifest == "mbdb" ? fq::builder::ManifestFormat::Mbdb : fq::builder::ManifestFormat::Db;
   std::string error;
-  if (!fq::builder::WriteDemoBackup(folder, format, &error)) {
+  const auto system = ios != 0 ? fq::builder::PhoneSystemOf(ios) : std::nullopt;
+  if (!fq::builder::WriteDemoBackup(folder, format, &error, system)) {
     std::fprintf(stderr, "fq-mkbackup: %s\n", error.c_str());
     return 1;
   }
