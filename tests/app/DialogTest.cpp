@@ -135,3 +135,25 @@ TEST_F(Dialogs, PasswordWindowCancelEndsWithTwo) {
 
 }  // namespace
 }  // namespace fq::app
+
+namespace fq::app {
+namespace {
+
+// Pictures of the dialogs for a person to look at, when asked for.
+TEST_F(Dialogs, PicturesWhenAskedFor) {
+  const QByteArray folder = qgetenv("FERNQUILL_SCREENSHOTS");
+  if (folder.isEmpty()) GTEST_SKIP() << "set FERNQUILL_SCREENSHOTS to a folder to write the pictures";
+  const LanguageStore store = texts();
+  CMessageBox box(store, kQuestion, {}, QStringLiteral("Can not found the backup file, do you want to try again?"),
+                  nullptr);
+  box.resize(550, 200);
+  box.show();
+  EXPECT_TRUE(box.grab().save(QString::fromUtf8(folder) + "/messagebox.png"));
+  CDecryptionWnd password(store, 1, nullptr);
+  password.resize(550, 200);
+  password.show();
+  EXPECT_TRUE(password.grab().save(QString::fromUtf8(folder) + "/password.png"));
+}
+
+}  // namespace
+}  // namespace fq::app
