@@ -262,6 +262,7 @@ void CMainWnd::customEvent(QEvent* event) {
       break;
     case kMsgScanEnded:
       m_scanStarting = false;
+      setSourcePagesEnabled(true);
       break;
     case kMsgScanEvent:
       onScanEvent(sink->wParam());
@@ -290,7 +291,8 @@ void CMainWnd::onScanEvent(uintptr_t event) {
   const int source = m_scan->source();
   switch (event) {
     case kScanEventFirstProgress:
-      setSourcePagesEnabled(true);
+      // The source pages stay disabled until the scan ends: a scan started
+      // from them now would select another backup under the running one.
       m_mainTabs->setCurrentIndex(1);
       break;
     case kScanEventWrongPassword:

@@ -72,7 +72,7 @@ class CMainWnd : public QWidget, public IEventSink {
   CItunesBackupVrtWnd* m_backup = nullptr;
   QMenu* m_assist = nullptr;
   QMenu* m_languages = nullptr;
-  // From a scan request until its Open has answered (or the scan ended).
+  // From a scan request until its Open failed or the scan ended.
   bool m_scanStarting = false;
 };
 

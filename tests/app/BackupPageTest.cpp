@@ -154,6 +154,24 @@ TEST_F(BackupPage, FailedOpenNamesTheCauseAndEnablesThePage) {
   EXPECT_FALSE(m_main->scanStarting());
 }
 
+TEST_F(BackupPage, SourcePagesStayDisabledUntilTheScanEnds) {
+  addBackup({"aaaa", "Plain Phone", "2019-01-02T03:04:05Z", false});
+  window();
+  button("BtnScan")->click();
+  deliver();
+  m_main->postEvent(kMsgScanEvent, kScanEventFirstProgress);
+  deliver();
+  EXPECT_EQ(m_main->findChild<QStackedWidget*>("MainTabPage")->currentIndex(), 1);
+  EXPECT_FALSE(button("BtnScan")->isEnabled());
+  m_main->postEvent(kMsgStartScan, 1);
+  deliver();
+  EXPECT_EQ(requests().size(), 1u);
+  m_main->postEvent(kMsgScanEnded, 0);
+  deliver();
+  EXPECT_TRUE(button("BtnScan")->isEnabled());
+  EXPECT_FALSE(m_main->scanStarting());
+}
+
 TEST_F(BackupPage, WrongPasswordAsksAgainAndRestarts) {
   addBackup({"bbbb", "Locked Phone", "2021-06-07T08:09:10Z", true});
   window();

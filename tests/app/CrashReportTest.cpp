@@ -16,21 +16,21 @@ namespace fq::app {
 namespace {
 
 TEST(CrashReport, NameHasNoPadding) {
-  std::tm t{};
-  t.tm_year = 2014 - 1900;
-  t.tm_mon = 4;
-  t.tm_mday = 3;
-  t.tm_hour = 9;
-  t.tm_min = 7;
-  t.tm_sec = 41;
-  EXPECT_EQ(CrashReportName(t), "2014-5-3&9-7-41.dmp");
-  t.tm_year = 2026 - 1900;
-  t.tm_mon = 11;
-  t.tm_mday = 31;
-  t.tm_hour = 23;
-  t.tm_min = 59;
-  t.tm_sec = 0;
-  EXPECT_EQ(CrashReportName(t), "2026-12-31&23-59-0.dmp");
+  struct Case {
+    int year, month, day, hour, minute, second;
+    const char* name;
+  };
+  const Case cases[] = {{2014, 5, 3, 9, 7, 41, "2014-5-3&9-7-41.dmp"}, {2026, 12, 31, 23, 59, 0, "2026-12-31&23-59-0.dmp"}};
+  for (const auto& c : cases) {
+    std::tm t{};
+    t.tm_year = c.year - 1900;
+    t.tm_mon = c.month - 1;
+    t.tm_mday = c.day;
+    t.tm_hour = c.hour;
+    t.tm_min = c.minute;
+    t.tm_sec = c.second;
+    EXPECT_EQ(CrashReportName(t), c.name);
+  }
 }
 
 TEST(CrashReport, HandlerNameNamesTheClassAndEvent) {
