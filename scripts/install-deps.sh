@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev
   libxml2-dev python3
+  qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
 )
 
 missing=()

@@ -59,7 +59,7 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
 }  // namespace
 
 BackupStore::BackupStore(WorkFolders& folders, std::filesystem::path backupRoot)
-    : m_folders(folders), m_folder(std::move(backupRoot)) {
+    : m_folders(folders), m_backupRoot(std::move(backupRoot)), m_folder(m_backupRoot) {
   m_folders.CreateWorkFolder();
   StoreCleanUp(m_folders);
   m_fileList.clear();
@@ -70,6 +70,8 @@ BackupStore::~BackupStore() {
   StoreCleanUp(m_folders);
   m_fileList.clear();
 }
+
+void BackupStore::RereadBackupRoot() { m_backupFolders = ListBackupFolders(m_backupRoot); }
 
 int32_t BackupStore::ListBackups(std::vector<BackupInfo>& list) const {
   return fq::ListBackups(m_backupFolders, list);

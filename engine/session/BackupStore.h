@@ -37,6 +37,9 @@ class BackupStore {
   BackupStore& operator=(const BackupStore&) = delete;
 
   const std::vector<std::filesystem::path>& backupFolders() const { return m_backupFolders; }
+  // Lists the backup root again (backups made since the store was built).
+  // The UI thread calls this, ListBackups and SelectBackup only while no scan runs.
+  void RereadBackupRoot();
   // The backups of the backup root, newest first.
   int32_t ListBackups(std::vector<BackupInfo>& list) const;
   // The backup a scan will read; the store's folder becomes its folder.
@@ -95,6 +98,7 @@ class BackupStore {
   int32_t Fail(int32_t code, std::string why);
 
   WorkFolders& m_folders;
+  std::filesystem::path m_backupRoot;
   std::filesystem::path m_folder;
   BackupInfo m_selected;
   bool m_layoutFlag = false;

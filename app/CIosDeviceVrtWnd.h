@@ -1,0 +1,25 @@
+#pragma once
+// The device page: where a connected phone is shown and scanned. This holds
+// its controls and texts; device detection is built on top of it.
+#include <QWidget>
+
+namespace fq::app {
+
+class DialogHost;
+class LanguageStore;
+
+class CIosDeviceVrtWnd : public QWidget {
+  Q_OBJECT
+ public:
+  CIosDeviceVrtWnd(const LanguageStore& texts, DialogHost& dialogs, QWidget* parent);
+  void applyTexts();
+  void setControlsEnabled(bool enabled);
+  // A device scan's Open failed.
+  void showOpenFailure();
+
+ private:
+  const LanguageStore& m_texts;
+  DialogHost& m_dialogs;
+};
+
+}  // namespace fq::app

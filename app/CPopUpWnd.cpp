@@ -1,0 +1,99 @@
+#include "app/CPopUpWnd.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "app/DialogHost.h"
+
+namespace fq::app {
+namespace {
+constexpr int kTitleBand = 40;
+}
+
+CPopUpWnd::CPopUpWnd(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
+  setModal(true);
+  setMinimumSize(430, 170);
+  setProperty("popup", true);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  auto* band = new QWidget(this);
+  band->setObjectName("titleband");
+  band->setFixedHeight(kTitleBand);
+  band->setAttribute(Qt::WA_StyledBackground);
+  auto* bandLayout = new QHBoxLayout(band);
+  bandLayout->setContentsMargins(14, 0, 6, 0);
+  m_title = new QLabel(band);
+  m_title->setObjectName("title");
+  m_title->setTextFormat(Qt::PlainText);
+  m_close = new QToolButton(band);
+  m_close->setObjectName("closebtn");
+  m_close->setIcon(QIcon(":/skins/icons/close.svg"));
+  m_close->setAutoRaise(true);
+  m_close->setFocusPolicy(Qt::NoFocus);
+  bandLayout->addWidget(m_title, 1);
+  bandLayout->addWidget(m_close);
+  outer->addWidget(band);
+  auto* content = new QWidget(this);
+  content->setObjectName("popupbody");
+  m_body = new QVBoxLayout(content);
+  m_body->setContentsMargins(20, 14, 20, 14);
+  outer->addWidget(content, 1);
+  connect(m_close, &QToolButton::clicked, this, [this] { done(kResultCancel); });
+}
+
+int CPopUpWnd::run() {
+  // Enter must not pick a button: no push button may act as the default.
+  for (auto* button : findChildren<QPushButton*>()) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+  }
+  return exec();
+}
+
+void CPopUpWnd::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+      done(kResultCancel);
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      event->accept();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+void CPopUpWnd::reject() { done(kResultCancel); }
+
+void CPopUpWnd::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && event->position().y() < kTitleBand && windowHandle())
+    windowHandle()->startSystemMove();
+  QDialog::mousePressEvent(event);
+}
+
+void CPopUpWnd::showEvent(QShowEvent* event) {
+  // Centred over the owner, else over the screen, kept inside the screen.
+  const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+  QRect area = owner ? owner->frameGeometry() : (screen ? screen->availableGeometry() : QRect());
+  QRect box(QPoint(0, 0), size());
+  box.moveCenter(area.center());
+  if (screen) {
+    const QRect avail = screen->availableGeometry();
+    box.moveLeft(std::max(avail.left(), std::min(box.left(), avail.right() - box.width() + 1)));
+    box.moveTop(std::max(avail.top(), std::min(box.top(), avail.bottom() - box.height() + 1)));
+  }
+  move(box.topLeft());
+  QDialog::showEvent(event);
+}
+
+}  // namespace fq::app
