@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERNQUILL_TESTS=OFF
-cmake --build build/release -j "$(nproc)"
+cmake --preset release
+cmake --build --preset release -j "$(nproc)"
 bin=build/release/bin
 
 source="${1:-}"

@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config clang-14 libclang-rt-14-dev
+  clang-format-14 clang-tidy-14 git
   libsqlite3-dev sqlite3 libssl-dev openssl zlib1g-dev
   libplist-dev libimobiledevice-dev libusbmuxd-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer and UBSan, runs every
-# test, then builds the fuzz harnesses with clang and runs each for a fixed
-# number of inputs on its committed seed corpus.
+# What CI runs. Installs what is missing; checks the engine's include ladder and
+# the source layout; builds the tests with AddressSanitizer and UBSan, warnings
+# as errors, and runs them; runs clang-tidy over the engine; builds the fuzz
+# harnesses with clang (warnings as errors too) and runs each for a fixed number
+# of inputs on its committed seed corpus; runs the threaded tests under
+# ThreadSanitizer. The builds are the presets of CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/check-layers.sh
+bash scripts/check-format.sh
 
 jobs=$(nproc)
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFERNQUILL_SANITIZE=ON -DFERNQUILL_TESTS=ON
-cmake --build build/test -j "$jobs"
-(cd build/test && ctest --output-on-failure -j "$jobs")
+cmake --preset test
+cmake --build --preset test -j "$jobs"
+ctest --preset test -j "$jobs"
+bash scripts/tidy.sh build/test
 
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DFERNQUILL_FUZZ=ON -DFERNQUILL_TESTS=OFF
-cmake --build build/fuzz -j "$jobs"
-(cd build/fuzz && ctest --output-on-failure -j "$jobs")
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz -j "$jobs"
+
+bash scripts/tsan.sh

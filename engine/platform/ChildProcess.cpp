@@ -82,6 +82,7 @@ int32_t ChildProcess::start(const std::filesystem::path& program, const std::vec
   argv_storage.push_back(programText);
   argv_storage.insert(argv_storage.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
+  argv.reserve(argv_storage.size() + 1);
   for (auto& a : argv_storage) argv.push_back(a.data());
   argv.push_back(nullptr);
 

@@ -48,6 +48,7 @@ std::vector<std::filesystem::path> ListFolderPaths(const std::filesystem::path& 
   std::vector<std::filesystem::path> paths;
   std::vector<FolderEntry> entries;
   ListFolder(folder, entries);
+  paths.reserve(entries.size());
   for (const auto& entry : entries) paths.push_back(folder / entry.name);
   return paths;
 }

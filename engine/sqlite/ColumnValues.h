@@ -19,7 +19,7 @@ bool isTextColumn(const RowColumn* column);
 std::string_view columnText(const RowColumn* column);
 // True when `column` holds the stored constant 0 (type 8) or 1 (type 9).
 inline bool isConstant(const RowColumn* column, int value) {
-  return column != nullptr && column->serialType == static_cast<uint64_t>(8 + value);
+  return column != nullptr && column->serialType == 8 + static_cast<uint64_t>(value);
 }
 // A column as a typed value, as a generic dump shows it.
 struct ColumnValue {
