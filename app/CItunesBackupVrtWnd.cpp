@@ -94,7 +94,8 @@ void CItunesBackupVrtWnd::applyTexts() {
     const QString text = m_texts.text("PageItunesBackup", key);
     return text.isEmpty() ? fallback : text;
   };
-  m_model->setHorizontalHeaderLabels({header("ColName", tr("Name")), header("ColDate", tr("Last Backup Date")),
+  m_model->setHorizontalHeaderLabels({header("ColName", tr("Name")),
+                                      header("ColDate", tr("Last Backup Date")),
                                       header("ColSerial", tr("Serial Number"))});
 }
 
@@ -109,7 +110,8 @@ void CItunesBackupVrtWnd::refresh() {
     auto* name = plainItem(fromBytes(backup.displayName));
     name->setIcon(backup.encrypted ? locked : open);
     name->setData(backup.encrypted, Qt::UserRole);
-    m_model->appendRow({name, plainItem(fromBytes(backup.lastBackupDate)), plainItem(fromBytes(backup.serialNumber))});
+    m_model->appendRow(
+        {name, plainItem(fromBytes(backup.lastBackupDate)), plainItem(fromBytes(backup.serialNumber))});
   }
   if (!m_backups.empty()) m_list->setCurrentIndex(m_model->index(0, 0));
   m_scanButton->setEnabled(m_enabled && !m_backups.empty());

@@ -74,7 +74,10 @@ QPushButton* sourceOption(QWidget* parent, const char* name, const char* titleNa
 }  // namespace
 
 CMainWnd::CMainWnd(LanguageStore& texts, DialogHost& dialogs, BackupStore& store, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_texts(texts), m_dialogs(dialogs), m_store(store) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_texts(texts),
+      m_dialogs(dialogs),
+      m_store(store) {
   setObjectName("MainWnd");
   setWindowTitle(QStringLiteral("Fernquill"));
   setWindowIcon(QIcon(":/skins/icons/app.svg"));
@@ -122,10 +125,10 @@ QWidget* CMainWnd::buildCaption() {
   layout->addSpacing(10);
   layout->addWidget(m_product);
   layout->addStretch(1);
-  for (QToolButton* b : {assist, min, m_maxButton, m_restoreButton, close}) layout->addWidget(b, 0, Qt::AlignTop);
-  connect(assist, &QToolButton::clicked, this, [this, assist] {
-    m_assist->popup(assist->mapToGlobal(QPoint(0, assist->height())));
-  });
+  for (QToolButton* b : {assist, min, m_maxButton, m_restoreButton, close})
+    layout->addWidget(b, 0, Qt::AlignTop);
+  connect(assist, &QToolButton::clicked, this,
+          [this, assist] { m_assist->popup(assist->mapToGlobal(QPoint(0, assist->height()))); });
   connect(min, &QToolButton::clicked, this, &QWidget::showMinimized);
   connect(m_maxButton, &QToolButton::clicked, this, &QWidget::showMaximized);
   connect(m_restoreButton, &QToolButton::clicked, this, &QWidget::showNormal);
@@ -146,10 +149,12 @@ QWidget* CMainWnd::buildHome() {
   auto* sideLayout = new QVBoxLayout(side);
   sideLayout->setContentsMargins(12, 16, 12, 12);
   sideLayout->setSpacing(10);
-  auto* device = sourceOption(side, "OptIosDevice", "TxtIosDevice1", "TxtIosDevice2", ":/skins/icons/phone.svg",
-                              tr("Recover from Device"), tr("Scan a connected phone"));
-  auto* backup = sourceOption(side, "OptBackupFile", "TxtBackupFile1", "TxtBackupFile2",
-                              ":/skins/icons/backup.svg", tr("Recover from Backup"), tr("Read a backup on this computer"));
+  auto* device =
+      sourceOption(side, "OptIosDevice", "TxtIosDevice1", "TxtIosDevice2", ":/skins/icons/phone.svg",
+                   tr("Recover from Device"), tr("Scan a connected phone"));
+  auto* backup =
+      sourceOption(side, "OptBackupFile", "TxtBackupFile1", "TxtBackupFile2", ":/skins/icons/backup.svg",
+                   tr("Recover from Backup"), tr("Read a backup on this computer"));
   m_sources = new QButtonGroup(this);
   m_sources->setObjectName("GrpAction");
   m_sources->addButton(device, 0);

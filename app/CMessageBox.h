@@ -10,7 +10,8 @@ class LanguageStore;
 class CMessageBox : public CPopUpWnd {
   Q_OBJECT
  public:
-  CMessageBox(const LanguageStore& texts, int kind, const QString& title, const QString& text, QWidget* owner);
+  CMessageBox(const LanguageStore& texts, int kind, const QString& title, const QString& text,
+              QWidget* owner);
   // The kind actually shown: kinds outside 0..4 show as an Error.
   int kind() const { return m_kind; }
 

@@ -73,7 +73,8 @@ std::tm civilTime(time_t t) {
 size_t formatName(char* out, size_t size, const std::tm& t) {
   size_t pos = 0;
   out[0] = '\0';
-  const long parts[] = {t.tm_year + 1900L, t.tm_mon + 1L, t.tm_mday + 0L, t.tm_hour + 0L, t.tm_min + 0L, t.tm_sec + 0L};
+  const long parts[] = {t.tm_year + 1900L, t.tm_mon + 1L, t.tm_mday + 0L,
+                        t.tm_hour + 0L,    t.tm_min + 0L, t.tm_sec + 0L};
   const char* separators[] = {"-", "-", "&", "-", "-", ".dmp"};
   for (size_t i = 0; i < 6; ++i) {
     pos = appendNumber(out, pos, size, parts[i]);
@@ -94,12 +95,18 @@ void writeAll(int fd, const char* text) {
 
 const char* signalName(int signal) {
   switch (signal) {
-    case SIGSEGV: return "SIGSEGV (invalid memory access)";
-    case SIGBUS: return "SIGBUS (bus error)";
-    case SIGFPE: return "SIGFPE (arithmetic fault)";
-    case SIGILL: return "SIGILL (illegal instruction)";
-    case SIGABRT: return "SIGABRT (aborted)";
-    default: return "fatal signal";
+    case SIGSEGV:
+      return "SIGSEGV (invalid memory access)";
+    case SIGBUS:
+      return "SIGBUS (bus error)";
+    case SIGFPE:
+      return "SIGFPE (arithmetic fault)";
+    case SIGILL:
+      return "SIGILL (illegal instruction)";
+    case SIGABRT:
+      return "SIGABRT (aborted)";
+    default:
+      return "fatal signal";
   }
 }
 

@@ -83,7 +83,8 @@ const IniSection* IniFile::section(std::string_view name) const {
   return nullptr;
 }
 
-std::string IniFile::value(std::string_view sectionName, std::string_view key, std::string_view fallback) const {
+std::string IniFile::value(std::string_view sectionName, std::string_view key,
+                           std::string_view fallback) const {
   if (const IniSection* s = section(sectionName))
     for (const auto& [k, v] : s->entries)
       if (k == key) return v;

@@ -21,7 +21,8 @@ constexpr const char* kLanguageKey = "Default";
 
 // A language name becomes a file name: nothing that leaves the folder.
 bool isSafeName(const std::string& name) {
-  return !name.empty() && name.size() < 64 && name.find('/') == std::string::npos && name != "." && name != "..";
+  return !name.empty() && name.size() < 64 && name.find('/') == std::string::npos && name != "." &&
+         name != "..";
 }
 
 void setControlText(QObject* control, const QString& text) {
@@ -76,7 +77,8 @@ void LanguageStore::apply(QObject* root, const std::string& section) const {
   for (const auto& [key, value] : s->second) {
     const QString name = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
     QObject* control = root->objectName() == name ? root : root->findChild<QObject*>(name);
-    if (control) setControlText(control, QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+    if (control)
+      setControlText(control, QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
   }
 }
 

@@ -9,7 +9,8 @@
 
 namespace fq::app {
 
-int ModalDialogs::messageBox(QWidget* owner, int kind, const QString& title, const QString& text, QSize size) {
+int ModalDialogs::messageBox(QWidget* owner, int kind, const QString& title, const QString& text,
+                             QSize size) {
   CMessageBox box(m_texts, kind, title, text, owner);
   box.resize(size);
   return box.run();

@@ -9,7 +9,8 @@ constexpr char kRaise[] = "raise\n";
 }
 
 SingleInstance::SingleInstance(const QString& folder, QObject* parent)
-    : QObject(parent), m_serverName(QDir(folder).filePath("fernquill.socket")),
+    : QObject(parent),
+      m_serverName(QDir(folder).filePath("fernquill.socket")),
       m_lock(QDir(folder).filePath("fernquill.lock")) {
   // Never stale by age: only a lock whose process is gone is taken over.
   m_lock.setStaleLockTime(0);
@@ -18,7 +19,8 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
 SingleInstance::~SingleInstance() = default;
 
 SingleInstance::Outcome SingleInstance::claim(int answerTimeoutMs) {
-  if (!m_lock.tryLock(0)) return askToRaise(m_serverName, answerTimeoutMs) ? Outcome::Raised : Outcome::NoAnswer;
+  if (!m_lock.tryLock(0))
+    return askToRaise(m_serverName, answerTimeoutMs) ? Outcome::Raised : Outcome::NoAnswer;
   QLocalServer::removeServer(m_serverName);  // a socket left by a crash
   m_server = std::make_unique<QLocalServer>();
   m_server->setSocketOptions(QLocalServer::UserAccessOption);

@@ -11,13 +11,13 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/backup/WellKnownDatabases.h"
 #include "engine/categories/CallHistoryReader.h"
 #include "engine/categories/ContactsReader.h"
 #include "engine/categories/MessagesReader.h"
 #include "engine/categories/NotesReader.h"
 #include "engine/categories/WhatsAppReader.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "tools/bigbackup/BigBackup.h"
 
 namespace {

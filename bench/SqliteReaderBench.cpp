@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/sqlite/GenericRows.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableReader.h"
 #include "engine/sqlite/TableSchema.h"

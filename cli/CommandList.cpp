@@ -59,10 +59,13 @@ int RunList(const ListOptions& options) {
     return 0;
   }
   for (const auto& backup : backups) {
-    const auto orDash = [](const std::string& text) { return text.empty() ? std::string("-") : TerminalText(text); };
-    std::printf("%s  %s%s\n", TerminalText(backup.lastBackupDate).c_str(), TerminalText(backup.displayName).c_str(),
-                backup.encrypted ? "  (encrypted)" : "");
-    std::printf("    phone %s, serial %s\n", orDash(backup.phoneNumber).c_str(), orDash(backup.serialNumber).c_str());
+    const auto orDash = [](const std::string& text) {
+      return text.empty() ? std::string("-") : TerminalText(text);
+    };
+    std::printf("%s  %s%s\n", TerminalText(backup.lastBackupDate).c_str(),
+                TerminalText(backup.displayName).c_str(), backup.encrypted ? "  (encrypted)" : "");
+    std::printf("    phone %s, serial %s\n", orDash(backup.phoneNumber).c_str(),
+                orDash(backup.serialNumber).c_str());
     std::printf("    %s\n", TerminalText(backup.folder.string()).c_str());
   }
   return 0;

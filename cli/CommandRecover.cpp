@@ -106,7 +106,8 @@ std::string CheckOutputFolder(const std::filesystem::path& out, const std::strin
     if (ec) return out.string() + " cannot be made: " + ec.message();
   }
   if (!std::filesystem::is_directory(out, ec)) return out.string() + " is not a folder";
-  if (::access(out.c_str(), W_OK | X_OK) != 0) return out.string() + " cannot be written: " + std::strerror(errno);
+  if (::access(out.c_str(), W_OK | X_OK) != 0)
+    return out.string() + " cannot be written: " + std::strerror(errno);
   return {};
 }
 
@@ -120,7 +121,8 @@ std::filesystem::path MakeRunFolder(const std::filesystem::path& out, const std:
   localtime_r(&now, &local);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H.%M.%S", &local);
-  const std::string name = SafeFileName(deviceName.empty() ? std::string("Backup") : deviceName) + " " + stamp;
+  const std::string name =
+      SafeFileName(deviceName.empty() ? std::string("Backup") : deviceName) + " " + stamp;
   for (int n = 1; n < 1000; ++n) {
     const auto folder = out / (n == 1 ? name : name + " (" + std::to_string(n) + ")");
     if (std::filesystem::create_directory(folder, ec)) return folder;
@@ -142,7 +144,8 @@ int RunRecover(const RecoverOptions& options) {
   std::error_code ec;
   const auto outputRoot = std::filesystem::absolute(options.out, ec).lexically_normal();
   if (ec || options.out.empty()) return Fail("no output folder given", kExitUsage);
-  if (const std::string why = CheckOutputFolder(outputRoot, options.request.source); !why.empty()) return Fail(why);
+  if (const std::string why = CheckOutputFolder(outputRoot, options.request.source); !why.empty())
+    return Fail(why);
 
   ScanRun run;
   if (const int status = run.Run(options.request); status != 0) {
@@ -164,7 +167,8 @@ int RunRecover(const RecoverOptions& options) {
   SelectForRecovery(results, apps.photos, apps.videos, selection, statistics);
 
   const std::filesystem::path runFolder = MakeRunFolder(outputRoot, run.deviceName(), ec);
-  if (runFolder.empty()) return Fail("no folder for this run can be made in " + outputRoot.string() + ": " + ec.message());
+  if (runFolder.empty())
+    return Fail("no folder for this run can be made in " + outputRoot.string() + ": " + ec.message());
   RecoveryJob job(runFolder, results, statistics, *run.recovery(), templates);
   RecoverySource source;
   source.deviceName = run.deviceName();
@@ -205,7 +209,8 @@ int RunRecover(const RecoverOptions& options) {
 void AddRecoverCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<RecoverOptions>();
   auto* cmd = app.add_subcommand("recover", "Scan and write the chosen items into a dated folder");
-  cmd->add_option("SOURCE", options->request.source, "A backup folder, or \"device\" for the connected device")
+  cmd->add_option("SOURCE", options->request.source,
+                  "A backup folder, or \"device\" for the connected device")
       ->required();
   cmd->add_option("--out", options->out,
                   "The folder that receives a new folder for this run, named after the device and the time")

@@ -35,7 +35,8 @@ int RunScan(const ScanOptions& options) {
   const int status = run.Run(options.request);
   if (options.json && run.ran()) {
     std::fflush(stdout);
-    WriteScanJson(std::cout, options.request.source, run.result(), run.events(), run.outcome(), run.results());
+    WriteScanJson(std::cout, options.request.source, run.result(), run.events(), run.outcome(),
+                  run.results());
     std::cout.flush();
   }
   if (status != 0) {
@@ -54,7 +55,8 @@ int RunScan(const ScanOptions& options) {
 void AddScanCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<ScanOptions>();
   auto* cmd = app.add_subcommand("scan", "Scan a backup folder (or \"device\") and list what it holds");
-  cmd->add_option("SOURCE", options->request.source, "A backup folder, or \"device\" for the connected device")
+  cmd->add_option("SOURCE", options->request.source,
+                  "A backup folder, or \"device\" for the connected device")
       ->required();
   cmd->add_flag("--json", options->json, "Print the records of every category as one JSON document");
   cmd->add_flag("-q,--quiet", options->request.quiet, "Print no progress lines");

@@ -31,17 +31,39 @@ std::vector<CategoryCount> CountCategories(const ScanResults& results) {
   for (const auto category : kScanCategories) {
     CategoryCount count{std::string(CategoryName(category)), 0, 0};
     switch (category) {
-      case ScanCategory::CameraRoll: count.live = results.cameraRoll.size(); break;
-      case ScanCategory::PhotoStream: count.live = results.photoStream.size(); break;
-      case ScanCategory::Messages: CountMapped(results.conversations, count); break;
-      case ScanCategory::MessagesAttachments: count.live = results.messageAttachments.size(); break;
-      case ScanCategory::Contacts: CountRecords(results.contacts, count); break;
-      case ScanCategory::CallHistory: CountRecords(results.calls, count); break;
-      case ScanCategory::Notes: CountRecords(results.notes, count); break;
-      case ScanCategory::AppPhotos: count.live = CountFiles(apps.photos); break;
-      case ScanCategory::AppVideos: count.live = CountFiles(apps.videos); break;
-      case ScanCategory::WhatsApp: CountMapped(results.whatsAppChats, count); break;
-      case ScanCategory::WhatsAppAttachments: count.live = results.whatsAppAttachments.size(); break;
+      case ScanCategory::CameraRoll:
+        count.live = results.cameraRoll.size();
+        break;
+      case ScanCategory::PhotoStream:
+        count.live = results.photoStream.size();
+        break;
+      case ScanCategory::Messages:
+        CountMapped(results.conversations, count);
+        break;
+      case ScanCategory::MessagesAttachments:
+        count.live = results.messageAttachments.size();
+        break;
+      case ScanCategory::Contacts:
+        CountRecords(results.contacts, count);
+        break;
+      case ScanCategory::CallHistory:
+        CountRecords(results.calls, count);
+        break;
+      case ScanCategory::Notes:
+        CountRecords(results.notes, count);
+        break;
+      case ScanCategory::AppPhotos:
+        count.live = CountFiles(apps.photos);
+        break;
+      case ScanCategory::AppVideos:
+        count.live = CountFiles(apps.videos);
+        break;
+      case ScanCategory::WhatsApp:
+        CountMapped(results.whatsAppChats, count);
+        break;
+      case ScanCategory::WhatsAppAttachments:
+        count.live = results.whatsAppAttachments.size();
+        break;
     }
     if (const auto found = results.status.find(category); found != results.status.end()) {
       count.status = found->second;

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "device/DeviceLinkLoop.h"
-#include "engine/session/IDeviceBackupDriver.h"
 #include "device/PlistPtr.h"
+#include "engine/session/IDeviceBackupDriver.h"
 
 namespace fq {
 

@@ -5,9 +5,9 @@
 #include <span>
 #include <vector>
 
+#include "engine/categories/TableDecoders.h"
 #include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/SqliteFileReader.h"
-#include "engine/categories/TableDecoders.h"
 #include "engine/sqlite/TableSchema.h"
 
 namespace {

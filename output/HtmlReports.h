@@ -8,12 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/ProgressCallback.h"
 #include "engine/records/CallRecord.h"
 #include "engine/records/ContactRecord.h"
 #include "engine/records/MessageRecords.h"
 #include "engine/records/NoteRecord.h"
 #include "engine/records/WhatsAppRecords.h"
-#include "engine/ProgressCallback.h"
 #include "output/ReportTemplates.h"
 
 namespace fq {

@@ -5,7 +5,8 @@
 namespace fq {
 namespace {
 
-constexpr const char* kStyle = R"(body{font-family:system-ui,sans-serif;margin:1.5em;color:#222;max-width:60em}
+constexpr const char* kStyle =
+    R"(body{font-family:system-ui,sans-serif;margin:1.5em;color:#222;max-width:60em}
 h1{font-size:1.4em}h2{font-size:1.1em;margin-top:1.6em}
 table{border-collapse:collapse;width:100%}th,td{border:1px solid #ccc;padding:.3em .5em;text-align:left}
 th{background:#f2f2f2}td.n{text-align:right}.warn{color:#b00020}.del{color:#F37302}
@@ -14,8 +15,8 @@ ul{padding-left:1.2em}.wrap{overflow-x:auto}p.note{font-size:.9em;color:#555}li{
 @media (max-width:600px){body{margin:.6em}th,td{padding:.2em}})";
 
 void Row(std::string& out, std::string_view label, std::string_view value) {
-  out += "<dt>" + HtmlEscape(label) + "</dt><dd>" + HtmlEscape(value.empty() ? std::string_view("-") : value) +
-         "</dd>\n";
+  out += "<dt>" + HtmlEscape(label) + "</dt><dd>" +
+         HtmlEscape(value.empty() ? std::string_view("-") : value) + "</dd>\n";
 }
 
 bool Unreserved(unsigned char c) {
@@ -45,21 +46,25 @@ std::string RelativeHref(const std::filesystem::path& relative) {
 }
 
 std::string BuildIndexPage(const IndexPageInput& in) {
-  std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
+  std::string page =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
   page += HtmlEscape("Recovered from " + in.source.deviceName);
   page += "</title>\n<style>";
   page += kStyle;
-  page += "</style>\n</head>\n<body>\n<h1>" + HtmlEscape("Recovered from " + in.source.deviceName) + "</h1>\n<dl>\n";
-  Row(page, "Source", in.source.device ? "a fresh backup of the connected device" : "a backup on this computer");
+  page += "</style>\n</head>\n<body>\n<h1>" + HtmlEscape("Recovered from " + in.source.deviceName) +
+          "</h1>\n<dl>\n";
+  Row(page, "Source",
+      in.source.device ? "a fresh backup of the connected device" : "a backup on this computer");
   Row(page, "Device", in.source.deviceName);
   Row(page, "Serial number", in.source.serialNumber);
   if (!in.source.device) Row(page, "Last backup", in.source.backupDate);
   Row(page, "Encrypted", in.source.encrypted ? "yes" : "no");
   Row(page, "Written", in.writtenAt);
   Row(page, "Written by", in.source.program);
-  page += "</dl>\n<h2>Categories</h2>\n<div class=\"wrap\"><table>\n<tr><th>Category</th><th>Live</th>"
-          "<th>Deleted</th><th>Written</th><th>Failed</th><th>Database</th></tr>\n";
+  page +=
+      "</dl>\n<h2>Categories</h2>\n<div class=\"wrap\"><table>\n<tr><th>Category</th><th>Live</th>"
+      "<th>Deleted</th><th>Written</th><th>Failed</th><th>Database</th></tr>\n";
   for (const auto& c : in.categories) {
     const bool read = c.status.state == CategoryState::Read;
     page += "<tr><td>" + HtmlEscape(CategoryName(c.kind)) + "</td><td class=\"n\">" + std::to_string(c.live) +
@@ -69,8 +74,10 @@ std::string BuildIndexPage(const IndexPageInput& in) {
             HtmlEscape(CategoryStateName(c.status.state)) +
             (read ? std::string() : ": " + HtmlEscape(c.status.reason)) + "</td></tr>\n";
   }
-  page += "</table></div>\n<p class=\"note\">Live and deleted count what the scan found; written and failed "
-          "count the items of this run: a file, a contact, a call, a note, or a whole conversation or chat.</p>\n";
+  page +=
+      "</table></div>\n<p class=\"note\">Live and deleted count what the scan found; written and failed "
+      "count the items of this run: a file, a contact, a call, a note, or a whole conversation or "
+      "chat.</p>\n";
   if (!in.failures.empty()) {
     page += "<h2 class=\"warn\">Not written (" + std::to_string(in.failures.size()) + ")</h2>\n<ul>\n";
     for (const auto& f : in.failures) {

@@ -17,10 +17,10 @@ namespace fq {
 struct RecoverySource {
   std::string deviceName;
   std::string serialNumber;
-  std::string backupDate;    // local time, as the backup list shows it
+  std::string backupDate;  // local time, as the backup list shows it
   bool encrypted = false;
-  bool device = false;       // a fresh backup of a connected device
-  std::string program;       // the program and its version that wrote the run
+  bool device = false;  // a fresh backup of a connected device
+  std::string program;  // the program and its version that wrote the run
 };
 
 struct IndexCategory {

@@ -19,12 +19,14 @@ enum class ItemKind : int32_t {
   PhotoStream = detail::TreePosition(ScanCategory::PhotoStream),
   AppPhotos = detail::TreePosition(ScanCategory::AppPhotos),
   AppVideos = detail::TreePosition(ScanCategory::AppVideos),
-  Messages = detail::TreePosition(ScanCategory::Messages),  // one item per conversation: its first MessageRecord
+  Messages =
+      detail::TreePosition(ScanCategory::Messages),  // one item per conversation: its first MessageRecord
   MessagesAttachments = detail::TreePosition(ScanCategory::MessagesAttachments),
   Contacts = detail::TreePosition(ScanCategory::Contacts),
   CallHistory = detail::TreePosition(ScanCategory::CallHistory),
   Notes = detail::TreePosition(ScanCategory::Notes),
-  WhatsApp = detail::TreePosition(ScanCategory::WhatsApp),  // one item per chat: its first WhatsAppMessageRecord
+  WhatsApp =
+      detail::TreePosition(ScanCategory::WhatsApp),  // one item per chat: its first WhatsAppMessageRecord
   WhatsAppAttachments = detail::TreePosition(ScanCategory::WhatsAppAttachments),
 };
 
@@ -32,7 +34,9 @@ inline constexpr int32_t kFirstItemKind = 1;
 inline constexpr int32_t kLastItemKind = static_cast<int32_t>(kScanCategoryTable.size());
 
 // The item kind of a scan category and back, by the table's tree positions.
-constexpr ItemKind ItemKindOf(ScanCategory category) { return static_cast<ItemKind>(RowOf(category).treePosition); }
+constexpr ItemKind ItemKindOf(ScanCategory category) {
+  return static_cast<ItemKind>(RowOf(category).treePosition);
+}
 std::optional<ScanCategory> ScanCategoryOf(ItemKind kind);
 
 // The category name as the tree and the scan's JSON show it ("Camera Roll", ...).

@@ -265,7 +265,8 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
   const auto found = m_results.conversations.find(first.handleRowId);
   const auto* messages = found == m_results.conversations.end() ? nullptr : &found->second;
   std::vector<MessageRecord> deletedOnly;
-  if (messages && m_statistics.DeletedOnlyFilter(ItemKind::Messages)) messages = DeletedOf(*messages, deletedOnly);
+  if (messages && m_statistics.DeletedOnlyFilter(ItemKind::Messages))
+    messages = DeletedOf(*messages, deletedOnly);
   const std::string base = SafeFileName(ConversationBase(first));
   ItemResult item;
   if (const fs::path txt = m_uniquePaths.make(folder / (base + ".txt")); !txt.empty()) {
@@ -278,7 +279,8 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
   }
   const std::string head = FillPersonLine(m_templates.sms.head, person, first.address);
   int32_t failure = 0;
-  const int32_t rc = WriteConversationReport(html, head, m_templates.sms.tail, messages, PartProgress(failure));
+  const int32_t rc =
+      WriteConversationReport(html, head, m_templates.sms.tail, messages, PartProgress(failure));
   if (rc == kCancelled && CancelRequested()) return;
   item.Note(html, failure != 0 ? failure : rc);
   AddRow(item.failed.empty() ? html : item.failed, item.code, false);
@@ -291,7 +293,8 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   const auto found = m_results.whatsAppChats.find(first.chatRowId);
   const auto* messages = found == m_results.whatsAppChats.end() ? nullptr : &found->second;
   std::vector<WhatsAppMessageRecord> deletedOnly;
-  if (messages && m_statistics.DeletedOnlyFilter(ItemKind::WhatsApp)) messages = DeletedOf(*messages, deletedOnly);
+  if (messages && m_statistics.DeletedOnlyFilter(ItemKind::WhatsApp))
+    messages = DeletedOf(*messages, deletedOnly);
   ItemResult item;
   if (const fs::path txt = m_uniquePaths.make(folder / (chat + ".txt")); !txt.empty())
     item.Note(txt, WriteChatText(txt, messages));
@@ -385,17 +388,39 @@ void RecoveryJob::WriteIndexPage() {
     IndexCategory c;
     c.kind = static_cast<ItemKind>(k);
     switch (c.kind) {
-      case ItemKind::CameraRoll: c.live = m_results.cameraRoll.size(); break;
-      case ItemKind::PhotoStream: c.live = m_results.photoStream.size(); break;
-      case ItemKind::AppPhotos: c.live = CountApps(apps.photos); break;
-      case ItemKind::AppVideos: c.live = CountApps(apps.videos); break;
-      case ItemKind::Messages: CountMapped(m_results.conversations, c); break;
-      case ItemKind::MessagesAttachments: c.live = m_results.messageAttachments.size(); break;
-      case ItemKind::Contacts: CountRecords(m_results.contacts, c); break;
-      case ItemKind::CallHistory: CountRecords(m_results.calls, c); break;
-      case ItemKind::Notes: CountRecords(m_results.notes, c); break;
-      case ItemKind::WhatsApp: CountMapped(m_results.whatsAppChats, c); break;
-      case ItemKind::WhatsAppAttachments: c.live = m_results.whatsAppAttachments.size(); break;
+      case ItemKind::CameraRoll:
+        c.live = m_results.cameraRoll.size();
+        break;
+      case ItemKind::PhotoStream:
+        c.live = m_results.photoStream.size();
+        break;
+      case ItemKind::AppPhotos:
+        c.live = CountApps(apps.photos);
+        break;
+      case ItemKind::AppVideos:
+        c.live = CountApps(apps.videos);
+        break;
+      case ItemKind::Messages:
+        CountMapped(m_results.conversations, c);
+        break;
+      case ItemKind::MessagesAttachments:
+        c.live = m_results.messageAttachments.size();
+        break;
+      case ItemKind::Contacts:
+        CountRecords(m_results.contacts, c);
+        break;
+      case ItemKind::CallHistory:
+        CountRecords(m_results.calls, c);
+        break;
+      case ItemKind::Notes:
+        CountRecords(m_results.notes, c);
+        break;
+      case ItemKind::WhatsApp:
+        CountMapped(m_results.whatsAppChats, c);
+        break;
+      case ItemKind::WhatsAppAttachments:
+        c.live = m_results.whatsAppAttachments.size();
+        break;
     }
     {
       std::lock_guard lock(m_control.lock());
@@ -410,16 +435,19 @@ void RecoveryJob::WriteIndexPage() {
   for (const auto& row : Rows()) {
     if (row.success) continue;
     const fs::path relative = row.path.lexically_relative(m_root);
-    page.failures.push_back({relative.empty() || *relative.begin() == ".." ? row.path : relative, row.status});
+    page.failures.push_back(
+        {relative.empty() || *relative.begin() == ".." ? row.path : relative, row.status});
   }
   // Every folder and page that is there now, in a stable order.
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(m_root, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(m_root, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     const auto& path = it->path();
     const bool folder = it->is_directory(ec) && it.depth() == 0;
-    const bool report = it->is_regular_file(ec) && (path.extension() == ".html" || path.extension() == ".csv");
-    if ((folder || report) && path.filename() != "index.html") page.links.push_back(path.lexically_relative(m_root));
+    const bool report =
+        it->is_regular_file(ec) && (path.extension() == ".html" || path.extension() == ".csv");
+    if ((folder || report) && path.filename() != "index.html")
+      page.links.push_back(path.lexically_relative(m_root));
   }
   std::sort(page.links.begin(), page.links.end());
   const fs::path index = m_root / "index.html";

@@ -119,7 +119,8 @@ class RecoveryJob {
   void AddListRow(ListReport& list, const std::filesystem::path& reportPath, std::string row);
   void Finish();
   void WriteListReport(const ListReport& list, const ReportTemplate& report, ItemKind kind);
-  void ExportTable(const std::filesystem::path& csv, int32_t (IPhoneRecoveryParse::*exporter)(const std::filesystem::path&));
+  void ExportTable(const std::filesystem::path& csv,
+                   int32_t (IPhoneRecoveryParse::*exporter)(const std::filesystem::path&));
   // Progress within one item: never ends it, answers 2 once cancelled. The
   // first failure a part reports is kept in `failure`.
   CopyProgressCallback PartProgress(int32_t& failure);

@@ -54,7 +54,11 @@ std::string ElementText(std::string_view line, std::string_view open, std::strin
 // The writer escapes "&", "<" and ">" in names; a name shows them plainly.
 std::string DecodeXmlEntities(std::string_view text) {
   static constexpr std::array<std::pair<std::string_view, char>, 5> kEntities = {{
-      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''},
+      {"&amp;", '&'},
+      {"&lt;", '<'},
+      {"&gt;", '>'},
+      {"&quot;", '"'},
+      {"&apos;", '\''},
   }};
   std::string out;
   out.reserve(text.size());

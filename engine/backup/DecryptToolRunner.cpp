@@ -39,7 +39,8 @@ std::string_view lastError(std::string_view text) {
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.starts_with(kMarker) && line.size() > kMarker.size()) found = line.substr(kMarker.size(), kLongest);
+    if (line.starts_with(kMarker) && line.size() > kMarker.size())
+      found = line.substr(kMarker.size(), kLongest);
     start = end + 1;
   }
   return found;
@@ -73,8 +74,8 @@ DecryptToolResult RunDecryptTool(const DecryptToolRequest& request, ProgressStat
   const int64_t files = std::max<int64_t>(request.fileCount, 1);
   int32_t result = kOk;
   std::string toolError;  // the tool's last "Error:" text
-  std::string pending;  // output not yet ended by a newline
-  int countdown = 100;  // reads allowed after the tool ended, to drain its output
+  std::string pending;    // output not yet ended by a newline
+  int countdown = 100;    // reads allowed after the tool ended, to drain its output
   auto quietSince = std::chrono::steady_clock::now();
 
   for (;;) {

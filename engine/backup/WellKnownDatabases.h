@@ -5,10 +5,12 @@
 
 namespace fq::wellknown {
 
-inline constexpr std::string_view kSms = "3d0d7e5fb2ce288813306e4d4636395e047a3d28";  // HomeDomain-Library/SMS/sms.db
+inline constexpr std::string_view kSms =
+    "3d0d7e5fb2ce288813306e4d4636395e047a3d28";  // HomeDomain-Library/SMS/sms.db
 inline constexpr std::string_view kAddressBook =
     "31bb7ba8914766d4ba40d6dfb6113c8b614be442";  // HomeDomain-Library/AddressBook/AddressBook.sqlitedb
-inline constexpr std::string_view kNotes = "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c";  // HomeDomain-Library/Notes/notes.sqlite
+inline constexpr std::string_view kNotes =
+    "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c";  // HomeDomain-Library/Notes/notes.sqlite
 inline constexpr std::string_view kNoteStore =
     "4f98687d8ab0d6d1a371110e6b7300f6e465bef2";  // AppDomainGroup-group.com.apple.notes-NoteStore.sqlite
 inline constexpr std::string_view kCallHistory =

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string_view>
 
+#include "engine/categories/TableDecoders.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 

@@ -3,11 +3,11 @@
 #include <sqlite3.h>
 
 #include "engine/ResultCodes.h"
-#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/categories/ContactNames.h"
 #include "engine/categories/DateOrder.h"
 #include "engine/categories/OpenResult.h"
 #include "engine/categories/TableDecoders.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 
 namespace fq {
 namespace {
@@ -30,7 +30,8 @@ CallTableProbe probeCallTable(const std::filesystem::path& historyPath) {
   }
   char* message = nullptr;
   const int rc = sqlite3_exec(
-      db.handle(), "select * from ZCALLRECORD;", [](void*, int, char**, char**) { return 0; }, nullptr, &message);
+      db.handle(), "select * from ZCALLRECORD;", [](void*, int, char**, char**) { return 0; }, nullptr,
+      &message);
   probe.newerTable = rc == SQLITE_OK && message == nullptr;
   sqlite3_free(message);
   return probe;

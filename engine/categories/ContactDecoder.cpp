@@ -1,6 +1,6 @@
 // Decoder of the address book's full-text content table, one row a contact.
-#include "engine/sqlite/KnownTableDecoder.h"
 #include "engine/categories/TableDecoders.h"
+#include "engine/sqlite/KnownTableDecoder.h"
 
 namespace fq {
 

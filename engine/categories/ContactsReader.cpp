@@ -7,9 +7,9 @@
 #include "engine/ResultCodes.h"
 #include "engine/categories/DumpLine.h"
 #include "engine/categories/OpenResult.h"
+#include "engine/categories/TableDecoders.h"
 #include "engine/platform/Text.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 namespace {
@@ -122,7 +122,8 @@ std::string CleanPhoneSpellings(std::string_view phoneText) {
     std::string digits;
     for (size_t j = i; j < tokens.size() && j < i + kMostParts; ++j) {
       digits += digitsOf(tokens[j]);
-      if (digits.size() >= kShortestNumber && j + 1 < tokens.size() && endsWith(digitsOf(tokens[j + 1]), digits)) {
+      if (digits.size() >= kShortestNumber && j + 1 < tokens.size() &&
+          endsWith(digitsOf(tokens[j + 1]), digits)) {
         end = j + 1;
         break;
       }
@@ -160,8 +161,9 @@ int32_t readContacts(const std::filesystem::path& addressBookPath, bool newerTha
   }
   contacts = std::move(kept);
   if (contacts.size() > 1) {
-    std::stable_sort(contacts.begin(), contacts.end(),
-                     [](const ContactRecord& a, const ContactRecord& b) { return CompareNoCase(a.name, b.name) < 0; });
+    std::stable_sort(contacts.begin(), contacts.end(), [](const ContactRecord& a, const ContactRecord& b) {
+      return CompareNoCase(a.name, b.name) < 0;
+    });
   }
   highestRowId = reader.highestContactRowId();
   return open;

@@ -2,9 +2,9 @@
 // message-attachment links.
 #include "engine/categories/AttributedBody.h"
 #include "engine/categories/SchemaColumns.h"
+#include "engine/categories/TableDecoders.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 
@@ -109,7 +109,8 @@ class AttachmentJoinDecoder final : public KnownTableDecoder {
     AttachmentLink link;
     link.deleted = row.deleted;
     if (const auto message = columnInteger(row.column(m_message))) link.messageRowId = low32(*message);
-    if (const auto attachment = columnInteger(row.column(m_attachment))) link.attachmentRowId = low32(*attachment);
+    if (const auto attachment = columnInteger(row.column(m_attachment)))
+      link.attachmentRowId = low32(*attachment);
     m_out.push_back(link);
   }
 

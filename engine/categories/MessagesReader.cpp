@@ -12,9 +12,9 @@
 #include "engine/categories/DumpLine.h"
 #include "engine/categories/OpenResult.h"
 #include "engine/categories/RowIdIndex.h"
+#include "engine/categories/TableDecoders.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 namespace {
@@ -33,7 +33,9 @@ struct MessageTables {
 int32_t readTables(SqliteFileReader& reader, const std::filesystem::path& addressBookPath,
                    const ProgressState& progress, MessageTables& t, int64_t& highestRowId,
                    int32_t& addressBookError) {
-  const auto stage = [&](int32_t divisor) { return progress.report(progress.current + progress.step / divisor); };
+  const auto stage = [&](int32_t divisor) {
+    return progress.report(progress.current + progress.step / divisor);
+  };
   DecodeMessageTable(reader, t.messages);
   if (const int32_t answer = stage(5); answer != 0) return answer;
   highestRowId = reader.highestMessageRowId();
@@ -114,12 +116,14 @@ std::string storedField(const RowColumn& column, int32_t c) {
 
 class MessageDump final : public KnownTableDecoder {
  public:
-  MessageDump(std::vector<std::string>& lines, int64_t now) : KnownTableDecoder("message"), m_lines(lines), m_now(now) {}
+  MessageDump(std::vector<std::string>& lines, int64_t now)
+      : KnownTableDecoder("message"), m_lines(lines), m_now(now) {}
   bool emptyFreePageMatches() const override { return true; }
 
   void visit(SqliteFileReader& reader, const TableRow& row) override {
     if (!row.carved) reader.setMessageColumnCount(row.headerSize < 51 ? 38 : 51);
-    if (const RowColumn* text = row.column(kTextColumn); isTextColumn(text) && !IsAcceptedText(columnText(text))) {
+    if (const RowColumn* text = row.column(kTextColumn);
+        isTextColumn(text) && !IsAcceptedText(columnText(text))) {
       return;
     }
     const bool deleted = row.deleted != 0;

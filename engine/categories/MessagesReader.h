@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "engine/records/MessageRecords.h"
 #include "engine/ProgressState.h"
+#include "engine/records/MessageRecords.h"
 
 namespace fq {
 

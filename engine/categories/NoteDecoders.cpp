@@ -1,8 +1,8 @@
 // Decoders of the notes database: note bodies and note rows (title, date and
 // the link to the body).
+#include "engine/categories/TableDecoders.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 

@@ -29,8 +29,8 @@ std::string PlainNoteText(std::string_view markup) {
   };
   // Order matters: "&amp;" comes after the other entities so "&amp;lt;" stays "&lt;".
   static constexpr Replacement kReplacements[] = {
-      {"&#39;", "'"}, {"&quot;", "\""}, {"&lt;", "<"},    {"&gt;", ">"},   {"&nbsp;", " "},
-      {"&amp;", "&"}, {"<div>", "\n"},  {"</div>", ""},   {"<br>", "\n"},
+      {"&#39;", "'"}, {"&quot;", "\""}, {"&lt;", "<"},  {"&gt;", ">"},  {"&nbsp;", " "},
+      {"&amp;", "&"}, {"<div>", "\n"},  {"</div>", ""}, {"<br>", "\n"},
   };
   std::string text(markup);
   for (const Replacement& r : kReplacements) replaceAll(text, r.from, r.to);

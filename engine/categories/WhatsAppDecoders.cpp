@@ -1,8 +1,8 @@
 // Decoders of the WhatsApp chat database: messages (two layouts), chat
 // sessions, group members and media items.
+#include "engine/categories/TableDecoders.h"
 #include "engine/sqlite/AppleTime.h"
 #include "engine/sqlite/KnownTableDecoder.h"
-#include "engine/categories/TableDecoders.h"
 
 namespace fq {
 

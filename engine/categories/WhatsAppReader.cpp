@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "engine/ResultCodes.h"
-#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/categories/DateOrder.h"
 #include "engine/categories/OpenResult.h"
 #include "engine/categories/RowIdIndex.h"
 #include "engine/categories/TableDecoders.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 
 namespace fq {
 namespace {
@@ -33,7 +33,8 @@ int32_t countMessageColumns(const std::filesystem::path& path, int32_t& columns)
   return failed ? kQueryFailed : kOk;
 }
 
-void fillMemberLists(std::vector<WhatsAppChatRecord>& chatList, const std::vector<WhatsAppMemberRecord>& members) {
+void fillMemberLists(std::vector<WhatsAppChatRecord>& chatList,
+                     const std::vector<WhatsAppMemberRecord>& members) {
   std::unordered_map<int32_t, std::vector<size_t>> membersOfChat;
   for (size_t i = 0; i < members.size(); ++i) membersOfChat[members[i].chatRowId].push_back(i);
   for (WhatsAppChatRecord& chat : chatList) {

@@ -8,7 +8,8 @@ namespace {
 
 std::string Scaled(int64_t bytes, int64_t unit, const char* unitText) {
   char text[64];
-  std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(bytes) / static_cast<double>(unit), unitText);
+  std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(bytes) / static_cast<double>(unit),
+                unitText);
   return text;
 }
 

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/ProgressState.h"
 #include "engine/backup/ManifestEntry.h"
 #include "engine/backup/StoredFilePath.h"
 #include "engine/records/FileRecords.h"
-#include "engine/ProgressState.h"
 
 namespace fq {
 

@@ -11,7 +11,7 @@ namespace {
 int32_t ErrnoOf(const std::error_code& ec) {
   if (!ec) return 0;
   return ec.category() == std::generic_category() || ec.category() == std::system_category() ? ec.value()
-                                                                                              : EIO;
+                                                                                             : EIO;
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace fq {
 
 struct FolderEntry {
   std::string name;
-  bool isFolder = false;   // a real folder; a link to one counts as a file
+  bool isFolder = false;  // a real folder; a link to one counts as a file
   bool operator==(const FolderEntry&) const = default;
 };
 

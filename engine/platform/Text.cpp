@@ -18,11 +18,17 @@ size_t SequenceLength(std::string_view bytes, uint32_t& cp) {
   size_t len = 0;
   uint32_t min = 0;
   if ((b0 & 0xE0) == 0xC0) {
-    len = 2; cp = b0 & 0x1F; min = 0x80;
+    len = 2;
+    cp = b0 & 0x1F;
+    min = 0x80;
   } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3; cp = b0 & 0x0F; min = 0x800;
+    len = 3;
+    cp = b0 & 0x0F;
+    min = 0x800;
   } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4; cp = b0 & 0x07; min = 0x10000;
+    len = 4;
+    cp = b0 & 0x07;
+    min = 0x10000;
   } else {
     return 0;
   }
@@ -70,11 +76,17 @@ bool IsAcceptedText(std::string_view bytes) {
     uint32_t cp = 0;
     uint32_t min = 0;
     if ((b0 & 0xE0) == 0xC0) {
-      len = 2; cp = b0 & 0x1F; min = 0x80;
+      len = 2;
+      cp = b0 & 0x1F;
+      min = 0x80;
     } else if ((b0 & 0xF0) == 0xE0) {
-      len = 3; cp = b0 & 0x0F; min = 0x800;
+      len = 3;
+      cp = b0 & 0x0F;
+      min = 0x800;
     } else if ((b0 & 0xF8) == 0xF0) {
-      len = 4; cp = b0 & 0x07; min = 0x10000;
+      len = 4;
+      cp = b0 & 0x07;
+      min = 0x10000;
     } else {
       return false;
     }

@@ -16,14 +16,14 @@ namespace {
 using namespace std::string_view_literals;
 
 constexpr std::array kDiskFileSystems = {
-    "ext2"sv, "ext3"sv,  "ext4"sv,    "xfs"sv,  "btrfs"sv,  "f2fs"sv,     "jfs"sv,   "reiserfs"sv,
-    "zfs"sv,  "vfat"sv,  "msdos"sv,   "exfat"sv, "ntfs"sv,  "ntfs3"sv,    "fuseblk"sv, "hfs"sv,
-    "hfsplus"sv, "apfs"sv, "nilfs2"sv, "bcachefs"sv,
+    "ext2"sv,     "ext3"sv, "ext4"sv,    "xfs"sv,   "btrfs"sv,  "f2fs"sv,     "jfs"sv,
+    "reiserfs"sv, "zfs"sv,  "vfat"sv,    "msdos"sv, "exfat"sv,  "ntfs"sv,     "ntfs3"sv,
+    "fuseblk"sv,  "hfs"sv,  "hfsplus"sv, "apfs"sv,  "nilfs2"sv, "bcachefs"sv,
     "overlay"sv,  // the root of a container: an overlay over a local disk
 };
 constexpr std::array kRemoteFileSystems = {
-    "nfs"sv, "nfs4"sv, "cifs"sv, "smb3"sv, "smbfs"sv, "fuse.sshfs"sv, "sshfs"sv, "afs"sv, "ceph"sv,
-    "glusterfs"sv, "fuse.glusterfs"sv, "davfs"sv, "fuse.davfs2"sv, "9p"sv,
+    "nfs"sv, "nfs4"sv, "cifs"sv,      "smb3"sv,           "smbfs"sv, "fuse.sshfs"sv,  "sshfs"sv,
+    "afs"sv, "ceph"sv, "glusterfs"sv, "fuse.glusterfs"sv, "davfs"sv, "fuse.davfs2"sv, "9p"sv,
 };
 constexpr std::array kCdFileSystems = {"iso9660"sv, "udf"sv};
 constexpr std::array kRamFileSystems = {"tmpfs"sv, "ramfs"sv};

@@ -20,9 +20,9 @@ enum class VolumeKind {
 };
 
 struct Volume {
-  std::filesystem::path root;               // the mount point
+  std::filesystem::path root;  // the mount point
   VolumeKind kind = VolumeKind::Other;
-  std::optional<uint64_t> freeBytes;        // empty when the query failed
+  std::optional<uint64_t> freeBytes;  // empty when the query failed
   bool operator==(const Volume&) const = default;
 };
 

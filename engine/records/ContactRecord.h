@@ -11,9 +11,9 @@ struct ContactRecord {
   std::string address;
   std::string social;
   std::string url;
-  std::string phone;    // as stored; in the contact list one spelling per line
+  std::string phone;  // as stored; in the contact list one spelling per line
   std::string company;
-  std::string name;     // first name immediately followed by last name
+  std::string name;  // first name immediately followed by last name
   bool operator==(const ContactRecord&) const = default;
 };
 

@@ -7,22 +7,22 @@
 
 namespace fq {
 
-struct MediaFileRecord {   // camera roll, photo stream, WhatsApp attachments
+struct MediaFileRecord {  // camera roll, photo stream, WhatsApp attachments
   uint32_t size = 0;
   std::string name;
   std::filesystem::path path;
   bool operator==(const MediaFileRecord&) const = default;
 };
 
-struct AttachmentFileRecord {   // message attachments
-  uint32_t reserved = 0;        // always 0
+struct AttachmentFileRecord {  // message attachments
+  uint32_t reserved = 0;       // always 0
   uint32_t size = 0;
   std::string name;
   std::filesystem::path path;
   bool operator==(const AttachmentFileRecord&) const = default;
 };
 
-struct AppFileRecord {   // application photos and videos
+struct AppFileRecord {  // application photos and videos
   uint32_t size = 0;
   std::string appName;
   std::string name;

@@ -10,15 +10,15 @@
 namespace fq {
 
 struct MessageRecord {
-  int32_t deleted = 0;        // 0 live, 1 carved
-  int32_t fromMe = 0;         // 1: sent from the phone
-  int32_t rowId = 0;          // 0 when carved
+  int32_t deleted = 0;  // 0 live, 1 carved
+  int32_t fromMe = 0;   // 1: sent from the phone
+  int32_t rowId = 0;    // 0 when carved
   int32_t handleRowId = 0;
   std::string date;
-  std::string address;        // of the handle, empty when there is none
-  std::string contactName;    // first contact whose phone contains the address
-  std::string text;           // never empty in a kept record
-  std::string attachment;     // file name of the first linked attachment
+  std::string address;      // of the handle, empty when there is none
+  std::string contactName;  // first contact whose phone contains the address
+  std::string text;         // never empty in a kept record
+  std::string attachment;   // file name of the first linked attachment
   bool operator==(const MessageRecord&) const = default;
 };
 
@@ -32,7 +32,7 @@ struct HandleRecord {
 struct AttachmentRecord {
   int32_t deleted = 0;
   int32_t rowId = 0;
-  int32_t messageRowId = 0;   // 0 until the link table fills it
+  int32_t messageRowId = 0;  // 0 until the link table fills it
   std::string fileName;
   bool operator==(const AttachmentRecord&) const = default;
 };

@@ -109,7 +109,9 @@ std::filesystem::path BackupStore::WhatsAppDatabase() const {
   return {};
 }
 
-void BackupStore::SetProgressCallback(ProgressCallback callback) { m_progress.callback = std::move(callback); }
+void BackupStore::SetProgressCallback(ProgressCallback callback) {
+  m_progress.callback = std::move(callback);
+}
 
 int32_t BackupStore::Fail(int32_t code, std::string why) {
   m_openFailure = std::move(why);
@@ -201,7 +203,8 @@ ManifestScanContext BackupStore::ManifestScan() {
   return ManifestScanContext{m_manifestEntries, m_folder, storedFileLayout(), ScanSource::Store, m_progress};
 }
 
-int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll, std::vector<MediaFileRecord>& photoStream) {
+int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
+                                std::vector<MediaFileRecord>& photoStream) {
   return fq::ScanPhotos(ManifestScan(), cameraRoll, photoStream);
 }
 
@@ -221,14 +224,16 @@ int32_t BackupStore::ScanMessageAttachments(std::vector<AttachmentFileRecord>& f
 int32_t BackupStore::ScanContacts(std::vector<ContactRecord>& contacts) {
   const auto database = StoredFile(wellknown::kAddressBook);
   const int32_t result = readContacts(database, m_selected.newerThan11, contacts, highestContactRowId);
-  m_status[ScanCategory::Contacts] = StatusOfDatabaseRead(database, "address book (AddressBook.sqlitedb)", result);
+  m_status[ScanCategory::Contacts] =
+      StatusOfDatabaseRead(database, "address book (AddressBook.sqlitedb)", result);
   m_progress.grow(m_progress.step / 2);
   return result;
 }
 
 int32_t BackupStore::ScanCallHistory(std::vector<CallRecord>& calls) {
   const auto database = CallHistoryDatabase();
-  const int32_t result = readCalls(database, StoredFile(wellknown::kAddressBook), m_selected.newerThan11, calls);
+  const int32_t result =
+      readCalls(database, StoredFile(wellknown::kAddressBook), m_selected.newerThan11, calls);
   m_status[ScanCategory::CallHistory] = StatusOfDatabaseRead(database, "call history database", result);
   m_progress.grow(m_progress.step / 2);
   return result;
@@ -251,7 +256,8 @@ int32_t BackupStore::ScanWhatsApp(WhatsAppChatMap& chats) {
   // A backup without the chat database has nothing to read; the scan goes on.
   const auto database = WhatsAppDatabase();
   const int32_t result = database.empty() ? kOk : readWhatsApp(database, chats);
-  m_status[ScanCategory::WhatsApp] = StatusOfDatabaseRead(database, "WhatsApp database (ChatStorage.sqlite)", result);
+  m_status[ScanCategory::WhatsApp] =
+      StatusOfDatabaseRead(database, "WhatsApp database (ChatStorage.sqlite)", result);
   return m_progress.grow(m_progress.step);
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/ProgressCallback.h"
+#include "engine/ProgressState.h"
 #include "engine/backup/BackupInfo.h"
 #include "engine/backup/ManifestEntry.h"
 #include "engine/backup/StoredFilePath.h"
@@ -19,8 +21,6 @@
 #include "engine/records/MessageRecords.h"
 #include "engine/records/NoteRecord.h"
 #include "engine/records/WhatsAppRecords.h"
-#include "engine/ProgressCallback.h"
-#include "engine/ProgressState.h"
 #include "engine/session/CategoryStatus.h"
 #include "engine/session/ScanCategory.h"
 #include "engine/session/WorkFolders.h"

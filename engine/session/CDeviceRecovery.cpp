@@ -56,7 +56,8 @@ namespace {
 // The device's own words come first: they say what the user can do about it.
 std::string DescribeBackupFailure(int32_t code, const std::string& description) {
   if (code == kWrongPassword) return "the device refused the backup password";
-  if (!description.empty()) return "the device reported: " + description + " (code " + std::to_string(code) + ")";
+  if (!description.empty())
+    return "the device reported: " + description + " (code " + std::to_string(code) + ")";
   if (code == kDeviceGaveUp || code == kCancelled) {
     return "the device went away before its backup was complete (unplugged, or it stopped answering)";
   }
@@ -106,7 +107,8 @@ void CDeviceRecovery::CopyDatabases() {
   CopyFileReplacing(stored(wellknown::kSms), DatabaseCopy("sms"));
   CopyFileReplacing(stored(wellknown::kNotes), DatabaseCopy("notes"));
   CopyFileReplacing(stored(wellknown::kNoteStore), DatabaseCopy("NoteStore"));
-  CopyFileReplacing(firstExisting(wellknown::kCallHistory, wellknown::kCallHistoryOld), DatabaseCopy("history"));
+  CopyFileReplacing(firstExisting(wellknown::kCallHistory, wellknown::kCallHistoryOld),
+                    DatabaseCopy("history"));
   CopyFileReplacing(firstExisting(wellknown::kWhatsAppShared, wellknown::kWhatsAppDocuments),
                     DatabaseCopy("ChatStorage"));
 }
@@ -123,14 +125,16 @@ int32_t CDeviceRecovery::FinishReaderStep(int32_t readerResult, int32_t points) 
 }
 
 int32_t CDeviceRecovery::ScanMessages(ConversationMap& conversations) {
-  const int32_t result = readMessages(DatabaseCopy("sms"), DatabaseCopy("AddressBook"), newerThan11(), m_progress,
-                                      conversations, highestMessageRowId);
-  m_status[ScanCategory::Messages] = StatusOfDatabaseRead(DatabaseCopy("sms"), "message database (sms.db)", result);
+  const int32_t result = readMessages(DatabaseCopy("sms"), DatabaseCopy("AddressBook"), newerThan11(),
+                                      m_progress, conversations, highestMessageRowId);
+  m_status[ScanCategory::Messages] =
+      StatusOfDatabaseRead(DatabaseCopy("sms"), "message database (sms.db)", result);
   return FinishReaderStep(result, m_progress.step / 2);
 }
 
 int32_t CDeviceRecovery::ScanContacts(std::vector<ContactRecord>& contacts) {
-  const int32_t result = readContacts(DatabaseCopy("AddressBook"), newerThan11(), contacts, highestContactRowId);
+  const int32_t result =
+      readContacts(DatabaseCopy("AddressBook"), newerThan11(), contacts, highestContactRowId);
   m_status[ScanCategory::Contacts] =
       StatusOfDatabaseRead(DatabaseCopy("AddressBook"), "address book (AddressBook.sqlitedb)", result);
   return FinishReaderStep(result, m_progress.step / 2);
@@ -143,8 +147,10 @@ int32_t CDeviceRecovery::ScanNotes(std::vector<NoteRecord>& notes) {
 }
 
 int32_t CDeviceRecovery::ScanCallHistory(std::vector<CallRecord>& calls) {
-  const int32_t result = readCalls(DatabaseCopy("history"), DatabaseCopy("AddressBook"), newerThan11(), calls);
-  m_status[ScanCategory::CallHistory] = StatusOfDatabaseRead(DatabaseCopy("history"), "call history database", result);
+  const int32_t result =
+      readCalls(DatabaseCopy("history"), DatabaseCopy("AddressBook"), newerThan11(), calls);
+  m_status[ScanCategory::CallHistory] =
+      StatusOfDatabaseRead(DatabaseCopy("history"), "call history database", result);
   return FinishReaderStep(result, m_progress.step / 2);
 }
 
@@ -161,18 +167,21 @@ template <typename Scan>
 int32_t CDeviceRecovery::WithFreshManifest(Scan&& scan) {
   const auto layout = m_layoutFlag ? StorageLayout::TwoCharacterFolders : StorageLayout::Flat;
   std::vector<ManifestEntry> entries;
-  const int32_t read = m_backupFolder.empty() ? kInvalid : ReadFolderManifest(m_backupFolder, layout, entries);
+  const int32_t read =
+      m_backupFolder.empty() ? kInvalid : ReadFolderManifest(m_backupFolder, layout, entries);
   ManifestScanContext context{entries, m_backupFolder, layout, ScanSource::Device, m_progress, read};
   return scan(context);
 }
 
 int32_t CDeviceRecovery::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
                                     std::vector<MediaFileRecord>& photoStream) {
-  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanPhotos(c, cameraRoll, photoStream); });
+  return WithFreshManifest(
+      [&](const ManifestScanContext& c) { return fq::ScanPhotos(c, cameraRoll, photoStream); });
 }
 
 int32_t CDeviceRecovery::ScanMessageAttachments(std::vector<AttachmentFileRecord>& files) {
-  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanMessageAttachments(c, files); });
+  return WithFreshManifest(
+      [&](const ManifestScanContext& c) { return fq::ScanMessageAttachments(c, files); });
 }
 
 int32_t CDeviceRecovery::ScanAppFiles(std::vector<AppFileRecord>& files) {
@@ -180,7 +189,8 @@ int32_t CDeviceRecovery::ScanAppFiles(std::vector<AppFileRecord>& files) {
 }
 
 int32_t CDeviceRecovery::ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files) {
-  return WithFreshManifest([&](const ManifestScanContext& c) { return fq::ScanWhatsAppAttachments(c, files); });
+  return WithFreshManifest(
+      [&](const ManifestScanContext& c) { return fq::ScanWhatsAppAttachments(c, files); });
 }
 
 int32_t CDeviceRecovery::ExtractPreview(const std::filesystem::path& source, std::filesystem::path& output,
@@ -188,7 +198,8 @@ int32_t CDeviceRecovery::ExtractPreview(const std::filesystem::path& source, std
   return fq::ExtractPreview(source, m_workFolder, output, callback);
 }
 
-int32_t CDeviceRecovery::CopyOut(const std::filesystem::path& source, const std::filesystem::path& destination,
+int32_t CDeviceRecovery::CopyOut(const std::filesystem::path& source,
+                                 const std::filesystem::path& destination,
                                  const CopyProgressCallback& callback) {
   return fq::CopyOut(source, destination, callback);
 }

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/ProgressState.h"
 #include "engine/session/IDeviceBackupDriver.h"
 #include "engine/session/IPhoneRecoveryParse.h"
-#include "engine/ProgressState.h"
 #include "engine/session/WorkFolders.h"
 
 namespace fq {
@@ -32,7 +32,8 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
   int32_t ScanContacts(std::vector<ContactRecord>& contacts) override;
   int32_t ScanNotes(std::vector<NoteRecord>& notes) override;
   int32_t ScanCallHistory(std::vector<CallRecord>& calls) override;
-  int32_t ScanPhotos(std::vector<MediaFileRecord>& cameraRoll, std::vector<MediaFileRecord>& photoStream) override;
+  int32_t ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
+                     std::vector<MediaFileRecord>& photoStream) override;
   int32_t ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files) override;
   int32_t ScanAppFiles(std::vector<AppFileRecord>& files) override;
   int32_t ScanWhatsApp(WhatsAppChatMap& chats) override;

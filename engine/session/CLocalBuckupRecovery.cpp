@@ -48,7 +48,7 @@ int32_t CLocalBuckupRecovery::ScanCallHistory(std::vector<CallRecord>& calls) {
 }
 
 int32_t CLocalBuckupRecovery::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
-                                          std::vector<MediaFileRecord>& photoStream) {
+                                         std::vector<MediaFileRecord>& photoStream) {
   return m_store ? m_store->ScanPhotos(cameraRoll, photoStream) : kInvalid;
 }
 
@@ -64,7 +64,8 @@ int32_t CLocalBuckupRecovery::ScanWhatsApp(WhatsAppChatMap& chats) {
   return m_store ? m_store->ScanWhatsApp(chats) : kInvalid;
 }
 
-int32_t CLocalBuckupRecovery::ExtractPreview(const std::filesystem::path& source, std::filesystem::path& output,
+int32_t CLocalBuckupRecovery::ExtractPreview(const std::filesystem::path& source,
+                                             std::filesystem::path& output,
                                              const ProgressCallback& callback) {
   return m_store ? m_store->ExtractPreview(source, output, callback) : kInvalid;
 }

@@ -22,7 +22,8 @@ class CLocalBuckupRecovery : public IPhoneRecoveryParse {
   int32_t ScanContacts(std::vector<ContactRecord>& contacts) override;
   int32_t ScanNotes(std::vector<NoteRecord>& notes) override;
   int32_t ScanCallHistory(std::vector<CallRecord>& calls) override;
-  int32_t ScanPhotos(std::vector<MediaFileRecord>& cameraRoll, std::vector<MediaFileRecord>& photoStream) override;
+  int32_t ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
+                     std::vector<MediaFileRecord>& photoStream) override;
   int32_t ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files) override;
   int32_t ScanAppFiles(std::vector<AppFileRecord>& files) override;
   int32_t ScanWhatsApp(WhatsAppChatMap& chats) override;

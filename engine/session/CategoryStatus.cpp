@@ -22,7 +22,8 @@ std::string_view CategoryStateName(CategoryState state) {
   return "unreadable";
 }
 
-CategoryStatus StatusOfDatabaseRead(const std::filesystem::path& database, std::string_view what, int32_t result) {
+CategoryStatus StatusOfDatabaseRead(const std::filesystem::path& database, std::string_view what,
+                                    int32_t result) {
   std::error_code ec;
   if (database.empty() || !std::filesystem::exists(database, ec)) {
     return {CategoryState::Absent, "the backup holds no " + std::string(what)};
@@ -32,11 +33,13 @@ CategoryStatus StatusOfDatabaseRead(const std::filesystem::path& database, std::
   // database it joins (the address book that names senders).
   const DatabaseCheck check = CheckDatabaseFile(database);
   if (check.openResult == kInvalid || check.openResult == kShortRead) {
-    return {CategoryState::Unreadable, name + " is not a database this program can read (damaged or not SQLite)"};
+    return {CategoryState::Unreadable,
+            name + " is not a database this program can read (damaged or not SQLite)"};
   }
   if (check.openResult > 0) return {CategoryState::Unreadable, name + ": " + std::strerror(check.openResult)};
   if (check.openResult != kOk) {
-    return {CategoryState::Unreadable, name + " could not be read (code " + std::to_string(check.openResult) + ")"};
+    return {CategoryState::Unreadable,
+            name + " could not be read (code " + std::to_string(check.openResult) + ")"};
   }
   if (!check.damage.empty()) return {CategoryState::Damaged, name + " is damaged: " + check.damage};
   if (result == kQueryFailed) {

@@ -22,7 +22,8 @@ std::string_view CategoryStateName(CategoryState state);
 
 // The status of a category read from `database` (empty when the backup has
 // none) by a reader that answered `result`; `what` names the file for a person.
-CategoryStatus StatusOfDatabaseRead(const std::filesystem::path& database, std::string_view what, int32_t result);
+CategoryStatus StatusOfDatabaseRead(const std::filesystem::path& database, std::string_view what,
+                                    int32_t result);
 
 // Notes live in NoteStore.sqlite since iOS 9 and in notes.sqlite before: the
 // status is that of the store the phone uses, NoteStore when it is there.

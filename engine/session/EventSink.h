@@ -5,13 +5,13 @@
 
 namespace fq {
 
-inline constexpr uint32_t kMsgPreviewReady = 1027;     // preview copy ready
+inline constexpr uint32_t kMsgPreviewReady = 1027;  // preview copy ready
 inline constexpr uint32_t kMsgLanguageChanged = 1030;
-inline constexpr uint32_t kMsgStartScan = 1031;        // wParam: 0 device, 1 backup
-inline constexpr uint32_t kMsgCountsChanged = 1032;    // category counts changed
-inline constexpr uint32_t kMsgFirstCategory = 1033;    // a category was chosen for first display
-inline constexpr uint32_t kMsgScanEnded = 1034;        // finished or cancelled
-inline constexpr uint32_t kMsgScanEvent = 1035;        // wParam below
+inline constexpr uint32_t kMsgStartScan = 1031;      // wParam: 0 device, 1 backup
+inline constexpr uint32_t kMsgCountsChanged = 1032;  // category counts changed
+inline constexpr uint32_t kMsgFirstCategory = 1033;  // a category was chosen for first display
+inline constexpr uint32_t kMsgScanEnded = 1034;      // finished or cancelled
+inline constexpr uint32_t kMsgScanEvent = 1035;      // wParam below
 inline constexpr uint32_t kMsgPrintPageReady = 1036;
 
 // wParam of kMsgScanEvent.

@@ -5,8 +5,8 @@
 
 namespace fq {
 
-std::unique_ptr<IPhoneRecoveryParse> CreateRecovery(int32_t sourceKind, BackupStore& store, WorkFolders& folders,
-                                                    IDeviceBackupDriver* driver) {
+std::unique_ptr<IPhoneRecoveryParse> CreateRecovery(int32_t sourceKind, BackupStore& store,
+                                                    WorkFolders& folders, IDeviceBackupDriver* driver) {
   std::unique_ptr<IPhoneRecoveryParse> recovery;
   if (sourceKind == kSourceDevice) {
     if (driver == nullptr) return nullptr;

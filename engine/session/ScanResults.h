@@ -24,7 +24,7 @@ struct ScanResults {
   std::vector<ContactRecord> contacts;
   std::vector<CallRecord> calls;
   std::vector<NoteRecord> notes;
-  std::vector<AppFileRecord> appFiles;   // split into App Photos / App Videos by extension
+  std::vector<AppFileRecord> appFiles;  // split into App Photos / App Videos by extension
   WhatsAppChatMap whatsAppChats;
   std::vector<MediaFileRecord> whatsAppAttachments;
   // Categories whose database was not read whole; a category not listed was read.

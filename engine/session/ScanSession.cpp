@@ -20,7 +20,9 @@ size_t CountFlattened(const Map& map) {
   return count;
 }
 
-size_t CountFiles(const std::map<std::string, std::vector<AppFileRecord>>& byApp) { return CountFlattened(byApp); }
+size_t CountFiles(const std::map<std::string, std::vector<AppFileRecord>>& byApp) {
+  return CountFlattened(byApp);
+}
 
 // An operation that throws (a reader meeting something it did not expect)
 // fails like any other: with 87, and the scan goes on or ends as for 87.
@@ -115,7 +117,8 @@ void ScanSession::Run(std::string password) {
     m_events.postEvent(kMsgCountsChanged, 0);
     result = RunCategorySteps();
     categoriesRan = true;
-    if (result == kCancelled && m_control.cancelRequested()) outcome = {ScanOutcomeKind::Cancelled, kCancelled, {}};
+    if (result == kCancelled && m_control.cancelRequested())
+      outcome = {ScanOutcomeKind::Cancelled, kCancelled, {}};
   } else if (opened == kCancelled && m_control.cancelRequested()) {
     // cancelled during Open: ends quietly
     outcome = {ScanOutcomeKind::Cancelled, kCancelled, {}};
@@ -124,7 +127,8 @@ void ScanSession::Run(std::string password) {
     // The device ends its backup this way when the user stops the scan, but
     // also when it is unplugged or cancels on its own side: only the first
     // is a cancel.
-    outcome = m_control.cancelRequested() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}} : OpenFailed(opened);
+    outcome = m_control.cancelRequested() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}}
+                                          : OpenFailed(opened);
   } else if (opened == kWrongPassword) {
     m_events.postEvent(kMsgScanEvent, kScanEventWrongPassword);
     outcome = OpenFailed(opened);
@@ -132,7 +136,8 @@ void ScanSession::Run(std::string password) {
     m_events.postEvent(kMsgScanEvent, kScanEventFailed);
     result = kCancelled;
     // A device stopped by the user may answer with any code of its library.
-    outcome = m_control.cancelRequested() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}} : OpenFailed(opened);
+    outcome = m_control.cancelRequested() ? ScanOutcome{ScanOutcomeKind::Cancelled, kCancelled, {}}
+                                          : OpenFailed(opened);
   }
   // The result and the outcome are in place before anyone who waits on the flag can look.
   m_outcome = std::move(outcome);
@@ -146,8 +151,9 @@ void ScanSession::Run(std::string password) {
 ScanOutcome ScanSession::OpenFailed(int32_t code) const {
   std::string reason = m_recovery->OpenFailureReason();
   if (reason.empty()) {
-    reason = code == kWrongPassword ? "wrong backup password"
-                                    : "the scan could not open its source (code " + std::to_string(code) + ")";
+    reason = code == kWrongPassword
+                 ? "wrong backup password"
+                 : "the scan could not open its source (code " + std::to_string(code) + ")";
   }
   return {ScanOutcomeKind::Failed, code, std::move(reason)};
 }
@@ -199,8 +205,9 @@ int32_t ScanSession::RunCategorySteps() {
 }
 
 void ScanSession::RecordStatus() {
-  for (const ScanCategory category : {ScanCategory::Messages, ScanCategory::Contacts, ScanCategory::CallHistory,
-                                      ScanCategory::Notes, ScanCategory::WhatsApp}) {
+  for (const ScanCategory category :
+       {ScanCategory::Messages, ScanCategory::Contacts, ScanCategory::CallHistory, ScanCategory::Notes,
+        ScanCategory::WhatsApp}) {
     CategoryStatus status = m_recovery->DatabaseStatus(category);
     if (status.state == CategoryState::Read) {
       m_results.status.erase(category);

@@ -26,7 +26,9 @@ class WorkerControl {
   CountedLock& lock() { return m_lock; }
   // Holds the lock: the worker stops at its next report until it is released.
   std::unique_lock<CountedLock> hold() { return std::unique_lock<CountedLock>(m_lock); }
-  bool holds(const std::unique_lock<CountedLock>& held) const { return held.mutex() == &m_lock && held.owns_lock(); }
+  bool holds(const std::unique_lock<CountedLock>& held) const {
+    return held.mutex() == &m_lock && held.owns_lock();
+  }
 
   // A new run: neither cancelled nor finished.
   void begin() {

@@ -54,7 +54,9 @@ class KnownTableDecoder : public TableRowVisitor {
   virtual void mapColumns() {}
   // Position of column `name`: from the declaration when it could be read
   // (-1, no column, when the table lacks it), else `fixed`.
-  int32_t columnIndex(std::string_view name, int32_t fixed) { return placed(m_schema.columnIndex(name), fixed); }
+  int32_t columnIndex(std::string_view name, int32_t fixed) {
+    return placed(m_schema.columnIndex(name), fixed);
+  }
   // The same for a position the decoder found in the declaration itself.
   int32_t placed(int32_t declared, int32_t fixed) {
     if (m_schema.columnCount == 0) return fixed;

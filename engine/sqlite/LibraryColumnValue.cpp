@@ -21,7 +21,8 @@ ColumnValue LibraryColumnValue(sqlite3_stmt* statement, int column) {
       const void* data = text ? static_cast<const void*>(sqlite3_column_text(statement, column))
                               : sqlite3_column_blob(statement, column);
       const int size = sqlite3_column_bytes(statement, column);
-      if (data != nullptr && size > 0) v.bytes.assign(static_cast<const char*>(data), static_cast<size_t>(size));
+      if (data != nullptr && size > 0)
+        v.bytes.assign(static_cast<const char*>(data), static_cast<size_t>(size));
       break;
     }
     default:

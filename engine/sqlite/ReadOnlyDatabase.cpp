@@ -24,8 +24,8 @@ std::string ReadOnlyDatabase::ImmutableUri(const std::filesystem::path& path) {
 
 ReadOnlyDatabase::ReadOnlyDatabase(const std::filesystem::path& path) {
   sqlite3* db = nullptr;
-  m_openResult = sqlite3_open_v2(ImmutableUri(path).c_str(), &db,
-                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  m_openResult =
+      sqlite3_open_v2(ImmutableUri(path).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
   m_db.reset(db);  // closed even when the open failed, as the library asks
   if (m_openResult != SQLITE_OK) m_db.reset();
 }

@@ -50,7 +50,10 @@ uint64_t columnHash(const RowColumn* col) {
     }
     return mixIn('i', static_cast<uint64_t>(v));
   }
-  const uint64_t kind = static_cast<unsigned char>(t == 0 ? 'n' : t == 7 ? 'r' : (t >= 13 && t % 2 == 1) ? 't' : 'b');
+  const uint64_t kind = static_cast<unsigned char>(t == 0                    ? 'n'
+                                                   : t == 7                  ? 'r'
+                                                   : (t >= 13 && t % 2 == 1) ? 't'
+                                                                             : 'b');
   return hashBytes(col->bytes) ^ (kind << 56);
 }
 

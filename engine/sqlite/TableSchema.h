@@ -19,9 +19,9 @@ Affinity AffinityOf(std::string_view declaredType);
 struct TableSchema {
   std::string name;
   std::string sql;
-  int32_t columnCount = 0;           // declared columns; 0 when the statement cannot be read
-  int32_t rowIdColumn = -1;          // the INTEGER PRIMARY KEY column, stored as NULL in the record
-  std::vector<Affinity> affinities;  // one per declared column
+  int32_t columnCount = 0;               // declared columns; 0 when the statement cannot be read
+  int32_t rowIdColumn = -1;              // the INTEGER PRIMARY KEY column, stored as NULL in the record
+  std::vector<Affinity> affinities;      // one per declared column
   std::vector<std::string> columnNames;  // one per declared column, upper case
 
   // Position of the declared column `name` (any case), or -1 when the table has none.

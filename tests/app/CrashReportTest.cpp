@@ -2,15 +2,14 @@
 
 #include <QEvent>
 #include <QObject>
-
-#include "app/Application.h"
-#include "app/CrashReport.h"
-#include "tests/support/TempFolder.h"
-
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "app/Application.h"
+#include "app/CrashReport.h"
+#include "tests/support/TempFolder.h"
 
 namespace fq::app {
 namespace {
@@ -20,7 +19,8 @@ TEST(CrashReport, NameHasNoPadding) {
     int year, month, day, hour, minute, second;
     const char* name;
   };
-  const Case cases[] = {{2014, 5, 3, 9, 7, 41, "2014-5-3&9-7-41.dmp"}, {2026, 12, 31, 23, 59, 0, "2026-12-31&23-59-0.dmp"}};
+  const Case cases[] = {{2014, 5, 3, 9, 7, 41, "2014-5-3&9-7-41.dmp"},
+                        {2026, 12, 31, 23, 59, 0, "2026-12-31&23-59-0.dmp"}};
   for (const auto& c : cases) {
     std::tm t{};
     t.tm_year = c.year - 1900;

@@ -21,7 +21,9 @@ namespace {
 class Dialogs : public testing::Test {
  protected:
   void SetUp() override { test::writeProgramFolder(m_folder.path()); }
-  LanguageStore texts() const { return LanguageStore(m_folder.path().string(), (m_folder / "user.ini").string()); }
+  LanguageStore texts() const {
+    return LanguageStore(m_folder.path().string(), (m_folder / "user.ini").string());
+  }
 
   // Runs `window` modally while `act` drives it from inside the modal loop.
   static int runDriven(CPopUpWnd& window, std::function<void()> act) {
@@ -47,9 +49,12 @@ TEST_F(Dialogs, KindsPickTheirLookTitleAndButtons) {
     bool cancel;
   };
   const Case cases[] = {
-      {kError, "MessageBox_Error", "T-error", false},         {kConfirm, "MessageBox_Confirm", "T-confirm", true},
-      {kInformation, "MessageBox_Information", "T-info", false}, {kWarning, "MessageBox_Warning", "T-warning", false},
-      {kQuestion, "MessageBox_Question", "T-question", true},    {7, "MessageBox_Error", "T-error", false},
+      {kError, "MessageBox_Error", "T-error", false},
+      {kConfirm, "MessageBox_Confirm", "T-confirm", true},
+      {kInformation, "MessageBox_Information", "T-info", false},
+      {kWarning, "MessageBox_Warning", "T-warning", false},
+      {kQuestion, "MessageBox_Question", "T-question", true},
+      {7, "MessageBox_Error", "T-error", false},
       {-1, "MessageBox_Error", "T-error", false},
   };
   const LanguageStore store = texts();
@@ -76,7 +81,8 @@ TEST_F(Dialogs, RealModalBoxAnswersByItsButtonsAndKeys) {
     int expected;
   };
   auto click = [](const char* button) {
-    return [button](CPopUpWnd& w) { QTest::mouseClick(w.findChild<QAbstractButton*>(button), Qt::LeftButton); };
+    return
+        [button](CPopUpWnd& w) { QTest::mouseClick(w.findChild<QAbstractButton*>(button), Qt::LeftButton); };
   };
   const std::vector<Case> cases = {
       {"okbtn", click("okbtn"), kResultOk},
@@ -129,8 +135,10 @@ TEST_F(Dialogs, PasswordWindowHandsOutThePasswordOnceAndWipesIt) {
 TEST_F(Dialogs, PasswordWindowCancelEndsWithTwo) {
   const LanguageStore store = texts();
   CDecryptionWnd window(store, 0, nullptr);
-  EXPECT_EQ(runDriven(window, [&] { QTest::mouseClick(window.findChild<QPushButton*>("BtnCancel"), Qt::LeftButton); }),
-            kResultCancel);
+  EXPECT_EQ(
+      runDriven(window,
+                [&] { QTest::mouseClick(window.findChild<QPushButton*>("BtnCancel"), Qt::LeftButton); }),
+      kResultCancel);
 }
 
 }  // namespace
@@ -144,8 +152,8 @@ TEST_F(Dialogs, PicturesWhenAskedFor) {
   const QByteArray folder = qgetenv("FERNQUILL_SCREENSHOTS");
   if (folder.isEmpty()) GTEST_SKIP() << "set FERNQUILL_SCREENSHOTS to a folder to write the pictures";
   const LanguageStore store = texts();
-  CMessageBox box(store, kQuestion, {}, QStringLiteral("Can not found the backup file, do you want to try again?"),
-                  nullptr);
+  CMessageBox box(store, kQuestion, {},
+                  QStringLiteral("Can not found the backup file, do you want to try again?"), nullptr);
   box.resize(550, 200);
   box.show();
   EXPECT_TRUE(box.grab().save(QString::fromUtf8(folder) + "/messagebox.png"));

@@ -16,17 +16,19 @@ inline void writeText(const std::filesystem::path& path, const std::string& text
 
 // A program folder whose language "Test" names every section the windows apply.
 inline void writeProgramFolder(const std::filesystem::path& folder) {
-  writeText(folder / "config.ini", "[DefaultLanguage]\nDefault=Test\n[Languages]\nTest=Test texts\nOther=Other\n");
-  writeText(folder / "Languages/Test.ini",
-            "[Messages]\nMSG0301=T-empty-password\nMSG0302=T-encrypted\nMSG0401=T-error\nMSG0402=T-confirm\n"
-            "MSG0403=T-info\nMSG0404=T-question\nMSG0405=T-warning\nMSG0602=T-describe-backup\nMSG1209=T-product\n"
-            "[MainWnd]\nTxtBackupFile1=T-backup-option\n"
-            "[PageItunesBackup]\nBtnScan=T-scan\nColName=T-name\n"
-            "[PageIosDevice]\nLblConnectTitle=<b>T-connect</b>\n"
-            "[PageScan]\nBtnHome=T-home\n"
-            "[MessageBox]\nokbtn=T-ok\ncancelbtn=T-cancel\n"
-            "[DecryptionWnd]\nLblPassword=T-password\nBtnCancel=T-cancel\n"
-            "[MenuWnd]\nitem_help=T-help\n");
+  writeText(folder / "config.ini",
+            "[DefaultLanguage]\nDefault=Test\n[Languages]\nTest=Test texts\nOther=Other\n");
+  writeText(
+      folder / "Languages/Test.ini",
+      "[Messages]\nMSG0301=T-empty-password\nMSG0302=T-encrypted\nMSG0401=T-error\nMSG0402=T-confirm\n"
+      "MSG0403=T-info\nMSG0404=T-question\nMSG0405=T-warning\nMSG0602=T-describe-backup\nMSG1209=T-product\n"
+      "[MainWnd]\nTxtBackupFile1=T-backup-option\n"
+      "[PageItunesBackup]\nBtnScan=T-scan\nColName=T-name\n"
+      "[PageIosDevice]\nLblConnectTitle=<b>T-connect</b>\n"
+      "[PageScan]\nBtnHome=T-home\n"
+      "[MessageBox]\nokbtn=T-ok\ncancelbtn=T-cancel\n"
+      "[DecryptionWnd]\nLblPassword=T-password\nBtnCancel=T-cancel\n"
+      "[MenuWnd]\nitem_help=T-help\n");
   writeText(folder / "Languages/Other.ini", "[Messages]\nMSG1209=O-product\n");
 }
 
@@ -48,7 +50,8 @@ inline void writeBackup(const std::filesystem::path& root, const BackupSpec& spe
   b.device().uniqueIdentifier = spec.udid;
   b.device().encrypted = spec.encrypted;
   b.addFile("HomeDomain", "Library/AddressBook/AddressBook.sqlitedb",
-            spec.encrypted ? std::string_view("\x8f\x11 ciphertext, not a database") : std::string_view("SQLite format 3"));
+            spec.encrypted ? std::string_view("\x8f\x11 ciphertext, not a database")
+                           : std::string_view("SQLite format 3"));
   b.write(root / spec.udid);
 }
 

@@ -66,7 +66,8 @@ TEST(IniFile, SetValueRewritesOnlyItsKey) {
   const Case cases[] = {
       {"replace", "; note\n[DefaultLanguage]\nDefault=English\n[Other]\nx=1\n",
        "; note\n[DefaultLanguage]\nDefault=Deutsch\n[Other]\nx=1\n"},
-      {"add key to its section", "[DefaultLanguage]\n[Other]\nx=1\n", "[DefaultLanguage]\nDefault=Deutsch\n[Other]\nx=1\n"},
+      {"add key to its section", "[DefaultLanguage]\n[Other]\nx=1\n",
+       "[DefaultLanguage]\nDefault=Deutsch\n[Other]\nx=1\n"},
       {"add section", "[Other]\nx=1\n", "[Other]\nx=1\n[DefaultLanguage]\nDefault=Deutsch\n"},
       {"empty file", "", "[DefaultLanguage]\nDefault=Deutsch\n"},
   };

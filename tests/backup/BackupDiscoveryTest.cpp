@@ -1,16 +1,14 @@
-#include "engine/backup/BackupDiscovery.h"
-
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <memory>
-
 #include <string>
 #include <vector>
 
 #include "engine/ResultCodes.h"
+#include "engine/backup/BackupDiscovery.h"
 #include "tests/session/SessionFixtures.h"
 
 namespace fq {
@@ -74,10 +72,10 @@ TEST(ConvertBackupDate, ShowsTheLocalTimeOfThatInstant) {
 
 TEST(ConvertBackupDate, GivesNothingForTextThatIsNoDate) {
   ScopedEnv tz("TZ", "UTC0");
-  for (const char* text : {"", "garbage", "2019-03-22", "2019-03-22 05:26", "2019-03-22T05:26:43",
-                           "2019-02-30 10:00:00", "2019-13-01 00:00:00", "2019-00-10 00:00:00",
-                           "2019-03-22 24:00:00", "2019-03-22 05:60:00", "xxxx-03-22 05:26:43",
-                           "99999999999999999999-03-22 05:26:43", "-5-03-22 05:26:43"}) {
+  for (const char* text :
+       {"", "garbage", "2019-03-22", "2019-03-22 05:26", "2019-03-22T05:26:43", "2019-02-30 10:00:00",
+        "2019-13-01 00:00:00", "2019-00-10 00:00:00", "2019-03-22 24:00:00", "2019-03-22 05:60:00",
+        "xxxx-03-22 05:26:43", "99999999999999999999-03-22 05:26:43", "-5-03-22 05:26:43"}) {
     EXPECT_EQ(ConvertBackupDate(text), "") << text;
   }
 }
@@ -112,30 +110,37 @@ TEST_F(BackupFolderTest, FollowsTheLineRules) {
     std::string plist;
     BackupInfo expected;  // folder filled in below
   } cases[] = {
-      {"no phone number key", InfoPlist({.phone = ""}),
+      {"no phone number key",
+       InfoPlist({.phone = ""}),
        {false, true, "2019-03-22 05:26:43", "", "F2LXK0ABCD", {}, "Anna's iPhone"}},
-      {"product version 11.4 is not newer than 11", InfoPlist({.version = "11.4"}),
+      {"product version 11.4 is not newer than 11",
+       InfoPlist({.version = "11.4"}),
        {false, false, "2019-03-22 05:26:43", "+49 151 1234567", "F2LXK0ABCD", {}, "Anna's iPhone"}},
-      {"an unreadable date is shown raw, T and Z handled", InfoPlist({.date = "2019-03-22Tlate at nightZ+1"}),
+      {"an unreadable date is shown raw, T and Z handled",
+       InfoPlist({.date = "2019-03-22Tlate at nightZ+1"}),
        {false, true, "2019-03-22 late at night", "+49 151 1234567", "F2LXK0ABCD", {}, "Anna's iPhone"}},
       {"reading stops at the serial number",
        InfoPlist({.phone = "", .serial = "S1"}) + "\t<key>Phone Number</key>\n\t<string>late</string>\n",
        {false, true, "2019-03-22 05:26:43", "", "S1", {}, "Anna's iPhone"}},
       {"a value on its key's line is not found; the next line is taken as the value",
-       "<dict>\n<key>Phone Number</key><string>123</string>\n<key>Product Version</key>\n<string>14.2</string>\n"
+       "<dict>\n<key>Phone Number</key><string>123</string>\n<key>Product "
+       "Version</key>\n<string>14.2</string>\n"
        "<key>Serial Number</key>\n<string>S2</string>\n",
        {false, false, "", "", "S2", {}, ""}},
       {"a value line without its element leaves the field empty",
        "<key>Display Name</key>\nAnna\n<key>Serial Number</key>\n<integer>5</integer>\n",
        {false, false, "", "", "", {}, ""}},
-      {"a key on the last line ends the reading", "<key>Display Name</key>",
+      {"a key on the last line ends the reading",
+       "<key>Display Name</key>",
        {false, false, "", "", "", {}, ""}},
-      {"damaged UTF-8 in the name shows as U+FFFD", "<key>Display Name</key>\n<string>A\xFF</string>\n",
+      {"damaged UTF-8 in the name shows as U+FFFD",
+       "<key>Display Name</key>\n<string>A\xFF</string>\n",
        {false, false, "", "", "", {}, "A\xEF\xBF\xBD"}},
       {"lines longer than 2047 bytes are read in pieces",
        std::string(5000, 'x') + "<key>Serial Number</key>\n<string>S3</string>\n",
        {false, false, "", "", "S3", {}, ""}},
-      {"a damaged binary plist gives no keys", std::string("bplist00\0\x01\x02", 11),
+      {"a damaged binary plist gives no keys",
+       std::string("bplist00\0\x01\x02", 11),
        {false, false, "", "", "", {}, ""}},
   };
   int n = 0;
@@ -251,9 +256,10 @@ TEST_F(BackupFolderTest, ProbesTheAddressBookForEncryption) {
       {"ciphertext", false, kAddressBookId, "\x8f\x12\xa0\x33\x01\x99 random bytes", true},
       {"an empty file", false, kAddressBookId, "", true},
       {"no probe file", false, "", "", false},
-      {"the .mddata name of old backups", false, kAddressBookId + ".mddata", "\x01\x02\x03\x04\x05\x06", true},
-      {"two-character layout", true, kAddressBookId.substr(0, 2) + "/" + kAddressBookId, "\xff\xfe\xfd\xfc\xfb\xfa",
+      {"the .mddata name of old backups", false, kAddressBookId + ".mddata", "\x01\x02\x03\x04\x05\x06",
        true},
+      {"two-character layout", true, kAddressBookId.substr(0, 2) + "/" + kAddressBookId,
+       "\xff\xfe\xfd\xfc\xfb\xfa", true},
       {"two-character layout ignores a flat file", true, kAddressBookId, "\xff\xfe\xfd\xfc\xfb\xfa", false},
   };
   int n = 0;

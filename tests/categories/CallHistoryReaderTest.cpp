@@ -44,7 +44,8 @@ class CallHistoryReaderTest : public PhoneFixture {
     std::vector<std::string> statements = {builder::CreateCallRecordTable(tableNewerThan11)};
     for (const CallRow& r : rows) statements.push_back(builder::InsertCallRecord(tableNewerThan11, r));
     std::vector<CallRecord> calls;
-    const int32_t r = readCalls(writeDatabase("CallHistory.storedata", statements), addressBook(), flag, calls);
+    const int32_t r =
+        readCalls(writeDatabase("CallHistory.storedata", statements), addressBook(), flag, calls);
     if (result) *result = r;
     return calls;
   }
@@ -52,11 +53,10 @@ class CallHistoryReaderTest : public PhoneFixture {
 
 TEST_F(CallHistoryReaderTest, ReadsZCallRecordWithNamesDatesAndDurations) {
   int32_t result = -1;
-  const auto calls = readRecords({call(1, false, kBase + 7200.75, 12.9, "+15550104477"),
-                                  call(2, true, kBase + 3600.5, 0, "611"),
-                                  call(3, true, kBase + 60, 30, std::nullopt),
-                                  call(4, false, kBase + 90, 0, "+15550199999")},
-                                 true, true, &result);
+  const auto calls = readRecords(
+      {call(1, false, kBase + 7200.75, 12.9, "+15550104477"), call(2, true, kBase + 3600.5, 0, "611"),
+       call(3, true, kBase + 60, 30, std::nullopt), call(4, false, kBase + 90, 0, "+15550199999")},
+      true, true, &result);
   EXPECT_EQ(result, 0);
   ASSERT_EQ(calls.size(), 3u);  // the call without a number is dropped
   // Sorted by date.
@@ -80,7 +80,8 @@ TEST_F(CallHistoryReaderTest, TheNumberColumnFollowsTheNewerThan11Flag) {
   EXPECT_EQ(older[0].number, "+15550104477");
   // The declaration names the number's column, so a flag that does not fit
   // the table changes nothing.
-  EXPECT_EQ(readRecords({call(1, false, kBase, 5, "+15550104477")}, false, true).at(0).number, "+15550104477");
+  EXPECT_EQ(readRecords({call(1, false, kBase, 5, "+15550104477")}, false, true).at(0).number,
+            "+15550104477");
 }
 
 TEST_F(CallHistoryReaderTest, AnEmptyZCallRecordTableIsStillTheTableRead) {
@@ -113,9 +114,11 @@ TEST_F(CallHistoryReaderTest, OpenFailures) {
   EXPECT_NE(readCalls(folder() / "missing.storedata", addressBook(), true, calls), 0);
   EXPECT_TRUE(calls.empty());
   // Without the address book the calls stay, unnamed, and the error is returned.
-  std::vector<std::string> statements = {builder::CreateCallRecordTable(true),
-                                         builder::InsertCallRecord(true, call(1, false, kBase, 5, "+15550104477"))};
-  EXPECT_NE(readCalls(writeDatabase("CallHistory.storedata", statements), folder() / "missing.sqlitedb", true, calls),
+  std::vector<std::string> statements = {
+      builder::CreateCallRecordTable(true),
+      builder::InsertCallRecord(true, call(1, false, kBase, 5, "+15550104477"))};
+  EXPECT_NE(readCalls(writeDatabase("CallHistory.storedata", statements), folder() / "missing.sqlitedb", true,
+                      calls),
             0);
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].name, "");

@@ -53,7 +53,8 @@ class ContactsReaderTest : public PhoneFixture {
     for (const ContactRow& row : rows) statements.push_back(builder::InsertContact(layout, row));
     std::vector<ContactRecord> contacts;
     int64_t h = 20000;
-    const int32_t r = readContacts(writeDatabase("AddressBook.sqlitedb", statements), newerThan11, contacts, h);
+    const int32_t r =
+        readContacts(writeDatabase("AddressBook.sqlitedb", statements), newerThan11, contacts, h);
     if (result) *result = r;
     if (highest) *highest = h;
     return contacts;
@@ -77,11 +78,12 @@ TEST_F(ContactsReaderTest, NamesCleansDropsAndSortsByName) {
   company.url = "http://cafe.example.com";
   int32_t result = -1;
   int64_t highest = 0;
-  const auto contacts = read(ContactLayout::Columns26,
-                             {row(1, "zoe", "Quinn", "5550101 "), row(2, "Adam", "Baker", builder::PhoneSpellings("5550109876")),
-                              company, row(4, "Nobody", "Withoutphone", std::nullopt),
-                              row(5, "Amy", std::nullopt, "+19198887386"), row(9, "adam", "Baker", "5550102 ")},
-                             true, &result, &highest);
+  const auto contacts = read(
+      ContactLayout::Columns26,
+      {row(1, "zoe", "Quinn", "5550101 "), row(2, "Adam", "Baker", builder::PhoneSpellings("5550109876")),
+       company, row(4, "Nobody", "Withoutphone", std::nullopt), row(5, "Amy", std::nullopt, "+19198887386"),
+       row(9, "adam", "Baker", "5550102 ")},
+      true, &result, &highest);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(highest, 9);
   std::vector<std::string> names;
@@ -127,7 +129,8 @@ TEST_F(ContactsReaderTest, ThePhoneColumnFollowsTheNewerThan11Flag) {
 
 TEST_F(ContactsReaderTest, RejectsAPhoneTextWithAControlCharacter) {
   const auto contacts =
-      read(ContactLayout::Columns26, {row(1, "Line", "Feed", "5550104\n5550105 "), row(2, "Kept", "", "5550106 ")}, true);
+      read(ContactLayout::Columns26,
+           {row(1, "Line", "Feed", "5550104\n5550105 "), row(2, "Kept", "", "5550106 ")}, true);
   ASSERT_EQ(contacts.size(), 1u);
   EXPECT_EQ(contacts[0].name, "Kept");
 }

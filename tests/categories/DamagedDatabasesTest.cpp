@@ -34,11 +34,15 @@ std::vector<uint8_t> demoDatabase(const builder::BackupBuilder& demo, const std:
 // every database, so that expected results can be listed by name).
 std::vector<std::pair<std::string, std::vector<uint8_t>>> damagedCopies(const std::vector<uint8_t>& bytes) {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> copies;
-  const std::pair<const char*, size_t> cuts[] = {
-      {"empty", 0},           {"cut to 50 bytes", 50},         {"cut to 100 bytes", 100},
-      {"cut to 4096 bytes", 4096}, {"cut in half", bytes.size() / 2}, {"last byte cut", bytes.size() - 1}};
+  const std::pair<const char*, size_t> cuts[] = {{"empty", 0},
+                                                 {"cut to 50 bytes", 50},
+                                                 {"cut to 100 bytes", 100},
+                                                 {"cut to 4096 bytes", 4096},
+                                                 {"cut in half", bytes.size() / 2},
+                                                 {"last byte cut", bytes.size() - 1}};
   for (const auto& [name, cut] : cuts) {
-    if (cut <= bytes.size()) copies.emplace_back(name, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
+    if (cut <= bytes.size())
+      copies.emplace_back(name, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
   }
   for (const size_t stride : {size_t{7}, size_t{61}, size_t{509}}) {
     auto copy = bytes;
@@ -47,14 +51,16 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> damagedCopies(const st
   }
   for (size_t page = 1; page * 4096 < bytes.size(); ++page) {
     auto copy = bytes;
-    std::fill(copy.begin() + static_cast<long>(page * 4096), copy.begin() + static_cast<long>(page * 4096 + 4096), 0xFF);
+    std::fill(copy.begin() + static_cast<long>(page * 4096),
+              copy.begin() + static_cast<long>(page * 4096 + 4096), 0xFF);
     copies.emplace_back("page " + std::to_string(page) + " filled with 0xFF", std::move(copy));
   }
   return copies;
 }
 
 // The result a reader gives for the copy `name`: listed, or `otherwise`.
-int32_t expectedResult(const std::map<std::string, int32_t>& listed, const std::string& name, int32_t otherwise) {
+int32_t expectedResult(const std::map<std::string, int32_t>& listed, const std::string& name,
+                       int32_t otherwise) {
   const auto found = listed.find(name);
   return found == listed.end() ? otherwise : found->second;
 }
@@ -115,7 +121,8 @@ TEST_F(DamagedDatabasesTest, ReadersSurviveAndListOnlyCleanText) {
   for (const auto& [name, bytes] : damagedCopies(history)) {
     SCOPED_TRACE("CallHistory " + name);
     std::vector<CallRecord> calls;
-    EXPECT_EQ(readCalls(put("history.storedata", bytes), goodBook, true, calls), expectedResult(pageReader, name, kOk));
+    EXPECT_EQ(readCalls(put("history.storedata", bytes), goodBook, true, calls),
+              expectedResult(pageReader, name, kOk));
     for (const auto& c : calls) check(c.number);
   }
   for (const auto& [name, bytes] : damagedCopies(notes)) {
@@ -127,7 +134,8 @@ TEST_F(DamagedDatabasesTest, ReadersSurviveAndListOnlyCleanText) {
   for (const auto& [name, bytes] : damagedCopies(chats)) {
     SCOPED_TRACE("ChatStorage " + name);
     WhatsAppChatMap map;
-    EXPECT_EQ(readWhatsApp(put("ChatStorage.sqlite", bytes), map), expectedResult(whatsApp, name, kQueryFailed));
+    EXPECT_EQ(readWhatsApp(put("ChatStorage.sqlite", bytes), map),
+              expectedResult(whatsApp, name, kQueryFailed));
     for (const auto& [chat, list] : map) {
       for (const auto& m : list) check(m.text + m.senderName);
     }

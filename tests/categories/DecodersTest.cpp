@@ -8,8 +8,8 @@
 #include <ctime>
 #include <set>
 
-#include "engine/sqlite/AppleTime.h"
 #include "engine/categories/TableDecoders.h"
+#include "engine/sqlite/AppleTime.h"
 #include "tests/sqlite/TestDatabase.h"
 
 namespace fq::test {

@@ -75,50 +75,60 @@ std::function<std::vector<Found>(SqliteFileReader&)> rowIdDecoder(Decode decode,
 std::vector<TableCase> tableCases() {
   std::vector<TableCase> cases;
   for (const MessageLayout layout : {MessageLayout::Seconds38, MessageLayout::Nanoseconds51}) {
-    cases.push_back({layout == MessageLayout::Seconds38 ? "message (38)" : "message (51)", CreateMessageTables(layout),
-                     [layout](int i) {
-                       MessageRow m;
-                       m.rowId = i;
-                       m.guid = guidOf(i);
-                       m.text = textOf(i);
-                       m.handleRowId = i % 3 + 1;
-                       m.accountGuid = guidOf(1000 + i);
-                       m.appleSeconds = static_cast<int64_t>(kBase) + i * 60;
-                       m.fromMe = i % 2 == 0;
-                       return InsertMessage(layout, m);
-                     },
-                     "DELETE FROM message WHERE ROWID IN ", textOf,
-                     decoder<MessageRecord>(DecodeMessageTable, [](const MessageRecord& r) { return r.text; })});
+    cases.push_back(
+        {layout == MessageLayout::Seconds38 ? "message (38)" : "message (51)", CreateMessageTables(layout),
+         [layout](int i) {
+           MessageRow m;
+           m.rowId = i;
+           m.guid = guidOf(i);
+           m.text = textOf(i);
+           m.handleRowId = i % 3 + 1;
+           m.accountGuid = guidOf(1000 + i);
+           m.appleSeconds = static_cast<int64_t>(kBase) + i * 60;
+           m.fromMe = i % 2 == 0;
+           return InsertMessage(layout, m);
+         },
+         "DELETE FROM message WHERE ROWID IN ", textOf,
+         decoder<MessageRecord>(DecodeMessageTable, [](const MessageRecord& r) { return r.text; })});
   }
-  cases.push_back({"handle", CreateMessageTables(MessageLayout::Seconds38),
-                   [](int i) { return InsertHandle(i, phoneOf(i)); }, "DELETE FROM handle WHERE ROWID IN ", phoneOf,
-                   decoder<HandleRecord>(DecodeHandleTable, [](const HandleRecord& r) { return r.address; })});
+  cases.push_back(
+      {"handle", CreateMessageTables(MessageLayout::Seconds38),
+       [](int i) { return InsertHandle(i, phoneOf(i)); }, "DELETE FROM handle WHERE ROWID IN ", phoneOf,
+       decoder<HandleRecord>(DecodeHandleTable, [](const HandleRecord& r) { return r.address; })});
   cases.push_back({"attachment", CreateMessageTables(MessageLayout::Seconds38),
-                   [](int i) { return InsertAttachment(i, guidOf(i), "~/Library/SMS/Attachments/" + guidOf(i) + ".jpeg"); },
+                   [](int i) {
+                     return InsertAttachment(i, guidOf(i),
+                                             "~/Library/SMS/Attachments/" + guidOf(i) + ".jpeg");
+                   },
                    "DELETE FROM attachment WHERE ROWID IN ",
                    [](int i) { return "~/Library/SMS/Attachments/" + guidOf(i) + ".jpeg"; },
-                   decoder<AttachmentRecord>(DecodeAttachmentTable, [](const AttachmentRecord& r) { return r.fileName; })});
-  for (const ContactLayout layout : {ContactLayout::Columns24, ContactLayout::Columns25, ContactLayout::Columns26}) {
+                   decoder<AttachmentRecord>(DecodeAttachmentTable,
+                                             [](const AttachmentRecord& r) { return r.fileName; })});
+  for (const ContactLayout layout :
+       {ContactLayout::Columns24, ContactLayout::Columns25, ContactLayout::Columns26}) {
     const bool newer = layout == ContactLayout::Columns26;
-    cases.push_back({layout == ContactLayout::Columns24   ? "contacts (24)"
-                     : layout == ContactLayout::Columns25 ? "contacts (25)"
-                                                          : "contacts (26)",
-                     {CreateContactTable(layout)},
-                     [layout](int i) {
-                       ContactRow c;
-                       c.rowId = i;
-                       c.first = "First" + std::to_string(i);
-                       c.last = "Last";
-                       c.phone = PhoneSpellings("555010" + std::to_string(1000 + i));
-                       c.email = "person" + std::to_string(i) + "@example.com";
-                       return InsertContact(layout, c);
-                     },
-                     "DELETE FROM ABPersonFullTextSearch_content WHERE docid IN ",
-                     [](int i) { return "First" + std::to_string(i) + " Last"; },
-                     decoder<ContactRecord>(DecodeContactTable, [](const ContactRecord& r) { return r.name; }), newer});
+    cases.push_back(
+        {layout == ContactLayout::Columns24   ? "contacts (24)"
+         : layout == ContactLayout::Columns25 ? "contacts (25)"
+                                              : "contacts (26)",
+         {CreateContactTable(layout)},
+         [layout](int i) {
+           ContactRow c;
+           c.rowId = i;
+           c.first = "First" + std::to_string(i);
+           c.last = "Last";
+           c.phone = PhoneSpellings("555010" + std::to_string(1000 + i));
+           c.email = "person" + std::to_string(i) + "@example.com";
+           return InsertContact(layout, c);
+         },
+         "DELETE FROM ABPersonFullTextSearch_content WHERE docid IN ",
+         [](int i) { return "First" + std::to_string(i) + " Last"; },
+         decoder<ContactRecord>(DecodeContactTable, [](const ContactRecord& r) { return r.name; }),
+         newer});
   }
   for (const bool newer : {false, true}) {
-    cases.push_back({newer ? "ZCALLRECORD (22)" : "ZCALLRECORD (21)", {CreateCallRecordTable(newer)},
+    cases.push_back({newer ? "ZCALLRECORD (22)" : "ZCALLRECORD (21)",
+                     {CreateCallRecordTable(newer)},
                      [newer](int i) {
                        CallRow c;
                        c.rowId = i;
@@ -128,10 +138,13 @@ std::vector<TableCase> tableCases() {
                        c.number = phoneOf(i);
                        return InsertCallRecord(newer, c);
                      },
-                     "DELETE FROM ZCALLRECORD WHERE Z_PK IN ", phoneOf,
-                     decoder<CallRecord>(DecodeCallRecordTable, [](const CallRecord& r) { return r.number; }), newer});
+                     "DELETE FROM ZCALLRECORD WHERE Z_PK IN ",
+                     phoneOf,
+                     decoder<CallRecord>(DecodeCallRecordTable, [](const CallRecord& r) { return r.number; }),
+                     newer});
   }
-  cases.push_back({"call", {CreateCallTable()},
+  cases.push_back({"call",
+                   {CreateCallTable()},
                    [](int i) {
                      CallRow c;
                      c.rowId = i;
@@ -140,11 +153,13 @@ std::vector<TableCase> tableCases() {
                      c.number = phoneOf(i);
                      return InsertCall(c);
                    },
-                   "DELETE FROM call WHERE ROWID IN ", phoneOf,
+                   "DELETE FROM call WHERE ROWID IN ",
+                   phoneOf,
                    decoder<CallRecord>(DecodeCallTable, [](const CallRecord& r) { return r.number; })});
   cases.push_back({"ZNOTEBODY", CreateNoteTables(),
                    [](int i) { return InsertNoteBody(i, i, "<div>" + textOf(i) + "</div>"); },
-                   "DELETE FROM ZNOTEBODY WHERE Z_PK IN ", [](int i) { return "<div>" + textOf(i) + "</div>"; },
+                   "DELETE FROM ZNOTEBODY WHERE Z_PK IN ",
+                   [](int i) { return "<div>" + textOf(i) + "</div>"; },
                    decoder<NoteRecord>(DecodeNoteBodyTable, [](const NoteRecord& r) { return r.body; })});
   cases.push_back({"ZNOTE", CreateNoteTables(),
                    [](int i) { return InsertNote(i, i, kBase + i, "Title " + std::to_string(i)); },
@@ -171,18 +186,27 @@ std::vector<TableCase> tableCases() {
                      return found;
                    }});
   cases.push_back({"ZWACHATSESSION", CreateWhatsAppTables(WhatsAppLayout::Newer34),
-                   [](int i) { return InsertWhatsAppChat(i, phoneOf(i).substr(1) + "@s.whatsapp.net", "Partner " + std::to_string(i)); },
-                   "DELETE FROM ZWACHATSESSION WHERE Z_PK IN ", [](int i) { return "Partner " + std::to_string(i); },
-                   rowIdDecoder<WhatsAppChatRecord>(DecodeWhatsAppChatTable,
-                                                    [](const WhatsAppChatRecord& r) { return r.partnerName; })});
+                   [](int i) {
+                     return InsertWhatsAppChat(i, phoneOf(i).substr(1) + "@s.whatsapp.net",
+                                               "Partner " + std::to_string(i));
+                   },
+                   "DELETE FROM ZWACHATSESSION WHERE Z_PK IN ",
+                   [](int i) { return "Partner " + std::to_string(i); },
+                   rowIdDecoder<WhatsAppChatRecord>(
+                       DecodeWhatsAppChatTable, [](const WhatsAppChatRecord& r) { return r.partnerName; })});
   cases.push_back({"ZWAGROUPMEMBER", CreateWhatsAppTables(WhatsAppLayout::Newer34),
-                   [](int i) { return InsertWhatsAppMember(i, 1, "Member " + std::to_string(i), phoneOf(i).substr(1) + "@s.whatsapp.net"); },
-                   "DELETE FROM ZWAGROUPMEMBER WHERE Z_PK IN ", [](int i) { return "Member " + std::to_string(i); },
+                   [](int i) {
+                     return InsertWhatsAppMember(i, 1, "Member " + std::to_string(i),
+                                                 phoneOf(i).substr(1) + "@s.whatsapp.net");
+                   },
+                   "DELETE FROM ZWAGROUPMEMBER WHERE Z_PK IN ",
+                   [](int i) { return "Member " + std::to_string(i); },
                    rowIdDecoder<WhatsAppMemberRecord>(DecodeWhatsAppMemberTable,
                                                       [](const WhatsAppMemberRecord& r) { return r.name; })});
   cases.push_back({"ZWAMEDIAITEM", CreateWhatsAppTables(WhatsAppLayout::Newer34),
                    [](int i) { return InsertWhatsAppMedia(i, "Media/chat/" + guidOf(i) + ".jpg"); },
-                   "DELETE FROM ZWAMEDIAITEM WHERE Z_PK IN ", [](int i) { return "Media/chat/" + guidOf(i) + ".jpg"; },
+                   "DELETE FROM ZWAMEDIAITEM WHERE Z_PK IN ",
+                   [](int i) { return "Media/chat/" + guidOf(i) + ".jpg"; },
                    rowIdDecoder<WhatsAppMediaRecord>(DecodeWhatsAppMediaTable,
                                                      [](const WhatsAppMediaRecord& r) { return r.path; })});
   return cases;
@@ -226,7 +250,8 @@ TEST_F(DeletedRowsTest, EveryTableListsLiveRowsAsLiveAndInventsNoDeletedRow) {
     EXPECT_EQ(liveSeen, live);
     std::cout << "[ recall   ] " << c.table << ": " << deletedSeen.size() << " of " << deleted.size()
               << " deleted rows; " << staleCopies << " copies of live rows listed as deleted\n";
-    RecordProperty("recall " + c.table, std::to_string(deletedSeen.size()) + "/" + std::to_string(deleted.size()));
+    RecordProperty("recall " + c.table,
+                   std::to_string(deletedSeen.size()) + "/" + std::to_string(deleted.size()));
     std::filesystem::remove(path);
   }
 }
@@ -269,7 +294,8 @@ TEST_F(EarlierVersionsTest, RewrittenRowsAreNotListedAsDeleted) {
   }
   {
     Case c{"ZWAMESSAGE (iOS 17)", RealWhatsAppTables(PhoneSystem::Ios17),
-           "UPDATE ZWAMESSAGE SET ZTEXT = ZTEXT || ' (edited on the phone)', ZMESSAGESTATUS = 13 WHERE Z_PK % 3 = 0",
+           "UPDATE ZWAMESSAGE SET ZTEXT = ZTEXT || ' (edited on the phone)', ZMESSAGESTATUS = 13 WHERE Z_PK "
+           "% 3 = 0",
            "DELETE FROM ZWAMESSAGE WHERE Z_PK IN (4, 11)", nullptr};
     for (int i = 1; i <= kRows; ++i) {
       WhatsAppMessageRow m;
@@ -297,7 +323,8 @@ TEST_F(EarlierVersionsTest, RewrittenRowsAreNotListedAsDeleted) {
       }
       deleted.insert(f.key);
       // No earlier text of a rewritten row that still lives.
-      for (int i = 3; i <= kRows; i += 3) EXPECT_NE(f.key, textOf(i)) << "an earlier version listed as deleted";
+      for (int i = 3; i <= kRows; i += 3)
+        EXPECT_NE(f.key, textOf(i)) << "an earlier version listed as deleted";
     }
     EXPECT_EQ(live, static_cast<size_t>(kRows - 2));
     EXPECT_TRUE(deleted.count(textOf(4)) || deleted.count(textOf(11))) << "no deleted row came back";

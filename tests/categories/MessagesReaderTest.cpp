@@ -45,10 +45,9 @@ class MessagesReaderTest : public PhoneFixture {
     sam.rowId = 2;
     sam.first = "Sam";
     sam.phone = "+15550109876 ";
-    return writeDatabase("AddressBook.sqlitedb",
-                         {builder::CreateContactTable(ContactLayout::Columns26),
-                          builder::InsertContact(ContactLayout::Columns26, mia),
-                          builder::InsertContact(ContactLayout::Columns26, sam)});
+    return writeDatabase("AddressBook.sqlitedb", {builder::CreateContactTable(ContactLayout::Columns26),
+                                                  builder::InsertContact(ContactLayout::Columns26, mia),
+                                                  builder::InsertContact(ContactLayout::Columns26, sam)});
   }
 
   ConversationMap read(const std::filesystem::path& sms, int32_t* result = nullptr) {
@@ -63,13 +62,15 @@ class MessagesReaderTest : public PhoneFixture {
 TEST_F(MessagesReaderTest, JoinsHandlesContactsByEitherSubstringAndTheFirstAttachment) {
   constexpr auto layout = MessageLayout::Seconds38;
   auto statements = builder::CreateMessageTables(layout);
-  statements.push_back(builder::InsertHandle(1, "+15550104477"));  // with country code: matches a spelling exactly
-  statements.push_back(builder::InsertHandle(2, "5550109876"));    // without: inside "+15550109876"
+  statements.push_back(
+      builder::InsertHandle(1, "+15550104477"));  // with country code: matches a spelling exactly
+  statements.push_back(builder::InsertHandle(2, "5550109876"));  // without: inside "+15550109876"
   statements.push_back(builder::InsertHandle(3, "someone@example.com"));
   statements.push_back(builder::InsertMessage(layout, messageRow(1, 1, kBase + 10, "one")));
   statements.push_back(builder::InsertMessage(layout, messageRow(2, 2, kBase + 20, "two", true)));
   statements.push_back(builder::InsertMessage(layout, messageRow(3, 3, kBase + 30, "three")));
-  statements.push_back(builder::InsertMessage(layout, messageRow(4, 9, kBase + 40, "four")));  // no such handle
+  statements.push_back(
+      builder::InsertMessage(layout, messageRow(4, 9, kBase + 40, "four")));  // no such handle
   statements.push_back(builder::InsertAttachment(1, guidOf(101), "first.jpg"));
   statements.push_back(builder::InsertAttachment(2, guidOf(102), "second.jpg"));
   statements.push_back(builder::InsertAttachmentLink(1, 2));

@@ -33,7 +33,7 @@ TEST_F(NotesReaderTest, JoinsBodiesWithTitlesAndKeepsNotesWithoutTheOtherHalf) {
   const double when = 573091200.5;
   statements.push_back(builder::InsertNoteBody(1, 1, "<div>eggs &amp; bread</div>"));
   statements.push_back(builder::InsertNote(1, 1, when, "Shopping"));
-  statements.push_back(builder::InsertNoteBody(2, 0, "orphan body"));  // its note row is gone
+  statements.push_back(builder::InsertNoteBody(2, 0, "orphan body"));           // its note row is gone
   statements.push_back(builder::InsertNote(3, 7, when + 86400, "Title only"));  // body 7 does not exist
   statements.push_back(builder::InsertNote(4, 9, when, std::nullopt));          // nothing at all: dropped
   statements.push_back(builder::InsertNote(5, 0, when, "No body link"));

@@ -19,14 +19,16 @@ void PhoneFixture::TearDown() {
   if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
 }
 
-std::filesystem::path PhoneFixture::writeDatabase(const std::string& name, const builder::SqliteRecipe& spec) {
+std::filesystem::path PhoneFixture::writeDatabase(const std::string& name,
+                                                  const builder::SqliteRecipe& spec) {
   const auto path = m_folder / name;
   std::string error;
   EXPECT_TRUE(builder::WriteSqliteDatabase(path, spec, &error)) << error;
   return path;
 }
 
-std::filesystem::path PhoneFixture::writeDatabase(const std::string& name, std::vector<std::string> statements,
+std::filesystem::path PhoneFixture::writeDatabase(const std::string& name,
+                                                  std::vector<std::string> statements,
                                                   std::vector<std::string> deletions) {
   builder::SqliteRecipe spec;
   spec.statements = std::move(statements);

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/categories/ContactsReader.h"
 #include "engine/categories/WhatsAppReader.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "tests/categories/PhoneFixture.h"
 
 namespace fq::test {
@@ -36,7 +36,8 @@ std::vector<Row> query(const std::filesystem::path& path, const std::string& sql
       if (text == nullptr) {
         row.emplace_back();
       } else {
-        row.emplace_back(std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(statement, c)));
+        row.emplace_back(
+            std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(statement, c)));
       }
     }
     rows.push_back(std::move(row));
@@ -72,9 +73,10 @@ TEST_F(RealDataTest, WhatsAppMessagesAgreeWithTheLibrary) {
     members[*r[0]] = {r[1].value_or(""), userPart(r[2].value_or(""))};
   }
 
-  const auto rows = query(path,
-                          "SELECT Z_PK, ZTEXT, ZCHATSESSION, ZISFROMME, ZGROUPMEMBER, CAST(ZMESSAGEDATE AS INTEGER) "
-                          "FROM ZWAMESSAGE WHERE ZTEXT IS NOT NULL AND ZTEXT <> ''");
+  const auto rows =
+      query(path,
+            "SELECT Z_PK, ZTEXT, ZCHATSESSION, ZISFROMME, ZGROUPMEMBER, CAST(ZMESSAGEDATE AS INTEGER) "
+            "FROM ZWAMESSAGE WHERE ZTEXT IS NOT NULL AND ZTEXT <> ''");
   ASSERT_EQ(rows.size(), 15u);
   for (const Row& r : rows) {
     SCOPED_TRACE("Z_PK " + *r[0]);
@@ -131,12 +133,9 @@ TEST_F(RealDataTest, AddressBookContactsAgreeWithTheLibrary) {
   // +19198887386 ... 8887386 "); the list shows each number once, whole, as
   // the phone spelled it first, as read off the stored text by hand.
   const std::map<std::string, std::string> phoneOfRow = {
-      {"1", "(919) 888-7386"},
-      {"2", "1-800-MY-APPLE"},
-      {"5", "+1 (919) 208-4530"},
-      {"7", "(919) 579-0479\n(919) 391-2507"},
-      {"8", "(919) 802-7080"},
-      {"9", "(919) 888-7386"},
+      {"1", "(919) 888-7386"},    {"2", "1-800-MY-APPLE"},
+      {"5", "+1 (919) 208-4530"}, {"7", "(919) 579-0479\n(919) 391-2507"},
+      {"8", "(919) 802-7080"},    {"9", "(919) 888-7386"},
   };
   std::vector<ContactRecord> expected;
   for (const Row& r : query(path,

@@ -21,7 +21,9 @@ namespace {
 
 DriveSource roomyDrive() {
   DriveSource drives;
-  drives.freeBytesOf = [](const std::filesystem::path&) { return std::optional<uint64_t>(uint64_t{1} << 40); };
+  drives.freeBytesOf = [](const std::filesystem::path&) {
+    return std::optional<uint64_t>(uint64_t{1} << 40);
+  };
   drives.listVolumes = [] { return std::optional<std::vector<Volume>>(std::vector<Volume>{}); };
   return drives;
 }
@@ -89,7 +91,8 @@ void expectDemoCategories(const CategoryLists& lists) {
   for (const auto& m : flatten(lists.conversations)) EXPECT_THAT(m.date, ::testing::StartsWith("2019-03-"));
 }
 
-class StoreCategoriesTest : public PhoneFixture, public ::testing::WithParamInterface<builder::ManifestFormat> {
+class StoreCategoriesTest : public PhoneFixture,
+                            public ::testing::WithParamInterface<builder::ManifestFormat> {
  protected:
   ScopedTimeZone m_zone{"UTC"};
 };
@@ -238,8 +241,8 @@ TEST_F(PhoneFixture, ABackupWithoutThePhoneDatabasesIsNotACancelledScan) {
   EXPECT_NE(calls, kCancelled);
   EXPECT_EQ(store.ScanNotes(lists.notes), kInvalid);
   EXPECT_EQ(store.ScanWhatsApp(lists.chats), 0);
-  EXPECT_TRUE(lists.conversations.empty() && lists.contacts.empty() && lists.calls.empty() && lists.notes.empty() &&
-              lists.chats.empty());
+  EXPECT_TRUE(lists.conversations.empty() && lists.contacts.empty() && lists.calls.empty() &&
+              lists.notes.empty() && lists.chats.empty());
 }
 
 // A device that answers with the demo backup.

@@ -29,7 +29,8 @@ std::string readFile(const std::filesystem::path& path) {
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;
-  for (size_t end = text.find('\n'); end != std::string::npos; start = end + 1, end = text.find('\n', start)) {
+  for (size_t end = text.find('\n'); end != std::string::npos;
+       start = end + 1, end = text.find('\n', start)) {
     EXPECT_TRUE(end > start && text[end - 1] == '\r') << "line without CR LF";
     lines.push_back(text.substr(start, end - start - 1));
   }
@@ -41,7 +42,8 @@ std::vector<std::string> splitLines(const std::string& text) {
 std::vector<std::string> splitFields(const std::string& line) {
   std::vector<std::string> fields;
   size_t start = 0;
-  for (size_t comma = line.find(','); comma != std::string::npos; start = comma + 1, comma = line.find(',', start)) {
+  for (size_t comma = line.find(','); comma != std::string::npos;
+       start = comma + 1, comma = line.find(',', start)) {
     fields.push_back(line.substr(start, comma - start));
   }
   fields.push_back(line.substr(start));
@@ -81,9 +83,9 @@ TEST_F(TableDumpTest, SmsCsvWritesLiveRowsFieldByField) {
   EXPECT_EQ(f[0], "1");
   EXPECT_EQ(f[1], "\"AAAAAAAA-BBBB-CCCC-DDDD-000000000001\"");
   EXPECT_EQ(f[2], "\"He said \"\"hi\"\" and it''s fine\"");
-  EXPECT_EQ(f[3], "0");      // the stored constant 0
+  EXPECT_EQ(f[3], "0");  // the stored constant 0
   EXPECT_EQ(f[4], "NULL");
-  EXPECT_EQ(f[5], "1");      // handle 1, the stored constant 1
+  EXPECT_EQ(f[5], "1");       // handle 1, the stored constant 1
   EXPECT_EQ(f[8], "040bff");  // attributed body as hexadecimal
   EXPECT_EQ(f[9], "10");
   EXPECT_EQ(f[11], "\"iMessage\"");
@@ -106,7 +108,8 @@ TEST_F(TableDumpTest, SmsCsvGivesDeletedRowsNewIdsAndGuids) {
   statements.push_back(builder::InsertMessage(layout, messageRow(1, "live one", account)));
   statements.push_back(builder::InsertMessage(layout, messageRow(2, "deleted and well formed", account)));
   statements.push_back(builder::InsertMessage(layout, messageRow(3, "live three", account)));
-  statements.push_back(builder::InsertMessage(layout, messageRow(4, "deleted with a damaged account", "not a guid")));
+  statements.push_back(
+      builder::InsertMessage(layout, messageRow(4, "deleted with a damaged account", "not a guid")));
   statements.push_back(builder::InsertMessage(layout, messageRow(5, "live five", account)));
   const auto sms = writeDatabase("sms.db", statements, {"DELETE FROM message WHERE ROWID IN (2, 4)"});
   const auto csv = folder() / "sms.csv";
@@ -156,10 +159,11 @@ TEST_F(TableDumpTest, ContactsCsvQuotesAndNumbersRows) {
   live.rowId = 3;
   live.first = "Sam";
   live.phone = "5550109876 ";
-  const auto book = writeDatabase("AddressBook.sqlitedb",
-                                  {builder::CreateContactTable(layout), builder::InsertContact(layout, boss),
-                                   builder::InsertContact(layout, gone), builder::InsertContact(layout, live)},
-                                  {"DELETE FROM ABPersonFullTextSearch_content WHERE docid = 2"});
+  const auto book =
+      writeDatabase("AddressBook.sqlitedb",
+                    {builder::CreateContactTable(layout), builder::InsertContact(layout, boss),
+                     builder::InsertContact(layout, gone), builder::InsertContact(layout, live)},
+                    {"DELETE FROM ABPersonFullTextSearch_content WHERE docid = 2"});
   const auto csv = folder() / "Contacts.csv";
   ASSERT_EQ(writeContactsCsv(book, csv, 20000), 0);
   const auto lines = splitLines(readFile(csv));

@@ -29,12 +29,17 @@ class WhatsAppReaderTest : public PhoneFixture {
  protected:
   std::vector<std::string> chatsAndMembers(WhatsAppLayout layout) {
     auto s = builder::CreateWhatsAppTables(layout);
-    s.push_back(builder::InsertWhatsAppChat(1, std::string("15550104477@s.whatsapp.net"), std::string("Mia")));
-    s.push_back(builder::InsertWhatsAppChat(2, std::string("120363000000000001@g.us"), std::string("Walkers")));
-    s.push_back(builder::InsertWhatsAppMember(1, 2, std::string("Mia"), std::string("15550104477@s.whatsapp.net")));
-    s.push_back(builder::InsertWhatsAppMember(2, 2, std::string("Sam"), std::string("15550109876@s.whatsapp.net")));
+    s.push_back(
+        builder::InsertWhatsAppChat(1, std::string("15550104477@s.whatsapp.net"), std::string("Mia")));
+    s.push_back(
+        builder::InsertWhatsAppChat(2, std::string("120363000000000001@g.us"), std::string("Walkers")));
+    s.push_back(
+        builder::InsertWhatsAppMember(1, 2, std::string("Mia"), std::string("15550104477@s.whatsapp.net")));
+    s.push_back(
+        builder::InsertWhatsAppMember(2, 2, std::string("Sam"), std::string("15550109876@s.whatsapp.net")));
     s.push_back(builder::InsertWhatsAppMember(3, 2, std::string(""), std::string("15550102233")));
-    s.push_back(builder::InsertWhatsAppMedia(1, std::string("Media/15550104477@s.whatsapp.net/2/7/photo.jpg")));
+    s.push_back(
+        builder::InsertWhatsAppMedia(1, std::string("Media/15550104477@s.whatsapp.net/2/7/photo.jpg")));
     return s;
   }
   const WhatsAppMessageRecord* find(const WhatsAppChatMap& chats, int32_t rowId) {
@@ -171,7 +176,8 @@ TEST_F(WhatsAppReaderTest, EachReadingCountsItsOwnColumns) {
   auto emptied = chatsAndMembers(layout);
   for (int i = 1; i <= 6; ++i) {
     emptied.push_back(builder::InsertWhatsAppMessage(
-        layout, message(i, 1, "a deleted message long enough to leave its bytes behind " + std::to_string(i), i)));
+        layout,
+        message(i, 1, "a deleted message long enough to leave its bytes behind " + std::to_string(i), i)));
   }
   const auto emptiedPath = writeDatabase("emptied.sqlite", emptied, {"DELETE FROM ZWAMESSAGE"});
   auto full = chatsAndMembers(layout);
@@ -191,8 +197,8 @@ TEST_F(WhatsAppReaderTest, EachReadingCountsItsOwnColumns) {
 TEST_F(WhatsAppReaderTest, FailuresAddNothing) {
   WhatsAppChatMap chats;
   EXPECT_NE(readWhatsApp(folder() / "missing.sqlite", chats), 0);
-  const auto noMessages =
-      writeDatabase("nomessages.sqlite", {"CREATE TABLE ZWACHATSESSION (Z_PK INTEGER PRIMARY KEY, ZPARTNERNAME)"});
+  const auto noMessages = writeDatabase(
+      "nomessages.sqlite", {"CREATE TABLE ZWACHATSESSION (Z_PK INTEGER PRIMARY KEY, ZPARTNERNAME)"});
   EXPECT_EQ(readWhatsApp(noMessages, chats), kQueryFailed);
   EXPECT_TRUE(chats.empty());
 }

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/CliRunner.h"
 #include "tests/session/SessionFixtures.h"
+#include "tests/support/CliRunner.h"
 
 namespace fq {
 namespace {
@@ -64,12 +64,13 @@ TEST_F(CliTest, ListPrintsHandMadeBackupsNewestFirst) {
   EXPECT_EQ(backups[0]["folder"], march.string());
   const Json expected = Json::parse(R"({"display_name": "Jan", "last_backup_date": "2019-01-05 10:00:00",
       "phone_number": "+1 555 0100", "serial_number": "SER1", "encrypted": false, "newer_than_11": true,
-      "folder": ")" + (scratch / "root" / "Jan").string() + "\"}");
+      "folder": ")" + (scratch / "root" / "Jan").string() +
+                                    "\"}");
   EXPECT_EQ(backups[1], expected);
   std::vector<std::string> keys;
   for (const auto& [key, value] : backups[1].items()) keys.push_back(key);
-  EXPECT_EQ(keys, (std::vector<std::string>{"display_name", "last_backup_date", "phone_number", "serial_number",
-                                             "encrypted", "newer_than_11", "folder"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"display_name", "last_backup_date", "phone_number",
+                                            "serial_number", "encrypted", "newer_than_11", "folder"}));
 
   const CliRun text = run("list --root '" + (scratch / "root").string() + "'");
   EXPECT_EQ(text.status, 0);
@@ -99,7 +100,8 @@ TEST_F(CliTest, ScanRunsTheWholeSpineOnABackupFolder) {
   const Json report = Json::parse(scan.out);
   std::vector<std::string> keys;
   for (const auto& [key, value] : report.items()) keys.push_back(key);
-  EXPECT_EQ(keys, (std::vector<std::string>{"source", "result", "events", "outcome", "status", "categories"}));
+  EXPECT_EQ(keys,
+            (std::vector<std::string>{"source", "result", "events", "outcome", "status", "categories"}));
   EXPECT_EQ(report["source"], folder.string());
   EXPECT_EQ(report["result"], 0);
   EXPECT_EQ(report["events"], Json::parse("[[1035, 0], [1032, 0], [1034, 0]]"));
@@ -109,9 +111,10 @@ TEST_F(CliTest, ScanRunsTheWholeSpineOnABackupFolder) {
     categories.push_back(key);
     EXPECT_TRUE(value.is_array()) << key;
   }
-  EXPECT_EQ(categories, (std::vector<std::string>{"Camera Roll", "Photo Stream", "Messages", "Messages Attachments",
-                                                   "Contacts", "Call History", "Notes", "App Photos", "App Videos",
-                                                   "WhatsApp", "WhatsApp Attachments"}));
+  EXPECT_EQ(categories,
+            (std::vector<std::string>{"Camera Roll", "Photo Stream", "Messages", "Messages Attachments",
+                                      "Contacts", "Call History", "Notes", "App Photos", "App Videos",
+                                      "WhatsApp", "WhatsApp Attachments"}));
   // Progress went to standard error as plain lines (not a terminal here).
   EXPECT_NE(scan.err.find("scan: 98%"), std::string::npos) << scan.err;
 
@@ -136,9 +139,11 @@ TEST_F(CliTest, ScanFailsWithOneLineNamingTheCause) {
       {"not a folder", "scan '" + (scratch / "missing").string() + "'", "",
        "fernquill-cli: " + (scratch / "missing").string() + " is not a folder"},
       {"encrypted without a password", "scan '" + locked.string() + "'", "",
-       "fernquill-cli: " + locked.string() + " is an encrypted backup: give its password with --password-stdin"},
+       "fernquill-cli: " + locked.string() +
+           " is an encrypted backup: give its password with --password-stdin"},
       {"an empty password line", "scan '" + locked.string() + "' --password-stdin", "\n",
-       "fernquill-cli: " + locked.string() + " is an encrypted backup: give its password with --password-stdin"},
+       "fernquill-cli: " + locked.string() +
+           " is an encrypted backup: give its password with --password-stdin"},
       {"no device attached", "scan device", "", "fernquill-cli: no device is connected"},
   };
   for (const auto& c : cases) {
@@ -179,7 +184,8 @@ TEST_F(CliTest, VersionAndUsageErrorsAnswerAsACommandLineToolShould) {
       // A usage error names the cause and shows the usage of the verb meant.
       {"scan", 64, "SOURCE is required", ""},
       {"scan '" + scratch.path().string() + "' --no-such-flag", 64, "Usage: scan", ""},
-      {"recover x --out y --category Voicemail", 64, "\"Voicemail\" is not a category; the categories are", ""},
+      {"recover x --out y --category Voicemail", 64, "\"Voicemail\" is not a category; the categories are",
+       ""},
       {"nosuchverb", 64, "Usage:", ""},
   };
   for (const auto& c : cases) {

@@ -2,11 +2,11 @@
 // phone scanned from a plain and from an encrypted backup gives the same
 // records, a wrong password is refused, and a recovery writes every category.
 #include <gtest/gtest.h>
-#include <functional>
-#include <iterator>
-#include <fstream>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -33,10 +33,12 @@ void WriteEncryptedDemo(const fs::path& folder, ManifestFormat format) {
   std::vector<decrypt::PlainFile> files;
   for (const auto& record : demo.records()) {
     if (!record.content || !record.domain || !record.relativePath) continue;
-    files.push_back({*record.domain, *record.relativePath, *record.content, record.protectionClass, std::nullopt});
+    files.push_back(
+        {*record.domain, *record.relativePath, *record.content, record.protectionClass, std::nullopt});
   }
   decrypt::EncryptedBackupOptions options;
-  options.era = format == ManifestFormat::Db ? decrypt::BackupEra::ManifestDb : decrypt::BackupEra::ManifestMbdb;
+  options.era =
+      format == ManifestFormat::Db ? decrypt::BackupEra::ManifestDb : decrypt::BackupEra::ManifestMbdb;
   options.password = kPassword;
   options.productVersion = demo.device().productVersion;
   options.deviceName = demo.device().deviceName;
@@ -69,8 +71,8 @@ TEST_P(EndToEnd, AnEncryptedBackupScansLikeThePlainOneAndStaysUntouched) {
 
   const auto plainScan = RunCli(scratch.path(), "scan '" + plain.string() + "' --json");
   ASSERT_EQ(plainScan.status, 0) << plainScan.err;
-  const auto lockedScan =
-      RunCli(scratch.path(), "scan '" + locked.string() + "' --json --password-stdin", std::string(kPassword) + "\n");
+  const auto lockedScan = RunCli(scratch.path(), "scan '" + locked.string() + "' --json --password-stdin",
+                                 std::string(kPassword) + "\n");
   ASSERT_EQ(lockedScan.status, 0) << lockedScan.err;
 
   const Json expected = CategoriesWithoutPaths(plainScan.out);
@@ -88,7 +90,8 @@ TEST_P(EndToEnd, AWrongPasswordIsRefusedWithItsOwnStatus) {
   EXPECT_EQ(scan.status, 3) << scan.err;
   EXPECT_NE(scan.err.find("wrong backup password"), std::string::npos) << scan.err;
 
-  const auto json = RunCli(scratch.path(), "scan '" + locked.string() + "' --json --password-stdin", "not it\n");
+  const auto json =
+      RunCli(scratch.path(), "scan '" + locked.string() + "' --json --password-stdin", "not it\n");
   EXPECT_EQ(json.status, 3) << json.err;
   const Json outcome = Json::parse(json.out)["outcome"];
   EXPECT_EQ(outcome["kind"], "failed");
@@ -109,21 +112,23 @@ TEST_P(EndToEnd, RecoverWritesEveryCategoryOfTheDemoBackup) {
   std::string error;
   ASSERT_TRUE(builder::WriteDemoBackup(plain, GetParam(), &error)) << error;
   const fs::path out = scratch / "recovered";
-  const auto recover = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() + "'");
+  const auto recover =
+      RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() + "'");
   ASSERT_EQ(recover.status, 0) << recover.err;
   EXPECT_NE(recover.out.find("failed: 0"), std::string::npos) << recover.out;
   // Everything goes into one new folder named after the device and the time.
   const fs::path run = OnlyRunFolder(out);
   EXPECT_EQ(run.filename().string().rfind("Demo iPhone 20", 0), 0u) << run;
   EXPECT_NE(recover.out.find(run.string()), std::string::npos) << recover.out;
-  for (const char* folder : {"Camera Roll", "Photo Stream", "Message", "Message Attachments", "Contacts", "Notes",
-                             "App Photos", "WhatsApp Message", "WhatsApp Attachments"}) {
+  for (const char* folder : {"Camera Roll", "Photo Stream", "Message", "Message Attachments", "Contacts",
+                             "Notes", "App Photos", "WhatsApp Message", "WhatsApp Attachments"}) {
     EXPECT_TRUE(fs::is_directory(run / folder)) << folder;
   }
   EXPECT_TRUE(fs::is_regular_file(run / "Message" / "sms.csv"));
 
   // A second run never mixes with the first.
-  const auto again = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() + "' -q");
+  const auto again =
+      RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() + "' -q");
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_TRUE(again.err.empty()) << again.err;
   size_t runs = 0;
@@ -132,8 +137,9 @@ TEST_P(EndToEnd, RecoverWritesEveryCategoryOfTheDemoBackup) {
 
   // Category names are taken in any letter case.
   const fs::path onlyDeleted = scratch / "deleted";
-  const auto deleted = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + onlyDeleted.string() +
-                                                  "' --category messages --deleted-only");
+  const auto deleted =
+      RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + onlyDeleted.string() +
+                                 "' --category messages --deleted-only");
   ASSERT_EQ(deleted.status, 0) << deleted.err;
   const fs::path deletedRun = OnlyRunFolder(onlyDeleted);
   EXPECT_FALSE(fs::exists(deletedRun / "Camera Roll"));
@@ -198,8 +204,12 @@ TEST_P(EndToEnd, ADatabaseThatWasNotReadSaysWhy) {
     const char* state;
     const char* reason;
   } cases[] = {
-      {"removed", [](const fs::path& db) { fs::remove(db); }, "absent", "the backup holds no message database"},
-      {"garbage", [](const fs::path& db) { std::ofstream(db, std::ios::binary | std::ios::trunc) << std::string(8192, 'g'); },
+      {"removed", [](const fs::path& db) { fs::remove(db); }, "absent",
+       "the backup holds no message database"},
+      {"garbage",
+       [](const fs::path& db) {
+         std::ofstream(db, std::ios::binary | std::ios::trunc) << std::string(8192, 'g');
+       },
        "unreadable", "is not a database this program can read"},
       {"cut inside its first page", [](const fs::path& db) { fs::resize_file(db, 1000); }, "damaged",
        "cut short inside its first page"},
@@ -231,7 +241,9 @@ TEST_P(EndToEnd, ADatabaseThatWasNotReadSaysWhy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothIndexes, EndToEnd, ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),
-                         [](const auto& info) { return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb"; });
+                         [](const auto& info) {
+                           return info.param == ManifestFormat::Db ? "ManifestDb" : "Mbdb";
+                         });
 
 }  // namespace
 }  // namespace fq

@@ -51,7 +51,8 @@ ScanResults SampleResults() {
   r.appFiles.push_back({10, "whatsapp", "clip.MOV", "/b/cc/ccdd"});
   r.appFiles.push_back({11, "instagram", "shot.jpg", "/b/dd/ddee"});
   r.appFiles.push_back({12, "notes", "readme", "/b/ee/eeff"});
-  r.whatsAppChats[5].push_back({1, 0, 0, 5, 0, 0, "2019-01-04 06:00:00", "Bo", "hi", "4915", "Bo", "4915", "Bo", ""});
+  r.whatsAppChats[5].push_back(
+      {1, 0, 0, 5, 0, 0, "2019-01-04 06:00:00", "Bo", "hi", "4915", "Bo", "4915", "Bo", ""});
   r.whatsAppAttachments.push_back({77, "voice.opus", "/b/ff/ff00"});
   return r;
 }
@@ -59,14 +60,16 @@ ScanResults SampleResults() {
 TEST(ScanJson, HasTheAgreedShapeOfEveryCategory) {
   const ScanResults results = SampleResults();
   const Json report = WriteReport("/backup", {{1032, 0}, {1034, 0}}, results).json;
-  EXPECT_EQ(KeysOf(report), (std::vector<std::string>{"source", "result", "events", "outcome", "status", "categories"}));
+  EXPECT_EQ(KeysOf(report),
+            (std::vector<std::string>{"source", "result", "events", "outcome", "status", "categories"}));
   EXPECT_EQ(report["source"], "/backup");
   EXPECT_EQ(report["events"], Json::parse("[[1032, 0], [1034, 0]]"));
   const Json& c = report["categories"];
   ASSERT_EQ(c.size(), 11u);
   EXPECT_EQ(c["Photo Stream"], Json::array());
 
-  EXPECT_EQ(c["Camera Roll"], Json::parse(R"([{"name": "IMG_0001.JPG", "size": 1234, "path": "/b/12/12ab"}])"));
+  EXPECT_EQ(c["Camera Roll"],
+            Json::parse(R"([{"name": "IMG_0001.JPG", "size": 1234, "path": "/b/12/12ab"}])"));
   EXPECT_EQ(KeysOf(c["Messages Attachments"][0]), (std::vector<std::string>{"name", "size", "path"}));
   EXPECT_EQ(KeysOf(c["WhatsApp Attachments"][0]), (std::vector<std::string>{"name", "size", "path"}));
 
@@ -76,20 +79,21 @@ TEST(ScanJson, HasTheAgreedShapeOfEveryCategory) {
   EXPECT_EQ(c["Messages"][1]["text"], "carved");
   EXPECT_EQ(c["Messages"][1]["deleted"], 1);
   EXPECT_EQ(c["Messages"][2]["handle_row_id"], 7);
-  EXPECT_EQ(KeysOf(c["Messages"][0]), (std::vector<std::string>{"deleted", "from_me", "row_id", "handle_row_id",
-                                                                 "date", "address", "contact_name", "text",
-                                                                 "attachment"}));
-  EXPECT_EQ(c["Contacts"][0], Json::parse(R"({"deleted": 1, "name": "Ann", "phone": "555\n556", "email": "a@b.c",
+  EXPECT_EQ(KeysOf(c["Messages"][0]),
+            (std::vector<std::string>{"deleted", "from_me", "row_id", "handle_row_id", "date", "address",
+                                      "contact_name", "text", "attachment"}));
+  EXPECT_EQ(c["Contacts"][0],
+            Json::parse(R"({"deleted": 1, "name": "Ann", "phone": "555\n556", "email": "a@b.c",
       "address": "Main St", "social": "", "url": "", "company": "ACME"})"));
-  EXPECT_EQ(KeysOf(c["Contacts"][0]),
-            (std::vector<std::string>{"deleted", "name", "phone", "email", "address", "social", "url", "company"}));
+  EXPECT_EQ(KeysOf(c["Contacts"][0]), (std::vector<std::string>{"deleted", "name", "phone", "email",
+                                                                "address", "social", "url", "company"}));
   EXPECT_EQ(KeysOf(c["Call History"][0]),
             (std::vector<std::string>{"deleted", "incoming", "duration", "date", "number", "name"}));
   EXPECT_EQ(KeysOf(c["Notes"][0]), (std::vector<std::string>{"deleted", "key", "date", "title", "body"}));
   EXPECT_EQ(KeysOf(c["WhatsApp"][0]),
-            (std::vector<std::string>{"deleted", "from_me", "row_id", "chat_row_id", "member_row_id", "media_row_id",
-                                      "date", "sender_name", "text", "sender_phone", "chat_title", "chat_phones",
-                                      "partner_name"}));
+            (std::vector<std::string>{"deleted", "from_me", "row_id", "chat_row_id", "member_row_id",
+                                      "media_row_id", "date", "sender_name", "text", "sender_phone",
+                                      "chat_title", "chat_phones", "partner_name"}));
 
   // Application files split by extension: MOV is a video; a picture or no extension is a photo.
   ASSERT_EQ(c["App Videos"].size(), 1u);

@@ -303,10 +303,13 @@ TEST(BackupDecryptor, BrokenBackupsFailWithAReason) {
   const auto dbBytes = ReadAll(manifestDb);
   const Case cases[] = {
       {"no Manifest.plist", [&] { std::filesystem::remove(plist); }, "Error: cannot read Manifest.plist"},
-      {"Manifest.plist garbage", [&] { testsupport::WriteAll(plist, testsupport::Bytes("bplist00 nothing here")); },
+      {"Manifest.plist garbage",
+       [&] { testsupport::WriteAll(plist, testsupport::Bytes("bplist00 nothing here")); },
        "Error: Manifest.plist is not a property list"},
       {"Manifest.db cut",
-       [&] { testsupport::WriteAll(manifestDb, std::vector<uint8_t>(dbBytes.begin(), dbBytes.begin() + 1000)); },
+       [&] {
+         testsupport::WriteAll(manifestDb, std::vector<uint8_t>(dbBytes.begin(), dbBytes.begin() + 1000));
+       },
        "Error: Manifest.db cannot be decrypted"},
       {"no manifest at all", [&] { std::filesystem::remove(manifestDb); },
        "Error: the backup has neither Manifest.db nor Manifest.mbdb"},

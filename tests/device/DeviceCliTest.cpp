@@ -3,10 +3,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "tests/device/SimulatedDevice.h"
 #include "tests/support/CliRunner.h"

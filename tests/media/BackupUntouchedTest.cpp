@@ -8,9 +8,9 @@
 #include "engine/ResultCodes.h"
 #include "engine/backup/FileId.h"
 #include "engine/backup/ManifestOfFolder.h"
-#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/media/FileCopy.h"
 #include "engine/media/ManifestScans.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "tests/support/FolderSnapshot.h"
 #include "tests/support/TempFolder.h"
 #include "tools/backupbuilder/DemoBackup.h"
@@ -38,7 +38,8 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
       std::filesystem::path(FERNQUILL_SHARED_DIR) / "corpora/ios-real/whatsapp-ios15/ChatStorage.sqlite";
   const bool haveChats = std::filesystem::is_regular_file(chats);
   if (haveChats) {
-    ASSERT_TRUE(demo.addFileFromDisk("AppDomain-net.whatsapp.WhatsApp", "Documents/ChatStorage.sqlite", chats));
+    ASSERT_TRUE(
+        demo.addFileFromDisk("AppDomain-net.whatsapp.WhatsApp", "Documents/ChatStorage.sqlite", chats));
   }
   ASSERT_TRUE(demo.write(backup));
   std::filesystem::create_directories(dir / "work");
@@ -72,7 +73,8 @@ TEST_P(BackupUntouched, ByReadersScansAndCopies) {
     }
   }
   // Reading Manifest.db and a phone database through the SQLite library.
-  const auto notesPath = StoredFilePath(backup, FileIdOf("HomeDomain-Library/Notes/notes-wal.sqlite"), *layout);
+  const auto notesPath =
+      StoredFilePath(backup, FileIdOf("HomeDomain-Library/Notes/notes-wal.sqlite"), *layout);
   ASSERT_TRUE(std::filesystem::exists(notesPath));
   ReadOnlyDatabase notesDb(notesPath);
   ASSERT_TRUE(notesDb.ok());

@@ -247,7 +247,8 @@ TEST(ManifestScanProgress, AFailedDeviceManifestGivesAnEmptyWalkAnd87) {
                            return 0;
                          },
                          20, 10};
-  ManifestScanContext ctx{entries, "/nonexistent", StorageLayout::Flat, ScanSource::Device, progress, kInvalid};
+  ManifestScanContext ctx{entries,  "/nonexistent", StorageLayout::Flat, ScanSource::Device,
+                          progress, kInvalid};
   std::vector<MediaFileRecord> cameraRoll, photoStream;
   EXPECT_EQ(ScanPhotos(ctx, cameraRoll, photoStream), kInvalid);
   EXPECT_EQ(reports, (std::vector<int32_t>{40}));

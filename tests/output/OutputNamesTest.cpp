@@ -153,8 +153,9 @@ TEST(OutputNames, StampAndFolders) {
 // one set of categories; each kind maps to its category and back without names.
 TEST(ItemKinds, FollowTheTreeOrderAndMapToTheScanCategories) {
   const std::vector<std::string_view> treeOrder = {
-      "Camera Roll", "Photo Stream", "App Photos", "App Videos", "Messages", "Messages Attachments",
-      "Contacts", "Call History", "Notes", "WhatsApp", "WhatsApp Attachments"};
+      "Camera Roll",          "Photo Stream", "App Photos",   "App Videos", "Messages",
+      "Messages Attachments", "Contacts",     "Call History", "Notes",      "WhatsApp",
+      "WhatsApp Attachments"};
   ASSERT_EQ(kLastItemKind - kFirstItemKind + 1, static_cast<int>(treeOrder.size()));
   for (int k = kFirstItemKind; k <= kLastItemKind; ++k) {
     const auto kind = static_cast<ItemKind>(k);

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
-#include <map>
-#include <cstring>
-#include <csignal>
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <map>
 
 #include "engine/ResultCodes.h"
 #include "output/RecoveryJob.h"
@@ -253,7 +253,8 @@ TEST_F(RecoveryJobTest, ContactsOnlyAndCallsOnly) {
   results.contacts.clear();
   results.calls = {CallRecord{.number = "+1"}};
   Recover();
-  EXPECT_EQ(ListTree(root), (std::set<std::string>{"CallHistory", "CallHistory/CallHistory_" + s + ".html", "index.html"}));
+  EXPECT_EQ(ListTree(root),
+            (std::set<std::string>{"CallHistory", "CallHistory/CallHistory_" + s + ".html", "index.html"}));
 }
 
 TEST_F(RecoveryJobTest, TwoRecoveriesInDifferentSecondsStayApart) {
@@ -312,8 +313,7 @@ TEST_F(RecoveryJobTest, CancelStopsTheCopyAndLaterItemsButKeepsAddedRows) {
   const std::string s = kStamp;
   EXPECT_EQ(ListTree(root),
             (std::set<std::string>{"Contacts", "Contacts/" + s, "Contacts/" + s + "/Contacts.html",
-                                   "Contacts/" + s + "/Contacts.csv", "WhatsApp Attachments",
-                                   "index.html"}));
+                                   "Contacts/" + s + "/Contacts.csv", "WhatsApp Attachments", "index.html"}));
   EXPECT_NE(FormatRecoverySummary(p, armed->Rows(), root).find("Recovery cancelled."), std::string::npos);
 }
 
@@ -352,7 +352,8 @@ TEST_F(RecoveryJobTest, FailuresBecomeRowsAndTheJobGoesOn) {
   EXPECT_EQ(job->Progress().failed, 2u);
   EXPECT_EQ(job->Progress().Succeeded(), 1u);
   const std::string summary = FormatRecoverySummary(job->Progress(), rows, root);
-  EXPECT_NE(summary.find("gone.JPG: The file in the backup or the output file cannot be opened"), std::string::npos)
+  EXPECT_NE(summary.find("gone.JPG: The file in the backup or the output file cannot be opened"),
+            std::string::npos)
       << summary;
   EXPECT_EQ(ResultText(0), "Success");
   EXPECT_EQ(ResultText(ENOENT), "No such file or directory");
@@ -366,8 +367,8 @@ TEST_F(RecoveryJobTest, AFullDiskFailsTheItemsItCutShort) {
   results.cameraRoll = {Media("small.JPG", "c1", 100), Media("walk.MOV", "c2", 60000)};
   std::vector<MessageRecord> many;
   for (int i = 0; i < 400; ++i) {
-    many.push_back(MessageRecord{.handleRowId = 1, .date = "2019-01-01 00:00:00", .address = "+1",
-                                 .text = std::string(40, 'm')});
+    many.push_back(MessageRecord{
+        .handleRowId = 1, .date = "2019-01-01 00:00:00", .address = "+1", .text = std::string(40, 'm')});
   }
   results.conversations[1] = many;
   results.notes = {NoteRecord{.title = "T", .body = std::string(20000, 'n')}};
@@ -420,8 +421,12 @@ TEST_F(RecoveryJobTest, TheIndexPageLinksEverythingTheRunWrote) {
   results.notes = {NoteRecord{.title = "T"}, NoteRecord{.deleted = 1, .title = "D"}};
   results.status[ScanCategory::Contacts] = {CategoryState::Absent, "the backup holds no address book"};
   auto job = MakeJob();
-  job->SetSource({.deviceName = "Ann's <iPhone>", .serialNumber = "SER1", .backupDate = "2019-03-01 09:00:00",
-                  .encrypted = true, .device = false, .program = "fernquill-cli 9.9"});
+  job->SetSource({.deviceName = "Ann's <iPhone>",
+                  .serialNumber = "SER1",
+                  .backupDate = "2019-03-01 09:00:00",
+                  .encrypted = true,
+                  .device = false,
+                  .program = "fernquill-cli 9.9"});
   job->Run();
 
   const std::string page = ReadBytes(root / "index.html");

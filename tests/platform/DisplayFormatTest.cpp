@@ -82,21 +82,22 @@ TEST(ExtensionLists, MatchWholeEntriesOnly) {
     bool found;
   };
   const Case cases[] = {
-      {kPictureExtensions, "bmp", true},    {kPictureExtensions, "tga", true},  // the last classic entry
-      {kPictureExtensions, "jpeg", true},   {kPictureExtensions, "JPG", false},  // case is kept
-      {kPictureExtensions, "jp", false},    {kPictureExtensions, "p", false},
-      {kPictureExtensions, "", false},      {kPictureExtensions, "*.bmp", false},
-      {kPictureExtensions, "bmp|", false},  {kVideoExtensions, "mov", true},
-      {kVideoExtensions, "lrv", true},      {kVideoExtensions, "rmvb", true},  // the first entry
-      {kVideoExtensions, "rm", true},       {kVideoExtensions, "MOV", false},
-      {kVideoExtensions, "mo", false},      {kAudioExtensions, "mp3", true},
-      {kAudioExtensions, "snd", true},      {kAudioExtensions, "rm", true},
-      {kAudioExtensions, "m4", false},      {kPictureExtensions, "heic", true},
-      {kPictureExtensions, "webp", true},   {kAudioExtensions, "opus", true},
-      {kAudioExtensions, "aac", true},      {kPictureExtensions, "HEIC", false},
+      {kPictureExtensions, "bmp", true},   {kPictureExtensions, "tga", true},   // the last classic entry
+      {kPictureExtensions, "jpeg", true},  {kPictureExtensions, "JPG", false},  // case is kept
+      {kPictureExtensions, "jp", false},   {kPictureExtensions, "p", false},
+      {kPictureExtensions, "", false},     {kPictureExtensions, "*.bmp", false},
+      {kPictureExtensions, "bmp|", false}, {kVideoExtensions, "mov", true},
+      {kVideoExtensions, "lrv", true},     {kVideoExtensions, "rmvb", true},  // the first entry
+      {kVideoExtensions, "rm", true},      {kVideoExtensions, "MOV", false},
+      {kVideoExtensions, "mo", false},     {kAudioExtensions, "mp3", true},
+      {kAudioExtensions, "snd", true},     {kAudioExtensions, "rm", true},
+      {kAudioExtensions, "m4", false},     {kPictureExtensions, "heic", true},
+      {kPictureExtensions, "webp", true},  {kAudioExtensions, "opus", true},
+      {kAudioExtensions, "aac", true},     {kPictureExtensions, "HEIC", false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(IsListedExtension(c.list, c.extension), c.found) << c.extension << " in " << c.list.substr(0, 12);
+    EXPECT_EQ(IsListedExtension(c.list, c.extension), c.found)
+        << c.extension << " in " << c.list.substr(0, 12);
   }
 }
 

@@ -49,8 +49,13 @@ TEST(ToValidUtf8, ReplacesOnlyDamagedBytes) {
     std::string bytes;
     std::string shown;
   } cases[] = {
-      {"clean text stays", "Anna's iPhone \xE2\x80\x93 caf\xC3\xA9", "Anna's iPhone \xE2\x80\x93 caf\xC3\xA9"},
-      {"lone byte", "a\xFF" "b", "a\xEF\xBF\xBD" "b"},
+      {"clean text stays", "Anna's iPhone \xE2\x80\x93 caf\xC3\xA9",
+       "Anna's iPhone \xE2\x80\x93 caf\xC3\xA9"},
+      {"lone byte",
+       "a\xFF"
+       "b",
+       "a\xEF\xBF\xBD"
+       "b"},
       {"cut sequence at the end", "ab\xE2\x80", "ab\xEF\xBF\xBD\xEF\xBF\xBD"},
       {"overlong", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
       {"NUL kept", std::string("a\0b", 3), std::string("a\0b", 3)},

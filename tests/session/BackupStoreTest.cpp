@@ -1,5 +1,3 @@
-#include "engine/session/BackupStore.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -13,6 +11,7 @@
 #include "engine/backup/FileId.h"
 #include "engine/backup/WellKnownDatabases.h"
 #include "engine/platform/ProgramFolder.h"
+#include "engine/session/BackupStore.h"
 #include "engine/session/EventRecorder.h"
 #include "engine/session/RecoveryFactory.h"
 #include "engine/session/ScanSession.h"
@@ -57,14 +56,15 @@ class BackupStoreTest : public ::testing::Test {
  protected:
   BackupStoreTest()
       : folders(scratch / "appdata",
-                DriveSource{[](const fs::path&) -> std::optional<uint64_t> { return 100 * kGiB; }, nullptr}) {}
+                DriveSource{[](const fs::path&) -> std::optional<uint64_t> { return 100 * kGiB; }, nullptr}) {
+  }
 
   // A backup folder in the backup root with an Info.plist.
   fs::path makeBackup(const std::string& name) {
     const fs::path folder = BackupRoot(folders.appDataFolder()) / name;
-    WriteFile(folder / "Info.plist",
-              "<key>Display Name</key>\n<string>" + name + "</string>\n<key>Product Version</key>\n"
-              "<string>14.4</string>\n");
+    WriteFile(folder / "Info.plist", "<key>Display Name</key>\n<string>" + name +
+                                         "</string>\n<key>Product Version</key>\n"
+                                         "<string>14.4</string>\n");
     return folder;
   }
   BackupInfo describe(const fs::path& folder) {
@@ -133,7 +133,7 @@ TEST_F(BackupStoreTest, NamesTheCauseWhenOpenFails) {
     const char* what;
     std::string file;  // written into the backup folder
     std::string content;
-    int32_t result;    // 0: any non-zero code
+    int32_t result;  // 0: any non-zero code
     std::string failure;
   } cases[] = {
       {"no manifest", "", "", kInvalid, "no Manifest.db or Manifest.mbdb in "},
@@ -259,8 +259,9 @@ TEST_F(BackupStoreTest, AWholeScanReportsTheStoreProgressPoints) {
   }
   EXPECT_TRUE(std::is_sorted(view.percents.begin(), view.percents.end()));
   EXPECT_EQ(view.percents.back(), 98);
-  EXPECT_EQ(events.events(), (std::vector<EventRecorder::Event>{
-                                 {kMsgScanEvent, kScanEventFirstProgress}, {kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}));
+  EXPECT_EQ(events.events(),
+            (std::vector<EventRecorder::Event>{
+                {kMsgScanEvent, kScanEventFirstProgress}, {kMsgCountsChanged, 0}, {kMsgScanEnded, 0}}));
 }
 
 TEST_F(BackupStoreTest, KeepsNoCallbackIntoAnEndedSession) {
@@ -283,9 +284,9 @@ TEST_F(BackupStoreTest, FindsTheWhatsAppDatabaseThroughTheManifest) {
   const std::string wal = "AppDomainGroup-group.net.whatsapp.WhatsApp.shared-ChatStorage.sqlite-wal";
   const std::string shared = "AppDomainGroup-group.net.whatsapp.WhatsApp.shared-ChatStorage.sqlite";
   const std::string documents = "AppDomain-net.whatsapp.WhatsApp-Documents/ChatStorage.sqlite";
-  WriteManifestDb(folder / "Manifest.db", {"AppDomainGroup-group.net.whatsapp.WhatsApp.shared-Contacts.sqlite",
-                                           "AppDomain-net.whatsapp.WhatsApp-Documents/Contacts.sqlite", wal,
-                                           shared, documents});
+  WriteManifestDb(folder / "Manifest.db",
+                  {"AppDomainGroup-group.net.whatsapp.WhatsApp.shared-Contacts.sqlite",
+                   "AppDomain-net.whatsapp.WhatsApp-Documents/Contacts.sqlite", wal, shared, documents});
   const std::string walId = FileIdOf(wal);
   const std::string documentsId = FileIdOf(documents);
   WriteFile(folder / walId.substr(0, 2) / walId, "wal");

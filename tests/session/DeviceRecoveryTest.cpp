@@ -1,5 +1,3 @@
-#include "engine/session/CDeviceRecovery.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 
 #include "engine/ResultCodes.h"
 #include "engine/backup/WellKnownDatabases.h"
+#include "engine/session/CDeviceRecovery.h"
 #include "engine/session/EventRecorder.h"
 #include "engine/session/RecoveryFactory.h"
 #include "engine/session/ScanSession.h"
@@ -149,8 +148,9 @@ TEST_F(DeviceRecoveryTest, AWholeDeviceScanIsCappedAt99) {
 
 TEST(RecoveryFactory, BuildsTheObjectOfTheSourceKind) {
   ScratchFolder scratch;
-  WorkFolders folders(scratch / "appdata",
-                      DriveSource{[](const fs::path&) -> std::optional<uint64_t> { return 100 * kGiB; }, nullptr});
+  WorkFolders folders(
+      scratch / "appdata",
+      DriveSource{[](const fs::path&) -> std::optional<uint64_t> { return 100 * kGiB; }, nullptr});
   BackupStore store(folders, "");
   FakeDriver driver;
   auto device = CreateRecovery(kSourceDevice, store, folders, &driver);

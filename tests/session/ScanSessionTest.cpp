@@ -1,5 +1,3 @@
-#include "engine/session/ScanSession.h"
-
 #include <gtest/gtest.h>
 
 #include <future>
@@ -10,6 +8,7 @@
 
 #include "engine/ResultCodes.h"
 #include "engine/session/EventRecorder.h"
+#include "engine/session/ScanSession.h"
 #include "tests/session/SessionFixtures.h"
 
 namespace fq {
@@ -22,7 +21,9 @@ class RecordingView : public IScanView {
  public:
   void showScanPage() override { ++pagesShown; }
   void percentChanged(int32_t percent, const ScanResults&) override { percents.push_back(percent); }
-  void categoryReady(ScanCategory category, size_t count) override { categories.emplace_back(category, count); }
+  void categoryReady(ScanCategory category, size_t count) override {
+    categories.emplace_back(category, count);
+  }
   bool hasSelection() const override { return selection; }
 
   int pagesShown = 0;
@@ -79,7 +80,11 @@ TEST_F(ScanSessionTest, OpenResultDecidesEventsResultAndOutcome) {
        false,
        ScanOutcomeKind::Failed,
        kInvalid},
-      {6009, {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}}, kCancelled, false, ScanOutcomeKind::Failed,
+      {6009,
+       {{kMsgScanEvent, kScanEventFailed}, {kMsgScanEnded, 0}},
+       kCancelled,
+       false,
+       ScanOutcomeKind::Failed,
        6009},
   };
   for (const auto& c : cases) {
@@ -110,9 +115,10 @@ TEST_F(ScanSessionTest, OpenResultDecidesEventsResultAndOutcome) {
 TEST_F(ScanSessionTest, RunsTheCategoriesInTheirFixedOrder) {
   FakeRecovery& ran = start(std::make_unique<FakeRecovery>());
   session.Wait();
-  EXPECT_EQ(ran.calls, (std::vector<std::string>{"Open", "ScanPhotos", "ScanMessages", "ScanMessageAttachments",
-                                                  "ScanContacts", "ScanCallHistory", "ScanNotes", "ScanAppFiles",
-                                                  "ScanWhatsApp", "ScanWhatsAppAttachments"}));
+  EXPECT_EQ(ran.calls,
+            (std::vector<std::string>{"Open", "ScanPhotos", "ScanMessages", "ScanMessageAttachments",
+                                      "ScanContacts", "ScanCallHistory", "ScanNotes", "ScanAppFiles",
+                                      "ScanWhatsApp", "ScanWhatsAppAttachments"}));
   std::vector<ScanCategory> handed;
   for (const auto& [category, count] : view.categories) handed.push_back(category);
   EXPECT_EQ(handed, std::vector<ScanCategory>(kScanCategories.begin(), kScanCategories.end()));
@@ -202,12 +208,10 @@ TEST_F(ScanSessionTest, PercentShownNeverFallsAndStopsAt99) {
     int32_t shown;
     bool redrawn;
   } steps[] = {
-      {0, 0, false},    // a report of 0 changes nothing
-      {1, 2, true},     // the first report of 1 switches to the scan page and counts as 2
-      {1, 2, false},
-      {40, 40, true},
-      {30, 40, false},  // never down
-      {140, 99, true},  // device steps add up to more than 100
+      {0, 0, false},  // a report of 0 changes nothing
+      {1, 2, true},   // the first report of 1 switches to the scan page and counts as 2
+      {1, 2, false},   {40, 40, true}, {30, 40, false},  // never down
+      {140, 99, true},                                   // device steps add up to more than 100
       {100, 99, true},  // above the percent shown: counts are taken again, the bar stays at 99
       {99, 99, false},
   };
@@ -353,10 +357,9 @@ TEST_F(ScanSessionTest, FirstCategoryWithRecordsIsChosenForDisplay) {
   start(std::move(fake));
   session.Wait();
   EXPECT_EQ(session.firstDisplay(), ScanCategory::Contacts);
-  EXPECT_EQ(events.events(), (Events{{kMsgCountsChanged, 0},
-                                     {kMsgCountsChanged, 0},
-                                     {kMsgFirstCategory, 0},
-                                     {kMsgScanEnded, 0}}));
+  EXPECT_EQ(
+      events.events(),
+      (Events{{kMsgCountsChanged, 0}, {kMsgCountsChanged, 0}, {kMsgFirstCategory, 0}, {kMsgScanEnded, 0}}));
 }
 
 TEST_F(ScanSessionTest, NoFirstDisplayWhenTheUserAlreadySelected) {

@@ -1,10 +1,9 @@
-#include "engine/session/WorkFolders.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "engine/session/CleanUp.h"
+#include "engine/session/WorkFolders.h"
 #include "tests/session/SessionFixtures.h"
 
 namespace fq {
@@ -46,7 +45,8 @@ TEST(ChooseTempBackupFolder, FollowsTheDriveTable) {
                            drive("/mnt/small", VolumeKind::Fixed, 1 * kGiB)},
        "/mnt/small/VelmoraSoft_tmp_backup"},
       {"remote drives qualify", 0,
-       std::vector<Volume>{drive("/", VolumeKind::Fixed, 2 * kGiB), drive("/net", VolumeKind::Remote, 3 * kGiB)},
+       std::vector<Volume>{drive("/", VolumeKind::Fixed, 2 * kGiB),
+                           drive("/net", VolumeKind::Remote, 3 * kGiB)},
        "/net/VelmoraSoft_tmp_backup"},
       {"0 free bytes never qualifies", 0, std::vector<Volume>{drive("/full", VolumeKind::Fixed, 0)}, ""},
       {"a failed free-space query skips the drive", 0,

@@ -3,7 +3,6 @@
 #include "engine/sqlite/ColumnValueText.h"
 #include "engine/sqlite/LibraryColumnValue.h"
 
-
 namespace fq::test {
 
 TestDatabase::TestDatabase(const std::string& name, int pageSize, bool autoVacuum) {

@@ -49,7 +49,8 @@ CliRun Spawn(std::vector<std::string> argv, const CliOptions& options) {
   posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) posix_spawn_file_actions_addclose(&actions, fd);
+  for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+    posix_spawn_file_actions_addclose(&actions, fd);
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, rawArgs[0], &actions, nullptr, rawArgs.data(), rawEnv.data());
   posix_spawn_file_actions_destroy(&actions);

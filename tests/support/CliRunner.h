@@ -15,9 +15,9 @@ struct CliRun {
 };
 
 struct CliOptions {
-  std::string input;                                         // standard input
+  std::string input;                                             // standard input
   std::vector<std::pair<std::string, std::string>> environment;  // set on top of the test's own
-  int seconds = 120;                                         // then the program is killed
+  int seconds = 120;                                             // then the program is killed
 };
 
 // fernquill-cli with `args` as its argument vector.

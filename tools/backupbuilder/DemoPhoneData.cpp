@@ -49,7 +49,8 @@ SqliteRecipe smsDatabase(std::optional<PhoneSystem> system) {
       {1, kMarch2019 + 9 * kHour + 240, true, "Yes! Meet at the ferry steps at 10."},
       {1, kMarch2019 + 9 * kHour + 600, false, "Perfect. Here is the map I mentioned."},
       {2, kMarch2019 + 2 * kDay + 18 * kHour, false, "Can you send me the \"final\" budget sheet?"},
-      {2, kMarch2019 + 2 * kDay + 18 * kHour + 900, true, "Sent it to your email, it's the one from Tuesday."},
+      {2, kMarch2019 + 2 * kDay + 18 * kHour + 900, true,
+       "Sent it to your email, it's the one from Tuesday."},
       {3, kMarch2019 + 4 * kDay + 8 * kHour, false, "Your parcel is waiting at the front desk."},
       {4, kMarch2019 + 5 * kDay + 21 * kHour, false, "The spare key is under the blue flowerpot."},
       {4, kMarch2019 + 5 * kDay + 21 * kHour + 120, true, "Thanks, I'll pick it up tonight."},
@@ -72,13 +73,17 @@ SqliteRecipe smsDatabase(std::optional<PhoneSystem> system) {
       continue;
     }
     s.push_back(RealInsertMessage(*system, m));
-    if (*system != PhoneSystem::Ios8) s.push_back(RealInsertChatLink(line.handle, rowId, line.when * 1000000000));
+    if (*system != PhoneSystem::Ios8)
+      s.push_back(RealInsertChatLink(line.handle, rowId, line.when * 1000000000));
   }
   const auto attachment = [&](int64_t rowId, const std::string& guid, const std::string& fileName) {
-    return system ? RealInsertAttachment(*system, rowId, guid, fileName) : InsertAttachment(rowId, guid, fileName);
+    return system ? RealInsertAttachment(*system, rowId, guid, fileName)
+                  : InsertAttachment(rowId, guid, fileName);
   };
-  s.push_back(attachment(1, guid(101), "~/Library/SMS/Attachments/3f/15/8C2E1B7A-5D44-4F0B-9E1A-2B7C6D5E4F30/IMG_0300.jpeg"));
-  s.push_back(attachment(2, guid(102), "~/Library/SMS/Attachments/a0/00/0D6F4C2A-1B3E-4A5D-8C7B-6E5F4A3B2C1D/image"));
+  s.push_back(attachment(
+      1, guid(101), "~/Library/SMS/Attachments/3f/15/8C2E1B7A-5D44-4F0B-9E1A-2B7C6D5E4F30/IMG_0300.jpeg"));
+  s.push_back(
+      attachment(2, guid(102), "~/Library/SMS/Attachments/a0/00/0D6F4C2A-1B3E-4A5D-8C7B-6E5F4A3B2C1D/image"));
   s.push_back(system ? RealInsertAttachmentLink(3, 1) : InsertAttachmentLink(3, 1));
   s.push_back(system ? RealInsertAttachmentLink(7, 2) : InsertAttachmentLink(7, 2));
   // Deleted on the phone: the budget request, the spare-key thread and its picture.
@@ -91,7 +96,8 @@ SqliteRecipe smsDatabase(std::optional<PhoneSystem> system) {
 SqliteRecipe addressBookDatabase(std::optional<PhoneSystem> system) {
   constexpr auto layout = ContactLayout::Columns26;
   SqliteRecipe spec;
-  spec.statements = system ? RealContactTables(*system) : std::vector<std::string>{CreateContactTable(layout)};
+  spec.statements =
+      system ? RealContactTables(*system) : std::vector<std::string>{CreateContactTable(layout)};
   const auto add = [&](const ContactRow& c, const char* shownNumber) {
     if (!system) {
       spec.statements.push_back(InsertContact(layout, c));
@@ -99,7 +105,8 @@ SqliteRecipe addressBookDatabase(std::optional<PhoneSystem> system) {
     }
     std::vector<std::string> numbers;
     if (shownNumber) numbers.emplace_back(shownNumber);
-    for (std::string& statement : RealInsertContact(*system, c, numbers)) spec.statements.push_back(std::move(statement));
+    for (std::string& statement : RealInsertContact(*system, c, numbers))
+      spec.statements.push_back(std::move(statement));
   };
   const auto contact = [&](int64_t id, const char* first, const char* last, std::optional<std::string> phone,
                            std::optional<std::string> email) {
@@ -111,7 +118,8 @@ SqliteRecipe addressBookDatabase(std::optional<PhoneSystem> system) {
     c.email = std::move(email);
     return c;
   };
-  add(contact(1, "Mia", "Chen", PhoneSpellings("5550104477"), std::string("mia.chen@example.com")), "(555) 010-4477");
+  add(contact(1, "Mia", "Chen", PhoneSpellings("5550104477"), std::string("mia.chen@example.com")),
+      "(555) 010-4477");
   add(contact(2, "Sam", "Ortiz", PhoneSpellings("5550109876"), {}), "(555) 010-9876");
   ContactRow cafe = contact(3, nullptr, nullptr, PhoneSpellings("5550142200"), {});
   cafe.organization = "Harbour Cafe";
@@ -120,7 +128,8 @@ SqliteRecipe addressBookDatabase(std::optional<PhoneSystem> system) {
   add(cafe, "(555) 014-2200");
   add(contact(4, "Alex", "Rivers", std::nullopt, std::string("alex.rivers@example.com")), nullptr);
   add(contact(5, "Jordan", "Blake", PhoneSpellings("5550107711"), {}), "(555) 010-7711");
-  add(contact(6, "Dr. Priya", "Natarajan", PhoneSpellings("5550163300"), std::string("priya@clinic.example.com")),
+  add(contact(6, "Dr. Priya", "Natarajan", PhoneSpellings("5550163300"),
+              std::string("priya@clinic.example.com")),
       "(555) 016-3300");
   // Deleted on the phone: Jordan.
   spec.deletions = {"DELETE FROM ABPersonFullTextSearch_content WHERE docid = 5"};
@@ -285,7 +294,8 @@ SqliteRecipe whatsAppDatabase(std::optional<PhoneSystem> system) {
     std::snprintf(stanza, sizeof stanza, "3EB0C4A1D2E3F4%06lld", static_cast<long long>(rowId));
     s.push_back(RealInsertWhatsAppMessage(*system, row, stanza));
   }
-  spec.deletions = {"DELETE FROM ZWAMESSAGE WHERE Z_PK IN (7, 8)", "DELETE FROM ZWAGROUPMEMBER WHERE Z_PK = 3"};
+  spec.deletions = {"DELETE FROM ZWAMESSAGE WHERE Z_PK IN (7, 8)",
+                    "DELETE FROM ZWAGROUPMEMBER WHERE Z_PK = 3"};
   return spec;
 }
 
@@ -301,9 +311,11 @@ bool AddDemoPhoneDatabases(BackupBuilder& b, std::optional<PhoneSystem> system, 
       olderCalls ? "Library/CallHistory/call_history.db" : "Library/CallHistoryDB/CallHistory.storedata";
   const bool notes = !system || HasLegacyNotes(*system);
   return b.addDatabase(kHome, "Library/SMS/sms.db", smsDatabase(system), error) &&
-         b.addDatabase(kHome, "Library/AddressBook/AddressBook.sqlitedb", addressBookDatabase(system), error) &&
+         b.addDatabase(kHome, "Library/AddressBook/AddressBook.sqlitedb", addressBookDatabase(system),
+                       error) &&
          b.addDatabase(olderCalls ? "WirelessDomain" : kHome, callPath, callHistoryDatabase(system), error) &&
-         (!notes || b.addDatabase(kHome, "Library/Notes/notes.sqlite", notesDatabase(system.has_value()), error)) &&
+         (!notes ||
+          b.addDatabase(kHome, "Library/Notes/notes.sqlite", notesDatabase(system.has_value()), error)) &&
          // The demo phone carries a NoteStore beside its legacy notes.
          (system || b.addDatabase(kNoteStoreDomain, kNoteStorePath, noteStoreDatabase(), error)) &&
          b.addDatabase(kWhatsAppGroup, "ChatStorage.sqlite", whatsAppDatabase(system), error);

@@ -18,13 +18,13 @@ enum class MessageLayout { Seconds38, Nanoseconds51 };
 
 struct MessageRow {
   int64_t rowId = 0;
-  std::string guid;                      // 36 characters, column 1
-  std::optional<std::string> text;       // column 2
-  int64_t handleRowId = 0;               // column 5
-  std::vector<uint8_t> attributedBody;   // column 8; empty: NULL
-  std::string accountGuid;               // column 13; empty: NULL
-  int64_t appleSeconds = 0;              // column 15, seconds since 2001-01-01 UTC
-  bool fromMe = false;                   // column 21
+  std::string guid;                     // 36 characters, column 1
+  std::optional<std::string> text;      // column 2
+  int64_t handleRowId = 0;              // column 5
+  std::vector<uint8_t> attributedBody;  // column 8; empty: NULL
+  std::string accountGuid;              // column 13; empty: NULL
+  int64_t appleSeconds = 0;             // column 15, seconds since 2001-01-01 UTC
+  bool fromMe = false;                  // column 21
 };
 
 std::vector<std::string> CreateMessageTables(MessageLayout layout);  // message, handle, attachment, join
@@ -63,10 +63,10 @@ std::string PhoneSpellings(const std::string& tenDigits);
 
 struct CallRow {
   int64_t rowId = 0;
-  bool originated = false;       // placed from the phone
-  double appleSeconds = 0;       // ZCALLRECORD: double seconds since 2001
-  int64_t unixSeconds = 0;       // call: seconds since 1970
-  double duration = 0;           // call: written as an integer
+  bool originated = false;  // placed from the phone
+  double appleSeconds = 0;  // ZCALLRECORD: double seconds since 2001
+  int64_t unixSeconds = 0;  // call: seconds since 1970
+  double duration = 0;      // call: written as an integer
   std::optional<std::string> number;
 };
 
@@ -82,7 +82,8 @@ std::string InsertCall(const CallRow& row);
 
 std::vector<std::string> CreateNoteTables();  // ZNOTE and ZNOTEBODY
 // A note row: its body row (column 11), date (14, double) and title (19).
-std::string InsertNote(int64_t rowId, int64_t bodyRowId, double appleSeconds, const std::optional<std::string>& title);
+std::string InsertNote(int64_t rowId, int64_t bodyRowId, double appleSeconds,
+                       const std::optional<std::string>& title);
 // A body row: owner note (column 3) and the HTML-like content (column 4).
 std::string InsertNoteBody(int64_t rowId, int64_t noteRowId, const std::optional<std::string>& content);
 
@@ -94,13 +95,13 @@ enum class WhatsAppLayout { Older28, Newer34 };
 
 struct WhatsAppMessageRow {
   int64_t rowId = 0;
-  bool fromMe = false;                    // column 12
-  std::optional<int64_t> chatRowId;       // column 19
-  std::optional<int64_t> memberRowId;     // column 20
-  std::optional<int64_t> mediaRowId;      // column 22
-  std::optional<double> appleSeconds;     // column 25, a double as the app writes it
-  std::optional<std::string> fromJid;     // column 27
-  std::optional<std::string> text;        // column 32 (newer layout)
+  bool fromMe = false;                 // column 12
+  std::optional<int64_t> chatRowId;    // column 19
+  std::optional<int64_t> memberRowId;  // column 20
+  std::optional<int64_t> mediaRowId;   // column 22
+  std::optional<double> appleSeconds;  // column 25, a double as the app writes it
+  std::optional<std::string> fromJid;  // column 27
+  std::optional<std::string> text;     // column 32 (newer layout)
 };
 
 // ZWAMESSAGE, ZWACHATSESSION (25 columns), ZWAGROUPMEMBER (13), ZWAMEDIAITEM (24).

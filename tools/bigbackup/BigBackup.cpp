@@ -41,10 +41,10 @@ std::string tenDigits(int64_t n) {
 // Message texts of ordinary lengths, varied so pages do not compress to nothing.
 std::string sentence(int64_t n) {
   static constexpr std::array<const char*, 8> kPhrases = {
-      "See you at the ferry steps at ten",      "Can you send me the budget sheet again?",
-      "Running a little late, sorry",           "The spare key is under the blue flowerpot",
-      "Lunch on Thursday? My treat",            "Photos from the walk are up on the shared album",
-      "Did you get home okay last night?",      "Please call me back when you are free",
+      "See you at the ferry steps at ten", "Can you send me the budget sheet again?",
+      "Running a little late, sorry",      "The spare key is under the blue flowerpot",
+      "Lunch on Thursday? My treat",       "Photos from the walk are up on the shared album",
+      "Did you get home okay last night?", "Please call me back when you are free",
   };
   std::string text = kPhrases[static_cast<size_t>(n) % kPhrases.size()];
   text += " (" + std::to_string(n) + ")";
@@ -78,7 +78,8 @@ SqliteRecipe smsDatabase(const BigBackupScale& scale, int64_t attachmentCount) {
   for (int64_t a = 1; a <= attachmentCount; ++a) {
     const std::string guid = printf36("8C2E1B7A-5D44-4F0B-9E1A", a);
     const std::string name = "~/Library/SMS/Attachments/" + printf36("A", a) + "/IMG.jpeg";
-    r.statements.push_back(system ? RealInsertAttachment(*system, a, guid, name) : InsertAttachment(a, guid, name));
+    r.statements.push_back(system ? RealInsertAttachment(*system, a, guid, name)
+                                  : InsertAttachment(a, guid, name));
     r.statements.push_back(system ? RealInsertAttachmentLink(a * 50, a) : InsertAttachmentLink(a * 50, a));
   }
   r.deletions = {deleteEveryFifth("message"), deleteEveryFifth("handle"), deleteEveryFifth("attachment"),
@@ -104,7 +105,8 @@ SqliteRecipe addressBookDatabase(const BigBackupScale& scale) {
     }
     const std::string digits = tenDigits(i);
     const std::string shown = "(" + digits.substr(0, 3) + ") " + digits.substr(3, 3) + "-" + digits.substr(6);
-    for (std::string& statement : RealInsertContact(*system, c, {shown})) r.statements.push_back(std::move(statement));
+    for (std::string& statement : RealInsertContact(*system, c, {shown}))
+      r.statements.push_back(std::move(statement));
   }
   r.deletions = {deleteEveryFifth("ABPersonFullTextSearch_content")};
   if (system) {
@@ -158,7 +160,8 @@ SqliteRecipe whatsAppDatabase(const BigBackupScale& scale) {
     const std::string chat = "Chat " + std::to_string(c);
     const std::string member = "Member " + std::to_string(c);
     r.statements.push_back(system ? RealInsertWhatsAppChat(c, jid, chat) : InsertWhatsAppChat(c, jid, chat));
-    r.statements.push_back(system ? RealInsertWhatsAppMember(c, c, member, jid) : InsertWhatsAppMember(c, c, member, jid));
+    r.statements.push_back(system ? RealInsertWhatsAppMember(c, c, member, jid)
+                                  : InsertWhatsAppMember(c, c, member, jid));
   }
   for (int64_t i = 1; i <= scale.whatsAppMessages(); ++i) {
     WhatsAppMessageRow m;
@@ -186,9 +189,10 @@ bool BuildBigBackup(const BigBackupScale& scale, BackupBuilder& b, std::string* 
   const bool notes = !scale.system || HasLegacyNotes(*scale.system);
   if (!b.addDatabase(kHome, "Library/SMS/sms.db", smsDatabase(scale, attachments), error) ||
       !b.addDatabase(kHome, "Library/AddressBook/AddressBook.sqlitedb", addressBookDatabase(scale), error) ||
-      !b.addDatabase(olderCalls ? "WirelessDomain" : kHome,
-                     olderCalls ? "Library/CallHistory/call_history.db" : "Library/CallHistoryDB/CallHistory.storedata",
-                     callHistoryDatabase(scale), error) ||
+      !b.addDatabase(
+          olderCalls ? "WirelessDomain" : kHome,
+          olderCalls ? "Library/CallHistory/call_history.db" : "Library/CallHistoryDB/CallHistory.storedata",
+          callHistoryDatabase(scale), error) ||
       (notes && !b.addDatabase(kHome, "Library/Notes/notes.sqlite", notesDatabase(scale), error)) ||
       !b.addDatabase(kWhatsAppGroup, "ChatStorage.sqlite", whatsAppDatabase(scale), error))
     return false;
@@ -227,8 +231,8 @@ bool BuildBigBackup(const BigBackupScale& scale, BackupBuilder& b, std::string* 
   return true;
 }
 
-bool WriteBigBackup(const std::filesystem::path& folder, const BigBackupScale& scale, const std::string& password,
-                    bool phoneIterations, std::string* error) {
+bool WriteBigBackup(const std::filesystem::path& folder, const BigBackupScale& scale,
+                    const std::string& password, bool phoneIterations, std::string* error) {
   BackupBuilder b;
   if (!BuildBigBackup(scale, b, error)) return false;
   if (password.empty()) return b.write(folder, error);

@@ -34,7 +34,7 @@ bool BuildBigBackup(const BigBackupScale& scale, BackupBuilder& out, std::string
 // Writes it into `folder`; with a non-empty `password`, as an encrypted
 // backup under that password (with the phone's iteration counts when
 // `phoneIterations`, otherwise small ones).
-bool WriteBigBackup(const std::filesystem::path& folder, const BigBackupScale& scale, const std::string& password,
-                    bool phoneIterations, std::string* error);
+bool WriteBigBackup(const std::filesystem::path& folder, const BigBackupScale& scale,
+                    const std::string& password, bool phoneIterations, std::string* error);
 
 }  // namespace fq::builder

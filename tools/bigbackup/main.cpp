@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
   app.add_option("--messages", scale.messages, "Messages in sms.db; every other table scales with it")
       ->check(CLI::Range(int64_t{100}, int64_t{10000000}));
   app.add_option("--password", password, "Write an encrypted backup under this password");
-  app.add_flag("--phone-iterations", phoneIterations, "Encrypt with the phone's 10,000 and 10,000,000 rounds");
+  app.add_flag("--phone-iterations", phoneIterations,
+               "Encrypt with the phone's 10,000 and 10,000,000 rounds");
   int ios = 0;
   app.add_option("--ios", ios, "Write the phone's databases in the layouts of this system: 8, 13, 14 or 17")
       ->check(CLI::IsMember({8, 13, 14, 17}));

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/backup/StoredFilePath.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "tools/decrypt/ClassKeys.h"
 #include "tools/decrypt/FileCipher.h"
 #include "tools/decrypt/KeyDerivation.h"

@@ -81,7 +81,8 @@ CipherResult DecryptFile(const Key256& key, const std::filesystem::path& source,
     const auto count = static_cast<size_t>(produced);
     if (count < kBlock) continue;  // cannot happen without padding, but stay safe
     if (holding && out.write(std::span<const uint8_t>(held, kBlock)) != 0) return CipherResult::CannotWrite;
-    if (out.write(std::span<const uint8_t>(output.data(), count - kBlock)) != 0) return CipherResult::CannotWrite;
+    if (out.write(std::span<const uint8_t>(output.data(), count - kBlock)) != 0)
+      return CipherResult::CannotWrite;
     report.bytesWritten += (holding ? kBlock : 0) + count - kBlock;
     std::copy(output.data() + count - kBlock, output.data() + count, held);
     holding = true;

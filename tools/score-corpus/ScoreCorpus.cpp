@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/sqlite/ReadOnlyDatabase.h"
-#include "engine/sqlite/LibraryColumnValue.h"
 #include "engine/sqlite/ColumnValues.h"
 #include "engine/sqlite/GenericRows.h"
+#include "engine/sqlite/LibraryColumnValue.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableSchema.h"
 
