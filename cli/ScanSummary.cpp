@@ -29,7 +29,7 @@ std::vector<CategoryCount> CountCategories(const ScanResults& results) {
   const auto apps = SplitAppFiles(results.appFiles);
   std::vector<CategoryCount> counts;
   for (const auto category : kScanCategories) {
-    CategoryCount count{std::string(CategoryName(category)), 0, 0};
+    CategoryCount count{std::string(CategoryName(category)), 0, 0, {}};
     switch (category) {
       case ScanCategory::CameraRoll:
         count.live = results.cameraRoll.size();

@@ -192,8 +192,12 @@ TEST_F(CliTest, VersionAndUsageErrorsAnswerAsACommandLineToolShould) {
     SCOPED_TRACE(c.args);
     const CliRun r = run(c.args);
     EXPECT_EQ(r.status, c.status) << r.err;
-    if (!c.inErr.empty()) EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
-    if (!c.inOut.empty()) EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
+    if (!c.inErr.empty()) {
+      EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    }
+    if (!c.inOut.empty()) {
+      EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
+    }
   }
   // Every category name is listed for the user to choose from.
   const CliRun wrong = run("recover x --out y --category Voicemail");

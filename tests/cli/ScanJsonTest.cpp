@@ -161,13 +161,13 @@ TEST(JsonText, EscapesWhatJsonRequires) {
 TEST(ScanSummary, CountsLiveAndDeletedPerCategory) {
   const auto counts = CountCategories(SampleResults());
   ASSERT_EQ(counts.size(), 11u);
-  EXPECT_EQ(counts[0], (CategoryCount{"Camera Roll", 1, 0}));
-  EXPECT_EQ(counts[2], (CategoryCount{"Messages", 2, 1}));
-  EXPECT_EQ(counts[4], (CategoryCount{"Contacts", 0, 1}));
-  EXPECT_EQ(counts[7], (CategoryCount{"App Photos", 2, 0}));
-  EXPECT_EQ(counts[8], (CategoryCount{"App Videos", 1, 0}));
-  EXPECT_EQ(counts[9], (CategoryCount{"WhatsApp", 0, 1}));
-  EXPECT_EQ(counts[10], (CategoryCount{"WhatsApp Attachments", 1, 0}));
+  EXPECT_EQ(counts[0], (CategoryCount{"Camera Roll", 1, 0, {}}));
+  EXPECT_EQ(counts[2], (CategoryCount{"Messages", 2, 1, {}}));
+  EXPECT_EQ(counts[4], (CategoryCount{"Contacts", 0, 1, {}}));
+  EXPECT_EQ(counts[7], (CategoryCount{"App Photos", 2, 0, {}}));
+  EXPECT_EQ(counts[8], (CategoryCount{"App Videos", 1, 0, {}}));
+  EXPECT_EQ(counts[9], (CategoryCount{"WhatsApp", 0, 1, {}}));
+  EXPECT_EQ(counts[10], (CategoryCount{"WhatsApp Attachments", 1, 0, {}}));
 }
 
 TEST(TerminalText, DefusesControlCharacters) {

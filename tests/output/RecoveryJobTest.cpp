@@ -403,7 +403,9 @@ TEST_F(RecoveryJobTest, AFullDiskFailsTheItemsItCutShort) {
   EXPECT_FALSE(conversation->second.success);
   for (const auto& name : ListTree(root)) {
     const fs::path path = root / name;
-    if (fs::is_regular_file(path)) EXPECT_LE(fs::file_size(path), kRoom) << name;
+    if (fs::is_regular_file(path)) {
+      EXPECT_LE(fs::file_size(path), kRoom) << name;
+    }
     EXPECT_EQ(name.find("walk.MOV"), std::string::npos) << "a partial copy was left: " << name;
     EXPECT_EQ(name.find("Notes_"), std::string::npos) << "a partial report was left: " << name;
   }
