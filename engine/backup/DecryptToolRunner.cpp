@@ -55,11 +55,12 @@ DecryptToolResult RunDecryptTool(const DecryptToolRequest& request, ProgressStat
     lastReported = percent;
     return progress.report(percent);
   };
-  const DecryptToolResult notStarted{kInvalid, "the decrypt tool could not be started"};
+  const auto notStarted = [] { return DecryptToolResult{kInvalid, "the decrypt tool could not be started"}; };
 
   std::error_code ec;
-  if (request.toolPath.empty() || !std::filesystem::is_regular_file(request.toolPath, ec)) return notStarted;
-  if (request.decryptedFolder.empty()) return notStarted;
+  if (request.toolPath.empty() || !std::filesystem::is_regular_file(request.toolPath, ec))
+    return notStarted();
+  if (request.decryptedFolder.empty()) return notStarted();
   std::filesystem::create_directories(request.decryptedFolder, ec);
   if (ec) return {kInvalid, "the folder for the decrypted copy could not be created: " + ec.message()};
 
@@ -68,7 +69,7 @@ DecryptToolResult RunDecryptTool(const DecryptToolRequest& request, ProgressStat
   ChildProcess tool;
   if (tool.start(request.toolPath, {request.backupFolder.string(), request.decryptedFolder.string(), "-"}) !=
       0)
-    return notStarted;
+    return notStarted();
   tool.writeInputAndClose(request.password);
 
   const int64_t files = std::max<int64_t>(request.fileCount, 1);
