@@ -1,72 +1,19 @@
 #include "cli/ScanSummary.h"
 
 #include "engine/session/AppFileSplit.h"
+#include "engine/session/LiveDeletedCount.h"
 #include "engine/session/ScanCategory.h"
 
 namespace fq::cli {
-namespace {
-
-template <typename Records>
-void CountRecords(const Records& records, CategoryCount& count) {
-  for (const auto& r : records) (r.deleted != 0 ? count.deleted : count.live) += 1;
-}
-
-template <typename Map>
-void CountMapped(const Map& map, CategoryCount& count) {
-  for (const auto& [key, records] : map) CountRecords(records, count);
-}
-
-template <typename ByApp>
-size_t CountFiles(const ByApp& byApp) {
-  size_t n = 0;
-  for (const auto& [app, files] : byApp) n += files.size();
-  return n;
-}
-
-}  // namespace
 
 std::vector<CategoryCount> CountCategories(const ScanResults& results) {
   const auto apps = SplitAppFiles(results.appFiles);
   std::vector<CategoryCount> counts;
   for (const auto category : kScanCategories) {
-    CategoryCount count{std::string(CategoryName(category)), 0, 0, {}};
-    switch (category) {
-      case ScanCategory::CameraRoll:
-        count.live = results.cameraRoll.size();
-        break;
-      case ScanCategory::PhotoStream:
-        count.live = results.photoStream.size();
-        break;
-      case ScanCategory::Messages:
-        CountMapped(results.conversations, count);
-        break;
-      case ScanCategory::MessagesAttachments:
-        count.live = results.messageAttachments.size();
-        break;
-      case ScanCategory::Contacts:
-        CountRecords(results.contacts, count);
-        break;
-      case ScanCategory::CallHistory:
-        CountRecords(results.calls, count);
-        break;
-      case ScanCategory::Notes:
-        CountRecords(results.notes, count);
-        break;
-      case ScanCategory::AppPhotos:
-        count.live = CountFiles(apps.photos);
-        break;
-      case ScanCategory::AppVideos:
-        count.live = CountFiles(apps.videos);
-        break;
-      case ScanCategory::WhatsApp:
-        CountMapped(results.whatsAppChats, count);
-        break;
-      case ScanCategory::WhatsAppAttachments:
-        count.live = results.whatsAppAttachments.size();
-        break;
-    }
-    if (const auto found = results.status.find(category); found != results.status.end()) {
-      count.status = found->second;
+    const LiveDeletedCount found = CountCategory(results, apps, category);
+    CategoryCount count{std::string(CategoryName(category)), found.live, found.deleted, {}};
+    if (const auto status = results.status.find(category); status != results.status.end()) {
+      count.status = status->second;
     }
     counts.push_back(std::move(count));
   }

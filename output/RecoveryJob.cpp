@@ -9,6 +9,7 @@
 #include "engine/platform/File.h"
 #include "engine/platform/Folders.h"
 #include "engine/session/AppFileSplit.h"
+#include "engine/session/LiveDeletedCount.h"
 #include "output/HtmlReports.h"
 #include "output/OutputNames.h"
 #include "output/ResultText.h"
@@ -356,26 +357,6 @@ void RecoveryJob::Finish() {
   if (!(progress.cancelled && progress.processed == 0)) WriteIndexPage();
 }
 
-namespace {
-
-template <typename Records>
-void CountRecords(const Records& records, IndexCategory& c) {
-  for (const auto& r : records) ++(r.deleted ? c.deleted : c.live);
-}
-
-template <typename Map>
-void CountMapped(const Map& map, IndexCategory& c) {
-  for (const auto& [key, list] : map) CountRecords(list, c);
-}
-
-size_t CountApps(const AppFolderMap& apps) {
-  size_t n = 0;
-  for (const auto& [app, files] : apps) n += files.size();
-  return n;
-}
-
-}  // namespace
-
 void RecoveryJob::WriteIndexPage() {
   IndexPageInput page;
   page.source = m_source;
@@ -387,48 +368,18 @@ void RecoveryJob::WriteIndexPage() {
   for (int32_t k = kFirstItemKind; k <= kLastItemKind; ++k) {
     IndexCategory c;
     c.kind = static_cast<ItemKind>(k);
-    switch (c.kind) {
-      case ItemKind::CameraRoll:
-        c.live = m_results.cameraRoll.size();
-        break;
-      case ItemKind::PhotoStream:
-        c.live = m_results.photoStream.size();
-        break;
-      case ItemKind::AppPhotos:
-        c.live = CountApps(apps.photos);
-        break;
-      case ItemKind::AppVideos:
-        c.live = CountApps(apps.videos);
-        break;
-      case ItemKind::Messages:
-        CountMapped(m_results.conversations, c);
-        break;
-      case ItemKind::MessagesAttachments:
-        c.live = m_results.messageAttachments.size();
-        break;
-      case ItemKind::Contacts:
-        CountRecords(m_results.contacts, c);
-        break;
-      case ItemKind::CallHistory:
-        CountRecords(m_results.calls, c);
-        break;
-      case ItemKind::Notes:
-        CountRecords(m_results.notes, c);
-        break;
-      case ItemKind::WhatsApp:
-        CountMapped(m_results.whatsAppChats, c);
-        break;
-      case ItemKind::WhatsAppAttachments:
-        c.live = m_results.whatsAppAttachments.size();
-        break;
+    if (const auto category = ScanCategoryOf(c.kind)) {
+      const LiveDeletedCount found = CountCategory(m_results, apps, *category);
+      c.live = found.live;
+      c.deleted = found.deleted;
+      if (const auto status = m_results.status.find(*category); status != m_results.status.end()) {
+        c.status = status->second;
+      }
     }
     {
       std::lock_guard lock(m_control.lock());
       c.written = m_written[static_cast<size_t>(k)];
       c.failed = m_failedOfKind[static_cast<size_t>(k)];
-    }
-    for (const auto& [category, status] : m_results.status) {
-      if (fq::CategoryName(category) == CategoryName(c.kind)) c.status = status;
     }
     page.categories.push_back(std::move(c));
   }
