@@ -14,6 +14,7 @@
 #include "cli/ScanRun.h"
 #include "engine/platform/AppDataFolder.h"
 #include "engine/platform/ProgramFolder.h"
+#include "engine/platform/Text.h"
 #include "engine/session/AppFileSplit.h"
 #include "engine/session/CleanUp.h"
 #include "engine/session/ScanCategory.h"
@@ -40,15 +41,6 @@ int Fail(const std::string& why, int status = 1) {
   return status;
 }
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // The category names as the scan spells them, whatever case they were typed in.
 bool CanonicalCategoryNames(const std::vector<std::string>& typed, std::vector<std::string>& names,
                             std::string& unknown) {
@@ -56,7 +48,7 @@ bool CanonicalCategoryNames(const std::vector<std::string>& typed, std::vector<s
   for (const auto& name : typed) {
     bool found = false;
     for (const ScanCategory category : kScanCategories) {
-      if (SameTextIgnoringCase(CategoryName(category), name)) {
+      if (CompareNoCase(CategoryName(category), name) == 0) {
         names.emplace_back(CategoryName(category));
         found = true;
         break;
