@@ -1,10 +1,8 @@
 #include "app/CDecryptionWnd.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/DialogHost.h"
@@ -18,44 +16,25 @@ void WipeString(std::string& text) {
   text.clear();
 }
 
-CDecryptionWnd::CDecryptionWnd(const LanguageStore& texts, int mode, QWidget* owner) : CPopUpWnd(owner) {
+CDecryptionWnd::CDecryptionWnd(const LanguageStore& texts, int mode, QWidget* owner)
+    : CPopUpWnd(owner, QStringLiteral("DecryptionWnd")) {
   setObjectName("DecryptionWnd");
-  titleLabel()->setObjectName("Title");
-  titleLabel()->setText(tr("Encrypted backup"));
-  auto* description = new QLabel(this);
-  description->setObjectName("Description");
+  auto* description = controls().control<QLabel>("Description");
   description->setTextFormat(Qt::PlainText);
-  description->setWordWrap(true);
-  body()->addWidget(description, 1);
-  auto* row = new QHBoxLayout;
-  auto* label = new QLabel(tr("Password:"), this);
-  label->setObjectName("LblPassword");
-  m_edit = new QLineEdit(this);
-  m_edit->setObjectName("EditPassword");
+  m_edit = controls().control<QLineEdit>("EditPassword");
+  // Whatever the skin says, the password is masked and as long as the tool takes.
   m_edit->setEchoMode(QLineEdit::Password);
   m_edit->setMaxLength(kPasswordMaxLength);
-  label->setBuddy(m_edit);
-  row->addWidget(label);
-  row->addWidget(m_edit, 1);
-  body()->addLayout(row);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* ok = new QPushButton(tr("OK"), this);
-  ok->setObjectName("BtnOK");
-  auto* cancel = new QPushButton(tr("Cancel"), this);
-  cancel->setObjectName("BtnCancel");
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  body()->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, [this] {
+  connect(controls().control<QPushButton>("BtnOK"), &QPushButton::clicked, this, [this] {
     m_password = m_edit->text();
     m_edit->clear();
     done(kResultOk);
   });
-  connect(cancel, &QPushButton::clicked, this, [this] { done(kResultCancel); });
+  connect(controls().control<QPushButton>("BtnCancel"), &QPushButton::clicked, this,
+          [this] { done(kResultCancel); });
   texts.apply(this, "DecryptionWnd");
   description->setText(texts.text("Messages", mode == 0 ? "MSG0601" : "MSG0602"));
-  setWindowTitle(titleLabel()->text());
+  setWindowTitle(controls().control<QLabel>("Title")->text());
   m_edit->setFocus();
 }
 

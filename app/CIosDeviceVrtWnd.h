@@ -3,6 +3,8 @@
 // its controls and texts; device detection is built on top of it.
 #include <QWidget>
 
+#include "app/Skin.h"
+
 namespace fq::app {
 
 class DialogHost;
@@ -16,10 +18,12 @@ class CIosDeviceVrtWnd : public QWidget {
   void setControlsEnabled(bool enabled);
   // A device scan's Open failed.
   void showOpenFailure();
+  const Skin& skin() const { return m_skin; }
 
  private:
   const LanguageStore& m_texts;
   DialogHost& m_dialogs;
+  Skin m_skin;
 };
 
 }  // namespace fq::app

@@ -1,13 +1,10 @@
 #include "app/CItunesBackupVrtWnd.h"
 
 #include <QFile>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTreeView>
-#include <QVBoxLayout>
 
 #include "app/CDecryptionWnd.h"
 #include "app/CScanVrtWnd.h"
@@ -38,48 +35,25 @@ QStandardItem* plainItem(const QString& text) {
 
 CItunesBackupVrtWnd::CItunesBackupVrtWnd(const LanguageStore& texts, DialogHost& dialogs, BackupStore& store,
                                          CScanVrtWnd& scan, IEventSink& sink, QWidget* parent)
-    : QWidget(parent), m_texts(texts), m_dialogs(dialogs), m_store(store), m_scan(scan), m_sink(sink) {
+    : QWidget(parent),
+      m_texts(texts),
+      m_dialogs(dialogs),
+      m_store(store),
+      m_scan(scan),
+      m_sink(sink),
+      m_skin(QStringLiteral("PageItunesBackup"), this) {
   setObjectName("ItunesVtrWnd");
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(24, 20, 24, 20);
-  auto* title = new QLabel(tr("Recover from a backup on this computer"), this);
-  title->setObjectName("LblBackupTitle");
-  auto* hint = new QLabel(tr("Choose a backup from the list and press Start Scan."), this);
-  hint->setObjectName("LblBackupHint");
+  m_list = m_skin.control<QTreeView>("BackupFileList");
+  m_selDir = m_skin.control<QPushButton>("BtnSelDir");
+  m_scanButton = m_skin.control<QPushButton>("BtnScan");
   m_model = new QStandardItemModel(0, 3, this);
-  m_list = new QTreeView(this);
-  m_list->setObjectName("BackupFileList");
   m_list->setModel(m_model);
-  m_list->setRootIsDecorated(false);
-  m_list->setUniformRowHeights(true);
-  m_list->setAlternatingRowColors(true);
-  m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-  m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_list->setTextElideMode(Qt::ElideRight);
-  m_list->setIconSize(QSize(24, 24));
   m_list->header()->setStretchLastSection(false);
   m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   m_list->header()->setSectionResizeMode(1, QHeaderView::Fixed);
   m_list->header()->setSectionResizeMode(2, QHeaderView::Fixed);
   m_list->header()->resizeSection(1, 170);
   m_list->header()->resizeSection(2, 150);
-  auto* buttons = new QHBoxLayout;
-  m_selDir = new QPushButton(tr("Select Folder..."), this);
-  m_selDir->setObjectName("BtnSelDir");
-  m_scanButton = new QPushButton(tr("Start Scan"), this);
-  m_scanButton->setObjectName("BtnScan");
-  buttons->addWidget(m_selDir);
-  buttons->addStretch(1);
-  buttons->addWidget(m_scanButton);
-  layout->addWidget(title);
-  layout->addWidget(hint);
-  layout->addSpacing(8);
-  layout->addWidget(m_list, 1);
-  layout->addSpacing(8);
-  layout->addLayout(buttons);
-  setTabOrder(m_list, m_selDir);
-  setTabOrder(m_selDir, m_scanButton);
   connect(m_scanButton, &QPushButton::clicked, this, &CItunesBackupVrtWnd::scanSelected);
   connect(m_selDir, &QPushButton::clicked, this, &CItunesBackupVrtWnd::selectFolder);
   // A double click takes exactly the Start Scan path.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Skin.h"
 #include "engine/backup/BackupInfo.h"
 
 class QPushButton;
@@ -36,6 +37,7 @@ class CItunesBackupVrtWnd : public QWidget {
   const std::vector<BackupInfo>& backups() const { return m_backups; }
   // The password step for `backup`: false when the user cancelled it.
   bool passwordStep(const BackupInfo& backup);
+  const Skin& skin() const { return m_skin; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -50,6 +52,7 @@ class CItunesBackupVrtWnd : public QWidget {
   BackupStore& m_store;
   CScanVrtWnd& m_scan;
   IEventSink& m_sink;
+  Skin m_skin;
   QTreeView* m_list;
   QStandardItemModel* m_model;
   QPushButton* m_scanButton;

@@ -2,18 +2,18 @@
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <QWindow>
 
+#include "app/CButtonGifUI.h"
 #include "app/CIosDeviceVrtWnd.h"
 #include "app/CItunesBackupVrtWnd.h"
 #include "app/CScanVrtWnd.h"
@@ -25,77 +25,60 @@
 #include "engine/session/BackupStore.h"
 
 namespace fq::app {
-namespace {
-
-constexpr int kCaptionBand = 90;
-constexpr int kSizeBox = 4;
-
-QToolButton* captionButton(QWidget* parent, const char* name, const char* icon, const QString& tip) {
-  auto* button = new QToolButton(parent);
-  button->setObjectName(name);
-  button->setIcon(QIcon(icon));
-  button->setIconSize(QSize(16, 16));
-  button->setAutoRaise(true);
-  button->setToolTip(tip);
-  button->setFocusPolicy(Qt::NoFocus);
-  return button;
-}
-
-// A source option: a checkable button with a title and a line below it.
-QPushButton* sourceOption(QWidget* parent, const char* name, const char* titleName, const char* lineName,
-                          const char* icon, const QString& title, const QString& line) {
-  auto* option = new QPushButton(parent);
-  option->setObjectName(name);
-  option->setCheckable(true);
-  option->setMinimumHeight(76);
-  auto* layout = new QHBoxLayout(option);
-  layout->setContentsMargins(14, 8, 10, 8);
-  auto* image = new QLabel(option);
-  image->setPixmap(QIcon(icon).pixmap(36, 36));
-  image->setAttribute(Qt::WA_TransparentForMouseEvents);
-  auto* texts = new QVBoxLayout;
-  texts->setSpacing(2);
-  auto* first = new QLabel(title, option);
-  first->setObjectName(titleName);
-  first->setWordWrap(true);
-  first->setAttribute(Qt::WA_TransparentForMouseEvents);
-  auto* second = new QLabel(line, option);
-  second->setObjectName(lineName);
-  second->setWordWrap(true);
-  second->setAttribute(Qt::WA_TransparentForMouseEvents);
-  texts->addWidget(first);
-  texts->addWidget(second);
-  layout->addWidget(image);
-  layout->addSpacing(8);
-  layout->addLayout(texts, 1);
-  return option;
-}
-
-}  // namespace
 
 CMainWnd::CMainWnd(LanguageStore& texts, DialogHost& dialogs, BackupStore& store, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_texts(texts),
       m_dialogs(dialogs),
-      m_store(store) {
+      m_store(store),
+      m_skin(QStringLiteral("MainWnd"), this),
+      m_shadow(CWndShadow::Look{}) {
   setObjectName("MainWnd");
   setWindowTitle(QStringLiteral("Fernquill"));
   setWindowIcon(QIcon(":/skins/icons/app.svg"));
   setMinimumSize(1000, 650);
   resize(1000, 650);
   setMouseTracking(true);
-  auto* root = new QVBoxLayout(this);
-  // The margin is the size box: the window's own pixels, where a press resizes.
-  root->setContentsMargins(kSizeBox, kSizeBox, kSizeBox, kSizeBox);
-  root->setSpacing(0);
-  root->addWidget(buildCaption());
-  m_mainTabs = new QStackedWidget(this);
-  m_mainTabs->setObjectName("MainTabPage");
+  m_shadow.attach(*this);
+  updateMargins();
+
+  m_product = m_skin.control<QLabel>("LblProductName");
+  m_product->setTextFormat(Qt::PlainText);
+  m_maxButton = m_skin.control<QToolButton>("maxbtn");
+  m_restoreButton = m_skin.control<QToolButton>("restorebtn");
+  m_restoreButton->hide();
+  auto* assist = m_skin.control<QToolButton>("BtnAssist");
+  connect(assist, &QToolButton::clicked, this,
+          [this, assist] { m_assist->popup(assist->mapToGlobal(QPoint(0, assist->height()))); });
+  connect(m_skin.control<QToolButton>("minbtn"), &QToolButton::clicked, this, &QWidget::showMinimized);
+  connect(m_maxButton, &QToolButton::clicked, this, &QWidget::showMaximized);
+  connect(m_restoreButton, &QToolButton::clicked, this, &QWidget::showNormal);
+  connect(m_skin.control<QToolButton>("closebtn"), &QToolButton::clicked, this, &QWidget::close);
+
+  m_mainTabs = m_skin.control<QStackedWidget>("MainTabPage");
+  m_tabPage = m_skin.control<QStackedWidget>("TabPage");
   m_scan = new CScanVrtWnd(texts, m_mainTabs);
-  m_mainTabs->addWidget(buildHome());
   m_mainTabs->addWidget(m_scan);
-  root->addWidget(m_mainTabs, 1);
+  m_device = new CIosDeviceVrtWnd(m_texts, m_dialogs, m_tabPage);
+  m_backup = new CItunesBackupVrtWnd(m_texts, m_dialogs, m_store, *m_scan, *this, m_tabPage);
+  m_tabPage->addWidget(m_device);
+  m_tabPage->addWidget(m_backup);
   connect(m_scan, &CScanVrtWnd::homeRequested, this, [this] { m_mainTabs->setCurrentIndex(0); });
+
+  // The ids are the sources of a scan request: 0 the device, 1 a backup.
+  m_sources = m_skin.control<QButtonGroup>("GrpAction");
+  m_sources->addButton(m_skin.control<QPushButton>("OptIosDevice"), 0);
+  m_sources->addButton(m_skin.control<QPushButton>("OptBackupFile"), 1);
+  m_sources->setExclusive(true);
+  connect(m_sources, &QButtonGroup::idClicked, this, &CMainWnd::selectSource);
+  m_skin.control<QPushButton>("BtnVersion")
+      ->setText(QStringLiteral("Version %1").arg(QStringLiteral(FERNQUILL_VERSION)));
+
+  m_opening = m_skin.control<QWidget>("OpeningBar");
+  m_openingGif = m_skin.control<CButtonGifUI>("BtnGifOpening");
+  m_openingGif->setGifFile(QStringLiteral(":/skins/gif/loading.gif"));
+  setBusy(false);
+
   buildAssistMenu();
   applyTexts();
   selectSource(0);
@@ -103,81 +86,21 @@ CMainWnd::CMainWnd(LanguageStore& texts, DialogHost& dialogs, BackupStore& store
 
 CMainWnd::~CMainWnd() = default;
 
-QWidget* CMainWnd::buildCaption() {
-  auto* band = new QWidget(this);
-  band->setObjectName("captionband");
-  band->setFixedHeight(kCaptionBand);
-  band->setAttribute(Qt::WA_StyledBackground);
-  auto* layout = new QHBoxLayout(band);
-  layout->setContentsMargins(20, 0, 8, 0);
-  auto* logo = new QLabel(band);
-  logo->setPixmap(QIcon(":/skins/icons/app.svg").pixmap(44, 44));
-  m_product = new QLabel(QStringLiteral("Fernquill"), band);
-  m_product->setObjectName("LblProductName");
-  m_product->setTextFormat(Qt::PlainText);
-  auto* assist = captionButton(band, "BtnAssist", ":/skins/icons/menu.svg", tr("Menu"));
-  auto* min = captionButton(band, "minbtn", ":/skins/icons/minimize.svg", tr("Minimize"));
-  m_maxButton = captionButton(band, "maxbtn", ":/skins/icons/maximize.svg", tr("Maximize"));
-  m_restoreButton = captionButton(band, "restorebtn", ":/skins/icons/restore.svg", tr("Restore"));
-  m_restoreButton->hide();
-  auto* close = captionButton(band, "closebtn", ":/skins/icons/close.svg", tr("Close"));
-  layout->addWidget(logo);
-  layout->addSpacing(10);
-  layout->addWidget(m_product);
-  layout->addStretch(1);
-  for (QToolButton* b : {assist, min, m_maxButton, m_restoreButton, close})
-    layout->addWidget(b, 0, Qt::AlignTop);
-  connect(assist, &QToolButton::clicked, this,
-          [this, assist] { m_assist->popup(assist->mapToGlobal(QPoint(0, assist->height()))); });
-  connect(min, &QToolButton::clicked, this, &QWidget::showMinimized);
-  connect(m_maxButton, &QToolButton::clicked, this, &QWidget::showMaximized);
-  connect(m_restoreButton, &QToolButton::clicked, this, &QWidget::showNormal);
-  connect(close, &QToolButton::clicked, this, &QWidget::close);
-  return band;
+void CMainWnd::updateMargins() {
+  const int margin = m_shadow.margin(*this);
+  if (layout()) layout()->setContentsMargins(margin, margin, margin, margin);
 }
 
-QWidget* CMainWnd::buildHome() {
-  auto* home = new QWidget(m_mainTabs);
-  home->setObjectName("HomePage");
-  auto* layout = new QHBoxLayout(home);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  auto* side = new QWidget(home);
-  side->setObjectName("SourceColumn");
-  side->setAttribute(Qt::WA_StyledBackground);
-  side->setFixedWidth(270);
-  auto* sideLayout = new QVBoxLayout(side);
-  sideLayout->setContentsMargins(12, 16, 12, 12);
-  sideLayout->setSpacing(10);
-  auto* device =
-      sourceOption(side, "OptIosDevice", "TxtIosDevice1", "TxtIosDevice2", ":/skins/icons/phone.svg",
-                   tr("Recover from Device"), tr("Scan a connected phone"));
-  auto* backup =
-      sourceOption(side, "OptBackupFile", "TxtBackupFile1", "TxtBackupFile2", ":/skins/icons/backup.svg",
-                   tr("Recover from Backup"), tr("Read a backup on this computer"));
-  m_sources = new QButtonGroup(this);
-  m_sources->setObjectName("GrpAction");
-  m_sources->addButton(device, 0);
-  m_sources->addButton(backup, 1);
-  m_sources->setExclusive(true);
-  connect(m_sources, &QButtonGroup::idClicked, this, &CMainWnd::selectSource);
-  auto* version = new QPushButton(QStringLiteral("Version %1").arg(QStringLiteral(FERNQUILL_VERSION)), side);
-  version->setObjectName("BtnVersion");
-  version->setFlat(true);
-  version->setFocusPolicy(Qt::NoFocus);
-  sideLayout->addWidget(device);
-  sideLayout->addWidget(backup);
-  sideLayout->addStretch(1);
-  sideLayout->addWidget(version, 0, Qt::AlignLeft);
-  m_tabPage = new QStackedWidget(home);
-  m_tabPage->setObjectName("TabPage");
-  m_device = new CIosDeviceVrtWnd(m_texts, m_dialogs, m_tabPage);
-  m_backup = new CItunesBackupVrtWnd(m_texts, m_dialogs, m_store, *m_scan, *this, m_tabPage);
-  m_tabPage->addWidget(m_device);
-  m_tabPage->addWidget(m_backup);
-  layout->addWidget(side);
-  layout->addWidget(m_tabPage, 1);
-  return home;
+void CMainWnd::setBusy(bool busy) {
+  m_opening->setVisible(busy);
+  if (busy)
+    m_openingGif->play();
+  else
+    m_openingGif->stop();
+}
+
+namespace {
+constexpr int kCaptionBand = 90;
 }
 
 void CMainWnd::buildAssistMenu() {
@@ -267,6 +190,7 @@ void CMainWnd::customEvent(QEvent* event) {
       break;
     case kMsgScanEnded:
       m_scanStarting = false;
+      setBusy(false);
       setSourcePagesEnabled(true);
       break;
     case kMsgScanEvent:
@@ -289,11 +213,14 @@ void CMainWnd::onStartScan(uintptr_t source) {
   if (m_scanStarting || source > 1) return;
   m_scanStarting = true;
   setSourcePagesEnabled(false);
+  setBusy(true);
   m_scan->start(static_cast<int>(source));
 }
 
 void CMainWnd::onScanEvent(uintptr_t event) {
   const int source = m_scan->source();
+  // Any answer of the scan's Open ends the wait (key derivation takes seconds).
+  setBusy(false);
   switch (event) {
     case kScanEventFirstProgress:
       // The source pages stay disabled until the scan ends: a scan started
@@ -340,11 +267,11 @@ void CMainWnd::keyPressEvent(QKeyEvent* event) {
 
 Qt::Edges CMainWnd::edgesAt(QPoint pos) const {
   Qt::Edges edges;
-  if (isMaximized()) return edges;
-  if (pos.x() < kSizeBox) edges |= Qt::LeftEdge;
-  if (pos.x() >= width() - kSizeBox) edges |= Qt::RightEdge;
-  if (pos.y() < kSizeBox) edges |= Qt::TopEdge;
-  if (pos.y() >= height() - kSizeBox) edges |= Qt::BottomEdge;
+  const int box = m_shadow.margin(*this);
+  if (pos.x() < box) edges |= Qt::LeftEdge;
+  if (pos.x() >= width() - box) edges |= Qt::RightEdge;
+  if (pos.y() < box) edges |= Qt::TopEdge;
+  if (pos.y() >= height() - box) edges |= Qt::BottomEdge;
   return edges;
 }
 
@@ -353,7 +280,7 @@ void CMainWnd::mousePressEvent(QMouseEvent* event) {
     const Qt::Edges edges = edgesAt(event->position().toPoint());
     if (edges)
       windowHandle()->startSystemResize(edges);
-    else if (event->position().y() < kCaptionBand + kSizeBox)
+    else if (event->position().y() < kCaptionBand + m_shadow.margin(*this))
       windowHandle()->startSystemMove();
   }
   QWidget::mousePressEvent(event);
@@ -375,18 +302,16 @@ void CMainWnd::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CMainWnd::paintEvent(QPaintEvent*) {
-  // Without a compositor a translucent shadow comes out black: a 1-px border
-  // marks the frameless window's edge instead.
   QPainter painter(this);
-  painter.fillRect(rect(), palette().window());
-  painter.setPen(QColor(45, 45, 45, 120));
-  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  m_shadow.paint(painter, *this);
 }
 
 void CMainWnd::changeEvent(QEvent* event) {
   if (event->type() == QEvent::WindowStateChange) {
     m_maxButton->setVisible(!isMaximized());
     m_restoreButton->setVisible(isMaximized());
+    updateMargins();
+    update();
   }
   QWidget::changeEvent(event);
 }

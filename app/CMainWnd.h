@@ -4,6 +4,8 @@
 // engine's event sink: engine threads post to it, it acts on the GUI thread.
 #include <QWidget>
 
+#include "app/CWndShadow.h"
+#include "app/Skin.h"
 #include "engine/session/EventSink.h"
 
 class QButtonGroup;
@@ -19,6 +21,7 @@ class BackupStore;
 
 namespace fq::app {
 
+class CButtonGifUI;
 class CIosDeviceVrtWnd;
 class CItunesBackupVrtWnd;
 class CScanVrtWnd;
@@ -38,6 +41,9 @@ class CMainWnd : public QWidget, public IEventSink {
   CItunesBackupVrtWnd& backupPage() const { return *m_backup; }
   QMenu& assistMenu() const { return *m_assist; }
   bool scanStarting() const { return m_scanStarting; }
+  bool busy() const { return !m_opening->isHidden(); }
+  const Skin& skin() const { return m_skin; }
+  CIosDeviceVrtWnd& devicePage() const { return *m_device; }
 
  protected:
   void customEvent(QEvent* event) override;
@@ -48,8 +54,9 @@ class CMainWnd : public QWidget, public IEventSink {
   void changeEvent(QEvent* event) override;
 
  private:
-  QWidget* buildCaption();
-  QWidget* buildHome();
+  void updateMargins();
+  // The busy indicator between a scan request and the first answer of its Open.
+  void setBusy(bool busy);
   void buildAssistMenu();
   void applyTexts();
   void selectSource(int source);
@@ -61,6 +68,8 @@ class CMainWnd : public QWidget, public IEventSink {
   LanguageStore& m_texts;
   DialogHost& m_dialogs;
   BackupStore& m_store;
+  Skin m_skin;
+  CWndShadow m_shadow;
   QLabel* m_product = nullptr;
   QToolButton* m_maxButton = nullptr;
   QToolButton* m_restoreButton = nullptr;
@@ -72,6 +81,8 @@ class CMainWnd : public QWidget, public IEventSink {
   CItunesBackupVrtWnd* m_backup = nullptr;
   QMenu* m_assist = nullptr;
   QMenu* m_languages = nullptr;
+  QWidget* m_opening = nullptr;
+  CButtonGifUI* m_openingGif = nullptr;
   // From a scan request until its Open failed or the scan ended.
   bool m_scanStarting = false;
 };

@@ -1,10 +1,8 @@
 #include "app/CMessageBox.h"
 
-#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <array>
 
 #include "app/DialogHost.h"
@@ -32,41 +30,24 @@ constexpr std::array<KindLook, 5> kKinds{{
 
 CMessageBox::CMessageBox(const LanguageStore& texts, int kind, const QString& title, const QString& text,
                          QWidget* owner)
-    : CPopUpWnd(owner), m_kind(kind >= 0 && kind < static_cast<int>(kKinds.size()) ? kind : kError) {
+    : CPopUpWnd(owner, QStringLiteral("MessageBox")),
+      m_kind(kind >= 0 && kind < static_cast<int>(kKinds.size()) ? kind : kError) {
   const KindLook& look = kKinds[static_cast<size_t>(m_kind)];
   setObjectName(look.skin);
-  auto* row = new QHBoxLayout;
-  auto* icon = new QLabel(this);
-  icon->setObjectName("icon");
-  icon->setFixedSize(48, 48);
+  auto* icon = controls().control<QLabel>("icon");
   icon->setPixmap(QIcon(look.icon).pixmap(48, 48));
-  auto* message = new QLabel(this);
-  message->setObjectName("message");
+  auto* message = controls().control<QLabel>("message");
   message->setTextFormat(Qt::PlainText);
-  message->setWordWrap(true);
-  message->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  row->addWidget(icon, 0, Qt::AlignTop);
-  row->addSpacing(12);
-  row->addWidget(message, 1);
-  body()->addLayout(row, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* ok = new QPushButton(tr("OK"), this);
-  ok->setObjectName("okbtn");
-  buttons->addWidget(ok);
+  auto* ok = controls().control<QPushButton>("okbtn");
   connect(ok, &QPushButton::clicked, this, [this] { done(kResultOk); });
-  if (look.cancel) {
-    auto* cancel = new QPushButton(tr("Cancel"), this);
-    cancel->setObjectName("cancelbtn");
-    buttons->addWidget(cancel);
-    connect(cancel, &QPushButton::clicked, this, [this] { done(kResultCancel); });
-  }
-  body()->addLayout(buttons);
+  auto* cancel = controls().control<QPushButton>("cancelbtn");
+  cancel->setVisible(look.cancel);
+  connect(cancel, &QPushButton::clicked, this, [this] { done(kResultCancel); });
   texts.apply(this, "MessageBox");
-  titleLabel()->setText(title.isEmpty() ? texts.text("Messages", look.titleKey) : title);
+  auto* titleLabel = controls().control<QLabel>("title");
+  titleLabel->setText(title.isEmpty() ? texts.text("Messages", look.titleKey) : title);
   message->setText(text);
-  setWindowTitle(titleLabel()->text());
+  setWindowTitle(titleLabel->text());
   ok->setFocus();
 }
 

@@ -1,13 +1,10 @@
 #include "app/CPopUpWnd.h"
 
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <QWindow>
 
 #include "app/DialogHost.h"
@@ -17,36 +14,13 @@ namespace {
 constexpr int kTitleBand = 40;
 }
 
-CPopUpWnd::CPopUpWnd(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
+CPopUpWnd::CPopUpWnd(QWidget* owner, const QString& skin)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_skin(skin, this) {
   setModal(true);
   setMinimumSize(430, 170);
   setProperty("popup", true);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  outer->setSpacing(0);
-  auto* band = new QWidget(this);
-  band->setObjectName("titleband");
-  band->setFixedHeight(kTitleBand);
-  band->setAttribute(Qt::WA_StyledBackground);
-  auto* bandLayout = new QHBoxLayout(band);
-  bandLayout->setContentsMargins(14, 0, 6, 0);
-  m_title = new QLabel(band);
-  m_title->setObjectName("title");
-  m_title->setTextFormat(Qt::PlainText);
-  m_close = new QToolButton(band);
-  m_close->setObjectName("closebtn");
-  m_close->setIcon(QIcon(":/skins/icons/close.svg"));
-  m_close->setAutoRaise(true);
-  m_close->setFocusPolicy(Qt::NoFocus);
-  bandLayout->addWidget(m_title, 1);
-  bandLayout->addWidget(m_close);
-  outer->addWidget(band);
-  auto* content = new QWidget(this);
-  content->setObjectName("popupbody");
-  m_body = new QVBoxLayout(content);
-  m_body->setContentsMargins(20, 14, 20, 14);
-  outer->addWidget(content, 1);
-  connect(m_close, &QToolButton::clicked, this, [this] { done(kResultCancel); });
+  connect(m_skin.control<QToolButton>("closebtn"), &QToolButton::clicked, this,
+          [this] { done(kResultCancel); });
 }
 
 int CPopUpWnd::run() {

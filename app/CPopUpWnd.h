@@ -4,31 +4,29 @@
 // Escape); Enter does nothing, so no button is a default.
 #include <QDialog>
 
-class QLabel;
-class QToolButton;
-class QVBoxLayout;
+#include "app/Skin.h"
 
 namespace fq::app {
 
 class CPopUpWnd : public QDialog {
   Q_OBJECT
  public:
-  explicit CPopUpWnd(QWidget* owner);
+  // `skin` names the window's form; it has a `closebtn`.
+  CPopUpWnd(QWidget* owner, const QString& skin);
   // Shows the window modally over its owner and returns its result.
   int run();
+  const Skin& skin() const { return m_skin; }
 
  protected:
-  QLabel* titleLabel() const { return m_title; }
-  QVBoxLayout* body() const { return m_body; }
+  // The skin to look controls up in.
+  Skin& controls() { return m_skin; }
   void keyPressEvent(QKeyEvent* event) override;
   void reject() override;
   void mousePressEvent(QMouseEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
-  QLabel* m_title;
-  QToolButton* m_close;
-  QVBoxLayout* m_body;
+  Skin m_skin;
 };
 
 }  // namespace fq::app

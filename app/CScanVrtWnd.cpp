@@ -1,27 +1,16 @@
 #include "app/CScanVrtWnd.h"
 
-#include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "app/CDecryptionWnd.h"
 #include "app/LanguageStore.h"
 
 namespace fq::app {
 
-CScanVrtWnd::CScanVrtWnd(const LanguageStore& texts, QWidget* parent) : QWidget(parent), m_texts(texts) {
+CScanVrtWnd::CScanVrtWnd(const LanguageStore& texts, QWidget* parent)
+    : QWidget(parent), m_texts(texts), m_skin(QStringLiteral("PageScan"), this) {
   setObjectName("ScanVtrWnd");
-  auto* layout = new QVBoxLayout(this);
-  auto* status = new QLabel(tr("Preparing the scan..."), this);
-  status->setObjectName("LblScanStatus");
-  status->setAlignment(Qt::AlignCenter);
-  auto* home = new QPushButton(tr("Home"), this);
-  home->setObjectName("BtnHome");
-  layout->addStretch(1);
-  layout->addWidget(status);
-  layout->addWidget(home, 0, Qt::AlignHCenter);
-  layout->addStretch(1);
-  connect(home, &QPushButton::clicked, this, &CScanVrtWnd::homeRequested);
+  connect(m_skin.control<QPushButton>("BtnHome"), &QPushButton::clicked, this, &CScanVrtWnd::homeRequested);
   applyTexts();
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Skin.h"
 #include "engine/backup/BackupInfo.h"
 
 namespace fq::app {
@@ -30,12 +31,14 @@ class CScanVrtWnd : public QWidget {
   void start(int source);
   int source() const { return m_source; }
   const std::vector<Request>& requests() const { return m_requests; }
+  const Skin& skin() const { return m_skin; }
 
  signals:
   void homeRequested();
 
  private:
   const LanguageStore& m_texts;
+  Skin m_skin;
   BackupInfo m_backup;
   std::string m_password;
   int m_source = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -12,6 +13,7 @@
 #include "app/CItunesBackupVrtWnd.h"
 #include "app/CMainWnd.h"
 #include "app/CScanVrtWnd.h"
+#include "app/CWndShadow.h"
 #include "app/LanguageStore.h"
 #include "engine/session/BackupStore.h"
 #include "engine/session/WorkFolders.h"
@@ -136,9 +138,12 @@ TEST_F(BackupPage, ClosingTheEmptyPasswordWarningCancels) {
 TEST_F(BackupPage, FailedOpenNamesTheCauseAndEnablesThePage) {
   addBackup({"aaaa", "Plain Phone", "2019-01-02T03:04:05Z", false});
   window();
+  EXPECT_FALSE(m_main->busy());
   button("BtnScan")->click();
   deliver();
   ASSERT_EQ(requests().size(), 1u);
+  // Busy until the Open answers.
+  EXPECT_TRUE(m_main->busy());
   // A second request while the first one opens is ignored.
   m_main->postEvent(kMsgStartScan, 0);
   deliver();
@@ -152,6 +157,7 @@ TEST_F(BackupPage, FailedOpenNamesTheCauseAndEnablesThePage) {
   EXPECT_TRUE(button("BtnScan")->isEnabled());
   EXPECT_TRUE(button("OptIosDevice")->isEnabled());
   EXPECT_FALSE(m_main->scanStarting());
+  EXPECT_FALSE(m_main->busy());
 }
 
 TEST_F(BackupPage, SourcePagesStayDisabledUntilTheScanEnds) {
@@ -159,8 +165,10 @@ TEST_F(BackupPage, SourcePagesStayDisabledUntilTheScanEnds) {
   window();
   button("BtnScan")->click();
   deliver();
+  EXPECT_TRUE(m_main->busy());
   m_main->postEvent(kMsgScanEvent, kScanEventFirstProgress);
   deliver();
+  EXPECT_FALSE(m_main->busy());
   EXPECT_EQ(m_main->findChild<QStackedWidget*>("MainTabPage")->currentIndex(), 1);
   EXPECT_FALSE(button("BtnScan")->isEnabled());
   m_main->postEvent(kMsgStartScan, 1);
@@ -185,6 +193,8 @@ TEST_F(BackupPage, WrongPasswordAsksAgainAndRestarts) {
   EXPECT_EQ(m_dialogs.boxes[0].kind, kInformation);
   EXPECT_EQ(m_dialogs.boxes[0].text, QStringLiteral("T-encrypted"));
   EXPECT_EQ(requests().size(), 2u);
+  // The second Open is waited for as the first.
+  EXPECT_TRUE(m_main->busy());
 }
 
 TEST_F(BackupPage, FolderWithoutInfoPlistAsksToRetry) {
@@ -202,6 +212,18 @@ TEST_F(BackupPage, FolderWithoutInfoPlistAsksToRetry) {
   EXPECT_EQ(m_dialogs.boxes[0].kind, kQuestion);
   ASSERT_EQ(requests().size(), 1u);
   EXPECT_EQ(requests()[0].backup.displayName, "Elsewhere");
+}
+
+TEST_F(BackupPage, WithoutACompositorTheEdgeIsABorderNotAShadow) {
+  // The offscreen platform composites nothing: a translucent margin would be black.
+  ASSERT_FALSE(CWndShadow::Composited());
+  window();
+  m_main->show();
+  const QImage picture = m_main->grab().toImage();
+  EXPECT_FALSE(m_main->testAttribute(Qt::WA_TranslucentBackground));
+  EXPECT_EQ(picture.pixelColor(0, 300).alpha(), 255);
+  EXPECT_LT(picture.pixelColor(0, 300).lightness(), picture.pixelColor(2, 300).lightness());
+  EXPECT_EQ(picture.pixelColor(2, 300), picture.pixelColor(3, 300));
 }
 
 TEST_F(BackupPage, EscapeAndEnterDoNotCloseTheMainWindow) {

@@ -64,7 +64,7 @@ TEST_F(Dialogs, KindsPickTheirLookTitleAndButtons) {
     EXPECT_EQ(box.objectName(), c.look);
     EXPECT_EQ(box.findChild<QLabel*>("title")->text(), c.title);
     EXPECT_NE(box.findChild<QPushButton*>("okbtn"), nullptr);
-    EXPECT_EQ(box.findChild<QPushButton*>("cancelbtn") != nullptr, c.cancel);
+    EXPECT_EQ(!box.findChild<QPushButton*>("cancelbtn")->isHidden(), c.cancel);
     auto* message = box.findChild<QLabel*>("message");
     EXPECT_EQ(message->textFormat(), Qt::PlainText);
     EXPECT_EQ(message->text(), QStringLiteral("<i>body</i>"));
