@@ -1,0 +1,213 @@
+// The real window on an X server, clicked through as a person would, with
+// pictures at the scale the run was started with (QT_SCALE_FACTOR).
+#include <QtGui/qguiapplication_platform.h>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <functional>
+#include <memory>
+
+#include "GuiFixtures.h"
+#include "app/CItunesBackupVrtWnd.h"
+#include "app/CMainWnd.h"
+#include "app/CScanVrtWnd.h"
+#include "app/CWndShadow.h"
+#include "app/LanguageStore.h"
+#include "app/ModalDialogs.h"
+#include "engine/session/BackupStore.h"
+#include "engine/session/WorkFolders.h"
+#include "tests/support/TempFolder.h"
+
+namespace fq::app {
+namespace {
+
+// Saves what the X server shows of `window` (dialogs over it included) as
+// <name>@<scale>x.png in FERNQUILL_SCREENSHOTS, when that is set.
+void savePicture(const QWidget& window, const QString& name) {
+  const QString folder = qEnvironmentVariable("FERNQUILL_SCREENSHOTS");
+  if (folder.isEmpty()) return;
+  QDir().mkpath(folder);
+  QTest::qWait(100);  // let the last paint reach the server
+  const QRect area = window.frameGeometry();
+  const QPixmap shot = window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  const QString scale = QString::number(qApp->devicePixelRatio());
+  EXPECT_TRUE(shot.save(QStringLiteral("%1/%2@%3x.png").arg(folder, name, scale))) << name.toStdString();
+}
+
+// No shown label's text is wider than the label: single lines by their
+// width, wrapped texts by the height they need at the label's width.
+void expectTextsFit(const QWidget& root) {
+  for (const QLabel* label : root.findChildren<QLabel*>()) {
+    if (!label->isVisible() || label->text().isEmpty()) continue;
+    SCOPED_TRACE(label->objectName().toStdString() + ": " + label->text().toStdString());
+    const QRect inside = label->contentsRect();
+    if (label->wordWrap()) {
+      EXPECT_LE(label->heightForWidth(label->width()), label->height());
+      continue;
+    }
+    int widest = 0;
+    for (const QString& line : label->text().split(QLatin1Char('\n')))
+      widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    EXPECT_LE(widest, inside.width());
+  }
+}
+
+// Runs each step on the next modal window that shows, in order, from inside
+// that window's own loop. A window that does not come within 20 s is a
+// failure, and whatever modal window is up then is closed, so a test never hangs.
+class ModalDriver : public QObject {
+ public:
+  using Step = std::function<void(QDialog&)>;
+  explicit ModalDriver(std::vector<Step> steps) : m_steps(std::move(steps)) {
+    connect(&m_timer, &QTimer::timeout, this, &ModalDriver::tick);
+    m_timer.start(20);
+    m_waiting.start();
+  }
+  bool finished() const { return m_next == m_steps.size(); }
+
+ private:
+  void tick() {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (m_waiting.elapsed() > 20000) {
+      m_timer.stop();
+      ADD_FAILURE() << "no modal window for step " << m_next;
+      if (dialog) dialog->reject();
+      return;
+    }
+    if (!dialog || !dialog->isVisible() || dialog->property("driven").toBool()) return;
+    dialog->setProperty("driven", true);
+    m_timer.stop();
+    dialog->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+    m_steps[m_next++](*dialog);
+    if (!finished()) {
+      m_waiting.restart();
+      m_timer.start(20);
+    }
+  }
+
+  std::vector<Step> m_steps;
+  size_t m_next = 0;
+  QTimer m_timer;
+  QElapsedTimer m_waiting;
+};
+
+class XcbWindow : public testing::Test {
+ protected:
+  std::filesystem::path root() const { return m_folder / "data/Apple Computer/MobileSync/backup"; }
+
+  testsupport::TempFolder m_folder{"fq-xcb"};
+};
+
+TEST_F(XcbWindow, BackupScanClickedThroughWithPasswordAndItsWarning) {
+  test::writeBackup(root(), {"aaaa", "Kitchen Phone", "2019-01-02T03:04:05Z", false});
+  test::writeBackup(root(), {"bbbb", "A phone whose owner gave it a very long name that the list must elide",
+                             "2021-06-07T08:09:10Z", true});
+  // The program's own English texts, as the user sees them.
+  LanguageStore texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string());
+  ModalDialogs dialogs(texts);
+  WorkFolders work(m_folder / "data");
+  BackupStore store(work, root());
+  CMainWnd main(texts, dialogs, store);
+  main.move(40, 40);
+  main.show();
+  main.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("home"));
+
+  QTest::mouseClick(main.findChild<QPushButton*>("OptBackupFile"), Qt::LeftButton);
+  ASSERT_EQ(main.findChild<QStackedWidget*>("TabPage")->currentIndex(), 1);
+  auto* list = main.findChild<QTreeView*>("BackupFileList");
+  ASSERT_EQ(list->model()->rowCount(), 2);
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("backup-page"));
+
+  // The newest, encrypted backup is the first row: an empty password is
+  // warned about, then a typed one starts the scan.
+  const QString emptyWarning = texts.text("Messages", "MSG0301");
+  ModalDriver driver({
+      [&](QDialog& password) {
+        EXPECT_EQ(password.objectName(), QStringLiteral("DecryptionWnd"));
+        EXPECT_EQ(password.focusWidget(), password.findChild<QLineEdit*>("EditPassword"));
+        expectTextsFit(password);
+        savePicture(main, QStringLiteral("password"));
+        QTest::mouseClick(password.findChild<QPushButton*>("BtnOK"), Qt::LeftButton);
+      },
+      [&](QDialog& warning) {
+        EXPECT_EQ(warning.objectName(), QStringLiteral("MessageBox_Warning"));
+        EXPECT_EQ(warning.findChild<QLabel*>("message")->text(), emptyWarning);
+        expectTextsFit(warning);
+        savePicture(main, QStringLiteral("empty-password-warning"));
+        QTest::mouseClick(warning.findChild<QPushButton*>("okbtn"), Qt::LeftButton);
+      },
+      [&](QDialog& password) {
+        QTest::keyClicks(password.focusWidget(), QStringLiteral("secret"));
+        QTest::mouseClick(password.findChild<QPushButton*>("BtnOK"), Qt::LeftButton);
+      },
+  });
+  const QRect firstRow = list->visualRect(list->model()->index(0, 0));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, firstRow.center());
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, firstRow.center());
+  EXPECT_TRUE(driver.finished());
+  QCoreApplication::sendPostedEvents(&main);
+
+  const auto& requests = main.scanPage().requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].backup.serialNumber, "SN-bbbb");
+  EXPECT_TRUE(requests[0].withPassword);
+  // Waiting for the Open: the page is disabled and the busy line shows.
+  EXPECT_TRUE(main.busy());
+  EXPECT_FALSE(main.findChild<QPushButton*>("BtnScan")->isEnabled());
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("opening"));
+}
+
+// The shadow is painted only while a compositing manager owns _NET_WM_CM_S0.
+TEST(XcbShadow, CompositorIsSeenByItsSelectionOwner) {
+  EXPECT_FALSE(CWndShadow::Composited());
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  ASSERT_NE(x11, nullptr);
+  xcb_connection_t* connection = x11->connection();
+  static constexpr char kSelection[] = "_NET_WM_CM_S0";
+  const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+      xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kSelection - 1, kSelection),
+                            nullptr),
+      &std::free);
+  ASSERT_TRUE(atom);
+  // Stand in for a compositor: own the selection with a window of our own.
+  const xcb_window_t owner = xcb_generate_id(connection);
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+  xcb_create_window(connection, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0,
+                    XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+  xcb_set_selection_owner(connection, owner, atom->atom, XCB_CURRENT_TIME);
+  xcb_flush(connection);
+  EXPECT_TRUE(CWndShadow::Composited());
+  QWidget window;
+  CWndShadow shadow{CWndShadow::Look{}};
+  shadow.attach(window);
+  EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
+  EXPECT_TRUE(shadow.shown(window));
+  window.setWindowState(Qt::WindowMaximized);
+  EXPECT_FALSE(shadow.shown(window));
+  EXPECT_EQ(shadow.margin(window), 0);
+  // The owner gone, the selection is free again.
+  xcb_destroy_window(connection, owner);
+  xcb_flush(connection);
+  EXPECT_FALSE(CWndShadow::Composited());
+}
+
+}  // namespace
+}  // namespace fq::app
