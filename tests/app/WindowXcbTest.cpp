@@ -8,7 +8,9 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -195,14 +197,34 @@ TEST(XcbShadow, CompositorIsSeenByItsSelectionOwner) {
   xcb_set_selection_owner(connection, owner, atom->atom, XCB_CURRENT_TIME);
   xcb_flush(connection);
   EXPECT_TRUE(CWndShadow::Composited());
-  QWidget window;
-  CWndShadow shadow{CWndShadow::Look{}};
-  shadow.attach(window);
-  EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
-  EXPECT_TRUE(shadow.shown(window));
-  window.setWindowState(Qt::WindowMaximized);
-  EXPECT_FALSE(shadow.shown(window));
-  EXPECT_EQ(shadow.margin(window), 0);
+  {
+    // A main window made now is translucent at its edge: the shadow's rings
+    // fade outwards, the content inside them is opaque.
+    testsupport::TempFolder folder{"fq-xcb"};
+    LanguageStore texts(FERNQUILL_BIN_DIR, (folder / "user.ini").string());
+    ModalDialogs dialogs(texts);
+    WorkFolders work(folder / "data");
+    BackupStore store(work, folder / "data/backup");
+    CMainWnd main(texts, dialogs, store);
+    EXPECT_TRUE(main.testAttribute(Qt::WA_TranslucentBackground));
+    const QImage edge = main.grab().toImage();
+    const int dpr = qRound(edge.devicePixelRatio());
+    auto alphaAt = [&](int x) { return edge.pixelColor(x * dpr, 300 * dpr).alpha(); };
+    const int outer = alphaAt(0);
+    const int inner = alphaAt(3);
+    EXPECT_LT(outer, inner);
+    EXPECT_GT(inner, 0);
+    EXPECT_LT(inner, 255);
+    EXPECT_EQ(alphaAt(4), 255);
+    // Maximised, the shadow and its margin go.
+    CWndShadow shadow{CWndShadow::Look{}};
+    shadow.attach(main);
+    EXPECT_TRUE(shadow.shown(main));
+    main.setWindowState(Qt::WindowMaximized);
+    EXPECT_FALSE(shadow.shown(main));
+    EXPECT_EQ(shadow.margin(main), 0);
+    EXPECT_EQ(main.layout()->contentsMargins().left(), 0);
+  }
   // The owner gone, the selection is free again.
   xcb_destroy_window(connection, owner);
   xcb_flush(connection);
