@@ -47,7 +47,10 @@ void applySkinProperties(QWidget* form) {
 }  // namespace
 
 Skin::Skin(const QString& name, QWidget* host) : m_host(host) {
-  QFile file(QStringLiteral(":/skins/ui/%1.ui").arg(name));
+  // A form under the "skin" search path (set by the program: its own skins
+  // folder first) replaces the packed one, so a skin is swapped as files.
+  QFile file(QStringLiteral("skin:ui/%1.ui").arg(name));
+  if (!file.exists()) file.setFileName(QStringLiteral(":/skins/ui/%1.ui").arg(name));
   if (file.open(QIODevice::ReadOnly)) {
     SkinLoader loader;
     m_form = loader.load(&file, host);

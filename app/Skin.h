@@ -1,6 +1,7 @@
 #pragma once
-// A window's skin: a Designer form from the packed skins (":/skins/ui/<name>.ui")
-// loaded into its host widget, and the controls the code finds in it by objectName.
+// A window's skin: a Designer form ("skin:ui/<name>.ui", else the packed
+// ":/skins/ui/<name>.ui") loaded into its host widget, and the controls the
+// code finds in it by objectName.
 #include <QObject>
 #include <QString>
 #include <QStringList>

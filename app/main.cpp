@@ -27,7 +27,10 @@ int main(int argc, char** argv) {
   fq::app::InstallCrashReport();
   fq::app::Application app(argc, argv);
   app.setApplicationName(QStringLiteral("Fernquill"));
-  QFile style(QStringLiteral(":/skins/skin.qss"));
+  // A skins folder beside the program overrides the packed skin file by file.
+  QDir::setSearchPaths(QStringLiteral("skin"), {QFile::decodeName((fq::ProgramFolder() / "skins").c_str()),
+                                                QStringLiteral(":/skins")});
+  QFile style(QStringLiteral("skin:skin.qss"));
   if (style.open(QIODevice::ReadOnly)) app.setStyleSheet(QString::fromUtf8(style.readAll()));
 
   fq::app::LanguageStore texts(fq::ProgramFolder().string(), fq::app::UserConfigPath());

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
+#include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <memory>
@@ -81,6 +83,31 @@ TEST(Skins, ControlOfAnotherTypeCountsAsMissing) {
   EXPECT_TRUE(skin.missing().isEmpty());
   skin.control<QStackedWidget>("BtnHome");
   EXPECT_EQ(skin.missing(), QStringList{QStringLiteral("BtnHome")});
+}
+
+// A form found under the "skin" search path is used instead of the packed
+// one; the window built on it still works when it lacks a control.
+TEST(Skins, AFormOnTheSkinPathReplacesThePackedOne) {
+  testsupport::TempFolder folder{"fq-skin"};
+  test::writeProgramFolder(folder.path());
+  test::writeText(folder / "skins/ui/PageScan.ui",
+                  "<ui version=\"4.0\"><widget class=\"QWidget\" name=\"SwappedForm\">"
+                  "<layout class=\"QVBoxLayout\" name=\"l\"><item><widget class=\"QLabel\" "
+                  "name=\"LblScanStatus\"><property name=\"text\"><string>swapped</string></property>"
+                  "</widget></item></layout></widget></ui>");
+  LanguageStore texts(folder.path().string(), (folder / "user.ini").string());
+  QDir::setSearchPaths(QStringLiteral("skin"), {QString::fromStdString((folder / "skins").string())});
+  CScanVrtWnd page(texts, nullptr);
+  QDir::setSearchPaths(QStringLiteral("skin"), {});
+  ASSERT_NE(page.skin().form(), nullptr);
+  EXPECT_EQ(page.skin().form()->objectName(), QStringLiteral("SwappedForm"));
+  EXPECT_EQ(page.findChild<QLabel*>("LblScanStatus")->text(), QStringLiteral("swapped"));
+  // Without its Home button the page has a hidden stand-in; the language text still lands on it.
+  EXPECT_EQ(page.skin().missing(), QStringList{QStringLiteral("BtnHome")});
+  auto* home = page.findChild<QPushButton*>("BtnHome");
+  ASSERT_NE(home, nullptr);
+  EXPECT_TRUE(home->isHidden());
+  EXPECT_EQ(home->text(), QStringLiteral("T-home"));
 }
 
 }  // namespace
