@@ -25,6 +25,10 @@
 #include "engine/session/BackupStore.h"
 
 namespace fq::app {
+namespace {
+// Presses this far down the window move it (the skin's caption band).
+constexpr int kCaptionBand = 90;
+}  // namespace
 
 CMainWnd::CMainWnd(LanguageStore& texts, DialogHost& dialogs, BackupStore& store, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
@@ -97,10 +101,6 @@ void CMainWnd::setBusy(bool busy) {
     m_openingGif->play();
   else
     m_openingGif->stop();
-}
-
-namespace {
-constexpr int kCaptionBand = 90;
 }
 
 void CMainWnd::buildAssistMenu() {
