@@ -274,7 +274,10 @@ int32_t BackupStore::ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files
 
 int32_t BackupStore::ExtractPreview(const std::filesystem::path& source, std::filesystem::path& output,
                                     const ProgressCallback& callback) {
-  return fq::ExtractPreview(source, m_folders.workFolder(), output, callback);
+  // Each run previews into its own folder: runs side by side never overwrite each other's.
+  const auto folder = m_folders.PreviewFolder();
+  CreateFolders(folder);
+  return fq::ExtractPreview(source, folder, output, callback);
 }
 
 int32_t BackupStore::CopyOut(const std::filesystem::path& source, const std::filesystem::path& destination,

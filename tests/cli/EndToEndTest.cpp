@@ -3,13 +3,16 @@
 // records, a wrong password is refused, and a recovery writes every category.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/CliRunner.h"
@@ -316,6 +319,49 @@ TEST_P(EndToEnd, FilesACategoryLeavesOutAreCountedAndListed) {
   EXPECT_NE(verbose.out.find("skipped " + tiny + ": too short to recognise\n"), std::string::npos)
       << verbose.out;
   EXPECT_NE(verbose.out.find("skipped " + lost + ": content not in the backup\n"), std::string::npos);
+}
+
+// Two encrypted backups scanned side by side, as two users or two windows do:
+// each run decrypts into its own work area, both answers are exact, and
+// nothing of either run is left behind.
+TEST(EndToEndRuns, TwoEncryptedScansAtOnceAreBothExact) {
+  testsupport::TempFolder scratch;
+  struct Backup {
+    ManifestFormat format;
+    fs::path plain, locked;
+    Json expected;
+  };
+  std::vector<Backup> backups = {{ManifestFormat::Db, scratch / "plain-db", scratch / "locked-db", {}},
+                                 {ManifestFormat::Mbdb, scratch / "plain-mbdb", scratch / "locked-mbdb", {}}};
+  for (auto& b : backups) {
+    std::string error;
+    ASSERT_TRUE(builder::WriteDemoBackup(b.plain, b.format, &error)) << error;
+    WriteEncryptedDemo(b.locked, b.format);
+    const auto scan = RunCli(scratch.path(), "scan '" + b.plain.string() + "' --json -q");
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    b.expected = CategoriesWithoutPaths(scan.out);
+  }
+  // The second run starts at different moments of the first: at its start, while
+  // it decrypts, while it reads.
+  for (const int delayMs : {0, 150, 400, 800, 1500}) {
+    SCOPED_TRACE(delayMs);
+    std::vector<std::future<testsupport::CliRun>> runs;
+    for (size_t i = 0; i < backups.size(); ++i) {
+      runs.push_back(std::async(std::launch::async, [&scratch, &b = backups[i], wait = i * delayMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        return RunCli(scratch.path(), "scan '" + b.locked.string() + "' --json -q --password-stdin",
+                      std::string(kPassword) + "\n");
+      }));
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+      const testsupport::CliRun run = runs[i].get();
+      ASSERT_EQ(run.status, 0) << run.err;
+      EXPECT_EQ(CategoriesWithoutPaths(run.out), backups[i].expected) << backups[i].locked;
+    }
+  }
+  for (const auto& entry : fs::recursive_directory_iterator(scratch.path())) {
+    EXPECT_NE(entry.path().filename().string().rfind("run-", 0), 0u) << "left behind: " << entry.path();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothIndexes, EndToEnd, ::testing::Values(ManifestFormat::Db, ManifestFormat::Mbdb),
