@@ -29,6 +29,19 @@ void AppendPrintable(std::string& out, std::string_view text) {
   }
 }
 
+// What the listing says of an entry: folders and links have no stored content to miss.
+const char* EntryState(const ManifestEntry& entry, bool exists) {
+  switch (entry.kind) {
+    case ManifestEntryKind::Folder:
+      return "folder";
+    case ManifestEntryKind::Link:
+      return "link";
+    case ManifestEntryKind::File:
+      break;
+  }
+  return exists ? "present" : "missing";
+}
+
 int ListFiles(const std::filesystem::path& folder, bool json) {
   const auto layout = DetectStorageLayout(folder);
   if (!layout) {
@@ -47,17 +60,22 @@ int ListFiles(const std::filesystem::path& folder, bool json) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   std::string lines;
   for (const auto& entry : entries) {
-    const auto stored = StoredFilePath(folder, entry.fileId, *layout);
+    const bool file = entry.kind == ManifestEntryKind::File;
+    const auto stored = file ? StoredFilePath(folder, entry.fileId, *layout) : std::filesystem::path();
     std::error_code ec;
     const bool exists = !stored.empty() && std::filesystem::is_regular_file(stored, ec);
+    const char* state = EntryState(entry, exists);
     if (json) {
       list.push_back({{"key", entry.key},
                       {"fileId", entry.fileId},
+                      {"kind", file ? "file" : state},
                       {"storedPath", stored.string()},
                       {"exists", exists}});
     } else {
       AppendPrintable(lines, entry.fileId);
-      lines += exists ? "\tpresent\t" : "\tmissing\t";
+      lines += '\t';
+      lines += state;
+      lines += '\t';
       AppendPrintable(lines, entry.key);
       lines.push_back('\t');
       AppendPrintable(lines, stored.native());

@@ -192,6 +192,10 @@ int RunRecover(const RecoverOptions& options) {
     std::printf("Warning: %s %s: %s\n", std::string(CategoryName(category)).c_str(),
                 std::string(CategoryStateName(status.state)).c_str(), status.reason.c_str());
   }
+  for (const auto& [category, files] : results.skipped) {
+    std::printf("Note: %s left out %zu stored files (\"scan --verbose\" lists them with why)\n",
+                std::string(CategoryName(category)).c_str(), files.size());
+  }
   if (progress.cancelled) return 2;
   return progress.failed == 0 ? 0 : 1;
 }

@@ -15,9 +15,10 @@ namespace {
 struct ScanOptions {
   ScanRequest request;
   bool json = false;
+  bool verbose = false;
 };
 
-void PrintSummary(const std::string& title, const ScanResults& results) {
+void PrintSummary(const std::string& title, const ScanResults& results, bool verbose) {
   std::printf("%s\n", TerminalText(title).c_str());
   for (const auto& count : CountCategories(results)) {
     std::printf("  %-22s %6zu live %6zu deleted", count.name.c_str(), count.live, count.deleted);
@@ -26,7 +27,13 @@ void PrintSummary(const std::string& title, const ScanResults& results) {
       std::printf("  (%s: %s)", std::string(CategoryStateName(count.status.state)).c_str(),
                   TerminalText(count.status.reason).c_str());
     }
+    if (count.skipped != 0) std::printf("  (%zu skipped)", count.skipped);
     std::printf("\n");
+    if (!verbose || count.skipped == 0) continue;
+    for (const SkippedFile& file : results.skipped.at(count.category)) {
+      std::printf("      skipped %s: %s\n", TerminalText(file.key).c_str(),
+                  std::string(SkipReasonText(file.reason)).c_str());
+    }
   }
 }
 
@@ -45,7 +52,7 @@ int RunScan(const ScanOptions& options) {
   }
   if (!options.json) {
     const std::string title = run.deviceName().empty() ? options.request.source : run.deviceName();
-    PrintSummary(title, run.results());
+    PrintSummary(title, run.results(), options.verbose);
   }
   return 0;
 }
@@ -60,6 +67,8 @@ void AddScanCommand(CLI::App& app, int& exitStatus) {
       ->required();
   cmd->add_flag("--json", options->json, "Print the records of every category as one JSON document");
   cmd->add_flag("-q,--quiet", options->request.quiet, "Print no progress lines");
+  cmd->add_flag("-v,--verbose", options->verbose,
+                "List the stored files a category left out (content missing, too short, not recognised)");
   cmd->add_flag("--password-stdin", options->request.passwordStdin,
                 "Read the backup password from standard input (else it is asked for on the terminal)");
   cmd->callback([options, &exitStatus] { exitStatus = RunScan(*options); });

@@ -207,7 +207,24 @@ void WriteScanJson(std::ostream& out, const std::string& source, int32_t result,
     AppendJsonString(head, status.reason);
     head += "}";
   }
-  head += "\n  },\n  \"categories\": {\n";
+  // The stored files a category left out, with why: they explain a count lower than expected.
+  head += "\n  },\n  \"skipped\": {";
+  bool firstSkipped = true;
+  for (const auto& [category, files] : results.skipped) {
+    head += firstSkipped ? "\n    " : ",\n    ";
+    firstSkipped = false;
+    AppendJsonString(head, CategoryName(category));
+    head += ": [";
+    for (size_t i = 0; i < files.size(); ++i) {
+      head += i == 0 ? "{\"key\": " : ", {\"key\": ";
+      AppendJsonString(head, files[i].key);
+      head += ", \"reason\": ";
+      AppendJsonString(head, SkipReasonText(files[i].reason));
+      head += "}";
+    }
+    head += "]";
+  }
+  head += firstSkipped ? "},\n  \"categories\": {\n" : "\n  },\n  \"categories\": {\n";
   out.write(head.data(), static_cast<std::streamsize>(head.size()));
 
   const auto apps = SplitAppFiles(results.appFiles);

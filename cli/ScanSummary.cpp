@@ -11,7 +11,10 @@ std::vector<CategoryCount> CountCategories(const ScanResults& results) {
   std::vector<CategoryCount> counts;
   for (const auto category : kScanCategories) {
     const LiveDeletedCount found = CountCategory(results, apps, category);
-    CategoryCount count{std::string(CategoryName(category)), found.live, found.deleted, {}};
+    CategoryCount count{std::string(CategoryName(category)), found.live, found.deleted, {}, category, 0};
+    if (const auto skipped = results.skipped.find(category); skipped != results.skipped.end()) {
+      count.skipped = skipped->second.size();
+    }
     if (const auto status = results.status.find(category); status != results.status.end()) {
       count.status = status->second;
     }

@@ -14,6 +14,8 @@ struct CategoryCount {
   size_t live = 0;
   size_t deleted = 0;
   CategoryStatus status;
+  ScanCategory category = ScanCategory::CameraRoll;
+  size_t skipped = 0;  // stored files the category left out
   bool operator==(const CategoryCount&) const = default;
 };
 

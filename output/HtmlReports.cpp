@@ -19,8 +19,26 @@ std::string Row(int32_t deleted, std::initializer_list<std::string_view> escaped
   return row;
 }
 
+// The attachment inside a bubble: a picture as a thumbnail that opens the
+// file, another file as a link, a file that was not recovered by its name.
+std::string AttachmentHtml(const PageAttachment& attachment) {
+  const std::string name = HtmlEscape(attachment.name);
+  if (attachment.href.empty())
+    return "<span class=\"attachment\">Attachment not recovered: " + name + "</span>";
+  const std::string href = HtmlEscape(attachment.href);
+  std::string html = "<a class=\"attachment\" href=\"" + href + "\">";
+  if (attachment.picture) {
+    html += "<img src=\"" + href + "\" alt=\"" + name +
+            "\" style=\"max-width:240px;max-height:240px;width:auto;height:auto;display:block\" />";
+  } else {
+    html += name;
+  }
+  html += "</a>";
+  return html;
+}
+
 std::string Block(bool fromMe, bool deleted, std::string_view date, std::string_view sender,
-                  std::string_view text) {
+                  std::string_view text, const PageAttachment* attachment, bool attachmentIsText) {
   std::string block = "<div class=\"date\">Date: ";
   block += HtmlEscape(date);
   if (fromMe) {
@@ -35,7 +53,12 @@ std::string Block(bool fromMe, bool deleted, std::string_view date, std::string_
   } else {
     block += deleted ? "<div class=\"del_recv_msg\">" : "<div class=\"recv_msg\">";
   }
-  block += HtmlEscape(text);
+  if (attachment && attachmentIsText) {
+    block += AttachmentHtml(*attachment);
+  } else {
+    block += HtmlEscape(text);
+    if (attachment) block += "<br />" + AttachmentHtml(*attachment);
+  }
   block += "</div>\r\n";
   return block;
 }
@@ -43,7 +66,7 @@ std::string Block(bool fromMe, bool deleted, std::string_view date, std::string_
 template <typename Record, typename BlockOf>
 int32_t WritePage(const std::filesystem::path& path, std::string_view head, std::string_view tail,
                   const std::vector<Record>* messages, const CopyProgressCallback& progress,
-                  BlockOf blockOf) {
+                  std::span<const PageAttachment> attachments, BlockOf blockOf) {
   const auto report = [&](int32_t percent, int32_t code) {
     return progress ? progress(percent, code, path) : 0;
   };
@@ -63,7 +86,8 @@ int32_t WritePage(const std::filesystem::path& path, std::string_view head, std:
   if (messages) {
     const size_t count = messages->size();
     for (size_t i = 0; i < count; ++i) {
-      blocks += blockOf((*messages)[i]);
+      const bool attached = i < attachments.size() && !attachments[i].name.empty();
+      blocks += blockOf((*messages)[i], attached ? &attachments[i] : nullptr);
       const auto percent = static_cast<int32_t>((i + 1) * 100 / count);
       if (i + 1 == count) {
         reportLast = true;
@@ -98,24 +122,27 @@ std::string NoteRow(const NoteRecord& note) {
   return Row(note.deleted, {HtmlEscape(note.title), HtmlEscape(note.date), HtmlEscape(note.body)});
 }
 
-std::string MessageBlock(const MessageRecord& m) {
-  return Block(m.fromMe != 0, m.deleted != 0, m.date, MessageSender(m), m.text);
+std::string MessageBlock(const MessageRecord& m, const PageAttachment* attachment) {
+  return Block(m.fromMe != 0, m.deleted != 0, m.date, MessageSender(m), m.text, attachment, false);
 }
 
-std::string ChatBlock(const WhatsAppMessageRecord& m) {
-  return Block(m.fromMe != 0, m.deleted != 0, m.date, ChatSender(m), m.text);
+std::string ChatBlock(const WhatsAppMessageRecord& m, const PageAttachment* attachment) {
+  return Block(m.fromMe != 0, m.deleted != 0, m.date, ChatSender(m), m.text, attachment, true);
 }
 
 int32_t WriteConversationReport(const std::filesystem::path& path, std::string_view head,
                                 std::string_view tail, const std::vector<MessageRecord>* messages,
-                                const CopyProgressCallback& progress) {
-  return WritePage(path, head, tail, messages, progress, MessageBlock);
+                                const CopyProgressCallback& progress,
+                                std::span<const PageAttachment> attachments) {
+  return WritePage(path, head, tail, messages, progress, attachments,
+                   [](const MessageRecord& m, const PageAttachment* a) { return MessageBlock(m, a); });
 }
 
 int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head, std::string_view tail,
                         const std::vector<WhatsAppMessageRecord>* messages,
-                        const CopyProgressCallback& progress) {
-  return WritePage(path, head, tail, messages, progress, ChatBlock);
+                        const CopyProgressCallback& progress, std::span<const PageAttachment> attachments) {
+  return WritePage(path, head, tail, messages, progress, attachments,
+                   [](const WhatsAppMessageRecord& m, const PageAttachment* a) { return ChatBlock(m, a); });
 }
 
 int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,

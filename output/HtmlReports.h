@@ -4,6 +4,7 @@
 // history and notes reports. Every inserted record text is escaped.
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +26,19 @@ std::string ContactRow(const ContactRecord& contact);  // name, phone (lines joi
 std::string CallRow(const CallRecord& call);           // name, number, date, direction, duration
 std::string NoteRow(const NoteRecord& note);           // title, date, body
 
+// The file a message's page shows with it. `href` is relative to the page and
+// percent-encoded; empty when the file was not recovered (the page then names it).
+struct PageAttachment {
+  std::string name;
+  std::string href;
+  bool picture = false;  // shown as a thumbnail linking to the file
+};
+
 // A date line and a bubble ("send_msg", "recv_msg", or their "del_" forms).
-std::string MessageBlock(const MessageRecord& message);
-std::string ChatBlock(const WhatsAppMessageRecord& message);
+// A message's attachment follows its text; a chat's media item takes the
+// place of its text, which is only the item's path on the phone.
+std::string MessageBlock(const MessageRecord& message, const PageAttachment* attachment = nullptr);
+std::string ChatBlock(const WhatsAppMessageRecord& message, const PageAttachment* attachment = nullptr);
 
 // One conversation or chat page: head (person line filled in), one block per
 // message, tail. `messages` may be null (the conversation is missing: head and
@@ -36,13 +47,16 @@ std::string ChatBlock(const WhatsAppMessageRecord& message);
 // last block is reported once the page is on disk, with the errno of a failed
 // write, so a page that could not be written never counts as a success. A page
 // that cannot be created reports 100 with its errno. Returns 0, errno or the
-// callback's answer.
+// callback's answer. `attachments[i]`, when there and named, is shown with
+// message i.
 int32_t WriteConversationReport(const std::filesystem::path& path, std::string_view head,
                                 std::string_view tail, const std::vector<MessageRecord>* messages,
-                                const CopyProgressCallback& progress);
+                                const CopyProgressCallback& progress,
+                                std::span<const PageAttachment> attachments = {});
 int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head, std::string_view tail,
                         const std::vector<WhatsAppMessageRecord>* messages,
-                        const CopyProgressCallback& progress);
+                        const CopyProgressCallback& progress,
+                        std::span<const PageAttachment> attachments = {});
 
 // Head, rows and tail into `path` (replacing a file of that name): 0 or errno.
 int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,

@@ -151,6 +151,7 @@ void RecoveryJob::Run() {
   m_noteRows = {};
   m_written = {};
   m_failedOfKind = {};
+  m_attachmentFiles = AttachmentFiles(m_results);
   try {
     RunItems();
     Finish();
@@ -221,18 +222,21 @@ void RecoveryJob::CopyFile(const fs::path& folder, const std::string& name, cons
     return;
   }
   CreateFolders(folder);
+  const int32_t code = CopyStored(source, target);
+  if (code == kCancelled && CancelRequested()) return;
+  AddRow(target, code, true);
+}
+
+int32_t RecoveryJob::CopyStored(const fs::path& source, const fs::path& target) {
   int32_t failure = 0;
   const int32_t rc = m_session.CopyOut(source, target, PartProgress(failure));
   int32_t code = failure != 0 ? failure : rc;
   std::error_code ec;
   // A copy that claims success but is not the whole file is no recovered file either.
   if (code == 0 && fs::file_size(source, ec) != fs::file_size(target, ec)) code = ec ? ec.value() : EIO;
-  if (code != 0) {
-    // A copy cut short or failed is not a recovered file; leave no truncated copy behind.
-    fs::remove(target, ec);
-    if (code == kCancelled && CancelRequested()) return;
-  }
-  AddRow(target, code, true);
+  // A copy cut short or failed is not a recovered file; leave no truncated copy behind.
+  if (code != 0) fs::remove(target, ec);
+  return code;
 }
 
 namespace {
@@ -258,6 +262,29 @@ struct RecoveryJob::ItemResult {
   }
 };
 
+PageAttachment RecoveryJob::AttachPageFile(const fs::path& pageFolder, std::string_view phonePath,
+                                           const fs::path* source, const std::string& name,
+                                           std::map<fs::path, PageAttachment>& copied, ItemResult& item) {
+  if (!source) return {std::string(PhoneFileName(phonePath)), {}, false};
+  if (const auto done = copied.find(*source); done != copied.end()) return done->second;
+  const fs::path folder = pageFolder / "Attachments";
+  const fs::path target = m_uniquePaths.make(folder / SafeFileName(name));
+  PageAttachment shown{name, {}, false};
+  int32_t code = EEXIST;
+  if (!target.empty()) {
+    code = CreateFolders(folder);
+    if (code == 0) code = CopyStored(*source, target);
+  }
+  if (code == 0) {
+    shown.href = RelativeHref(fs::path("Attachments") / target.filename());
+    shown.picture = IsBrowserPicture(name);
+  } else if (code != kCancelled) {
+    item.Note(target.empty() ? folder / SafeFileName(name) : target, code);
+  }
+  copied.emplace(*source, shown);
+  return shown;
+}
+
 void RecoveryJob::WriteConversation(const MessageRecord& first) {
   const std::string person = ConversationPerson(first);
   const fs::path folder = m_root / "Message" / (SafeFileName(person) + "-" + m_stamp);
@@ -270,6 +297,19 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
     messages = DeletedOf(*messages, deletedOnly);
   const std::string base = SafeFileName(ConversationBase(first));
   ItemResult item;
+  std::vector<PageAttachment> attachments;
+  if (messages) {
+    std::map<fs::path, PageAttachment> copied;
+    attachments.resize(messages->size());
+    for (size_t i = 0; i < messages->size(); ++i) {
+      const std::string& phonePath = (*messages)[i].attachment;
+      if (phonePath.empty()) continue;
+      const AttachmentFileRecord* file = m_attachmentFiles.OfMessage(phonePath);
+      attachments[i] = AttachPageFile(folder, phonePath, file ? &file->path : nullptr,
+                                      file ? file->name : std::string(), copied, item);
+      if (CancelRequested()) return;
+    }
+  }
   if (const fs::path txt = m_uniquePaths.make(folder / (base + ".txt")); !txt.empty()) {
     item.Note(txt, WriteConversationText(txt, messages));
   }
@@ -281,7 +321,7 @@ void RecoveryJob::WriteConversation(const MessageRecord& first) {
   const std::string head = FillPersonLine(m_templates.sms.head, person, first.address);
   int32_t failure = 0;
   const int32_t rc =
-      WriteConversationReport(html, head, m_templates.sms.tail, messages, PartProgress(failure));
+      WriteConversationReport(html, head, m_templates.sms.tail, messages, PartProgress(failure), attachments);
   if (rc == kCancelled && CancelRequested()) return;
   item.Note(html, failure != 0 ? failure : rc);
   AddRow(item.failed.empty() ? html : item.failed, item.code, false);
@@ -297,6 +337,22 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   if (messages && m_statistics.DeletedOnlyFilter(ItemKind::WhatsApp))
     messages = DeletedOf(*messages, deletedOnly);
   ItemResult item;
+  std::vector<PageAttachment> attachments;
+  if (messages) {
+    std::map<fs::path, PageAttachment> copied;
+    attachments.resize(messages->size());
+    for (size_t i = 0; i < messages->size(); ++i) {
+      // A media message's text is the item's path on the phone ("Media/<chat>/...").
+      const std::string& text = (*messages)[i].text;
+      const bool pathText = text.rfind("Media/", 0) == 0;
+      if ((*messages)[i].mediaRowId == 0 && !pathText) continue;
+      const MediaFileRecord* file = m_attachmentFiles.OfChatMedia(text);
+      if (!file && !pathText) continue;  // a caption, its item not in the backup
+      attachments[i] = AttachPageFile(folder, text, file ? &file->path : nullptr,
+                                      file ? file->name : std::string(), copied, item);
+      if (CancelRequested()) return;
+    }
+  }
   if (const fs::path txt = m_uniquePaths.make(folder / (chat + ".txt")); !txt.empty())
     item.Note(txt, WriteChatText(txt, messages));
   if (const fs::path csv = m_uniquePaths.make(folder / (chat + ".csv")); !csv.empty())
@@ -308,7 +364,8 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   }
   const std::string head = FillPersonLine(m_templates.whatsApp.head, first.chatTitle, first.chatPhones);
   int32_t failure = 0;
-  const int32_t rc = WriteChatReport(html, head, m_templates.whatsApp.tail, messages, PartProgress(failure));
+  const int32_t rc =
+      WriteChatReport(html, head, m_templates.whatsApp.tail, messages, PartProgress(failure), attachments);
   if (rc == kCancelled && CancelRequested()) return;
   item.Note(html, failure != 0 ? failure : rc);
   AddRow(item.failed.empty() ? html : item.failed, item.code, false);

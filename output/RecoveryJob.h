@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,7 +36,9 @@
 #include "engine/session/IPhoneRecoveryParse.h"
 #include "engine/session/ScanResults.h"
 #include "engine/session/WorkerControl.h"
+#include "output/AttachmentFiles.h"
 #include "output/CStatisticsObj.h"
+#include "output/HtmlReports.h"
 #include "output/IndexPage.h"
 #include "output/OutputNames.h"
 #include "output/ReportTemplates.h"
@@ -107,6 +110,14 @@ class RecoveryJob {
   void RunItems();
   void CopyFile(const std::filesystem::path& folder, const std::string& name,
                 const std::filesystem::path& source);
+  // Copies a stored file to `target`: 0 or the failure, a partial copy removed.
+  int32_t CopyStored(const std::filesystem::path& source, const std::filesystem::path& target);
+  // A file a page shows, copied once per page into the page's "Attachments"
+  // folder. `source` null: the backup does not hold it, the page names it.
+  // A failed copy is noted in `item` and the page names the file.
+  PageAttachment AttachPageFile(const std::filesystem::path& pageFolder, std::string_view phonePath,
+                                const std::filesystem::path* source, const std::string& name,
+                                std::map<std::filesystem::path, PageAttachment>& copied, ItemResult& item);
   void WriteConversation(const MessageRecord& first);
   void WriteChat(const WhatsAppMessageRecord& first);
   // The rows of one list report, written at the end; its items count as
@@ -139,6 +150,7 @@ class RecoveryJob {
   std::string m_fixedStamp;
   RecoverySource m_source;
   UniquePaths m_uniquePaths;
+  AttachmentFiles m_attachmentFiles;
 
   // Worker state.
   std::string m_stamp;

@@ -9,13 +9,27 @@
 #include "engine/sqlite/ReadOnlyDatabase.h"
 
 namespace fq {
+namespace {
+
+ManifestEntryKind KindOfFlags(int64_t flags) {
+  if (flags == 2) return ManifestEntryKind::Folder;
+  if (flags == 4) return ManifestEntryKind::Link;
+  return ManifestEntryKind::File;
+}
+
+}  // namespace
 
 int32_t ReadManifestDb(const std::filesystem::path& path, std::vector<ManifestEntry>& entries) {
   ReadOnlyDatabase db(path);
   if (!db.ok()) return db.openResult();
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db.handle(), "select fileID,domain, relativePath from Files;", -1, &raw, nullptr) !=
-      SQLITE_OK) {
+  // The flags say what an entry is (2 a folder, 4 a link); a manifest without
+  // them is still read, its entries taken for files.
+  const bool withFlags =
+      sqlite3_prepare_v2(db.handle(), "select fileID,domain, relativePath, flags from Files;", -1, &raw,
+                         nullptr) == SQLITE_OK;
+  if (!withFlags && sqlite3_prepare_v2(db.handle(), "select fileID,domain, relativePath from Files;", -1,
+                                       &raw, nullptr) != SQLITE_OK) {
     return kQueryFailed;
   }
   std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, &sqlite3_finalize);
@@ -35,6 +49,7 @@ int32_t ReadManifestDb(const std::filesystem::path& path, std::vector<ManifestEn
       entry.key.push_back('-');
       entry.key += relativePath;
     }
+    if (withFlags) entry.kind = KindOfFlags(sqlite3_column_int64(stmt.get(), 3));
     entries.push_back(std::move(entry));
   }
   // A query that fails part way (a damaged index) keeps the rows read before it.

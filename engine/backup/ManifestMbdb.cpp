@@ -78,7 +78,8 @@ bool ReadRecord(MbdbCursor& cursor, std::vector<ManifestEntry>& entries) {
   if (domain->empty() || relativePath->empty() || (*mode & 0xE000) == 0x4000) return true;
   std::string key = *domain + "-" + *relativePath;
   std::string id = FileIdOf(key);
-  entries.push_back({std::move(key), std::move(id)});
+  const auto kind = (*mode & 0xF000) == 0xA000 ? ManifestEntryKind::Link : ManifestEntryKind::File;
+  entries.push_back({std::move(key), std::move(id), kind});
   return true;
 }
 

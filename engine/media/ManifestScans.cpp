@@ -111,6 +111,35 @@ int32_t WalkPickedEntries(const ManifestScanContext& ctx, const EntryWalk& walk,
   return answer;
 }
 
+// Lists a picked stored file that is not listed, with why. Folders and links
+// have no content to miss.
+void NoteSkipped(std::vector<SkippedFile>* skipped, const ManifestEntry& entry,
+                 const StoredFileProbe& probe) {
+  if (!skipped || entry.kind != ManifestEntryKind::File) return;
+  SkipReason reason = SkipReason::NotRecognised;
+  if (!probe.opened) {
+    reason = SkipReason::MissingContent;
+  } else if (probe.size == 0) {
+    reason = SkipReason::Empty;
+  } else if (probe.size < kFileTypeProbeSize) {
+    reason = SkipReason::TooShort;
+  }
+  skipped->push_back({entry.key, reason});
+}
+
+// The list of `ctx` a scan notes its skipped files in, emptied; null when none is kept.
+std::vector<SkippedFile>* SkipList(const ManifestScanContext& ctx,
+                                   std::vector<SkippedFile> SkippedFileLists::*list) {
+  if (!ctx.skipped) return nullptr;
+  std::vector<SkippedFile>* skipped = &(ctx.skipped->*list);
+  skipped->clear();
+  return skipped;
+}
+
+// WhatsApp keeps databases and settings beside its media: only a file of its
+// media folders is missed when it is left out.
+bool IsChatMedia(std::string_view key) { return Contains(key, "/Media/"); }
+
 // The type an application file of the device counts as: by its name's
 // extension when it has one (case kept, as the device lists are matched),
 // else by its content.
@@ -166,6 +195,8 @@ std::string AppNameOf(std::string_view key, ScanSource source) {
 int32_t ScanPhotos(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& cameraRoll,
                    std::vector<MediaFileRecord>& photoStream) {
   const EntryWalk walk(ctx, 2 * ctx.progress.step);
+  std::vector<SkippedFile>* skippedCameraRoll = SkipList(ctx, &SkippedFileLists::cameraRoll);
+  std::vector<SkippedFile>* skippedPhotoStream = SkipList(ctx, &SkippedFileLists::photoStream);
   const auto listOf = [&](const ManifestEntry& entry) {
     return Contains(entry.key, kCameraRollPattern)    ? &cameraRoll
            : Contains(entry.key, kPhotoStreamPattern) ? &photoStream
@@ -174,6 +205,9 @@ int32_t ScanPhotos(const ManifestScanContext& ctx, std::vector<MediaFileRecord>&
   const int32_t answer = WalkPickedEntries(
       ctx, walk, [&](const ManifestEntry& entry) { return listOf(entry) != nullptr; },
       [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
+        if (!probe.type) {
+          NoteSkipped(listOf(entry) == &cameraRoll ? skippedCameraRoll : skippedPhotoStream, entry, probe);
+        }
         if (!probe.opened) return false;
         if (probe.type)
           listOf(entry)->push_back({Low32(probe.size), StoredFileName(entry, *probe.type, true), path});
@@ -187,9 +221,11 @@ int32_t ScanPhotos(const ManifestScanContext& ctx, std::vector<MediaFileRecord>&
 
 int32_t ScanMessageAttachments(const ManifestScanContext& ctx, std::vector<AttachmentFileRecord>& files) {
   const EntryWalk walk(ctx, ctx.progress.step);
+  std::vector<SkippedFile>* skipped = SkipList(ctx, &SkippedFileLists::messageAttachments);
   const int32_t answer = WalkPickedEntries(
       ctx, walk, [](const ManifestEntry& entry) { return Contains(entry.key, kAttachmentPattern); },
       [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
+        if (!probe.type || Low32(probe.size) == 0) NoteSkipped(skipped, entry, probe);
         if (!probe.opened) return false;
         if (probe.type && Low32(probe.size) != 0) {
           files.push_back({0, Low32(probe.size), StoredFileName(entry, *probe.type, false), path});
@@ -205,6 +241,9 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
                      std::vector<MediaFileRecord>* storeWhatsAppFiles) {
   const bool store = ctx.source == ScanSource::Store;
   if (store && storeWhatsAppFiles) storeWhatsAppFiles->clear();
+  // The store's WhatsApp files are found here, so are those it leaves out.
+  std::vector<SkippedFile>* skippedChatMedia =
+      store && storeWhatsAppFiles ? SkipList(ctx, &SkippedFileLists::whatsAppAttachments) : nullptr;
   const EntryWalk walk(ctx, 2 * ctx.progress.step);
   const std::string_view pattern = store ? kStoreAppPattern : kDeviceAppPattern;
   const int32_t answer = WalkPickedEntries(
@@ -212,6 +251,10 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
       [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
         if (store) {
           // A missing file is simply not recognised here, and still reported.
+          if ((!probe.type || Low32(probe.size) == 0) && Contains(entry.key, kStoreWhatsAppPattern) &&
+              IsChatMedia(entry.key)) {
+            NoteSkipped(skippedChatMedia, entry, probe);
+          }
           if (probe.type) {
             const uint32_t size = Low32(probe.size);
             if (Contains(entry.key, kStoreWhatsAppPattern)) {
@@ -241,9 +284,12 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
 
 int32_t ScanWhatsAppAttachments(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& files) {
   const EntryWalk walk(ctx, ctx.progress.step);
+  std::vector<SkippedFile>* skipped = SkipList(ctx, &SkippedFileLists::whatsAppAttachments);
   const int32_t answer = WalkPickedEntries(
       ctx, walk, [](const ManifestEntry& entry) { return Contains(entry.key, kDeviceWhatsAppPattern); },
       [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
+        if ((!probe.type || Low32(probe.size) == 0) && IsChatMedia(entry.key))
+          NoteSkipped(skipped, entry, probe);
         if (!probe.opened) return false;
         if (probe.type && Low32(probe.size) != 0) {
           files.push_back({Low32(probe.size), StoredFileName(entry, *probe.type, false), path});

@@ -13,6 +13,7 @@
 #include "engine/backup/ManifestEntry.h"
 #include "engine/backup/StoredFilePath.h"
 #include "engine/records/FileRecords.h"
+#include "engine/records/SkippedFile.h"
 
 namespace fq {
 
@@ -28,6 +29,9 @@ struct ManifestScanContext {
   // The device reads its manifest anew for each scan; when that failed, pass
   // its result here: the walk is then empty and the scan returns it.
   int32_t manifestResult = 0;
+  // Where the scans list the files they leave out for a reason a person may
+  // care about (each scan empties its own lists first); null: not listed.
+  SkippedFileLists* skipped = nullptr;
 };
 
 // Camera roll ("CameraRollDomain-Media/DCIM/") and photo stream

@@ -18,6 +18,7 @@
 #include "engine/platform/Folders.h"
 #include "engine/platform/ProgramFolder.h"
 #include "engine/session/CleanUp.h"
+#include "engine/session/SkippedFilesOf.h"
 
 namespace fq {
 namespace {
@@ -121,6 +122,7 @@ int32_t BackupStore::Fail(int32_t code, std::string why) {
 int32_t BackupStore::Open(const std::string& password) {
   m_openFailure.clear();
   m_status.clear();
+  m_skipped = {};
   m_decrypted = false;
   m_progress.current = 0;
   m_progress.step = 11;
@@ -199,8 +201,13 @@ CategoryStatus BackupStore::DatabaseStatus(ScanCategory category) const {
   return found == m_status.end() ? CategoryStatus{} : found->second;
 }
 
+std::vector<SkippedFile> BackupStore::SkippedFiles(ScanCategory category) const {
+  return SkippedFilesOf(m_skipped, category);
+}
+
 ManifestScanContext BackupStore::ManifestScan() {
-  return ManifestScanContext{m_manifestEntries, m_folder, storedFileLayout(), ScanSource::Store, m_progress};
+  return ManifestScanContext{m_manifestEntries, m_folder, storedFileLayout(), ScanSource::Store,
+                             m_progress,        0,        &m_skipped};
 }
 
 int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
@@ -267,7 +274,10 @@ int32_t BackupStore::ScanWhatsAppAttachments(std::vector<MediaFileRecord>& files
 
 int32_t BackupStore::ExtractPreview(const std::filesystem::path& source, std::filesystem::path& output,
                                     const ProgressCallback& callback) {
-  return fq::ExtractPreview(source, m_folders.workFolder(), output, callback);
+  // Each run previews into its own folder: runs side by side never overwrite each other's.
+  const auto folder = m_folders.PreviewFolder();
+  CreateFolders(folder);
+  return fq::ExtractPreview(source, folder, output, callback);
 }
 
 int32_t BackupStore::CopyOut(const std::filesystem::path& source, const std::filesystem::path& destination,

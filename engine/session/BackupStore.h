@@ -56,6 +56,8 @@ class BackupStore {
   const std::string& openFailure() const { return m_openFailure; }
   // How the last scan of a record category read its database.
   CategoryStatus DatabaseStatus(ScanCategory category) const;
+  // The stored files the last scan of a file category left out.
+  std::vector<SkippedFile> SkippedFiles(ScanCategory category) const;
 
   // Where the stored files of the selected backup lie: flat in a decrypted
   // copy, in two-character subfolders with the layout flag, else flat.
@@ -110,6 +112,7 @@ class BackupStore {
   std::vector<MediaFileRecord> m_whatsAppAttachments;
   std::string m_openFailure;
   std::map<ScanCategory, CategoryStatus> m_status;
+  SkippedFileLists m_skipped;
 };
 
 }  // namespace fq

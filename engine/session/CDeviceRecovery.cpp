@@ -16,6 +16,7 @@
 #include "engine/media/ManifestScans.h"
 #include "engine/platform/Folders.h"
 #include "engine/session/CleanUp.h"
+#include "engine/session/SkippedFilesOf.h"
 
 namespace fq {
 namespace {
@@ -73,6 +74,7 @@ int32_t CDeviceRecovery::Open(const std::string& password) {
 
   m_openFailure.clear();
   m_status.clear();
+  m_skipped = {};
   m_workPath = m_folders.TempBackupFolder();
   // No drive had room: never let the backup land in the current folder.
   if (m_workPath.empty()) {
@@ -169,8 +171,13 @@ int32_t CDeviceRecovery::WithFreshManifest(Scan&& scan) {
   std::vector<ManifestEntry> entries;
   const int32_t read =
       m_backupFolder.empty() ? kInvalid : ReadFolderManifest(m_backupFolder, layout, entries);
-  ManifestScanContext context{entries, m_backupFolder, layout, ScanSource::Device, m_progress, read};
+  ManifestScanContext context{entries,    m_backupFolder, layout,    ScanSource::Device,
+                              m_progress, read,           &m_skipped};
   return scan(context);
+}
+
+std::vector<SkippedFile> CDeviceRecovery::SkippedFiles(ScanCategory category) const {
+  return SkippedFilesOf(m_skipped, category);
 }
 
 int32_t CDeviceRecovery::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,

@@ -27,6 +27,7 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
   int32_t Open(const std::string& password) override;
   std::string OpenFailureReason() const override { return m_openFailure; }
   CategoryStatus DatabaseStatus(ScanCategory category) const override;
+  std::vector<SkippedFile> SkippedFiles(ScanCategory category) const override;
   int32_t ScanMessages(ConversationMap& conversations) override;
   int32_t ScanMessageAttachments(std::vector<AttachmentFileRecord>& files) override;
   int32_t ScanContacts(std::vector<ContactRecord>& contacts) override;
@@ -68,6 +69,7 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
   IDeviceBackupDriver& m_driver;
   std::string m_openFailure;
   std::map<ScanCategory, CategoryStatus> m_status;
+  SkippedFileLists m_skipped;
   std::filesystem::path m_workPath;
   std::filesystem::path m_workFolder;
   std::filesystem::path m_backupFolder;

@@ -22,6 +22,10 @@ CategoryStatus CLocalBuckupRecovery::DatabaseStatus(ScanCategory category) const
   return m_store ? m_store->DatabaseStatus(category) : CategoryStatus{};
 }
 
+std::vector<SkippedFile> CLocalBuckupRecovery::SkippedFiles(ScanCategory category) const {
+  return m_store ? m_store->SkippedFiles(category) : std::vector<SkippedFile>{};
+}
+
 std::string CLocalBuckupRecovery::OpenFailureReason() const {
   if (!m_store) return "no backup was selected";
   return m_store->openFailure();

@@ -17,6 +17,7 @@ class CLocalBuckupRecovery : public IPhoneRecoveryParse {
   int32_t Open(const std::string& password) override;
   std::string OpenFailureReason() const override;
   CategoryStatus DatabaseStatus(ScanCategory category) const override;
+  std::vector<SkippedFile> SkippedFiles(ScanCategory category) const override;
   int32_t ScanMessages(ConversationMap& conversations) override;
   int32_t ScanMessageAttachments(std::vector<AttachmentFileRecord>& files) override;
   int32_t ScanContacts(std::vector<ContactRecord>& contacts) override;

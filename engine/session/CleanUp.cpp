@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/platform/Folders.h"
+#include "engine/session/RunWorkArea.h"
 
 namespace fq {
 namespace {
@@ -42,6 +43,20 @@ void EmptyFolderOfVisibleEntries(const std::filesystem::path& folder) {
   }
 }
 
+// This run's decrypted copy and previews, the run folders of runs that
+// ended without cleaning up, and what runs of the fixed layout left.
+void CleanRunWorkAreas(WorkFolders& folders) {
+  const auto decrypted = folders.DecryptedBackupFolder();
+  if (!decrypted.empty()) {
+    RemoveTree(decrypted);
+    RemoveStaleRunFolders(decrypted.parent_path());
+    DeleteFilesIn(decrypted.parent_path());
+  }
+  if (const auto preview = folders.PreviewFolder(); !preview.empty()) RemoveTree(preview);
+  RemoveStaleRunFolders(folders.workFolder());
+  DeletePreviewFiles(folders.workFolder());
+}
+
 }  // namespace
 
 int32_t RemoveTree(const std::filesystem::path& folder) {
@@ -62,15 +77,13 @@ int32_t RemoveTree(const std::filesystem::path& folder) {
 }
 
 int32_t StoreCleanUp(WorkFolders& folders) {
-  DeleteFilesIn(folders.DecryptedBackupFolder());
-  DeletePreviewFiles(folders.workFolder());
+  CleanRunWorkAreas(folders);
   return 0;
 }
 
 int32_t DeviceCleanUp(WorkFolders& folders) {
   DeleteFilesIn(folders.TempBackupFolder());
-  DeleteFilesIn(folders.DecryptedBackupFolder());
-  DeletePreviewFiles(folders.workFolder());
+  CleanRunWorkAreas(folders);
   return 0;
 }
 

@@ -14,13 +14,15 @@ namespace fq {
 // 0 or the errno of the first failure.
 int32_t RemoveTree(const std::filesystem::path& folder);
 
-// The store's clean-up: the files directly in the decrypted backup folder
-// (names not beginning with ".") and the preview files of the work folder.
-// The store empties its own file list.
+// The store's clean-up: this run's decrypted copy and preview folder, the run
+// folders of runs whose process is gone, and the files (names not beginning
+// with ".") and preview files an earlier layout left directly in the decrypted
+// backup folder and the work folder. Other live runs' folders stay. The store
+// empties its own file list.
 int32_t StoreCleanUp(WorkFolders& folders);
 
 // The device session's clean-up: the files directly in the temporary backup
-// folder and in the decrypted backup folder, and the preview files.
+// folder, and all the store's clean-up does.
 int32_t DeviceCleanUp(WorkFolders& folders);
 
 // Empties a fresh device backup folder (its entries and its "Snapshot"

@@ -14,6 +14,7 @@
 #include "engine/records/FileRecords.h"
 #include "engine/records/MessageRecords.h"
 #include "engine/records/NoteRecord.h"
+#include "engine/records/SkippedFile.h"
 #include "engine/records/WhatsAppRecords.h"
 #include "engine/session/CategoryStatus.h"
 #include "engine/session/ScanCategory.h"
@@ -59,6 +60,8 @@ class IPhoneRecoveryParse {
   // How the database of a record category (Messages, Contacts, Call History,
   // Notes, WhatsApp) was read by the last scan of it.
   virtual CategoryStatus DatabaseStatus(ScanCategory) const { return {}; }
+  // The stored files the last scan of a file category left out, with why.
+  virtual std::vector<SkippedFile> SkippedFiles(ScanCategory) const { return {}; }
 };
 
 }  // namespace fq

@@ -10,6 +10,7 @@
 #include "engine/records/FileRecords.h"
 #include "engine/records/MessageRecords.h"
 #include "engine/records/NoteRecord.h"
+#include "engine/records/SkippedFile.h"
 #include "engine/records/WhatsAppRecords.h"
 #include "engine/session/CategoryStatus.h"
 #include "engine/session/ScanCategory.h"
@@ -29,6 +30,8 @@ struct ScanResults {
   std::vector<MediaFileRecord> whatsAppAttachments;
   // Categories whose database was not read whole; a category not listed was read.
   std::map<ScanCategory, CategoryStatus> status;
+  // Stored files a file category left out, with why; a category not listed left none out.
+  std::map<ScanCategory, std::vector<SkippedFile>> skipped;
 };
 
 }  // namespace fq

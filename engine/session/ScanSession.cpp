@@ -201,6 +201,7 @@ int32_t ScanSession::RunCategorySteps() {
     RecordStatus();
     step.handOver();
   }
+  RecordSkippedFiles();
   return result;
 }
 
@@ -214,6 +215,15 @@ void ScanSession::RecordStatus() {
     } else {
       m_results.status[category] = std::move(status);
     }
+  }
+}
+
+void ScanSession::RecordSkippedFiles() {
+  m_results.skipped.clear();
+  for (const ScanCategory category : {ScanCategory::CameraRoll, ScanCategory::PhotoStream,
+                                      ScanCategory::MessagesAttachments, ScanCategory::WhatsAppAttachments}) {
+    if (auto files = m_recovery->SkippedFiles(category); !files.empty())
+      m_results.skipped[category] = std::move(files);
   }
 }
 

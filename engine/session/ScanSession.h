@@ -84,6 +84,8 @@ class ScanSession {
   ScanOutcome OpenFailed(int32_t code) const;
   // Takes the recovery object's word on how each record database was read.
   void RecordStatus();
+  // Lists the files each file category left out, once its scans ran.
+  void RecordSkippedFiles();
   void HandOver(ScanCategory category, size_t count);
   void WaitUntilFinished();
   void RequestCancel();

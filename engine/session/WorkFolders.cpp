@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/platform/Folders.h"
+#include "engine/session/RunWorkArea.h"
 
 namespace fq {
 
@@ -36,6 +37,11 @@ WorkFolders::WorkFolders(std::filesystem::path appDataFolder, DriveSource drives
   if (!m_appData.empty()) m_workFolder = m_appData / kWorkFolderName;
 }
 
+std::filesystem::path WorkFolders::PreviewFolder() const {
+  if (m_workFolder.empty()) return {};
+  return m_workFolder / RunFolderName();
+}
+
 int32_t WorkFolders::CreateWorkFolder() const {
   if (m_workFolder.empty()) return ENOENT;
   return CreateFolders(m_workFolder);
@@ -63,7 +69,7 @@ std::filesystem::path WorkFolders::TempBackupFolder() {
 std::filesystem::path WorkFolders::DecryptedBackupFolder() {
   const auto temp = TempBackupFolder();
   if (temp.empty()) return {};
-  return temp / kDecryptedBackupFolderName;
+  return temp / kDecryptedBackupFolderName / RunFolderName();
 }
 
 }  // namespace fq

@@ -51,8 +51,12 @@ class WorkFolders {
   // Chooses and creates the temporary backup folder on the first call and
   // answers the same path afterwards; empty when no drive qualified.
   std::filesystem::path TempBackupFolder();
-  // <temporary backup folder>/VelmoraSoftBackupPath (not created); empty with it.
+  // <temporary backup folder>/VelmoraSoftBackupPath/run-<process id> (not
+  // created): this run's own, so runs side by side never share a copy; empty
+  // without a temporary backup folder.
   std::filesystem::path DecryptedBackupFolder();
+  // <work folder>/run-<process id> (not created): this run's preview files.
+  std::filesystem::path PreviewFolder() const;
 
  private:
   std::filesystem::path m_appData;

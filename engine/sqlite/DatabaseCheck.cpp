@@ -51,6 +51,12 @@ DatabaseCheck CheckDatabaseFile(const std::filesystem::path& path) {
   } else if (size % pageSize != 0) {
     check.damage = "the file ends inside a page";
   }
+  // What the page reader must skip inside the file: the free list, a table's
+  // b-tree or a row's overflow chain cut short.
+  for (const std::string& part : reader.findDamage()) {
+    if (!check.damage.empty()) check.damage += "; ";
+    check.damage += part;
+  }
   return check;
 }
 

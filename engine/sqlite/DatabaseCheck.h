@@ -1,7 +1,8 @@
 #pragma once
-// A quick look at a database file before its rows are trusted: whether it
-// opens as SQLite, and whether it is cut short (fewer pages than its header
-// counts, or a last page that ends early). The readers keep reading what is
+// A look at a database file before its rows are trusted: whether it opens as
+// SQLite, whether it is cut short (fewer pages than its header counts, or a
+// last page that ends early), and which parts a reading must skip (a cut free
+// list, table b-tree or overflow chain). The readers keep reading what is
 // there; this says what a person must be told about it.
 #include <cstdint>
 #include <filesystem>

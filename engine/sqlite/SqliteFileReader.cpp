@@ -40,6 +40,7 @@ void SqliteFileReader::close() {
   m_usableSize = 0;
   m_pageCount = 0;
   m_freeLeafPages.clear();
+  m_freeListDamage.clear();
   m_pageCache.clear();
 }
 
@@ -107,16 +108,36 @@ int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
   std::set<uint32_t> seenTrunks;
   const uint32_t maxLeavesPerTrunk = (m_usableSize - 8) / 4;
   uint32_t trunk = readBe32(header, 32);
-  while (trunk != 0 && trunk <= m_pageCount && seenTrunks.insert(trunk).second) {
-    if (readPage(trunk - 1, page) != kOk) break;
+  uint32_t leavesOutside = 0;
+  while (trunk != 0) {
+    if (trunk > m_pageCount) {
+      m_freeListDamage = "the free list is cut: it points to page " + std::to_string(trunk) +
+                         ", beyond the file's " + std::to_string(m_pageCount) + " pages";
+      break;
+    }
+    if (!seenTrunks.insert(trunk).second) {
+      m_freeListDamage = "the free list is cut where it loops back to page " + std::to_string(trunk);
+      break;
+    }
+    if (readPage(trunk - 1, page) != kOk) {
+      m_freeListDamage = "the free list is cut: its page " + std::to_string(trunk) + " cannot be read";
+      break;
+    }
     const std::span<const uint8_t> p(page);
     const uint32_t next = readBe32(p, 0);
     const uint32_t leafCount = std::min(readBe32(p, 4), maxLeavesPerTrunk);
     for (uint32_t i = 0; i < leafCount && m_freeLeafPages.size() < m_pageCount; ++i) {
       const uint32_t leaf = readBe32(p, 8 + 4 * static_cast<size_t>(i));
-      if (leaf != 0 && leaf <= m_pageCount) m_freeLeafPages.push_back(leaf - 1);
+      if (leaf != 0 && leaf <= m_pageCount) {
+        m_freeLeafPages.push_back(leaf - 1);
+      } else {
+        ++leavesOutside;
+      }
     }
     trunk = next;
+  }
+  if (m_freeListDamage.empty() && leavesOutside != 0) {
+    m_freeListDamage = "the free list names " + std::to_string(leavesOutside) + " pages outside the file";
   }
   return kOk;
 }
@@ -274,6 +295,89 @@ int32_t SqliteFileReader::collectLeaves(std::span<const uint8_t> page, uint32_t 
                                         PageMap& pageMap) const {
   std::set<uint32_t> visited{pageIndex};
   return collectLeavesBelow(page, pageIndex, pageMap, visited, 0);
+}
+
+// The state of one damage walk: pages met, findings so far.
+struct SqliteFileReader::DamageWalk {
+  size_t limit;
+  std::vector<std::string> found;
+  std::set<uint32_t> visited;
+  std::set<std::string> said;  // each kind of finding once per table
+  std::string table;           // "the schema" or "a table (root page N)"
+  bool full() const { return found.size() >= limit; }
+  void note(const std::string& kind, const std::string& text) {
+    if (!full() && said.insert(table + kind).second) found.push_back(table + ": " + text);
+  }
+};
+
+void SqliteFileReader::findDamageBelow(std::span<const uint8_t> page, uint32_t pageIndex, DamageWalk& walk,
+                                       int depth) const {
+  const uint8_t type = pageType(page, pageIndex);
+  if (type == kLeafTablePage) {
+    size_t bad = 0;
+    CellPayload payload;
+    for (const uint16_t offset : cellOffsets(page, pageIndex)) {
+      if (readCellPayload(page, offset, payload) != kOk) ++bad;
+    }
+    if (bad != 0) {
+      walk.note("row", std::to_string(bad) + " rows on page " + std::to_string(pageIndex + 1) +
+                           " are skipped (the cell or its overflow chain is cut)");
+    }
+    return;
+  }
+  if (type != kInteriorTablePage) {
+    walk.note("type", "page " + std::to_string(pageIndex + 1) +
+                          " is not a table page; the rows below it are skipped");
+    return;
+  }
+  if (depth >= kMaxTreeDepth) {
+    walk.note("depth",
+              "the b-tree is deeper than " + std::to_string(kMaxTreeDepth) + " levels; the rest is skipped");
+    return;
+  }
+  std::vector<uint8_t> child;
+  for (const auto& [childIndex, key] : childMap(page, pageIndex, cellOffsets(page, pageIndex))) {
+    if (walk.full()) return;
+    if (childIndex >= m_pageCount) {
+      walk.note("outside", "the b-tree points to page " + std::to_string(childIndex + 1) +
+                               ", beyond the file's " + std::to_string(m_pageCount) +
+                               " pages; the rows there are skipped");
+      continue;
+    }
+    if (!walk.visited.insert(childIndex).second) {
+      walk.note("loop",
+                "the b-tree meets page " + std::to_string(childIndex + 1) + " twice; it is read once");
+      continue;
+    }
+    if (readPage(childIndex, child) != kOk) {
+      walk.note("read",
+                "page " + std::to_string(childIndex + 1) + " cannot be read; the rows there are skipped");
+      continue;
+    }
+    findDamageBelow(child, childIndex, walk, depth + 1);
+  }
+}
+
+std::vector<std::string> SqliteFileReader::findDamage(size_t limit) const {
+  DamageWalk walk{limit, {}, {}, {}, {}};
+  if (!m_freeListDamage.empty()) walk.found.push_back(m_freeListDamage);
+  std::vector<uint8_t> page;
+  if (!isOpen() || readPage(0, page) != kOk) return walk.found;
+  walk.table = "the schema";
+  walk.visited.insert(0);
+  findDamageBelow(page, 0, walk, 0);
+  // Every row whose type is "table" names a table root.
+  for (const uint32_t root : findRoots("table")) {
+    if (walk.full()) break;
+    walk.table = "a table (root page " + std::to_string(root + 1) + ")";
+    if (root >= m_pageCount) {
+      walk.note("outside", "its root page lies beyond the file's " + std::to_string(m_pageCount) + " pages");
+      continue;
+    }
+    if (!walk.visited.insert(root).second || readPage(root, page) != kOk) continue;
+    findDamageBelow(page, root, walk, 0);
+  }
+  return walk.found;
 }
 
 int32_t SqliteFileReader::readCellPayload(std::span<const uint8_t> page, size_t offset,

@@ -77,6 +77,12 @@ class SqliteFileReader {
   // Payload of the intact cell at `offset`, following its overflow chain:
   // 0, 87 when the cell or chain is out of bounds, or a read error.
   int32_t readCellPayload(std::span<const uint8_t> page, size_t offset, CellPayload& out) const;
+  // The parts of the file a reading must skip, in words for a person: the
+  // free list cut where it loops or leaves the file; a table b-tree child that
+  // lies outside the file, is met twice or is no table page; a row whose cell
+  // or overflow chain is cut. Walks the schema and every table once (indexes
+  // are never read). At most `limit` findings; empty when nothing is skipped.
+  std::vector<std::string> findDamage(size_t limit = 4) const;
   // Serial types of the first cell of the first page of `pageMap`. Sets
   // `firstPageEmpty` when that page lists no cells; count -1 when unreadable.
   int32_t firstCellColumnCount(const PageMap& pageMap, int32_t& count, bool& firstPageEmpty) const;
@@ -112,6 +118,8 @@ class SqliteFileReader {
                       std::set<uint32_t>& roots, std::set<uint32_t>& visited, int depth) const;
   int32_t collectLeavesBelow(std::span<const uint8_t> page, uint32_t pageIndex, PageMap& pageMap,
                              std::set<uint32_t>& visited, int depth) const;
+  struct DamageWalk;
+  void findDamageBelow(std::span<const uint8_t> page, uint32_t pageIndex, DamageWalk& walk, int depth) const;
 
   // Recently read pages of the file. The live walk, the carving passes and
   // every table of a database come back to the same pages (schema, interior
@@ -130,6 +138,7 @@ class SqliteFileReader {
   uint32_t m_usableSize = 0;
   uint32_t m_pageCount = 0;
   std::vector<uint32_t> m_freeLeafPages;
+  std::string m_freeListDamage;  // where the free-list walk stopped short, empty when it did not
 
   std::string m_tableName;
   int32_t m_expectedColumnCount = 0;

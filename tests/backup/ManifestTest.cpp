@@ -259,13 +259,31 @@ TEST_F(ManifestDbTest, BuildsKeysFromDomainAndPathAndLeavesTheFolderUntouched) {
   ASSERT_EQ(ReadManifestDb(path, entries), kOk);
   const std::vector<ManifestEntry> expected = {
       {"HomeDomain-Library/SMS/sms.db", "3d0d7e5fb2ce288813306e4d4636395e047a3d28"},
-      {"HomeDomain", "aa"},   // NULL path: the domain alone
-      {"HomeDomain-", "bb"},  // empty path: domain and "-"
+      {"HomeDomain", "aa", ManifestEntryKind::Folder},   // NULL path: the domain alone
+      {"HomeDomain-", "bb", ManifestEntryKind::Folder},  // empty path: domain and "-"
       {"-Library/orphan", ""},
       {"CameraRollDomain-Media/DCIM/100APPLE/IMG_0001.JPG", "cc"},
   };
   EXPECT_EQ(entries, expected);
   EXPECT_EQ(testsupport::SnapshotFolder(m_dir.path()), before) << "no journal, wal or shm may appear";
+}
+
+// Flags 4 is a link; a Files table without flags is still read, its entries taken for files.
+TEST_F(ManifestDbTest, KindsComeFromTheFlagsWhenThereAreAny) {
+  const auto flagged = makeDb(
+      "CREATE TABLE Files(fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB);"
+      "INSERT INTO Files VALUES('aa','HomeDomain','Library/link',4,NULL);");
+  std::vector<ManifestEntry> entries;
+  ASSERT_EQ(ReadManifestDb(flagged, entries), kOk);
+  EXPECT_EQ(entries,
+            (std::vector<ManifestEntry>{{"HomeDomain-Library/link", "aa", ManifestEntryKind::Link}}));
+  std::filesystem::remove(flagged);
+  const auto plain = makeDb(
+      "CREATE TABLE Files(fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT);"
+      "INSERT INTO Files VALUES('bb','HomeDomain','Library/x');");
+  entries.clear();
+  ASSERT_EQ(ReadManifestDb(plain, entries), kOk);
+  EXPECT_EQ(entries, (std::vector<ManifestEntry>{{"HomeDomain-Library/x", "bb", ManifestEntryKind::File}}));
 }
 
 TEST_F(ManifestDbTest, AnswersForMissingTablesForeignFilesAndMissingFiles) {

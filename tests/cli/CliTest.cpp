@@ -100,8 +100,8 @@ TEST_F(CliTest, ScanRunsTheWholeSpineOnABackupFolder) {
   const Json report = Json::parse(scan.out);
   std::vector<std::string> keys;
   for (const auto& [key, value] : report.items()) keys.push_back(key);
-  EXPECT_EQ(keys,
-            (std::vector<std::string>{"source", "result", "events", "outcome", "status", "categories"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"source", "result", "events", "outcome", "status", "skipped",
+                                            "categories"}));
   EXPECT_EQ(report["source"], folder.string());
   EXPECT_EQ(report["result"], 0);
   EXPECT_EQ(report["events"], Json::parse("[[1035, 0], [1032, 0], [1034, 0]]"));

@@ -3,16 +3,21 @@
 // records, a wrong password is refused, and a recovery writes every category.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/CliRunner.h"
 #include "tests/support/FolderSnapshot.h"
+#include "tests/support/PageLinks.h"
 #include "tests/support/TempFolder.h"
 #include "tools/backupbuilder/DemoBackup.h"
 #include "tools/decrypt/EncryptedBackupWriter.h"
@@ -237,6 +242,125 @@ TEST_P(EndToEnd, ADatabaseThatWasNotReadSaysWhy) {
 
     const auto text = RunCli(scratch.path(), "scan '" + plain.string() + "' -q");
     EXPECT_NE(text.out.find(std::string("(") + c.state + ": "), std::string::npos) << text.out;
+  }
+}
+
+// Conversation and chat pages show the files their messages carry: every link
+// of every page leads to a file the run wrote, and still does once the run's
+// folder has been moved.
+TEST_P(EndToEnd, PagesLinkTheFilesTheirMessagesCarry) {
+  const fs::path plain = scratch / "plain";
+  std::string error;
+  ASSERT_TRUE(builder::WriteDemoBackup(plain, GetParam(), &error)) << error;
+  const fs::path out = scratch / "recovered";
+  const auto recover = RunCli(scratch.path(), "recover '" + plain.string() + "' --out '" + out.string() +
+                                                  "' --category Messages --category WhatsApp -q");
+  ASSERT_EQ(recover.status, 0) << recover.err << recover.out;
+  const fs::path moved = scratch / "moved";
+  fs::rename(OnlyRunFolder(out), moved);
+
+  const struct {
+    const char* folder;
+    const char* picture;  // a thumbnail the demo's pages must show
+    const char* file;     // a linked file that is not a picture, or none
+  } cases[] = {{"Message", "IMG_0300.JPG", nullptr},
+               {"WhatsApp Message", "27a1c0de-photo.JPG", "31b2d0ef-video.MP4"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    std::set<std::string> pictures, files;
+    std::string pages;
+    for (const auto& entry : fs::recursive_directory_iterator(moved / c.folder)) {
+      if (entry.path().extension() != ".html") continue;
+      std::ifstream in(entry.path(), std::ios::binary);
+      const std::string page(std::istreambuf_iterator<char>(in), {});
+      pages += page;
+      for (const auto& link : test::PageLinks(page)) {
+        EXPECT_TRUE(fs::is_regular_file(entry.path().parent_path() / link.target)) << link.target;
+        (link.element == "img" ? pictures : files).insert(fs::path(link.target).filename().string());
+      }
+    }
+    EXPECT_TRUE(pictures.count(c.picture)) << c.picture;
+    EXPECT_TRUE(files.count(c.picture)) << "a thumbnail opens its file";
+    if (c.file) {
+      EXPECT_TRUE(files.count(c.file)) << c.file;
+    }
+    // A media message shows its file, not the path it had on the phone.
+    EXPECT_EQ(pages.find("Media/15550104477@s.whatsapp.net"), std::string::npos);
+  }
+}
+
+// Stored files a category leaves out are counted beside it and listed, with
+// why, by --verbose and in the JSON; folders are never among them.
+TEST_P(EndToEnd, FilesACategoryLeavesOutAreCountedAndListed) {
+  const fs::path plain = scratch / "plain";
+  std::string error;
+  ASSERT_TRUE(builder::WriteDemoBackup(plain, GetParam(), &error)) << error;
+  const std::string base = "MediaDomain-Library/SMS/Attachments/";
+  const std::string tiny = base + "d4/04/9F8E7D6C-5B4A-4392-8170-6F5E4D3C2B1A/tiny.jpg";
+  const std::string lost = base + "e5/05/1A2B3C4D-5E6F-4708-9A1B-2C3D4E5F6A7B/lost.jpg";
+
+  const auto json = RunCli(scratch.path(), "scan '" + plain.string() + "' --json -q");
+  ASSERT_EQ(json.status, 0) << json.err;
+  const Json skipped = Json::parse(json.out)["skipped"];
+  EXPECT_EQ(skipped, Json::parse(R"({"Messages Attachments": [{"key": ")" + tiny +
+                                 R"(", "reason": "too short to recognise"}, {"key": ")" + lost +
+                                 R"(", "reason": "content not in the backup"}]})"));
+
+  const auto text = RunCli(scratch.path(), "scan '" + plain.string() + "' -q");
+  ASSERT_EQ(text.status, 0) << text.err;
+  const size_t line = text.out.find("Messages Attachments");
+  ASSERT_NE(line, std::string::npos) << text.out;
+  EXPECT_NE(text.out.substr(line, text.out.find('\n', line) - line).find("(2 skipped)"), std::string::npos)
+      << text.out;
+  EXPECT_EQ(text.out.find("skipped MediaDomain"), std::string::npos) << "listed only when asked";
+
+  const auto verbose = RunCli(scratch.path(), "scan '" + plain.string() + "' -q --verbose");
+  ASSERT_EQ(verbose.status, 0) << verbose.err;
+  EXPECT_NE(verbose.out.find("skipped " + tiny + ": too short to recognise\n"), std::string::npos)
+      << verbose.out;
+  EXPECT_NE(verbose.out.find("skipped " + lost + ": content not in the backup\n"), std::string::npos);
+}
+
+// Two encrypted backups scanned side by side, as two users or two windows do:
+// each run decrypts into its own work area, both answers are exact, and
+// nothing of either run is left behind.
+TEST(EndToEndRuns, TwoEncryptedScansAtOnceAreBothExact) {
+  testsupport::TempFolder scratch;
+  struct Backup {
+    ManifestFormat format;
+    fs::path plain, locked;
+    Json expected;
+  };
+  std::vector<Backup> backups = {{ManifestFormat::Db, scratch / "plain-db", scratch / "locked-db", {}},
+                                 {ManifestFormat::Mbdb, scratch / "plain-mbdb", scratch / "locked-mbdb", {}}};
+  for (auto& b : backups) {
+    std::string error;
+    ASSERT_TRUE(builder::WriteDemoBackup(b.plain, b.format, &error)) << error;
+    WriteEncryptedDemo(b.locked, b.format);
+    const auto scan = RunCli(scratch.path(), "scan '" + b.plain.string() + "' --json -q");
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    b.expected = CategoriesWithoutPaths(scan.out);
+  }
+  // The second run starts at different moments of the first: at its start, while
+  // it decrypts, while it reads.
+  for (const int delayMs : {0, 150, 400, 800, 1500}) {
+    SCOPED_TRACE(delayMs);
+    std::vector<std::future<testsupport::CliRun>> runs;
+    for (size_t i = 0; i < backups.size(); ++i) {
+      runs.push_back(std::async(std::launch::async, [&scratch, &b = backups[i], wait = i * delayMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        return RunCli(scratch.path(), "scan '" + b.locked.string() + "' --json -q --password-stdin",
+                      std::string(kPassword) + "\n");
+      }));
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+      const testsupport::CliRun run = runs[i].get();
+      ASSERT_EQ(run.status, 0) << run.err;
+      EXPECT_EQ(CategoriesWithoutPaths(run.out), backups[i].expected) << backups[i].locked;
+    }
+  }
+  for (const auto& entry : fs::recursive_directory_iterator(scratch.path())) {
+    EXPECT_NE(entry.path().filename().string().rfind("run-", 0), 0u) << "left behind: " << entry.path();
   }
 }
 

@@ -47,6 +47,39 @@ TEST_P(FilesCommand, ListsEveryEntryWithItsStoredFile) {
   EXPECT_EQ(text.out.find('\x1b'), std::string::npos) << "control characters must be escaped";
 }
 
+// Folders and links have no stored content: they are never reported missing.
+// Manifest.mbdb leaves its folders out altogether; Manifest.db lists them.
+TEST_P(FilesCommand, ShowsFoldersAndLinksAsWhatTheyAre) {
+  builder::BackupBuilder b(GetParam());
+  b.addDirectory("MediaDomain", "Library/SMS");
+  builder::ManifestRecord link;
+  link.domain = "HomeDomain";
+  link.relativePath = "Library/link";
+  link.linkTarget = "/var/mobile/Library/SMS";
+  link.mode = builder::kModeLink;
+  link.flags = builder::kFlagsLink;
+  b.addRecord(std::move(link));
+  b.addFile("HomeDomain", "Library/SMS/sms.db", std::string_view("x"));
+  testsupport::TempFolder dir;
+  ASSERT_TRUE(b.write(dir.path()));
+  const bool db = GetParam() == builder::ManifestFormat::Db;
+
+  const CliRun text = RunCli({"files", dir.path().string()});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(text.out.find("\tmissing\t"), std::string::npos) << text.out;
+  EXPECT_EQ(text.out.find("\tfolder\tMediaDomain-Library/SMS\t") != std::string::npos, db) << text.out;
+  EXPECT_NE(text.out.find("\tlink\tHomeDomain-Library/link\t"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("\tpresent\tHomeDomain-Library/SMS/sms.db\t"), std::string::npos) << text.out;
+
+  const auto entries =
+      nlohmann::json::parse(RunCli({"files", dir.path().string(), "--json"}).out).at("entries");
+  std::vector<std::string> kinds;
+  for (const auto& entry : entries) kinds.push_back(entry.at("kind"));
+  const std::vector<std::string> expected =
+      db ? std::vector<std::string>{"folder", "link", "file"} : std::vector<std::string>{"link", "file"};
+  EXPECT_EQ(kinds, expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothIndexes, FilesCommand,
                          ::testing::Values(builder::ManifestFormat::Db, builder::ManifestFormat::Mbdb),
                          [](const auto& info) {

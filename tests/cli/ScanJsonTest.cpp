@@ -60,8 +60,8 @@ ScanResults SampleResults() {
 TEST(ScanJson, HasTheAgreedShapeOfEveryCategory) {
   const ScanResults results = SampleResults();
   const Json report = WriteReport("/backup", {{1032, 0}, {1034, 0}}, results).json;
-  EXPECT_EQ(KeysOf(report),
-            (std::vector<std::string>{"source", "result", "events", "outcome", "status", "categories"}));
+  EXPECT_EQ(KeysOf(report), (std::vector<std::string>{"source", "result", "events", "outcome", "status",
+                                                      "skipped", "categories"}));
   EXPECT_EQ(report["source"], "/backup");
   EXPECT_EQ(report["events"], Json::parse("[[1032, 0], [1034, 0]]"));
   const Json& c = report["categories"];
@@ -161,13 +161,13 @@ TEST(JsonText, EscapesWhatJsonRequires) {
 TEST(ScanSummary, CountsLiveAndDeletedPerCategory) {
   const auto counts = CountCategories(SampleResults());
   ASSERT_EQ(counts.size(), 11u);
-  EXPECT_EQ(counts[0], (CategoryCount{"Camera Roll", 1, 0, {}}));
-  EXPECT_EQ(counts[2], (CategoryCount{"Messages", 2, 1, {}}));
-  EXPECT_EQ(counts[4], (CategoryCount{"Contacts", 0, 1, {}}));
-  EXPECT_EQ(counts[7], (CategoryCount{"App Photos", 2, 0, {}}));
-  EXPECT_EQ(counts[8], (CategoryCount{"App Videos", 1, 0, {}}));
-  EXPECT_EQ(counts[9], (CategoryCount{"WhatsApp", 0, 1, {}}));
-  EXPECT_EQ(counts[10], (CategoryCount{"WhatsApp Attachments", 1, 0, {}}));
+  EXPECT_EQ(counts[0], (CategoryCount{"Camera Roll", 1, 0, {}, ScanCategory::CameraRoll}));
+  EXPECT_EQ(counts[2], (CategoryCount{"Messages", 2, 1, {}, ScanCategory::Messages}));
+  EXPECT_EQ(counts[4], (CategoryCount{"Contacts", 0, 1, {}, ScanCategory::Contacts}));
+  EXPECT_EQ(counts[7], (CategoryCount{"App Photos", 2, 0, {}, ScanCategory::AppPhotos}));
+  EXPECT_EQ(counts[8], (CategoryCount{"App Videos", 1, 0, {}, ScanCategory::AppVideos}));
+  EXPECT_EQ(counts[9], (CategoryCount{"WhatsApp", 0, 1, {}, ScanCategory::WhatsApp}));
+  EXPECT_EQ(counts[10], (CategoryCount{"WhatsApp Attachments", 1, 0, {}, ScanCategory::WhatsAppAttachments}));
 }
 
 TEST(TerminalText, DefusesControlCharacters) {

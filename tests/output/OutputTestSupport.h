@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/session/IPhoneRecoveryParse.h"
+#include "tests/support/PageLinks.h"
 
 namespace fq::test {
 

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "engine/ResultCodes.h"
+#include "engine/backup/FileId.h"
 #include "output/RecoveryJob.h"
 #include "output/RecoverySummary.h"
 #include "output/ReportTemplates.h"
@@ -462,6 +463,110 @@ TEST_F(RecoveryJobTest, TheIndexPageLinksEverythingTheRunWrote) {
     ++links;
   }
   EXPECT_GE(links, 3u);  // the two category folders and the notes report at least
+}
+
+// Pages show the files their messages carry from a folder of their own, with
+// links relative to the page: the run's folder can be moved and still works.
+TEST_F(RecoveryJobTest, PagesShowTheirAttachmentsWithLinksThatSurviveAMove) {
+  // Stored as a backup stores them: named by the digest of domain and path.
+  const auto stored = [&](std::string name, const std::string& key, size_t size) {
+    return MediaFileRecord{static_cast<uint32_t>(size), std::move(name), Stored(FileIdOf(key), size)};
+  };
+  const std::string sms = "MediaDomain-Library/SMS/Attachments/";
+  const MediaFileRecord photo = stored("IMG 0300 #1.JPG", sms + "3f/15/A/IMG 0300 #1.jpeg", 60);
+  const MediaFileRecord voice = stored("Audio Message.AMR", sms + "c2/02/B/Audio Message.amr", 40);
+  results.messageAttachments = {{0, photo.size, photo.name, photo.path},
+                                {0, voice.size, voice.name, voice.path}};
+  results.whatsAppAttachments = {
+      stored("27a1c0de-photo.JPG",
+             "AppDomain-net.whatsapp.WhatsApp-Library/Media/1@s.whatsapp.net/2/7/27a1c0de-photo.jpg", 50)};
+  const auto message = [](std::string text, std::string attachment, int32_t deleted = 0) {
+    return MessageRecord{.deleted = deleted,
+                         .handleRowId = 1,
+                         .date = "2024-01-01 10:00:00",
+                         .address = "+1",
+                         .contactName = "Ann",
+                         .text = std::move(text),
+                         .attachment = std::move(attachment)};
+  };
+  results.conversations[1] = {
+      message("look", "~/Library/SMS/Attachments/3f/15/A/IMG 0300 #1.jpeg"),
+      message("listen", "/var/mobile/Library/SMS/Attachments/c2/02/B/Audio Message.amr", 1),
+      message("again", "~/Library/SMS/Attachments/3f/15/A/IMG 0300 #1.jpeg"),
+      message("gone", "~/Library/SMS/Attachments/e5/05/C/lost.jpg"),
+  };
+  const auto chatMessage = [](int32_t media, std::string text) {
+    return WhatsAppMessageRecord{.chatRowId = 9,
+                                 .mediaRowId = media,
+                                 .date = "d",
+                                 .senderName = "Bob",
+                                 .text = std::move(text),
+                                 .chatTitle = "Bob",
+                                 .chatPhones = "15"};
+  };
+  results.whatsAppChats[9] = {chatMessage(1, "Media/1@s.whatsapp.net/2/7/27a1c0de-photo.jpg"),
+                              chatMessage(2, "Media/1@s.whatsapp.net/3/1/31b2d0ef-video.mp4"),
+                              chatMessage(3, "a caption")};
+  request.categories = {ItemKind::Messages, ItemKind::WhatsApp};
+  const auto job = Recover();
+  for (const auto& row : job->Rows()) EXPECT_TRUE(row.success) << row.path << ": " << row.status;
+
+  // The run moved elsewhere, as a user copies it to another disk.
+  const fs::path moved = scratch.path() / "moved run";
+  fs::rename(root, moved);
+  const fs::path conversation = moved / "Message" / (std::string("Ann-") + kStamp) / "Ann(+1).html";
+  const fs::path chat = moved / "WhatsApp Message" / (std::string("Bob(15)-") + kStamp) / "Bob(15).html";
+  using Links = std::set<test::PageLink>;
+  const auto linksOf = [](const fs::path& page) {
+    const auto links = test::PageLinks(ReadBytes(page));
+    for (const auto& link : links) {
+      EXPECT_TRUE(fs::is_regular_file(page.parent_path() / link.target)) << page << ": " << link.target;
+    }
+    return Links(links.begin(), links.end());
+  };
+  // A picture is a thumbnail inside a link, another file a link; a file shown twice is copied once.
+  EXPECT_EQ(linksOf(conversation), (Links{{"a", "Attachments/IMG 0300 #1.JPG"},
+                                          {"img", "Attachments/IMG 0300 #1.JPG"},
+                                          {"a", "Attachments/Audio Message.AMR"}}));
+  EXPECT_EQ(ReadBytes(conversation.parent_path() / "Attachments" / "IMG 0300 #1.JPG"), ReadBytes(photo.path));
+  EXPECT_EQ(ReadBytes(conversation.parent_path() / "Attachments" / "Audio Message.AMR"),
+            ReadBytes(voice.path));
+  EXPECT_EQ(ListTree(conversation.parent_path() / "Attachments").size(), 2u);
+  const std::string page = ReadBytes(conversation);
+  EXPECT_NE(page.find("Attachment not recovered: lost.jpg"), std::string::npos);
+  EXPECT_NE(page.find("max-width:240px"), std::string::npos);
+
+  // A media message shows its file, never the path it had on the phone.
+  EXPECT_EQ(linksOf(chat),
+            (Links{{"a", "Attachments/27a1c0de-photo.JPG"}, {"img", "Attachments/27a1c0de-photo.JPG"}}));
+  const std::string chatPage = ReadBytes(chat);
+  EXPECT_EQ(chatPage.find("Media/1@s.whatsapp.net"), std::string::npos);
+  EXPECT_NE(chatPage.find("Attachment not recovered: 31b2d0ef-video.mp4"), std::string::npos);
+  EXPECT_NE(chatPage.find(">a caption</div>"), std::string::npos);
+  root = moved;
+  ExpectEveryPageParses();
+}
+
+// Deleted-only pages carry the files of their deleted messages only.
+TEST_F(RecoveryJobTest, DeletedOnlyPagesCopyOnlyTheirMessagesFiles) {
+  const std::string key = "MediaDomain-Library/SMS/Attachments/aa/01/X/kept.png";
+  results.messageAttachments = {
+      {0, 30, "kept.PNG", Stored(FileIdOf(key), 30)},
+      {0, 30, "live.PNG", Stored(FileIdOf("MediaDomain-Library/SMS/Attachments/aa/02/Y/live.png"), 30)}};
+  results.conversations[1] = {MessageRecord{.handleRowId = 1,
+                                            .address = "+1",
+                                            .text = "live",
+                                            .attachment = "~/Library/SMS/Attachments/aa/02/Y/live.png"},
+                              MessageRecord{.deleted = 1,
+                                            .handleRowId = 1,
+                                            .address = "+1",
+                                            .text = "gone",
+                                            .attachment = "~/Library/SMS/Attachments/aa/01/X/kept.png"}};
+  request.categories = {ItemKind::Messages};
+  request.deletedOnly = true;
+  Recover();
+  const fs::path folder = root / "Message" / (std::string("Unknown-") + kStamp);
+  EXPECT_EQ(ListTree(folder / "Attachments"), std::set<std::string>{"kept.PNG"});
 }
 
 TEST(RecoverySummary, ProgressLineFitsOneTerminalLine) {

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <vector>
 
+#include "engine/platform/ProcessState.h"
 #include "engine/session/CleanUp.h"
+#include "engine/session/RunWorkArea.h"
 #include "engine/session/WorkFolders.h"
 #include "tests/session/SessionFixtures.h"
 
@@ -78,7 +82,8 @@ TEST(WorkFolders, ChoosesTheTempBackupFolderOnceAndCreatesIt) {
   const fs::path expected = scratch / "bigdisk" / "VelmoraSoft_tmp_backup";
   EXPECT_EQ(folders.TempBackupFolder(), expected);
   EXPECT_EQ(folders.TempBackupFolder(), expected);
-  EXPECT_EQ(folders.DecryptedBackupFolder(), expected / "VelmoraSoftBackupPath");
+  EXPECT_EQ(folders.DecryptedBackupFolder(), expected / "VelmoraSoftBackupPath" / RunFolderName());
+  EXPECT_EQ(folders.PreviewFolder(), folders.workFolder() / RunFolderName());
   EXPECT_TRUE(fs::is_directory(expected));
   EXPECT_EQ(freeQueries, 1);
   EXPECT_EQ(listQueries, 1);
@@ -115,22 +120,49 @@ class CleanUpTest : public ::testing::Test {
   fs::path decrypted;
 };
 
-TEST_F(CleanUpTest, StoreCleanUpDeletesDecryptedFilesAndPreviewsOnly) {
+// The id of a process that has ended (a child reaped here).
+int64_t EndedProcessId() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return child;
+}
+
+TEST_F(CleanUpTest, StoreCleanUpDeletesThisRunsWorkAreaAndEndedRunsButNotLiveOnes) {
   const fs::path work = folders.workFolder();
   EXPECT_EQ(temp, work / "VelmoraSoft_tmp_backup");
+  const fs::path shared = decrypted.parent_path();
+  EXPECT_EQ(decrypted, shared / ("run-" + std::to_string(CurrentProcessId())));
   WriteFile(decrypted / "3d0d7e5fb2ce288813306e4d4636395e047a3d28", "x");
   WriteFile(decrypted / "Manifest.db-decypted", "x");
-  WriteFile(decrypted / ".keep", "x");
   WriteFile(decrypted / "sub" / "inner", "x");
+  WriteFile(folders.PreviewFolder() / "tmp.jpg", "x");
+  // Another run that still works, one that crashed, and what is not a run's.
+  const std::string ended = "run-" + std::to_string(EndedProcessId());
+  ASSERT_TRUE(ProcessIsAlive(1));
+  ASSERT_FALSE(ProcessIsAlive(std::stoll(ended.substr(4))));
+  for (const fs::path& parent : {shared, work}) {
+    WriteFile(parent / "run-1" / "live", "x");
+    WriteFile(parent / ended / "left", "x");
+    WriteFile(parent / "run-1x" / "kept", "x");
+  }
+  WriteFile(shared / "legacy", "x");  // a file of the fixed, shared layout
+  WriteFile(shared / ".keep", "x");
   WriteFile(temp / "sms", "x");
   for (const char* name : {"tmp.jpg", "tmp.avi", "tmp.wav", "tool.exe"}) WriteFile(work / name, "x");
 
   EXPECT_EQ(StoreCleanUp(folders), 0);
-  EXPECT_FALSE(fs::exists(decrypted / "3d0d7e5fb2ce288813306e4d4636395e047a3d28"));
-  EXPECT_FALSE(fs::exists(decrypted / "Manifest.db-decypted"));
-  EXPECT_TRUE(fs::exists(decrypted / ".keep"));
-  EXPECT_TRUE(fs::exists(decrypted / "sub" / "inner"));  // subfolders survive
-  EXPECT_TRUE(fs::exists(temp / "sms"));                 // the device's copies are not the store's
+  EXPECT_FALSE(fs::exists(decrypted));
+  EXPECT_FALSE(fs::exists(folders.PreviewFolder()));
+  for (const fs::path& parent : {shared, work}) {
+    EXPECT_TRUE(fs::exists(parent / "run-1" / "live")) << parent;
+    EXPECT_FALSE(fs::exists(parent / ended)) << parent;
+    EXPECT_TRUE(fs::exists(parent / "run-1x" / "kept")) << parent;
+  }
+  EXPECT_FALSE(fs::exists(shared / "legacy"));
+  EXPECT_TRUE(fs::exists(shared / ".keep"));
+  EXPECT_TRUE(fs::exists(temp / "sms"));  // the device's copies are not the store's
   EXPECT_FALSE(fs::exists(work / "tmp.jpg"));
   EXPECT_FALSE(fs::exists(work / "tmp.avi"));
   EXPECT_FALSE(fs::exists(work / "tmp.wav"));

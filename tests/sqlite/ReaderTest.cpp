@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "engine/ResultCodes.h"
@@ -163,6 +164,70 @@ TEST_F(ReaderFile, FreeListOfTwoTrunksListsSixLeavesAndNoTrunk) {
   putBe32(b, (pages - 2) * 512 + 4, 1000000);
   ASSERT_EQ(reader.openMemory(b), kOk);
   EXPECT_LE(reader.freeLeafPages().size(), static_cast<size_t>((512 - 8) / 4 + 3));
+}
+
+// The parts a reading must skip are named, and an intact file has none: a
+// free list that loops, a b-tree child beyond the file, an overflow chain
+// cut short.
+TEST(Reader, DamageNamesThePartItSkips) {
+  TestDatabase db("damage", 512);
+  db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v BLOB)");
+  db.exec("BEGIN");
+  for (int i = 0; i < 300; ++i) db.exec("INSERT INTO t (v) VALUES ('value " + std::to_string(i) + "')");
+  db.exec("INSERT INTO t (v) VALUES ('" + std::string(3000, 'Q') + "')");
+  db.exec("COMMIT");
+  db.exec("DELETE FROM t WHERE id BETWEEN 20 AND 120");
+  const auto root = db.query("SELECT rootpage FROM sqlite_master WHERE name = 't'");
+  db.close();
+  const std::vector<uint8_t> intact = fileBytes(db.path());
+  const auto be32 = [](const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
+           static_cast<uint32_t>(b[at + 2]) << 8 | b[at + 3];
+  };
+  const auto pages = static_cast<uint32_t>(intact.size() / 512);
+  const uint32_t trunk = be32(intact, 32);
+  ASSERT_NE(trunk, 0u) << "the deletes leave a free list";
+  const auto rootAt = static_cast<size_t>(root.at(0).at(0).integer - 1) * 512;
+  ASSERT_EQ(intact[rootAt], kInteriorTablePage);
+  // The first overflow page of the long row: all 'Q' after its next pointer, and a next page.
+  size_t overflow = 0;
+  for (size_t at = 512; at < intact.size() && overflow == 0; at += 512) {
+    if (be32(intact, at) != 0 && std::all_of(intact.begin() + static_cast<std::ptrdiff_t>(at) + 4,
+                                             intact.begin() + static_cast<std::ptrdiff_t>(at) + 512,
+                                             [](uint8_t c) { return c == 'Q'; })) {
+      overflow = at;
+    }
+  }
+  ASSERT_NE(overflow, 0u);
+
+  const struct {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    std::string said;  // empty: nothing is skipped
+  } cases[] = {
+      {"intact", [](std::vector<uint8_t>&) {}, ""},
+      {"free list loops", [&](std::vector<uint8_t>& b) { putBe32(b, (trunk - 1) * 512, trunk); },
+       "the free list is cut where it loops back to page"},
+      {"free list leaves the file", [&](std::vector<uint8_t>& b) { putBe32(b, 32, pages + 9); },
+       "the free list is cut: it points to page"},
+      {"b-tree child beyond the file", [&](std::vector<uint8_t>& b) { putBe32(b, rootAt + 8, pages + 40); },
+       "the b-tree points to page " + std::to_string(pages + 40)},
+      {"overflow chain cut", [&](std::vector<uint8_t>& b) { putBe32(b, overflow, 0); }, "1 rows on page"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> b = intact;
+    c.damage(b);
+    SqliteFileReader reader;
+    ASSERT_EQ(reader.openMemory(b), kOk);
+    std::string all;
+    for (const auto& part : reader.findDamage()) all += part + "\n";
+    if (c.said.empty()) {
+      EXPECT_EQ(all, "");
+    } else {
+      EXPECT_NE(all.find(c.said), std::string::npos) << all;
+    }
+  }
 }
 
 TEST(Reader, ALeafWithOneCellIsReadAtItsContentStart) {
