@@ -10,12 +10,14 @@
 #include "engine/sqlite/RecordFormat.h"
 #include "engine/sqlite/RowParser.h"
 #include "engine/sqlite/TableReader.h"
+#include "engine/sqlite/TextEncoding.h"
+#include "engine/sqlite/WithoutRowidRows.h"
 
 namespace fq {
 
 namespace {
 
-GenericRow toGeneric(const TableRow& row, const TableSchema& schema) {
+GenericRow toGeneric(const TableRow& row, const TableSchema& schema, TextEncoding encoding) {
   GenericRow out;
   out.deleted = row.deleted;
   out.source = row.source;
@@ -25,6 +27,9 @@ GenericRow toGeneric(const TableRow& row, const TableSchema& schema) {
   out.firstColumn = row.firstColumn;
   for (size_t i = 0; i < row.columns.size(); ++i) {
     ColumnValue v = columnValue(row.columns[i]);
+    if (v.kind == ColumnValue::Kind::Text && encoding != TextEncoding::Utf8) {
+      v.bytes = textToUtf8(row.columns[i].bytes, encoding);
+    }
     const auto c = static_cast<int32_t>(i) + row.firstColumn;
     if (!row.carved && c == schema.rowIdColumn && v.kind == ColumnValue::Kind::Null) {
       v.kind = ColumnValue::Kind::Integer;
@@ -148,6 +153,14 @@ class HashSet {
 
 int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
                         const GenericRowCallback& visit) {
+  const TextEncoding encoding = reader.textEncoding();
+  // A virtual table's rows are its module's; the tables that store them are
+  // listed, and read, on their own.
+  if (schema.isVirtual) return 0;
+  if (schema.withoutRowId) {
+    return ReadWithoutRowidRows(reader, schema,
+                                [&](const TableRow& row) { visit(toGeneric(row, schema, encoding)); });
+  }
   // Live rows by value, whole and without their first column: a carved row
   // re-read here can only now be recognised as a stale copy of one of them.
   HashSet live;
@@ -155,7 +168,7 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
   std::unordered_set<uint64_t> seen;  // carved rows already given, per page
   return ReadTableRows(reader, schema.name, schema.columnCount, [&](const TableRow& row) {
     if (row.deleted == 0) {
-      GenericRow out = toGeneric(row, schema);
+      GenericRow out = toGeneric(row, schema, encoding);
       // The row id alias of a carved copy is stored as NULL.
       std::vector<ColumnValue> stored = out.values;
       if (schema.rowIdColumn >= 0 && static_cast<size_t>(schema.rowIdColumn) < stored.size()) {
@@ -167,7 +180,7 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
       return;
     }
     if (!row.carved) {
-      if (IsPlausibleRow(row, schema)) visit(toGeneric(row, schema));
+      if (IsPlausibleRow(row, schema)) visit(toGeneric(row, schema, encoding));
       return;
     }
     TableRow reread;
@@ -178,7 +191,7 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
       chosen = &row;
     }
     if (chosen == nullptr) return;
-    GenericRow out = toGeneric(*chosen, schema);
+    GenericRow out = toGeneric(*chosen, schema, encoding);
     if (out.firstColumn == 0 ? live.contains(valuesHash(out.values, 0))
                              : liveFromSecond.contains(valuesHash(out.values, 0))) {
       return;
