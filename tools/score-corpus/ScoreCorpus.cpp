@@ -67,8 +67,14 @@ std::map<std::string, TruthTable> readTruth(const fs::path& xmlPath) {
     const size_t end = std::min(xml.find("</element>", e), xml.size());
     std::string type;
     std::string name;
-    if (!between(xml, "type", e, end, type) || type != "table" || !between(xml, "name", e, end, name))
+    if (!between(xml, "type", e, end, type) || type != "table") continue;
+    // An empty name is written as <name />, before the columns' own names.
+    const size_t emptyName = xml.find("<name />", e);
+    if (emptyName != std::string::npos && emptyName < xml.find("<name>", e)) {
+      name.clear();
+    } else if (!between(xml, "name", e, end, name)) {
       continue;
+    }
     TruthTable& table = tables[decodeEntities(name)];
     for (size_t r = xml.find("<row", e); r != std::string::npos && r < end; r = xml.find("<row", r + 1)) {
       const size_t rowEnd = xml.find("</row>", r);
@@ -86,6 +92,18 @@ std::map<std::string, TruthTable> readTruth(const fs::path& xmlPath) {
     }
   }
   return tables;
+}
+
+// A name as the ground truth writes it: XML turns every line end into "\n".
+std::string xmlLineEnds(std::string s) {
+  for (size_t at = s.find('\r'); at != std::string::npos; at = s.find('\r', at)) {
+    if (at + 1 < s.size() && s[at + 1] == '\n') {
+      s.erase(at, 1);
+    } else {
+      s[at] = '\n';
+    }
+  }
+  return s;
 }
 
 bool valueMatches(const ColumnValue& v, const std::string& truth) {
@@ -197,11 +215,11 @@ void scoreDatabase(const fs::path& db, Score& score, bool verbose) {
     const std::string& name = entry.first;  // named, not bound: lambdas below capture them
     const TruthTable& t = entry.second;
     score.deletedTruth += static_cast<int>(t.deleted.size());
+    const auto schema = std::find_if(schemas.begin(), schemas.end(),
+                                     [&](const auto& s) { return xmlLineEnds(s.name) == name; });
     std::vector<std::vector<ColumnValue>> library;
-    const bool haveLibrary = libraryRows(db, name, library);
+    const bool haveLibrary = libraryRows(db, schema == schemas.end() ? name : schema->name, library);
     score.liveTruth += static_cast<int>(haveLibrary ? library.size() : t.live.size());
-    const auto schema =
-        std::find_if(schemas.begin(), schemas.end(), [&](const auto& s) { return s.name == name; });
     if (schema == schemas.end()) {
       if (verbose) std::fprintf(stderr, "table not found: %s %s\n", db.c_str(), name.c_str());
       continue;
@@ -255,7 +273,12 @@ void scoreDatabase(const fs::path& db, Score& score, bool verbose) {
       }
     }
     score.recovered += static_cast<int>(std::count(recovered.begin(), recovered.end(), true));
-    score.liveFound += static_cast<int>(std::count(liveSeen.begin(), liveSeen.end(), true));
+    const auto liveRead = static_cast<int>(std::count(liveSeen.begin(), liveSeen.end(), true));
+    score.liveFound += liveRead;
+    if (verbose && liveRead != static_cast<int>(liveSeen.size())) {
+      std::fprintf(stderr, "live rows read %d/%zu: %s table %s\n", liveRead, liveSeen.size(), db.c_str(),
+                   name.c_str());
+    }
   }
 }
 
