@@ -219,7 +219,10 @@ void SqliteFileReader::scanSchemaLeaf(std::span<const uint8_t> page, uint32_t pa
       // are names (the empty one too).
       const int64_t length = contentLength(type.value);
       if (length > pageEnd - content) break;
-      if (type.value >= 13 && type.value % 2 == 1 && static_cast<size_t>(length) == tableName.size() &&
+      // The name and table-name columns; the type column ("table", "index")
+      // would make a table of that name claim every root of the schema.
+      if (column >= 2 && type.value >= 13 && type.value % 2 == 1 &&
+          static_cast<size_t>(length) == tableName.size() &&
           std::memcmp(page.data() + content, tableName.data(), tableName.size()) == 0) {
         matching = true;
       }

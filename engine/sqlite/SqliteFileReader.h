@@ -75,7 +75,7 @@ class SqliteFileReader {
   ChildMap childMap(std::span<const uint8_t> page, uint32_t pageIndex,
                     const std::vector<uint16_t>& offsets) const;
   // Zero-based root pages of every schema row naming `tableName` (UTF-8, put
-  // into the file's text encoding to compare) in its type, name or table-name
+  // into the file's text encoding to compare) in its name or table-name
   // column (the table and its indexes).
   std::set<uint32_t> findRoots(const std::string& tableName) const;
   // Adds the leaf pages below `page` (already read) with their cell offsets.
