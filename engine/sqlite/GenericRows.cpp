@@ -17,6 +17,28 @@ namespace fq {
 
 namespace {
 
+// Values as SELECT * gives them: a REAL column holds reals even where the
+// record stores an integer (as it does for whole numbers, to save space), and
+// columns a live record lacks, added after it was written, take their
+// default. Carved rows get the same reading so they compare with live ones.
+void readAsTheLibraryDoes(GenericRow& row, const TableSchema& schema) {
+  if (row.deleted == 0 && row.firstColumn == 0) {
+    for (size_t c = row.values.size(); c < static_cast<size_t>(std::max(schema.columnCount, 0)); ++c) {
+      row.values.push_back(c < schema.defaults.size() ? schema.defaults[c] : ColumnValue{});
+    }
+  }
+  for (size_t i = 0; i < row.values.size(); ++i) {
+    const size_t c = i + static_cast<size_t>(row.firstColumn);
+    ColumnValue& v = row.values[i];
+    if (c < schema.affinities.size() && schema.affinities[c] == Affinity::Real &&
+        v.kind == ColumnValue::Kind::Integer) {
+      v.kind = ColumnValue::Kind::Real;
+      v.real = static_cast<double>(v.integer);
+      v.integer = 0;
+    }
+  }
+}
+
 GenericRow toGeneric(const TableRow& row, const TableSchema& schema, TextEncoding encoding) {
   GenericRow out;
   out.deleted = row.deleted;
@@ -37,6 +59,7 @@ GenericRow toGeneric(const TableRow& row, const TableSchema& schema, TextEncodin
     }
     out.values.push_back(std::move(v));
   }
+  readAsTheLibraryDoes(out, schema);
   return out;
 }
 

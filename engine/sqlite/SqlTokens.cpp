@@ -1,5 +1,7 @@
 #include "engine/sqlite/SqlTokens.h"
 
+#include <cctype>
+
 #include "engine/platform/Text.h"
 
 namespace fq {
@@ -10,6 +12,33 @@ bool isWordByte(char c) {
   const auto b = static_cast<unsigned char>(c);
   return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '_' || b == '$' ||
          b >= 0x80;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The end of the number starting at `i`: digits with an optional fraction
+// and exponent, or a hexadecimal integer.
+size_t numberEnd(std::string_view sql, size_t i) {
+  const size_t n = sql.size();
+  if (sql[i] == '0' && i + 2 < n && (sql[i + 1] == 'x' || sql[i + 1] == 'X')) {
+    i += 2;
+    while (i < n && std::isxdigit(static_cast<unsigned char>(sql[i]))) ++i;
+    return i;
+  }
+  while (i < n && isDigit(sql[i])) ++i;
+  if (i < n && sql[i] == '.') {
+    ++i;
+    while (i < n && isDigit(sql[i])) ++i;
+  }
+  if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+    size_t at = i + 1;
+    if (at < n && (sql[at] == '+' || sql[at] == '-')) ++at;
+    if (at < n && isDigit(sql[at])) {
+      i = at;
+      while (i < n && isDigit(sql[i])) ++i;
+    }
+  }
+  return i;
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
@@ -77,6 +106,11 @@ std::vector<SqlToken> tokenizeSql(std::string_view sql) {
       }
       tokens.push_back(
           {c == '\'' ? SqlToken::Kind::String : SqlToken::Kind::Quoted, sql.substr(start, i - start)});
+      continue;
+    }
+    if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(sql[i + 1]))) {
+      i = numberEnd(sql, i);
+      tokens.push_back({SqlToken::Kind::Number, sql.substr(start, i - start)});
       continue;
     }
     if (isWordByte(c)) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
 
 #include "engine/platform/Text.h"
 #include "engine/sqlite/ColumnValues.h"
@@ -39,6 +42,109 @@ std::string typeText(std::string_view sql, const Tokens& tokens, size_t first, s
   const char* from = tokens[first].text.data();
   const char* to = tokens[end - 1].text.data() + tokens[end - 1].text.size();
   return std::string(sql.substr(static_cast<size_t>(from - sql.data()), static_cast<size_t>(to - from)));
+}
+
+// A numeric text as numeric affinity reads it: an integer when it is one (or
+// a real with an integer's value), else a real; nothing when it is no number.
+std::optional<ColumnValue> numericValue(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  const std::string s(text);
+  ColumnValue v;
+  char* end = nullptr;
+  errno = 0;
+  const long long integer = std::strtoll(s.c_str(), &end, 10);
+  if (end == s.c_str() + s.size() && errno == 0) {
+    v.kind = ColumnValue::Kind::Integer;
+    v.integer = integer;
+    return v;
+  }
+  // Only decimal forms are numbers here (strtod would take hex, inf and nan too).
+  if (s.find_first_not_of("0123456789+-.eE") != std::string::npos) return std::nullopt;
+  const double real = std::strtod(s.c_str(), &end);
+  if (end != s.c_str() + s.size()) return std::nullopt;
+  if (real >= -9.2233720368547758e18 && real < 9.2233720368547758e18 &&
+      static_cast<double>(static_cast<int64_t>(real)) == real) {
+    v.kind = ColumnValue::Kind::Integer;
+    v.integer = static_cast<int64_t>(real);
+  } else {
+    v.kind = ColumnValue::Kind::Real;
+    v.real = real;
+  }
+  return v;
+}
+
+ColumnValue textValue(std::string text) {
+  ColumnValue v;
+  v.kind = ColumnValue::Kind::Text;
+  v.bytes = std::move(text);
+  return v;
+}
+
+// The value of the DEFAULT literal at tokens[i] in a column of `affinity`, as
+// the library gives it to a record too short to hold the column: literals are
+// put through the column's affinity, small integers as numbers, other numbers
+// as the text written. An expression gives NULL (ALTER TABLE allows none).
+ColumnValue defaultValue(const Tokens& tokens, size_t i, size_t end, Affinity affinity) {
+  ColumnValue v;
+  if (i >= end) return v;
+  std::string sign;
+  if ((tokens[i].is('-') || tokens[i].is('+')) && i + 1 < end &&
+      tokens[i + 1].kind == SqlToken::Kind::Number) {
+    if (tokens[i].is('-')) sign = "-";
+    ++i;
+  }
+  const SqlToken& t = tokens[i];
+  if (t.isKeyword("TRUE") || t.isKeyword("FALSE")) {
+    v.kind = ColumnValue::Kind::Integer;
+    v.integer = t.isKeyword("TRUE") ? 1 : 0;
+    return v;
+  }
+  if ((t.isKeyword("X") || t.isKeyword("x")) && i + 1 < end && tokens[i + 1].kind == SqlToken::Kind::String) {
+    const std::string hex = tokens[i + 1].value();
+    if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return v;
+    v.kind = ColumnValue::Kind::Blob;
+    for (size_t k = 0; k < hex.size(); k += 2) {
+      v.bytes.push_back(static_cast<char>(std::stoi(hex.substr(k, 2), nullptr, 16)));
+    }
+    return v;
+  }
+  const bool numeric =
+      affinity == Affinity::Integer || affinity == Affinity::Real || affinity == Affinity::Numeric;
+  if (t.kind == SqlToken::Kind::String) {
+    std::string text = t.value();
+    if (numeric) {
+      if (auto number = numericValue(text)) return *number;
+    }
+    return textValue(std::move(text));
+  }
+  if (t.kind != SqlToken::Kind::Number) return v;
+  // A literal that fits 32 bits is a number from the start (hex included);
+  // any other is its text, read through the affinity.
+  const std::string written(t.text);
+  long long small = 0;
+  bool isSmall = false;
+  if (written.size() > 2 && written[0] == '0' && (written[1] == 'x' || written[1] == 'X')) {
+    if (written.size() <= 10) {
+      small = std::stoll(written.substr(2), nullptr, 16);
+      isSmall = small <= 0x7FFFFFFF;
+    }
+  } else if (written.find_first_not_of("0123456789") == std::string::npos && written.size() <= 10) {
+    small = std::stoll(written);
+    isSmall = small <= 0x7FFFFFFF;
+  }
+  if (isSmall) {
+    const long long value = sign.empty() ? small : -small;
+    if (affinity == Affinity::Text) return textValue(std::to_string(value));
+    v.kind = ColumnValue::Kind::Integer;
+    v.integer = value;
+    return v;
+  }
+  const std::string text = sign + written;
+  if (affinity == Affinity::Text) return textValue(text);
+  if (auto number = numericValue(text)) return *number;
+  return textValue(text);
 }
 
 bool isColumnConstraint(const SqlToken& t) {
@@ -176,11 +282,14 @@ TableSchema ParseCreateTable(std::string_view sql) {
     while (t < end && tokens[t].isName() && !isColumnConstraint(tokens[t])) ++t;
     if (t < end && t > first + 1 && tokens[t].is('(')) t = std::min(skipParentheses(tokens, t), end);
     const std::string type = typeText(sql, tokens, first + 1, t);
+    const Affinity affinity = AffinityOf(type);
+    size_t defaultAt = end;
     for (size_t c = t; c + 1 < end; ++c) {
       if (tokens[c].is('(')) {
         c = skipParentheses(tokens, c) - 1;
         continue;
       }
+      if (tokens[c].isKeyword("DEFAULT")) defaultAt = c + 1;
       if (tokens[c].isKeyword("PRIMARY") && tokens[c + 1].isKeyword("KEY")) {
         columnKey = static_cast<int32_t>(names.size());
         columnKeyDescending = c + 2 < end && tokens[c + 2].isKeyword("DESC");
@@ -188,7 +297,8 @@ TableSchema ParseCreateTable(std::string_view sql) {
     }
     names.push_back(upper(tokens[first].value()));
     types.push_back(upper(type));
-    schema.affinities.push_back(AffinityOf(type));
+    schema.affinities.push_back(affinity);
+    schema.defaults.push_back(defaultValue(tokens, defaultAt, end, affinity));
   }
   schema.columnCount = static_cast<int32_t>(names.size());
   schema.columnNames = names;

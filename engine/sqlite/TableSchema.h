@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/sqlite/ColumnValues.h"
 #include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableRow.h"
 
@@ -24,9 +25,12 @@ struct TableSchema {
   std::vector<Affinity> affinities;      // one per declared column
   std::vector<std::string> columnNames;  // one per declared column, upper case
   std::vector<int32_t> primaryKey;       // the PRIMARY KEY's columns, in key order
-  bool withoutRowId = false;             // rows live in an index b-tree keyed by the primary key
-  bool isVirtual = false;                // a module's table: no b-tree of its own
-  uint32_t rootPage = 0;                 // one-based, as the schema holds it; 0 when unknown
+  // One per declared column: the value a record written before the column
+  // was added (ALTER TABLE ADD COLUMN) reads as, from its DEFAULT literal.
+  std::vector<ColumnValue> defaults;
+  bool withoutRowId = false;  // rows live in an index b-tree keyed by the primary key
+  bool isVirtual = false;     // a module's table: no b-tree of its own
+  uint32_t rootPage = 0;      // one-based, as the schema holds it; 0 when unknown
 
   // Position of the declared column `name` (any case), or -1 when the table has none.
   int32_t columnIndex(std::string_view name) const;

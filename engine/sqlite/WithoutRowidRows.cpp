@@ -70,6 +70,11 @@ class IndexTreeWalk {
     for (size_t k = 0; k < m_stored.columns.size() && k < m_declaredOf.size(); ++k) {
       m_row.columns[static_cast<size_t>(m_declaredOf[k])] = m_stored.columns[k];
     }
+    // Columns added after the record was written are the last declared ones
+    // (never of the key), so a short record leaves them off the end.
+    if (m_stored.columns.size() < m_declaredOf.size()) {
+      m_row.columns.resize(m_row.columns.size() - (m_declaredOf.size() - m_stored.columns.size()));
+    }
     m_row.page = pageIndex;
     m_row.offset = static_cast<uint32_t>(cell);
     m_row.headerSize = m_stored.headerSize;
