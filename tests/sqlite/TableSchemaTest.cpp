@@ -51,6 +51,7 @@ TEST(TableSchema, ColumnsKeysAndFormOfCreateStatements) {
       {"CREATE TABLE t (\"name\"TEXT,surname'TEXT')", {"NAME", "SURNAME"}, {}, -1, false},
       {"CREATE TABLE t (a \"INTEGER(11,0)\" PRIMARY KEY, b)", {"A", "B"}, {0}, -1, false},
       {"CREATE TABLE t (a \"INTEGER\" PRIMARY KEY, b)", {"A", "B"}, {0}, 0, false},
+      {"CREATE TABLE t (a \"INTEGER\" UNSIGNED PRIMARY KEY, b)", {"A", "B"}, {0}, -1, false},
       {"CREATE TABLE t (a DEFAULT (1, 2), b CHECK (b > (1)), c REFERENCES p(x, y))",
        {"A", "B", "C"},
        {},
