@@ -286,32 +286,35 @@ int32_t SqliteFileReader::readCellPayload(std::span<const uint8_t> page, size_t 
   out = CellPayload{};
   const auto pageEnd = static_cast<int64_t>(page.size());
   int64_t pos = static_cast<int64_t>(offset);
-  if (pos >= pageEnd) return kInvalid;
-  const Varint payloadLength =
-      readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
-  pos += payloadLength.length;
-  if (payloadLength.length == 0 || pos >= pageEnd) return kInvalid;
+  uint64_t payloadLength = 0;
+  if (!readPayloadLength(page, pos, payloadLength) || pos >= pageEnd) return kInvalid;
   const Varint rowId =
       readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
   pos += rowId.length;
   if (rowId.length == 0 || (page[static_cast<size_t>(pos - 1)] & 0x80) != 0) return kInvalid;
   out.rowId = static_cast<int64_t>(rowId.value);
 
-  return assemblePayload(page, pos, payloadLength.value, static_cast<int64_t>(m_usableSize) - 35, out);
+  return assemblePayload(page, pos, payloadLength, static_cast<int64_t>(m_usableSize) - 35, out);
 }
 
 int32_t SqliteFileReader::readIndexCellPayload(std::span<const uint8_t> page, size_t offset,
                                                CellPayload& out) const {
   out = CellPayload{};
-  const auto pageEnd = static_cast<int64_t>(page.size());
   int64_t pos = static_cast<int64_t>(offset);
-  if (pos >= pageEnd) return kInvalid;
-  const Varint payloadLength =
-      readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
-  pos += payloadLength.length;
-  if (payloadLength.length == 0 || (page[static_cast<size_t>(pos - 1)] & 0x80) != 0) return kInvalid;
+  uint64_t payloadLength = 0;
+  if (!readPayloadLength(page, pos, payloadLength)) return kInvalid;
   const int64_t usable = m_usableSize;
-  return assemblePayload(page, pos, payloadLength.value, ((usable - 12) * 64 / 255) - 23, out);
+  return assemblePayload(page, pos, payloadLength, ((usable - 12) * 64 / 255) - 23, out);
+}
+
+bool SqliteFileReader::readPayloadLength(std::span<const uint8_t> page, int64_t& pos, uint64_t& length) {
+  const auto pageEnd = static_cast<int64_t>(page.size());
+  if (pos < 0 || pos >= pageEnd) return false;
+  const Varint v = readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
+  if (v.length == 0) return false;
+  pos += v.length;
+  length = v.value;
+  return true;
 }
 
 int32_t SqliteFileReader::assemblePayload(std::span<const uint8_t> page, int64_t pos, uint64_t length,

@@ -115,6 +115,8 @@ class SqliteFileReader {
  private:
   int32_t readHeaderAndFreeList(int64_t fileSize);
   int32_t readAt(uint64_t offset, std::span<uint8_t> out) const;
+  // The payload-length varint of a cell at `pos`, moving `pos` past it.
+  static bool readPayloadLength(std::span<const uint8_t> page, int64_t& pos, uint64_t& length);
   // The payload of `total` bytes starting at `pos` on `page`, of which what
   // exceeds `maxLocal` spills into overflow pages.
   int32_t assemblePayload(std::span<const uint8_t> page, int64_t pos, uint64_t total, int64_t maxLocal,

@@ -1,5 +1,7 @@
 #include "engine/sqlite/TextEncoding.h"
 
+#include "engine/platform/Text.h"
+
 namespace fq {
 
 namespace {
@@ -27,40 +29,6 @@ void appendUnit(std::string& out, uint32_t unit, bool bigEndian) {
   const auto low = static_cast<char>(unit & 0xFF);
   out.push_back(bigEndian ? high : low);
   out.push_back(bigEndian ? low : high);
-}
-
-// The code point of the UTF-8 sequence at `at`, advancing `at`; U+FFFD for a
-// byte that does not start a complete, well-formed sequence.
-uint32_t nextCodePoint(std::string_view s, size_t& at) {
-  const auto b0 = static_cast<uint8_t>(s[at++]);
-  if (b0 < 0x80) return b0;
-  size_t length = 0;
-  uint32_t c = 0;
-  uint32_t least = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    length = 1;
-    c = b0 & 0x1F;
-    least = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    length = 2;
-    c = b0 & 0x0F;
-    least = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    length = 3;
-    c = b0 & 0x07;
-    least = 0x10000;
-  } else {
-    return 0xFFFD;
-  }
-  if (length > s.size() - at) return 0xFFFD;
-  for (size_t k = 0; k < length; ++k) {
-    const auto b = static_cast<uint8_t>(s[at + k]);
-    if ((b & 0xC0) != 0x80) return 0xFFFD;
-    c = (c << 6) | (b & 0x3F);
-  }
-  if (c < least || c > 0x10FFFF) return 0xFFFD;
-  at += length;
-  return c;
 }
 
 }  // namespace
@@ -103,7 +71,11 @@ std::string textFromUtf8(std::string_view utf8, TextEncoding encoding) {
   out.reserve(utf8.size() * 2);
   size_t at = 0;
   while (at < utf8.size()) {
-    const uint32_t c = nextCodePoint(utf8, at);
+    uint32_t c = 0xFFFD;
+    const size_t length = Utf8SequenceLength(utf8.substr(at), c);
+    // A byte that starts no valid sequence stands for U+FFFD on its own.
+    if (length == 0) c = 0xFFFD;
+    at += length == 0 ? 1 : length;
     if (c >= 0x10000) {
       appendUnit(out, 0xD800 + ((c - 0x10000) >> 10), bigEndian);
       appendUnit(out, 0xDC00 + ((c - 0x10000) & 0x3FF), bigEndian);
