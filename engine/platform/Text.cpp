@@ -5,11 +5,8 @@
 
 namespace fq {
 
-namespace {
-
-// Length of the well-formed UTF-8 sequence at the start of `bytes`, or 0.
-// `cp` receives the code point.
-size_t SequenceLength(std::string_view bytes, uint32_t& cp) {
+size_t Utf8SequenceLength(std::string_view bytes, uint32_t& cp) {
+  if (bytes.empty()) return 0;
   const auto b0 = static_cast<uint8_t>(bytes[0]);
   if (b0 < 0x80) {
     cp = b0;
@@ -42,15 +39,13 @@ size_t SequenceLength(std::string_view bytes, uint32_t& cp) {
   return len;
 }
 
-}  // namespace
-
 std::string ToValidUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   size_t i = 0;
   while (i < bytes.size()) {
     uint32_t cp = 0;
-    const size_t len = SequenceLength(bytes.substr(i), cp);
+    const size_t len = Utf8SequenceLength(bytes.substr(i), cp);
     if (len == 0) {
       out += "\xEF\xBF\xBD";
       ++i;

@@ -1,6 +1,8 @@
 #pragma once
 // Text rules shared by every reader: database and file texts are UTF-8 and are
 // accepted only when they decode cleanly.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,6 +11,11 @@ namespace fq {
 // True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates, nothing
 // above U+10FFFF), holds no encoded U+FFFD replacement character and no NUL.
 bool IsAcceptedText(std::string_view bytes);
+
+// Length of the well-formed UTF-8 sequence at the start of `bytes` (no
+// overlong, no surrogate, nothing above U+10FFFF), 0 when there is none; its
+// code point goes to `codePoint`.
+size_t Utf8SequenceLength(std::string_view bytes, uint32_t& codePoint);
 
 // Case-insensitive (ASCII) comparison, as the lists sort names and dates.
 int CompareNoCase(std::string_view a, std::string_view b);

@@ -10,12 +10,36 @@
 #include "engine/sqlite/RecordFormat.h"
 #include "engine/sqlite/RowParser.h"
 #include "engine/sqlite/TableReader.h"
+#include "engine/sqlite/TextEncoding.h"
+#include "engine/sqlite/WithoutRowidRows.h"
 
 namespace fq {
 
 namespace {
 
-GenericRow toGeneric(const TableRow& row, const TableSchema& schema) {
+// Values as SELECT * gives them: a REAL column holds reals even where the
+// record stores an integer (as it does for whole numbers, to save space), and
+// columns a live record lacks, added after it was written, take their
+// default. Carved rows get the same reading so they compare with live ones.
+void readAsTheLibraryDoes(GenericRow& row, const TableSchema& schema) {
+  if (row.deleted == 0 && row.firstColumn == 0) {
+    for (size_t c = row.values.size(); c < static_cast<size_t>(std::max(schema.columnCount, 0)); ++c) {
+      row.values.push_back(c < schema.defaults.size() ? schema.defaults[c] : ColumnValue{});
+    }
+  }
+  for (size_t i = 0; i < row.values.size(); ++i) {
+    const size_t c = i + static_cast<size_t>(row.firstColumn);
+    ColumnValue& v = row.values[i];
+    if (c < schema.affinities.size() && schema.affinities[c] == Affinity::Real &&
+        v.kind == ColumnValue::Kind::Integer) {
+      v.kind = ColumnValue::Kind::Real;
+      v.real = static_cast<double>(v.integer);
+      v.integer = 0;
+    }
+  }
+}
+
+GenericRow toGeneric(const TableRow& row, const TableSchema& schema, TextEncoding encoding) {
   GenericRow out;
   out.deleted = row.deleted;
   out.source = row.source;
@@ -25,6 +49,9 @@ GenericRow toGeneric(const TableRow& row, const TableSchema& schema) {
   out.firstColumn = row.firstColumn;
   for (size_t i = 0; i < row.columns.size(); ++i) {
     ColumnValue v = columnValue(row.columns[i]);
+    if (v.kind == ColumnValue::Kind::Text && encoding != TextEncoding::Utf8) {
+      v.bytes = textToUtf8(row.columns[i].bytes, encoding);
+    }
     const auto c = static_cast<int32_t>(i) + row.firstColumn;
     if (!row.carved && c == schema.rowIdColumn && v.kind == ColumnValue::Kind::Null) {
       v.kind = ColumnValue::Kind::Integer;
@@ -32,6 +59,7 @@ GenericRow toGeneric(const TableRow& row, const TableSchema& schema) {
     }
     out.values.push_back(std::move(v));
   }
+  readAsTheLibraryDoes(out, schema);
   return out;
 }
 
@@ -148,6 +176,14 @@ class HashSet {
 
 int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
                         const GenericRowCallback& visit) {
+  const TextEncoding encoding = reader.textEncoding();
+  // A virtual table's rows are its module's; the tables that store them are
+  // listed, and read, on their own.
+  if (schema.isVirtual) return 0;
+  if (schema.withoutRowId) {
+    return ReadWithoutRowidRows(reader, schema,
+                                [&](const TableRow& row) { visit(toGeneric(row, schema, encoding)); });
+  }
   // Live rows by value, whole and without their first column: a carved row
   // re-read here can only now be recognised as a stale copy of one of them.
   HashSet live;
@@ -155,7 +191,7 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
   std::unordered_set<uint64_t> seen;  // carved rows already given, per page
   return ReadTableRows(reader, schema.name, schema.columnCount, [&](const TableRow& row) {
     if (row.deleted == 0) {
-      GenericRow out = toGeneric(row, schema);
+      GenericRow out = toGeneric(row, schema, encoding);
       // The row id alias of a carved copy is stored as NULL.
       std::vector<ColumnValue> stored = out.values;
       if (schema.rowIdColumn >= 0 && static_cast<size_t>(schema.rowIdColumn) < stored.size()) {
@@ -167,7 +203,7 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
       return;
     }
     if (!row.carved) {
-      if (IsPlausibleRow(row, schema)) visit(toGeneric(row, schema));
+      if (IsPlausibleRow(row, schema)) visit(toGeneric(row, schema, encoding));
       return;
     }
     TableRow reread;
@@ -178,7 +214,7 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
       chosen = &row;
     }
     if (chosen == nullptr) return;
-    GenericRow out = toGeneric(*chosen, schema);
+    GenericRow out = toGeneric(*chosen, schema, encoding);
     if (out.firstColumn == 0 ? live.contains(valuesHash(out.values, 0))
                              : liveFromSecond.contains(valuesHash(out.values, 0))) {
       return;

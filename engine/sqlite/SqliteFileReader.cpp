@@ -39,6 +39,7 @@ void SqliteFileReader::close() {
   m_pageSize = 0;
   m_usableSize = 0;
   m_pageCount = 0;
+  m_textEncoding = TextEncoding::Utf8;
   m_freeLeafPages.clear();
   m_freeListDamage.clear();
   m_pageCache.clear();
@@ -97,6 +98,7 @@ int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
   const uint32_t reserved = header[20];
   m_usableSize = (pageSize - reserved >= 480) ? pageSize - reserved : pageSize;
   m_pageCount = static_cast<uint32_t>(std::min<int64_t>(fileSize / pageSize, UINT32_MAX));
+  m_textEncoding = textEncodingOf(readBe32(header, 56));
   // Pages in memory are read in place; a file gets a cache of a fixed size in
   // bytes, whatever its page size.
   if (!m_memoryOpen) m_pageCache.resize(std::max<size_t>(kPageCacheBytes / pageSize, 16));
@@ -234,15 +236,18 @@ void SqliteFileReader::scanSchemaLeaf(std::span<const uint8_t> page, uint32_t pa
         }
         break;
       }
-      if (type.value > 13) {
-        const int64_t length = static_cast<int64_t>(std::min<uint64_t>((type.value - 13) / 2, 1u << 20));
-        if (content + length > pageEnd) break;
-        if (static_cast<size_t>(length) == tableName.size() &&
-            std::memcmp(page.data() + content, tableName.data(), tableName.size()) == 0) {
-          matching = true;
-        }
-        content += length;
+      // Every column's content is stepped over, whatever its type; only texts
+      // are names (the empty one too).
+      const int64_t length = contentLength(type.value);
+      if (length > pageEnd - content) break;
+      // The name and table-name columns; the type column ("table", "index")
+      // would make a table of that name claim every root of the schema.
+      if (column >= 2 && type.value >= 13 && type.value % 2 == 1 &&
+          static_cast<size_t>(length) == tableName.size() &&
+          std::memcmp(page.data() + content, tableName.data(), tableName.size()) == 0) {
+        matching = true;
       }
+      content += length;
     }
   }
 }
@@ -269,7 +274,7 @@ std::set<uint32_t> SqliteFileReader::findRoots(const std::string& tableName) con
   std::vector<uint8_t> page;
   if (readPage(0, page) != kOk) return roots;
   std::set<uint32_t> visited{0};
-  findRootsBelow(page, 0, tableName, roots, visited, 0);
+  findRootsBelow(page, 0, textFromUtf8(tableName, m_textEncoding), roots, visited, 0);
   return roots;
 }
 
@@ -385,29 +390,51 @@ int32_t SqliteFileReader::readCellPayload(std::span<const uint8_t> page, size_t 
   out = CellPayload{};
   const auto pageEnd = static_cast<int64_t>(page.size());
   int64_t pos = static_cast<int64_t>(offset);
-  if (pos >= pageEnd) return kInvalid;
-  const Varint payloadLength =
-      readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
-  pos += payloadLength.length;
-  if (payloadLength.length == 0 || pos >= pageEnd) return kInvalid;
+  uint64_t payloadLength = 0;
+  if (!readPayloadLength(page, pos, payloadLength) || pos >= pageEnd) return kInvalid;
   const Varint rowId =
       readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
   pos += rowId.length;
   if (rowId.length == 0 || (page[static_cast<size_t>(pos - 1)] & 0x80) != 0) return kInvalid;
   out.rowId = static_cast<int64_t>(rowId.value);
 
-  // How much of a payload stays on a leaf page is fixed by the file format;
-  // the rest follows in a chain of overflow pages.
+  return assemblePayload(page, pos, payloadLength, static_cast<int64_t>(m_usableSize) - 35, out);
+}
+
+int32_t SqliteFileReader::readIndexCellPayload(std::span<const uint8_t> page, size_t offset,
+                                               CellPayload& out) const {
+  out = CellPayload{};
+  int64_t pos = static_cast<int64_t>(offset);
+  uint64_t payloadLength = 0;
+  if (!readPayloadLength(page, pos, payloadLength)) return kInvalid;
   const int64_t usable = m_usableSize;
-  const int64_t total = static_cast<int64_t>(std::min<uint64_t>(payloadLength.value, uint64_t{1} << 40));
-  const int64_t maxLocal = usable - 35;
+  return assemblePayload(page, pos, payloadLength, ((usable - 12) * 64 / 255) - 23, out);
+}
+
+bool SqliteFileReader::readPayloadLength(std::span<const uint8_t> page, int64_t& pos, uint64_t& length) {
+  const auto pageEnd = static_cast<int64_t>(page.size());
+  if (pos < 0 || pos >= pageEnd) return false;
+  const Varint v = readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, pageEnd - pos));
+  if (v.length == 0) return false;
+  pos += v.length;
+  length = v.value;
+  return true;
+}
+
+int32_t SqliteFileReader::assemblePayload(std::span<const uint8_t> page, int64_t pos, uint64_t length,
+                                          int64_t maxLocal, CellPayload& out) const {
+  const auto pageEnd = static_cast<int64_t>(page.size());
+  // How much of a payload stays on its page is fixed by the file format; the
+  // rest follows in a chain of overflow pages.
+  const int64_t usable = m_usableSize;
+  const int64_t total = static_cast<int64_t>(std::min<uint64_t>(length, uint64_t{1} << 40));
   int64_t local = total;
   if (total > maxLocal) {
     const int64_t minLocal = ((usable - 12) * 32 / 255) - 23;
     local = minLocal + (total - minLocal) % (usable - 4);
     if (local > maxLocal) local = minLocal;
   }
-  if (local > pageEnd - pos) return kInvalid;
+  if (pos > pageEnd || local > pageEnd - pos) return kInvalid;
   if (local == total) {
     out.bytes = page.subspan(static_cast<size_t>(pos), static_cast<size_t>(local));
     return kOk;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/platform/File.h"
+#include "engine/sqlite/TextEncoding.h"
 
 namespace fq {
 
@@ -24,6 +25,8 @@ using ChildMap = std::map<uint32_t, int64_t>;
 
 inline constexpr uint8_t kInteriorTablePage = 5;
 inline constexpr uint8_t kLeafTablePage = 13;
+inline constexpr uint8_t kInteriorIndexPage = 2;
+inline constexpr uint8_t kLeafIndexPage = 10;
 
 // The payload of one intact cell: either a view into the page or, when it
 // spills into overflow pages, the assembled bytes.
@@ -52,6 +55,8 @@ class SqliteFileReader {
   uint32_t pageSize() const { return m_pageSize; }
   uint32_t usableSize() const { return m_usableSize; }
   uint32_t pageCount() const { return m_pageCount; }
+  // How the file stores text (header offset 56).
+  TextEncoding textEncoding() const { return m_textEncoding; }
   // Zero-based index of every free-list leaf page, in trunk-walk order.
   const std::vector<uint32_t>& freeLeafPages() const { return m_freeLeafPages; }
 
@@ -69,8 +74,9 @@ class SqliteFileReader {
   // Children of an interior table page.
   ChildMap childMap(std::span<const uint8_t> page, uint32_t pageIndex,
                     const std::vector<uint16_t>& offsets) const;
-  // Zero-based root pages of every schema row naming `tableName` in its type,
-  // name or table-name column (the table and its indexes).
+  // Zero-based root pages of every schema row naming `tableName` (UTF-8, put
+  // into the file's text encoding to compare) in its name or table-name
+  // column (the table and its indexes).
   std::set<uint32_t> findRoots(const std::string& tableName) const;
   // Adds the leaf pages below `page` (already read) with their cell offsets.
   int32_t collectLeaves(std::span<const uint8_t> page, uint32_t pageIndex, PageMap& pageMap) const;
@@ -83,6 +89,9 @@ class SqliteFileReader {
   // or overflow chain is cut. Walks the schema and every table once (indexes
   // are never read). At most `limit` findings; empty when nothing is skipped.
   std::vector<std::string> findDamage(size_t limit = 4) const;
+  // The same for a cell of an index b-tree page, `offset` pointing at its
+  // payload length (after the child pointer of an interior cell); no row id.
+  int32_t readIndexCellPayload(std::span<const uint8_t> page, size_t offset, CellPayload& out) const;
   // Serial types of the first cell of the first page of `pageMap`. Sets
   // `firstPageEmpty` when that page lists no cells; count -1 when unreadable.
   int32_t firstCellColumnCount(const PageMap& pageMap, int32_t& count, bool& firstPageEmpty) const;
@@ -112,6 +121,12 @@ class SqliteFileReader {
  private:
   int32_t readHeaderAndFreeList(int64_t fileSize);
   int32_t readAt(uint64_t offset, std::span<uint8_t> out) const;
+  // The payload-length varint of a cell at `pos`, moving `pos` past it.
+  static bool readPayloadLength(std::span<const uint8_t> page, int64_t& pos, uint64_t& length);
+  // The payload of `total` bytes starting at `pos` on `page`, of which what
+  // exceeds `maxLocal` spills into overflow pages.
+  int32_t assemblePayload(std::span<const uint8_t> page, int64_t pos, uint64_t total, int64_t maxLocal,
+                          CellPayload& out) const;
   void scanSchemaLeaf(std::span<const uint8_t> page, uint32_t pageIndex, const std::string& tableName,
                       std::set<uint32_t>& roots) const;
   void findRootsBelow(std::span<const uint8_t> page, uint32_t pageIndex, const std::string& tableName,
@@ -137,6 +152,7 @@ class SqliteFileReader {
   uint32_t m_pageSize = 0;
   uint32_t m_usableSize = 0;
   uint32_t m_pageCount = 0;
+  TextEncoding m_textEncoding = TextEncoding::Utf8;
   std::vector<uint32_t> m_freeLeafPages;
   std::string m_freeListDamage;  // where the free-list walk stopped short, empty when it did not
 

@@ -1,10 +1,16 @@
 #include "engine/sqlite/TableSchema.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
 
 #include "engine/platform/Text.h"
 #include "engine/sqlite/ColumnValues.h"
+#include "engine/sqlite/SqlTokens.h"
 #include "engine/sqlite/TableReader.h"
+#include "engine/sqlite/TextEncoding.h"
 
 namespace fq {
 
@@ -16,94 +22,171 @@ std::string upper(std::string_view s) {
   return out;
 }
 
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
+using Tokens = std::vector<SqlToken>;
 
-// Splits the text between the outermost parentheses at top-level commas,
-// honouring quotes and nested parentheses.
-std::vector<std::string_view> columnDefinitions(std::string_view sql) {
-  std::vector<std::string_view> parts;
-  size_t open = std::string_view::npos;
-  char quote = 0;
+// The index just past the parenthesis that closes the one at `open`.
+size_t skipParentheses(const Tokens& tokens, size_t open) {
   int depth = 0;
-  size_t start = 0;
-  for (size_t i = 0; i < sql.size(); ++i) {
-    const char c = sql[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-      continue;
-    }
-    if (c == '\'' || c == '"' || c == '`') {
-      quote = c;
-    } else if (c == '[') {
-      quote = ']';
-    } else if (c == '(') {
-      if (depth++ == 0) {
-        open = i;
-        start = i + 1;
-      }
-    } else if (c == ')') {
-      if (--depth == 0) {
-        parts.push_back(sql.substr(start, i - start));
-        return parts;
-      }
-      if (depth < 0) break;
-    } else if (c == ',' && depth == 1) {
-      parts.push_back(sql.substr(start, i - start));
-      start = i + 1;
-    }
+  for (size_t i = open; i < tokens.size(); ++i) {
+    if (tokens[i].is('(')) ++depth;
+    if (tokens[i].is(')') && --depth == 0) return i + 1;
   }
-  (void)open;
-  return {};  // unbalanced: not a statement we can read
+  return tokens.size();
 }
 
-// The first word of a definition, without quotes.
-std::string firstWord(std::string_view def, std::string_view* rest) {
-  def = trim(def);
-  if (def.empty()) return {};
-  const char q = def.front();
-  const char close = q == '[' ? ']' : q;
-  if (q == '"' || q == '\'' || q == '`' || q == '[') {
-    const size_t end = def.find(close, 1);
-    if (end == std::string_view::npos) return std::string(def.substr(1));
-    if (rest) *rest = def.substr(end + 1);
-    return std::string(def.substr(1, end - 1));
-  }
-  size_t end = 0;
-  while (end < def.size() && !std::isspace(static_cast<unsigned char>(def[end])) && def[end] != '(') ++end;
-  if (rest) *rest = def.substr(end);
-  return std::string(def.substr(0, end));
+// The text a declared type is matched against: the type as written (its size
+// included), unquoted when written as one quoted name.
+std::string typeText(std::string_view sql, const Tokens& tokens, size_t first, size_t end) {
+  if (first >= end) return {};
+  if (end == first + 1 && tokens[first].kind != SqlToken::Kind::Word) return tokens[first].value();
+  const char* from = tokens[first].text.data();
+  const char* to = tokens[end - 1].text.data() + tokens[end - 1].text.size();
+  return std::string(sql.substr(static_cast<size_t>(from - sql.data()), static_cast<size_t>(to - from)));
 }
 
-// The declared type: the words after the column name up to the first
-// constraint keyword.
-std::string declaredType(std::string_view rest) {
+// A numeric text as numeric affinity reads it: an integer when it is one (or
+// a real with an integer's value), else a real; nothing when it is no number.
+std::optional<ColumnValue> numericValue(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  const std::string s(text);
+  ColumnValue v;
+  char* end = nullptr;
+  errno = 0;
+  const long long integer = std::strtoll(s.c_str(), &end, 10);
+  if (end == s.c_str() + s.size() && errno == 0) {
+    v.kind = ColumnValue::Kind::Integer;
+    v.integer = integer;
+    return v;
+  }
+  // Only decimal forms are numbers here (strtod would take hex, inf and nan too).
+  if (s.find_first_not_of("0123456789+-.eE") != std::string::npos) return std::nullopt;
+  const double real = std::strtod(s.c_str(), &end);
+  if (end != s.c_str() + s.size()) return std::nullopt;
+  if (real >= -9.2233720368547758e18 && real < 9.2233720368547758e18 &&
+      static_cast<double>(static_cast<int64_t>(real)) == real) {
+    v.kind = ColumnValue::Kind::Integer;
+    v.integer = static_cast<int64_t>(real);
+  } else {
+    v.kind = ColumnValue::Kind::Real;
+    v.real = real;
+  }
+  return v;
+}
+
+ColumnValue textValue(std::string text) {
+  ColumnValue v;
+  v.kind = ColumnValue::Kind::Text;
+  v.bytes = std::move(text);
+  return v;
+}
+
+// The value of the DEFAULT literal at tokens[i] in a column of `affinity`, as
+// the library gives it to a record too short to hold the column: literals are
+// put through the column's affinity, small integers as numbers, other numbers
+// as the text written. An expression gives NULL (ALTER TABLE allows none).
+ColumnValue defaultValue(const Tokens& tokens, size_t i, size_t end, Affinity affinity) {
+  ColumnValue v;
+  if (i >= end) return v;
+  std::string sign;
+  if ((tokens[i].is('-') || tokens[i].is('+')) && i + 1 < end &&
+      tokens[i + 1].kind == SqlToken::Kind::Number) {
+    if (tokens[i].is('-')) sign = "-";
+    ++i;
+  }
+  const SqlToken& t = tokens[i];
+  if (t.isKeyword("TRUE") || t.isKeyword("FALSE")) {
+    v.kind = ColumnValue::Kind::Integer;
+    v.integer = t.isKeyword("TRUE") ? 1 : 0;
+    return v;
+  }
+  if ((t.isKeyword("X") || t.isKeyword("x")) && i + 1 < end && tokens[i + 1].kind == SqlToken::Kind::String) {
+    const std::string hex = tokens[i + 1].value();
+    if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return v;
+    v.kind = ColumnValue::Kind::Blob;
+    for (size_t k = 0; k < hex.size(); k += 2) {
+      v.bytes.push_back(static_cast<char>(std::stoi(hex.substr(k, 2), nullptr, 16)));
+    }
+    return v;
+  }
+  const bool numeric =
+      affinity == Affinity::Integer || affinity == Affinity::Real || affinity == Affinity::Numeric;
+  if (t.kind == SqlToken::Kind::String) {
+    std::string text = t.value();
+    if (numeric) {
+      if (auto number = numericValue(text)) return *number;
+    }
+    return textValue(std::move(text));
+  }
+  if (t.kind != SqlToken::Kind::Number) return v;
+  // A literal that fits 32 bits is a number from the start (hex included);
+  // any other is its text, read through the affinity.
+  const std::string written(t.text);
+  long long small = 0;
+  bool isSmall = false;
+  if (written.size() > 2 && written[0] == '0' && (written[1] == 'x' || written[1] == 'X')) {
+    if (written.size() <= 10) {
+      small = std::stoll(written.substr(2), nullptr, 16);
+      isSmall = small <= 0x7FFFFFFF;
+    }
+  } else if (written.find_first_not_of("0123456789") == std::string::npos && written.size() <= 10) {
+    small = std::stoll(written);
+    isSmall = small <= 0x7FFFFFFF;
+  }
+  if (isSmall) {
+    const long long value = sign.empty() ? small : -small;
+    if (affinity == Affinity::Text) return textValue(std::to_string(value));
+    v.kind = ColumnValue::Kind::Integer;
+    v.integer = value;
+    return v;
+  }
+  const std::string text = sign + written;
+  if (affinity == Affinity::Text) return textValue(text);
+  if (auto number = numericValue(text)) return *number;
+  return textValue(text);
+}
+
+bool isColumnConstraint(const SqlToken& t) {
   static const char* kConstraints[] = {"CONSTRAINT", "PRIMARY", "NOT",        "NULL",      "UNIQUE", "CHECK",
                                        "DEFAULT",    "COLLATE", "REFERENCES", "GENERATED", "AS"};
-  std::string type;
-  std::string_view tail = rest;
-  while (true) {
-    std::string_view next;
-    const std::string word = firstWord(tail, &next);
-    if (word.empty()) break;
-    const std::string w = upper(word);
-    bool stop = false;
-    for (const char* k : kConstraints) stop = stop || w == k;
-    if (stop) break;
-    type += (type.empty() ? "" : " ") + w;
-    tail = next;
-    // A size such as (10) or (10, 2) belongs to the type.
-    const std::string_view trimmed = trim(tail);
-    if (!trimmed.empty() && trimmed.front() == '(') {
-      const size_t close = trimmed.find(')');
-      if (close == std::string_view::npos) break;
-      tail = trimmed.substr(close + 1);
-    }
+  for (const char* k : kConstraints) {
+    if (t.isKeyword(k)) return true;
   }
-  return type;
+  return false;
+}
+
+bool isTableConstraint(const SqlToken& t) {
+  return t.isKeyword("CONSTRAINT") || t.isKeyword("PRIMARY") || t.isKeyword("UNIQUE") ||
+         t.isKeyword("CHECK") || t.isKeyword("FOREIGN");
+}
+
+// The columns named by the PRIMARY KEY of a table constraint in [from, end),
+// upper case, in key order; empty when it has none.
+std::vector<std::string> tableKeyColumns(const Tokens& tokens, size_t from, size_t end) {
+  std::vector<std::string> names;
+  for (size_t i = from; i + 2 < end; ++i) {
+    if (tokens[i].is('(')) {
+      i = skipParentheses(tokens, i) - 1;  // a CHECK expression or another constraint's list
+      continue;
+    }
+    if (!tokens[i].isKeyword("PRIMARY") || !tokens[i + 1].isKeyword("KEY") || !tokens[i + 2].is('('))
+      continue;
+    const size_t close = std::min(skipParentheses(tokens, i + 2), end);
+    bool atItemStart = true;
+    for (size_t k = i + 3; k + 1 < close; ++k) {
+      if (tokens[k].is(',')) {
+        atItemStart = true;
+      } else if (atItemStart && tokens[k].isName()) {
+        names.push_back(upper(tokens[k].value()));
+        atItemStart = false;
+      } else {
+        atItemStart = false;
+      }
+    }
+    return names;
+  }
+  return names;
 }
 
 }  // namespace
@@ -155,72 +238,131 @@ bool IsPlausibleRow(const TableRow& row, const TableSchema& schema) {
 TableSchema ParseCreateTable(std::string_view sql) {
   TableSchema schema;
   schema.sql = std::string(sql);
-  const std::string head = upper(sql.substr(0, sql.find('(')));
-  if (head.find("CREATE") == std::string::npos || head.find("VIRTUAL") != std::string::npos) return schema;
+  const Tokens tokens = tokenizeSql(sql);
+  size_t i = 0;
+  if (tokens.empty() || !tokens[0].isKeyword("CREATE")) return schema;
+  ++i;
+  if (i < tokens.size() && (tokens[i].isKeyword("TEMP") || tokens[i].isKeyword("TEMPORARY"))) ++i;
+  if (i < tokens.size() && tokens[i].isKeyword("VIRTUAL")) {
+    schema.isVirtual = true;
+    return schema;
+  }
+  if (i >= tokens.size() || !tokens[i].isKeyword("TABLE")) return schema;
+  // The table name (perhaps schema-qualified) is whatever precedes the column
+  // list; a statement without one (CREATE TABLE ... AS SELECT) declares none.
+  while (i < tokens.size() && !tokens[i].is('(')) ++i;
+  if (i >= tokens.size()) return schema;
+  const size_t close = skipParentheses(tokens, i);
+  if (close > tokens.size() || !tokens[close - 1].is(')')) return schema;  // unbalanced: not readable
+  for (size_t k = close; k + 1 < tokens.size(); ++k) {
+    if (tokens[k].isKeyword("WITHOUT") && tokens[k + 1].isKeyword("ROWID")) schema.withoutRowId = true;
+  }
+
   std::vector<std::string> names;
-  std::string primaryKeyColumn;
-  int32_t declaredPrimaryKey = -1;
-  for (const std::string_view def : columnDefinitions(sql)) {
-    std::string_view rest;
-    const std::string word = upper(firstWord(def, &rest));
-    if (word == "CONSTRAINT" || word == "PRIMARY" || word == "UNIQUE" || word == "CHECK" ||
-        word == "FOREIGN") {
-      if (word == "PRIMARY") {
-        // PRIMARY KEY (one column) names the row id alias when that column is INTEGER.
-        const std::vector<std::string_view> keys = columnDefinitions(def);
-        if (keys.size() == 1) primaryKeyColumn = upper(firstWord(keys[0], nullptr));
-      }
+  std::vector<std::string> types;
+  std::vector<std::string> tableKey;
+  int32_t columnKey = -1;  // the column whose own constraint is PRIMARY KEY
+  bool columnKeyDescending = false;
+  size_t start = i + 1;
+  for (size_t k = i + 1; k < close; ++k) {
+    if (tokens[k].is('(')) {
+      k = skipParentheses(tokens, k) - 1;
       continue;
     }
-    if (trim(def).empty()) continue;
-    std::string_view afterType;
-    const std::string type = upper(firstWord(rest, &afterType));
-    schema.affinities.push_back(AffinityOf(declaredType(rest)));
-    const std::string constraints = upper(rest);
-    if (type == "INTEGER" && constraints.find("PRIMARY") != std::string::npos &&
-        constraints.find("DESC") == std::string::npos) {
-      declaredPrimaryKey = static_cast<int32_t>(names.size());
+    if (!tokens[k].is(',') && k + 1 != close) continue;
+    const size_t end = k;  // the definition is tokens [start, end)
+    const size_t first = start;
+    start = k + 1;
+    if (first >= end) continue;
+    if (isTableConstraint(tokens[first])) {
+      if (const auto key = tableKeyColumns(tokens, first, end); !key.empty()) tableKey = key;
+      continue;
     }
-    names.push_back(word);
+    size_t t = first + 1;
+    while (t < end && tokens[t].isName() && !isColumnConstraint(tokens[t])) ++t;
+    if (t < end && t > first + 1 && tokens[t].is('(')) t = std::min(skipParentheses(tokens, t), end);
+    const std::string type = typeText(sql, tokens, first + 1, t);
+    const Affinity affinity = AffinityOf(type);
+    size_t defaultAt = end;
+    for (size_t c = t; c + 1 < end; ++c) {
+      if (tokens[c].is('(')) {
+        c = skipParentheses(tokens, c) - 1;
+        continue;
+      }
+      if (tokens[c].isKeyword("DEFAULT")) defaultAt = c + 1;
+      if (tokens[c].isKeyword("PRIMARY") && tokens[c + 1].isKeyword("KEY")) {
+        columnKey = static_cast<int32_t>(names.size());
+        columnKeyDescending = c + 2 < end && tokens[c + 2].isKeyword("DESC");
+      }
+    }
+    names.push_back(upper(tokens[first].value()));
+    types.push_back(upper(type));
+    schema.affinities.push_back(affinity);
+    schema.defaults.push_back(defaultValue(tokens, defaultAt, end, affinity));
   }
   schema.columnCount = static_cast<int32_t>(names.size());
   schema.columnNames = names;
-  if (declaredPrimaryKey >= 0) {
-    schema.rowIdColumn = declaredPrimaryKey;
-  } else if (!primaryKeyColumn.empty()) {
-    for (size_t i = 0; i < names.size(); ++i) {
-      if (names[i] != primaryKeyColumn) continue;
-      // Only a column declared exactly INTEGER is an alias of the row id.
-      const std::vector<std::string_view> defs = columnDefinitions(sql);
-      std::string_view rest;
-      firstWord(defs[i], &rest);
-      if (upper(firstWord(rest, nullptr)) == "INTEGER") schema.rowIdColumn = static_cast<int32_t>(i);
+
+  if (columnKey >= 0) {
+    schema.primaryKey.push_back(columnKey);
+  } else {
+    for (const std::string& name : tableKey) {
+      const auto at = std::find(names.begin(), names.end(), name);
+      const auto column = static_cast<int32_t>(at - names.begin());
+      if (at != names.end() &&
+          std::find(schema.primaryKey.begin(), schema.primaryKey.end(), column) == schema.primaryKey.end()) {
+        schema.primaryKey.push_back(column);
+      }
     }
   }
-  if (upper(sql).find("WITHOUT ROWID") != std::string::npos) schema.rowIdColumn = -1;
+  // A single-column key declared exactly INTEGER is the row id itself, stored
+  // as NULL in the record; "INTEGER PRIMARY KEY DESC" on the column is not.
+  if (!schema.withoutRowId && schema.primaryKey.size() == 1 &&
+      types[static_cast<size_t>(schema.primaryKey[0])] == "INTEGER" &&
+      !(columnKey >= 0 && columnKeyDescending)) {
+    schema.rowIdColumn = schema.primaryKey[0];
+  }
   return schema;
 }
 
+namespace {
+
+// A text column of a schema row in UTF-8.
+std::string schemaText(const SqliteFileReader& reader, const TableRow& row, int32_t column) {
+  const RowColumn* c = row.column(column);
+  if (!isTextColumn(c)) return {};
+  return textToUtf8(c->bytes, reader.textEncoding());
+}
+
+// The table a schema row declares; columnCount 0 when its statement cannot be read.
+TableSchema tableOf(const SqliteFileReader& reader, const TableRow& row, std::string name) {
+  TableSchema schema = ParseCreateTable(schemaText(reader, row, 4));
+  schema.name = std::move(name);
+  const std::optional<int64_t> root = columnInteger(row.column(3));
+  if (root && *root > 0 && *root <= INT64_C(0xFFFFFFFF)) schema.rootPage = static_cast<uint32_t>(*root);
+  return schema;
+}
+
+}  // namespace
+
 std::vector<TableSchema> ListTables(const SqliteFileReader& reader) {
   std::vector<TableSchema> tables;
-  ReadLiveRows(reader, 0, [&tables](const TableRow& row) {
-    if (columnText(row.column(0)) != "table") return;
-    const std::string_view name = columnText(row.column(1));
-    if (name.empty() || !IsAcceptedText(name)) return;
-    TableSchema schema = ParseCreateTable(columnText(row.column(4)));
-    schema.name = std::string(name);
-    tables.push_back(std::move(schema));
+  ReadLiveRows(reader, 0, [&](const TableRow& row) {
+    if (schemaText(reader, row, 0) != "table") return;
+    // Any name the library accepts is a table, the empty one included.
+    std::string name = schemaText(reader, row, 1);
+    if (!isTextColumn(row.column(1)) || !IsAcceptedText(name)) return;
+    tables.push_back(tableOf(reader, row, std::move(name)));
   });
   return tables;
 }
 
 TableSchema FindTable(const SqliteFileReader& reader, std::string_view name) {
   TableSchema found;
-  ReadLiveRows(reader, 0, [&found, name](const TableRow& row) {
-    if (found.columnCount > 0 || columnText(row.column(0)) != "table") return;
-    if (CompareNoCase(columnText(row.column(1)), name) != 0) return;
-    TableSchema schema = ParseCreateTable(columnText(row.column(4)));
-    schema.name = std::string(name);
+  ReadLiveRows(reader, 0, [&](const TableRow& row) {
+    if (found.columnCount > 0 || schemaText(reader, row, 0) != "table") return;
+    if (CompareNoCase(schemaText(reader, row, 1), name) != 0) return;
+    TableSchema schema = tableOf(reader, row, std::string(name));
     if (schema.columnCount > 0) found = std::move(schema);
   });
   return found;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/sqlite/ColumnValues.h"
 #include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableRow.h"
 
@@ -23,6 +24,13 @@ struct TableSchema {
   int32_t rowIdColumn = -1;              // the INTEGER PRIMARY KEY column, stored as NULL in the record
   std::vector<Affinity> affinities;      // one per declared column
   std::vector<std::string> columnNames;  // one per declared column, upper case
+  std::vector<int32_t> primaryKey;       // the PRIMARY KEY's columns, in key order
+  // One per declared column: the value a record written before the column
+  // was added (ALTER TABLE ADD COLUMN) reads as, from its DEFAULT literal.
+  std::vector<ColumnValue> defaults;
+  bool withoutRowId = false;  // rows live in an index b-tree keyed by the primary key
+  bool isVirtual = false;     // a module's table: no b-tree of its own
+  uint32_t rootPage = 0;      // one-based, as the schema holds it; 0 when unknown
 
   // Position of the declared column `name` (any case), or -1 when the table has none.
   int32_t columnIndex(std::string_view name) const;
@@ -39,7 +47,8 @@ TableSchema ParseCreateTable(std::string_view sql);
 // generic dump to rows that can be true.
 bool IsPlausibleRow(const TableRow& row, const TableSchema& schema);
 
-// Every ordinary table of the live schema, in schema order.
+// Every table of the live schema, in schema order, names and statements in
+// UTF-8 whatever the file's text encoding.
 std::vector<TableSchema> ListTables(const SqliteFileReader& reader);
 
 // The live schema's declaration of table `name` (any case); columnCount 0

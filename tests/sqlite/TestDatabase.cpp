@@ -5,7 +5,8 @@
 
 namespace fq::test {
 
-TestDatabase::TestDatabase(const std::string& name, int pageSize, bool autoVacuum) {
+TestDatabase::TestDatabase(const std::string& name, int pageSize, bool autoVacuum,
+                           const std::string& encoding) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string unique = name;
   if (info != nullptr) unique = std::string(info->test_suite_name()) + "_" + info->name() + "_" + name;
@@ -15,6 +16,8 @@ TestDatabase::TestDatabase(const std::string& name, int pageSize, bool autoVacuu
   m_path = std::filesystem::path(::testing::TempDir()) / (unique + ".db");
   std::filesystem::remove(m_path);
   if (sqlite3_open(m_path.c_str(), &m_db) != SQLITE_OK) ADD_FAILURE() << "cannot create " << m_path;
+  // The encoding can only be chosen before the file's first page is written.
+  exec("PRAGMA encoding='" + encoding + "'");
   exec("PRAGMA secure_delete=OFF; PRAGMA page_size=" + std::to_string(pageSize) +
        "; PRAGMA auto_vacuum=" + (autoVacuum ? "FULL" : "NONE") + "; PRAGMA journal_mode=DELETE; VACUUM;");
 }

@@ -15,7 +15,9 @@ namespace fq::test {
 
 class TestDatabase {
  public:
-  TestDatabase(const std::string& name, int pageSize = 4096, bool autoVacuum = false);
+  // `encoding` is the text encoding of the new file ("UTF-8", "UTF-16le", "UTF-16be").
+  TestDatabase(const std::string& name, int pageSize = 4096, bool autoVacuum = false,
+               const std::string& encoding = "UTF-8");
   ~TestDatabase();
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
