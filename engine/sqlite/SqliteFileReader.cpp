@@ -40,6 +40,7 @@ void SqliteFileReader::close() {
   m_usableSize = 0;
   m_pageCount = 0;
   m_freeLeafPages.clear();
+  m_freeTrunkPages.clear();
   m_pageCache.clear();
 }
 
@@ -91,6 +92,7 @@ int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
   if (pageSize == 1) pageSize = 65536;
   if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0) return kInvalid;
   m_pageSize = pageSize;
+  m_textEncoding = readBe32(header, 56);
   // Reserved bytes at the end of each page shrink the usable size, which fixes
   // how much of a payload stays on its page. A value SQLite would refuse is ignored.
   const uint32_t reserved = header[20];
@@ -109,6 +111,7 @@ int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
   uint32_t trunk = readBe32(header, 32);
   while (trunk != 0 && trunk <= m_pageCount && seenTrunks.insert(trunk).second) {
     if (readPage(trunk - 1, page) != kOk) break;
+    m_freeTrunkPages.push_back(trunk - 1);
     const std::span<const uint8_t> p(page);
     const uint32_t next = readBe32(p, 0);
     const uint32_t leafCount = std::min(readBe32(p, 4), maxLeavesPerTrunk);

@@ -54,6 +54,10 @@ class SqliteFileReader {
   uint32_t pageCount() const { return m_pageCount; }
   // Zero-based index of every free-list leaf page, in trunk-walk order.
   const std::vector<uint32_t>& freeLeafPages() const { return m_freeLeafPages; }
+  // Zero-based index of every free-list trunk page, in chain order.
+  const std::vector<uint32_t>& freeTrunkPages() const { return m_freeTrunkPages; }
+  // Whether texts are stored as UTF-8 (not UTF-16).
+  bool textIsUtf8() const { return m_textEncoding != 2 && m_textEncoding != 3; }
 
   // Reads page `index` (zero-based) into `buffer` (resized to the page size):
   // 0, 87 when no file is open, an errno value, or 30 on a short read.
@@ -130,6 +134,8 @@ class SqliteFileReader {
   uint32_t m_usableSize = 0;
   uint32_t m_pageCount = 0;
   std::vector<uint32_t> m_freeLeafPages;
+  std::vector<uint32_t> m_freeTrunkPages;
+  uint32_t m_textEncoding = 1;
 
   std::string m_tableName;
   int32_t m_expectedColumnCount = 0;

@@ -177,6 +177,7 @@ TableSchema ParseCreateTable(std::string_view sql) {
     const std::string type = upper(firstWord(rest, &afterType));
     schema.affinities.push_back(AffinityOf(declaredType(rest)));
     const std::string constraints = upper(rest);
+    schema.notNull.push_back(constraints.find("NOT NULL") != std::string::npos ? 1 : 0);
     if (type == "INTEGER" && constraints.find("PRIMARY") != std::string::npos &&
         constraints.find("DESC") == std::string::npos) {
       declaredPrimaryKey = static_cast<int32_t>(names.size());

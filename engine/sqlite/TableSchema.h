@@ -23,6 +23,7 @@ struct TableSchema {
   int32_t rowIdColumn = -1;              // the INTEGER PRIMARY KEY column, stored as NULL in the record
   std::vector<Affinity> affinities;      // one per declared column
   std::vector<std::string> columnNames;  // one per declared column, upper case
+  std::vector<uint8_t> notNull;          // one per declared column: 1 when declared NOT NULL
 
   // Position of the declared column `name` (any case), or -1 when the table has none.
   int32_t columnIndex(std::string_view name) const;
