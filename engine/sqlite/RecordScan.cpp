@@ -236,6 +236,14 @@ bool RecordScanner::endIsKnown(Bytes page, const FreeRegion& region, const Recor
     const uint32_t block = r.typesAt - 4 - back;
     const uint32_t size = readBe16(page, block + 2);
     if (size >= 4 && block + size == r.end) return true;
+    // A cell freed just before a free block takes it over: the merged block's
+    // header gives the end of both, and the older block's header, left where
+    // this record ends, gives the same end.
+    const uint32_t blockEnd = block + size;
+    if (size >= 4 && r.end < blockEnd && r.end + 4 <= page.size()) {
+      const uint32_t inner = readBe16(page, r.end + 2);
+      if (inner >= 4 && r.end + inner == blockEnd) return true;
+    }
   }
   return false;
 }
