@@ -38,7 +38,25 @@ int64_t formBonus(const RecordReading& r) {
 // The first byte a reading interprets.
 uint32_t readFrom(const RecordReading& r) { return r.prefixed ? r.start : r.typesAt; }
 
+// A serial type at `at`: one byte nearly always, so that byte is read first.
+inline Varint typeAt(Bytes page, uint32_t at, uint32_t limit) {
+  if (at < limit && page[at] < 0x80) return Varint{page[at], 1};
+  return varintIn(page, at, limit, 9);
+}
+
 }  // namespace
+
+RecordScanner::RecordScanner(const TableSignature& signature) : m_signature(signature) {
+  // Every offset of free space is tried against the columns: the answers for
+  // one-byte serial types, nearly all of them, are looked up, not worked out.
+  m_smallFits.resize(signature.columns.size() * kSmallTypes);
+  for (size_t c = 0; c < signature.columns.size(); ++c) {
+    for (uint64_t t = 0; t < kSmallTypes; ++t) {
+      m_smallFits[c * kSmallTypes + t] = signature.fits(static_cast<int32_t>(c), t) ? 1 : 0;
+    }
+  }
+  for (uint64_t t = 0; t < kSmallTypes; ++t) m_smallLengths[t] = static_cast<uint8_t>(contentLength(t));
+}
 
 std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeRegion> regions) {
   std::vector<RecordReading> selected;
@@ -83,9 +101,9 @@ void RecordScanner::tryIntact(Bytes page, const FreeRegion& region, uint32_t at)
   int32_t count = 0;
   for (uint32_t pos = at + static_cast<uint32_t>(length.length); pos < headerEnd; ++count) {
     if (count >= n) return;
-    const Varint type = varintIn(page, pos, headerEnd, 9);
-    if (type.length == 0 || !m_signature.fits(count, type.value)) return;
-    content += contentLength(type.value);
+    const Varint type = typeAt(page, pos, headerEnd);
+    if (type.length == 0 || !fits(count, type.value)) return;
+    content += lengthOf(type.value);
     if (content > region.end - headerEnd) return;
     pos += static_cast<uint32_t>(type.length);
   }
@@ -126,12 +144,12 @@ void RecordScanner::tryTypes(Bytes page, const FreeRegion& region, uint32_t at, 
     int64_t content = 0;
     bool ok = true;
     for (int32_t c = first; c < count; ++c) {
-      const Varint type = varintIn(page, pos, region.end, 9);
-      if (type.length == 0 || !m_signature.fits(c, type.value)) {
+      const Varint type = typeAt(page, pos, region.end);
+      if (type.length == 0 || !fits(c, type.value)) {
         ok = false;
         break;
       }
-      content += contentLength(type.value);
+      content += lengthOf(type.value);
       pos += static_cast<uint32_t>(type.length);
       if (content > region.end - pos) {
         ok = false;

@@ -5,12 +5,14 @@
 // too), each reading kept only with evidence of where it ends and through the
 // acceptance gate, and per region the heaviest set of readings that do not
 // overlap is taken.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <vector>
 
 #include "engine/sqlite/FreeRegions.h"
+#include "engine/sqlite/RecordFormat.h"
 #include "engine/sqlite/TableRow.h"
 #include "engine/sqlite/TableSignature.h"
 
@@ -41,7 +43,7 @@ struct RecordReading {
 // buffers.
 class RecordScanner {
  public:
-  explicit RecordScanner(const TableSignature& signature) : m_signature(signature) {}
+  explicit RecordScanner(const TableSignature& signature);
 
   // The selected readings of `regions`, in page order.
   std::vector<RecordReading> scan(std::span<const uint8_t> page, std::span<const FreeRegion> regions);
@@ -59,7 +61,18 @@ class RecordScanner {
   bool keep(std::span<const uint8_t> page, const FreeRegion& region, RecordReading reading);
   void select(std::vector<RecordReading>& out);
 
+  static constexpr uint64_t kSmallTypes = 128;
+  bool fits(int32_t c, uint64_t type) const {
+    return type < kSmallTypes ? m_smallFits[static_cast<size_t>(c) * kSmallTypes + type] != 0
+                              : m_signature.fits(c, type);
+  }
+  int64_t lengthOf(uint64_t type) const {
+    return type < kSmallTypes ? m_smallLengths[type] : contentLength(type);
+  }
+
   const TableSignature& m_signature;
+  std::vector<uint8_t> m_smallFits;  // column * kSmallTypes + type -> whether it fits
+  std::array<uint8_t, kSmallTypes> m_smallLengths{};
   std::vector<RecordReading> m_readings;  // of the region being scanned
   std::vector<uint32_t> m_starts;         // cell starts of the region's proven readings
   mutable std::vector<RowColumn> m_columns;
