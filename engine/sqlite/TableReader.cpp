@@ -194,6 +194,7 @@ class TableWalk {
     const TableSchema schema = FindTable(m_reader, tableName);
     m_signature = SignatureOf(schema, 0);
     m_signature.utf8 = m_reader.textIsUtf8();
+    if (schema.dropped) return readDroppedTable(schema);
 
     std::vector<PageMap> trees;
     for (const uint32_t root : roots) {
@@ -222,32 +223,52 @@ class TableWalk {
       }
     }
 
+    // The root page of a dropped table holds that table's rows, not this one's.
+    std::set<uint32_t> droppedRoots;
+    for (const TableSchema& dropped : DroppedTables(m_reader)) droppedRoots.insert(dropped.rootPage - 1);
     const auto columnCount = static_cast<int32_t>(m_signature.columns.size());
     for (const uint32_t freeIndex : m_reader.freeLeafPages()) {
-      if (m_reader.readPage(freeIndex, page) != kOk) continue;
-      // A free leaf still lists the cells it held; they are read whole when
-      // the page belonged to this table. A freed interior page points at its
-      // former children as they stand now: pages that are free are visited on
-      // their own, and pages in use hold live rows, of this or another table.
-      if (SqliteFileReader::pageType(page, freeIndex) == kLeafTablePage) {
-        PageMap leaves;
-        leaves[freeIndex] = m_reader.cellOffsets(page, freeIndex);
-        int32_t count = -1;
-        bool firstPageEmpty = false;
-        if (const int32_t r = m_reader.firstCellColumnCount(leaves, count, firstPageEmpty); r != kOk)
-          return r;
-        if (!firstPageEmpty && (count == columnCount || count == rules.columnCount)) {
-          if (const int32_t r = visitIntactCells(leaves, 1); r != kOk) return r;
-          if (m_reader.readPage(freeIndex, page) != kOk) continue;
-        }
-      }
-      visitFreeSpace(page, freeIndex, FreePageKind::FreeLeaf, RowSource::FreePage);
+      if (droppedRoots.contains(freeIndex)) continue;
+      if (const int32_t r = visitFreePage(freeIndex, columnCount, rules.columnCount); r != kOk) return r;
     }
     for (const uint32_t trunkIndex : m_reader.freeTrunkPages()) {
       if (m_reader.readPage(trunkIndex, page) != kOk) continue;
       visitFreeSpace(page, trunkIndex, FreePageKind::FreeTrunk, RowSource::FreePage);
     }
     return kOk;
+  }
+
+  // A free-list leaf: the cells it still lists when it belonged to this table
+  // (read whole), then its free space. A freed interior page points at its
+  // former children as they stand now: pages that are free are visited on
+  // their own, and pages in use hold live rows, of this or another table.
+  int32_t visitFreePage(uint32_t freeIndex, int32_t columnCount, int32_t fallbackCount) {
+    std::vector<uint8_t> page;
+    if (m_reader.readPage(freeIndex, page) != kOk) return kOk;
+    if (SqliteFileReader::pageType(page, freeIndex) == kLeafTablePage) {
+      PageMap leaves;
+      leaves[freeIndex] = m_reader.cellOffsets(page, freeIndex);
+      int32_t count = -1;
+      bool firstPageEmpty = false;
+      if (const int32_t r = m_reader.firstCellColumnCount(leaves, count, firstPageEmpty); r != kOk) return r;
+      if (!firstPageEmpty && (count == columnCount || count == fallbackCount)) {
+        if (const int32_t r = visitIntactCells(leaves, 1); r != kOk) return r;
+        if (m_reader.readPage(freeIndex, page) != kOk) return kOk;
+      }
+    }
+    visitFreeSpace(page, freeIndex, FreePageKind::FreeLeaf, RowSource::FreePage);
+    return kOk;
+  }
+
+  // A dropped table's rows lie on its former root page, freed with the
+  // table; every one of them is a deleted row.
+  int32_t readDroppedTable(const TableSchema& schema) {
+    if (m_signature.columns.empty() || schema.rootPage == 0 || schema.rootPage > m_reader.pageCount())
+      return kOk;
+    RecordScanner scanner(m_signature);
+    m_scanner = &scanner;
+    const auto columnCount = static_cast<int32_t>(m_signature.columns.size());
+    return visitFreePage(schema.rootPage - 1, columnCount, columnCount);
   }
 
  private:

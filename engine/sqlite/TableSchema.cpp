@@ -1,10 +1,17 @@
 #include "engine/sqlite/TableSchema.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <optional>
 
+#include "engine/ResultCodes.h"
 #include "engine/platform/Text.h"
 #include "engine/sqlite/ColumnValues.h"
+#include "engine/sqlite/FreeRegions.h"
+#include "engine/sqlite/RecordScan.h"
 #include "engine/sqlite/TableReader.h"
+#include "engine/sqlite/TableSignature.h"
 
 namespace fq {
 
@@ -202,17 +209,71 @@ TableSchema ParseCreateTable(std::string_view sql) {
   return schema;
 }
 
+namespace {
+
+// The table a live or carved schema row declares; columnCount 0 for any
+// other schema row.
+TableSchema tableOfSchemaRow(const TableRow& row) {
+  if (columnText(row.column(0)) != "table") return {};
+  const std::string_view name = columnText(row.column(1));
+  if (name.empty() || !IsAcceptedText(name)) return {};
+  TableSchema schema = ParseCreateTable(columnText(row.column(4)));
+  schema.name = std::string(name);
+  const std::optional<int64_t> root = columnInteger(row.column(3));
+  if (root && *root > 0 && *root <= UINT32_MAX) schema.rootPage = static_cast<uint32_t>(*root);
+  return schema;
+}
+
+}  // namespace
+
 std::vector<TableSchema> ListTables(const SqliteFileReader& reader) {
   std::vector<TableSchema> tables;
   ReadLiveRows(reader, 0, [&tables](const TableRow& row) {
     if (columnText(row.column(0)) != "table") return;
     const std::string_view name = columnText(row.column(1));
     if (name.empty() || !IsAcceptedText(name)) return;
-    TableSchema schema = ParseCreateTable(columnText(row.column(4)));
+    TableSchema schema = tableOfSchemaRow(row);
     schema.name = std::string(name);
     tables.push_back(std::move(schema));
   });
+  for (TableSchema& dropped : DroppedTables(reader)) tables.push_back(std::move(dropped));
   return tables;
+}
+
+std::vector<TableSchema> DroppedTables(const SqliteFileReader& reader) {
+  std::vector<TableSchema> dropped;
+  std::vector<std::string> liveNames;
+  std::vector<uint8_t> page;
+  PageMap schemaPages;
+  if (reader.readPage(0, page) != kOk) return dropped;
+  if (reader.collectLeaves(page, 0, schemaPages) != kOk && schemaPages.empty()) return dropped;
+  ReadLiveRows(reader, 0,
+               [&liveNames](const TableRow& row) { liveNames.emplace_back(columnText(row.column(1))); });
+  // The schema table's own layout: type, name, tbl_name, rootpage, sql.
+  const TableSchema master = ParseCreateTable(
+      "CREATE TABLE sqlite_master(type text, name text, tbl_name text, rootpage integer, sql text)");
+  TableSignature signature = SignatureOf(master, 0);
+  signature.utf8 = reader.textIsUtf8();
+  RecordScanner scanner(signature);
+  TableRow row;
+  for (const auto& [pageIndex, offsets] : schemaPages) {
+    if (reader.readPage(pageIndex, page) != kOk) continue;
+    const std::vector<FreeRegion> regions =
+        FreeRegionsOf(page, pageIndex, reader.usableSize(), FreePageKind::TreeLeaf);
+    for (const RecordReading& reading : scanner.scan(page, regions)) {
+      if (!scanner.columnsOf(page, reading, row.columns)) continue;
+      TableSchema schema = tableOfSchemaRow(row);
+      if (schema.columnCount == 0 || schema.rootPage == 0 || schema.rootPage > reader.pageCount()) continue;
+      const auto known = [&schema](std::string_view other) { return CompareNoCase(other, schema.name) == 0; };
+      if (std::any_of(liveNames.begin(), liveNames.end(), known) ||
+          std::any_of(dropped.begin(), dropped.end(), [&](const TableSchema& t) { return known(t.name); })) {
+        continue;
+      }
+      schema.dropped = true;
+      dropped.push_back(std::move(schema));
+    }
+  }
+  return dropped;
 }
 
 TableSchema FindTable(const SqliteFileReader& reader, std::string_view name) {
@@ -220,10 +281,14 @@ TableSchema FindTable(const SqliteFileReader& reader, std::string_view name) {
   ReadLiveRows(reader, 0, [&found, name](const TableRow& row) {
     if (found.columnCount > 0 || columnText(row.column(0)) != "table") return;
     if (CompareNoCase(columnText(row.column(1)), name) != 0) return;
-    TableSchema schema = ParseCreateTable(columnText(row.column(4)));
+    TableSchema schema = tableOfSchemaRow(row);
     schema.name = std::string(name);
     if (schema.columnCount > 0) found = std::move(schema);
   });
+  if (found.columnCount > 0) return found;
+  for (TableSchema& dropped : DroppedTables(reader)) {
+    if (CompareNoCase(dropped.name, name) == 0) return std::move(dropped);
+  }
   return found;
 }
 

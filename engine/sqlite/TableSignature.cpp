@@ -77,8 +77,10 @@ bool TableSignature::fits(int32_t c, uint64_t type) const {
   if (rule.notNull && kind == kKindNull) return false;
   switch (rule.affinity) {
     case Affinity::Text:
-      // Numbers given to a TEXT column are stored as their text.
-      return (kind & (kKindInteger | kKindReal)) == 0;
+      // Numbers given to a TEXT column are stored as their text; a blob
+      // there is legal but rare unless the table's live rows hold one.
+      if ((kind & (kKindInteger | kKindReal)) != 0) return false;
+      return kind != kKindBlob || (rule.liveKinds & kKindBlob) != 0;
     case Affinity::Integer:
     case Affinity::Real:
       // Legal, but so rare in a typed numeric column that text or a blob

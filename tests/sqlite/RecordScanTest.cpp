@@ -46,7 +46,12 @@ TEST(CarvedRowGate, TakesRowsSqliteCouldHaveWrittenIntoTheTable) {
       {"a NOT NULL column is NULL", {kNull, kNull, text("x"), integer(7), kNull, kNull}, false},
       {"a number in a TEXT column", {kNull, text("Ada"), integer(4), kNull, kNull, kNull}, false},
       {"text in an INTEGER column", {kNull, text("Ada"), kNull, text("7"), kNull, kNull}, false},
-      {"a control character in text", {kNull, text("A\x01" "da"), kNull, kNull, kNull, kNull}, false},
+      {"a control character in text",
+       {kNull,
+        text("A\x01"
+             "da"),
+        kNull, kNull, kNull, kNull},
+       false},
       {"tab and line breaks are text", {kNull, text("A\tb\r\nc"), kNull, kNull, kNull, kNull}, true},
       {"broken UTF-8", {kNull, text("A\xC3"), kNull, kNull, kNull, kNull}, false},
       {"a real beyond 1e300", {kNull, text("Ada"), kNull, kNull, real(1e301), kNull}, false},

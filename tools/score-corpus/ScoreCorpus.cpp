@@ -71,10 +71,14 @@ std::map<std::string, TruthTable> readTruth(const fs::path& xmlPath) {
     if (!between(xml, "type", e, end, type) || type != "table" || !between(xml, "name", e, end, name))
       continue;
     TruthTable& table = tables[decodeEntities(name)];
+    // Every row of a table the truth marks deleted (a dropped table) is a deleted row.
+    std::string tableDeleted;
+    const size_t firstRow = std::min(xml.find("<row", e), end);
+    const bool droppedTable = between(xml, "deleted", e, firstRow, tableDeleted) && tableDeleted == "True";
     for (size_t r = xml.find("<row", e); r != std::string::npos && r < end; r = xml.find("<row", r + 1)) {
       const size_t rowEnd = xml.find("</row>", r);
       if (rowEnd == std::string::npos || rowEnd > end) break;
-      const bool deleted = xml.compare(r, 17, "<row deleted=\"1\">") == 0;
+      const bool deleted = droppedTable || xml.compare(r, 17, "<row deleted=\"1\">") == 0;
       std::vector<std::string> values;
       for (size_t c = xml.find("<column>", r); c != std::string::npos && c < rowEnd;
            c = xml.find("<column>", c + 1)) {
