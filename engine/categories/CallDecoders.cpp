@@ -16,12 +16,6 @@ class CallDecoderBase : public KnownTableDecoder {
   CallDecoderBase(std::string table, std::vector<CallRecord>& out)
       : KnownTableDecoder(std::move(table)), m_out(out) {}
 
-  // A carved call takes the header length of the last intact call row as its
-  // type count.
-  CarvedLayout carvedLayout(const SqliteFileReader& reader) override {
-    return CarvedLayout{reader.callHeaderSerialBytes(), false};
-  }
-
  protected:
   void keepHeader(SqliteFileReader& reader, const TableRow& row) {
     if (!row.carved) reader.setCallHeaderSerialBytes(static_cast<int32_t>(row.headerSize) - 1);

@@ -10,7 +10,6 @@ class ContactDecoder final : public KnownTableDecoder {
  public:
   explicit ContactDecoder(std::vector<ContactRecord>& out)
       : KnownTableDecoder("ABPersonFullTextSearch_content"), m_out(out) {}
-  bool emptyFreePageMatches() const override { return true; }
 
   // The full-text columns are numbered in their names ("c15Phone", or
   // "c16Phone" where a column was inserted before it): found by the part
@@ -27,10 +26,6 @@ class ContactDecoder final : public KnownTableDecoder {
   }
 
   // Carved contacts take the type-list length of the last intact row.
-  CarvedLayout carvedLayout(const SqliteFileReader& reader) override {
-    if (reader.contactHeaderSerialBytes() != 0) return CarvedLayout{reader.contactHeaderSerialBytes(), true};
-    return CarvedLayout{reader.expectedColumnCount(), false};
-  }
 
   void visit(SqliteFileReader& reader, const TableRow& row) override {
     if (!row.carved) {

@@ -19,12 +19,7 @@ constexpr const char* kContentTable = "ABPersonFullTextSearch_content";
 class ContactDump final : public KnownTableDecoder {
  public:
   explicit ContactDump(std::vector<std::string>& lines) : KnownTableDecoder(kContentTable), m_lines(lines) {}
-  bool emptyFreePageMatches() const override { return true; }
   // Carved rows take the type-list length of the last intact row, as the decoder does.
-  CarvedLayout carvedLayout(const SqliteFileReader& reader) override {
-    if (reader.contactHeaderSerialBytes() != 0) return CarvedLayout{reader.contactHeaderSerialBytes(), true};
-    return CarvedLayout{reader.expectedColumnCount(), false};
-  }
 
   void visit(SqliteFileReader& reader, const TableRow& row) override {
     if (!row.carved) {

@@ -14,7 +14,6 @@ class MessageDecoder final : public KnownTableDecoder {
  public:
   // `attributedBodyColumn`: where the table keeps attributedBody, -1 when it has none.
   explicit MessageDecoder(std::vector<MessageRecord>& out) : KnownTableDecoder("message"), m_out(out) {}
-  bool emptyFreePageMatches() const override { return true; }
 
   void mapColumns() override {
     m_guid = columnIndex("guid", -1);

@@ -118,7 +118,6 @@ class MessageDump final : public KnownTableDecoder {
  public:
   MessageDump(std::vector<std::string>& lines, int64_t now)
       : KnownTableDecoder("message"), m_lines(lines), m_now(now) {}
-  bool emptyFreePageMatches() const override { return true; }
 
   void visit(SqliteFileReader& reader, const TableRow& row) override {
     if (!row.carved) reader.setMessageColumnCount(row.headerSize < 51 ? 38 : 51);

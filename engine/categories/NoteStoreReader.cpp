@@ -110,11 +110,20 @@ int32_t readNoteStore(const std::filesystem::path& noteStorePath, std::vector<No
   const int32_t marked = SchemaColumnIndex(*objects, "ZMARKEDFORDELETION");
   if (noteData < 0) return kOk;
 
+  // Body links of live notes: a row in free space linking the same body is
+  // an earlier version of that note (the phone rewrites a note's row when it
+  // changes), not a deleted note.
+  std::set<int64_t> liveLinks;
   ReadGenericRows(reader, *objects, [&](const GenericRow& row) {
     const std::optional<int64_t> dataLink = IntegerAt(row, noteData);
     // Every note row links its body row; other entities share the table.
     if (!dataLink) return;
     if (noteEntity && IntegerAt(row, ent) != noteEntity) return;
+    if (row.deleted == 0) {
+      liveLinks.insert(*dataLink);
+    } else if (liveLinks.contains(*dataLink)) {
+      return;
+    }
     NoteRecord record;
     record.deleted = row.deleted != 0 || IntegerAt(row, marked) == 1 ? 1 : 0;
     record.key = low32(*dataLink);

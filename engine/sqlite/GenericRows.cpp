@@ -53,7 +53,9 @@ GenericRow toGeneric(const TableRow& row, const TableSchema& schema, TextEncodin
       v.bytes = textToUtf8(row.columns[i].bytes, encoding);
     }
     const auto c = static_cast<int32_t>(i) + row.firstColumn;
-    if (!row.carved && c == schema.rowIdColumn && v.kind == ColumnValue::Kind::Null) {
+    // The row id alias is stored as NULL; the cell's row id is its value.
+    const bool rowIdKnown = !row.carved || row.rowId != 0;
+    if (rowIdKnown && c == schema.rowIdColumn && v.kind == ColumnValue::Kind::Null) {
       v.kind = ColumnValue::Kind::Integer;
       v.integer = row.rowId;
     }
@@ -62,115 +64,6 @@ GenericRow toGeneric(const TableRow& row, const TableSchema& schema, TextEncodin
   readAsTheLibraryDoes(out, schema);
   return out;
 }
-
-// The serial type a first column of `length` content bytes most likely had,
-// given its declared affinity; 0 when the length fits no value of it.
-uint64_t firstColumnType(int64_t length, Affinity affinity, std::span<const uint8_t> content) {
-  const bool numeric =
-      affinity == Affinity::Integer || affinity == Affinity::Real || affinity == Affinity::Numeric;
-  if (numeric) {
-    if (length == 8) return affinity == Affinity::Real ? 7 : 6;
-    if (length >= 1 && length <= 4) return static_cast<uint64_t>(length);
-    if (length == 6) return 5;
-    return 0;
-  }
-  if (length <= 0) return 0;
-  const std::string_view text(reinterpret_cast<const char*>(content.data()), content.size());
-  if (affinity == Affinity::Text || IsAcceptedText(text)) {
-    return IsAcceptedText(text) ? static_cast<uint64_t>(length) * 2 + 13 : 0;
-  }
-  return static_cast<uint64_t>(length) * 2 + 12;
-}
-
-// Readings of a carved row other than the carving's own: all n types present
-// (the cell header, not the first type, was overwritten), or n - 1 types with
-// the first column's length taken from the size of the free block.
-bool rereadCarvedRow(const TableRow& row, const TableSchema& schema, TableRow& out) {
-  const std::span<const uint8_t> page = row.pageBytes;
-  const int32_t n = schema.columnCount;
-  if (page.empty() || row.offset >= page.size() || n <= 0) return false;
-  const std::span<const uint8_t> bytes = page.subspan(row.offset);
-  const int64_t blockSize =
-      (row.block != 0 && row.block + 4u <= page.size()) ? readBe16(page, row.block + 2u) : 0;
-  const int64_t lead = static_cast<int64_t>(row.offset) - row.block;  // bytes of the cell before the types
-  auto recordBytes = [](const TableRow& r, int64_t typeListLength) {
-    int64_t content = 0;
-    for (const RowColumn& c : r.columns) content += static_cast<int64_t>(c.bytes.size());
-    return typeListLength + content;
-  };
-
-  TableRow all = row;
-  int64_t typeList = 0;
-  const bool allFits = parseRecordTypes(bytes, n, 0, 0, all, typeList) && IsPlausibleRow(all, schema);
-  if (allFits && blockSize != 0 && lead + recordBytes(all, typeList) == blockSize) {
-    out = std::move(all);
-    return true;
-  }
-  if (blockSize != 0 && row.offset == row.block + 4u && n >= 2) {
-    TableRow rest = row;
-    int64_t restTypes = 0;
-    if (parseRecordTypes(bytes, n - 1, 1, 0, rest, restTypes)) {
-      const int64_t firstLength = blockSize - 4 - recordBytes(rest, restTypes);
-      const Affinity affinity = schema.affinities.empty() ? Affinity::Blob : schema.affinities[0];
-      if (firstLength > 0 && firstLength <= static_cast<int64_t>(bytes.size()) - restTypes) {
-        const std::span<const uint8_t> first =
-            bytes.subspan(static_cast<size_t>(restTypes), static_cast<size_t>(firstLength));
-        const uint64_t type = firstColumnType(firstLength, affinity, first);
-        TableRow shifted = row;
-        int64_t unused = 0;
-        if (type != 0 && parseRecordTypes(bytes, n - 1, 1, firstLength, shifted, unused)) {
-          shifted.firstColumn = 0;
-          shifted.columns.insert(shifted.columns.begin(), RowColumn{type, first});
-          if (IsPlausibleRow(shifted, schema)) {
-            out = std::move(shifted);
-            return true;
-          }
-        }
-      }
-    }
-  }
-  if (allFits && row.firstColumn == 1 && !IsPlausibleRow(row, schema)) {
-    out = std::move(all);
-    return true;
-  }
-  return false;
-}
-
-// A hash of the values from column `from` on; equal values hash equal.
-uint64_t valuesHash(const std::vector<ColumnValue>& values, size_t from, uint64_t seed = 0) {
-  std::string key;
-  key.append(reinterpret_cast<const char*>(&seed), sizeof seed);
-  for (size_t i = from; i < values.size(); ++i) {
-    const ColumnValue& v = values[i];
-    key.push_back(static_cast<char>(v.kind));
-    key.append(reinterpret_cast<const char*>(&v.integer), sizeof v.integer);
-    key.append(reinterpret_cast<const char*>(&v.real), sizeof v.real);
-    const uint64_t length = v.bytes.size();
-    key.append(reinterpret_cast<const char*>(&length), sizeof length);
-    key += v.bytes;
-  }
-  return std::hash<std::string_view>{}(key);
-}
-
-// Hashes collected first and asked about afterwards: one sort serves all.
-class HashSet {
- public:
-  void add(uint64_t h) {
-    m_hashes.push_back(h);
-    m_sorted = false;
-  }
-  bool contains(uint64_t h) {
-    if (!m_sorted) {
-      std::sort(m_hashes.begin(), m_hashes.end());
-      m_sorted = true;
-    }
-    return std::binary_search(m_hashes.begin(), m_hashes.end(), h);
-  }
-
- private:
-  std::vector<uint64_t> m_hashes;
-  bool m_sorted = true;
-};
 
 }  // namespace
 
@@ -184,49 +77,11 @@ int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
     return ReadWithoutRowidRows(reader, schema,
                                 [&](const TableRow& row) { visit(toGeneric(row, schema, encoding)); });
   }
-  // Live rows by value, whole and without their first column: a carved row
-  // re-read here can only now be recognised as a stale copy of one of them.
-  HashSet live;
-  HashSet liveFromSecond;
-  std::unordered_set<uint64_t> seen;  // carved rows already given, per page
+  // Deleted rows come through the table reader's acceptance gate; rows still
+  // listed on a free page are checked against the declaration here.
   return ReadTableRows(reader, schema.name, schema.columnCount, [&](const TableRow& row) {
-    if (row.deleted == 0) {
-      GenericRow out = toGeneric(row, schema, encoding);
-      // The row id alias of a carved copy is stored as NULL.
-      std::vector<ColumnValue> stored = out.values;
-      if (schema.rowIdColumn >= 0 && static_cast<size_t>(schema.rowIdColumn) < stored.size()) {
-        stored[static_cast<size_t>(schema.rowIdColumn)] = ColumnValue{};
-      }
-      live.add(valuesHash(stored, 0));
-      liveFromSecond.add(valuesHash(stored, 1));
-      visit(out);
-      return;
-    }
-    if (!row.carved) {
-      if (IsPlausibleRow(row, schema)) visit(toGeneric(row, schema, encoding));
-      return;
-    }
-    TableRow reread;
-    const TableRow* chosen = nullptr;
-    if (rereadCarvedRow(row, schema, reread)) {
-      chosen = &reread;
-    } else if (IsPlausibleRow(row, schema)) {
-      chosen = &row;
-    }
-    if (chosen == nullptr) return;
-    GenericRow out = toGeneric(*chosen, schema, encoding);
-    if (out.firstColumn == 0 ? live.contains(valuesHash(out.values, 0))
-                             : liveFromSecond.contains(valuesHash(out.values, 0))) {
-      return;
-    }
-    if (out.firstColumn == 0 && schema.rowIdColumn == 0 && liveFromSecond.contains(valuesHash(out.values, 1)))
-      return;
-    if (!seen.insert(valuesHash(out.values, 0,
-                                (uint64_t{row.page} << 1) | static_cast<uint64_t>(out.firstColumn)))
-             .second) {
-      return;
-    }
-    visit(out);
+    if (row.deleted != 0 && !row.carved && !IsPlausibleRow(row, schema)) return;
+    visit(toGeneric(row, schema, encoding));
   });
 }
 

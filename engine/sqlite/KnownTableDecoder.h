@@ -43,10 +43,7 @@ class KnownTableDecoder : public TableRowVisitor {
       n = m_schema.columnCount;
       reader.setExpectedColumnCount(n);
     }
-    // The call table's own header length stands in for its column count
-    // where header lengths are compared.
-    const int32_t compare = m_tableName == "call" ? reader.callHeaderSerialBytes() : n;
-    return CarvingRules{n, compare, m_tableName == "message"};
+    return CarvingRules{n};
   }
 
  protected:

@@ -40,38 +40,4 @@ int64_t contentLength(uint64_t serialType) {
   return len > static_cast<uint64_t>(kSaturated) ? kSaturated : static_cast<int64_t>(len);
 }
 
-int64_t headerLength(std::span<const uint8_t> bytes, int64_t count) {
-  int64_t pos = 0;
-  const auto size = static_cast<int64_t>(bytes.size());
-  for (int64_t i = 0; i < count; ++i) {
-    if (pos >= size) return 0;
-    const Varint v = readVarint(bytes.subspan(static_cast<size_t>(pos)), size - pos);
-    if (v.length == 0) return 0;
-    const uint8_t last = bytes[static_cast<size_t>(pos + v.length - 1)];
-    if (last & 0x80) return 0;  // ran into the end of the buffer
-    pos += v.length;
-  }
-  return pos;
-}
-
-int64_t recordLength(std::span<const uint8_t> bytes, int32_t expectedColumns, int64_t typeBytes,
-                     int64_t limit) {
-  int64_t typeLength = typeBytes;
-  if (expectedColumns != 0) {
-    const bool firstTypeMissing = !bytes.empty() && bytes[0] != 0;
-    typeLength = headerLength(bytes, firstTypeMissing ? expectedColumns - 1 : expectedColumns);
-  }
-  typeLength = std::clamp<int64_t>(typeLength, 0, static_cast<int64_t>(bytes.size()));
-  int64_t length = typeLength;
-  int64_t pos = 0;
-  while (pos < typeLength) {
-    const Varint v = readVarint(bytes.subspan(static_cast<size_t>(pos)), typeLength - pos);
-    if (v.length == 0) break;
-    length += contentLength(v.value);
-    pos += v.length;
-    if (length > limit) break;
-  }
-  return length;
-}
-
 }  // namespace fq

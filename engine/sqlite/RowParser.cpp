@@ -47,34 +47,4 @@ bool parseIntactRecord(std::span<const uint8_t> payload, TableRow& row) {
   return splitColumns(payload, headerSize.length, headerEnd, headerEnd, headerEnd, row);
 }
 
-bool parseCarvedRecord(std::span<const uint8_t> bytes, const CarvedLayout& layout, TableRow& row) {
-  if (bytes.empty() || layout.count <= 0) return false;
-  const bool firstTypeMissing = bytes[0] != 0;
-  row.firstColumn = firstTypeMissing ? 1 : 0;
-  row.headerSize = 0;
-  row.headerSizeLength = 0;
-  const int64_t count = firstTypeMissing ? layout.count - 1 : layout.count;
-  if (count <= 0) return false;
-  const auto size = static_cast<int64_t>(bytes.size());
-  int64_t typeEnd = 0;
-  if (layout.countIsBytes) {
-    if (count > size) return false;
-    typeEnd = count;
-  } else {
-    typeEnd = headerLength(bytes, count);
-    if (typeEnd == 0) return false;
-  }
-  const int64_t maxTypes = layout.countIsBytes ? typeEnd : count;
-  if (!splitColumns(bytes, 0, typeEnd, maxTypes, typeEnd, row)) return false;
-  return !row.columns.empty();
-}
-
-bool parseRecordTypes(std::span<const uint8_t> bytes, int32_t typeCount, int32_t firstColumn,
-                      int64_t contentGap, TableRow& row, int64_t& typeListLength) {
-  typeListLength = headerLength(bytes, typeCount);
-  if (typeCount <= 0 || typeListLength == 0 || contentGap < 0) return false;
-  row.firstColumn = firstColumn;
-  return splitColumns(bytes, 0, typeListLength, typeCount, typeListLength + contentGap, row);
-}
-
 }  // namespace fq

@@ -42,6 +42,7 @@ void SqliteFileReader::close() {
   m_textEncoding = TextEncoding::Utf8;
   m_freeLeafPages.clear();
   m_freeListDamage.clear();
+  m_freeTrunkPages.clear();
   m_pageCache.clear();
 }
 
@@ -125,6 +126,7 @@ int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
       m_freeListDamage = "the free list is cut: its page " + std::to_string(trunk) + " cannot be read";
       break;
     }
+    m_freeTrunkPages.push_back(trunk - 1);
     const std::span<const uint8_t> p(page);
     const uint32_t next = readBe32(p, 0);
     const uint32_t leafCount = std::min(readBe32(p, 4), maxLeavesPerTrunk);

@@ -59,6 +59,10 @@ class SqliteFileReader {
   TextEncoding textEncoding() const { return m_textEncoding; }
   // Zero-based index of every free-list leaf page, in trunk-walk order.
   const std::vector<uint32_t>& freeLeafPages() const { return m_freeLeafPages; }
+  // Zero-based index of every free-list trunk page, in chain order.
+  const std::vector<uint32_t>& freeTrunkPages() const { return m_freeTrunkPages; }
+  // Whether texts are stored as UTF-8 (not UTF-16).
+  bool textIsUtf8() const { return m_textEncoding == TextEncoding::Utf8; }
 
   // Reads page `index` (zero-based) into `buffer` (resized to the page size):
   // 0, 87 when no file is open, an errno value, or 30 on a short read.
@@ -155,6 +159,7 @@ class SqliteFileReader {
   TextEncoding m_textEncoding = TextEncoding::Utf8;
   std::vector<uint32_t> m_freeLeafPages;
   std::string m_freeListDamage;  // where the free-list walk stopped short, empty when it did not
+  std::vector<uint32_t> m_freeTrunkPages;
 
   std::string m_tableName;
   int32_t m_expectedColumnCount = 0;

@@ -4,10 +4,15 @@
 #include <cstring>
 #include <set>
 #include <string_view>
+#include <unordered_set>
 
 #include "engine/ResultCodes.h"
 #include "engine/sqlite/ExpectedColumnCount.h"
+#include "engine/sqlite/FreeRegions.h"
 #include "engine/sqlite/RecordFormat.h"
+#include "engine/sqlite/RecordScan.h"
+#include "engine/sqlite/TableSchema.h"
+#include "engine/sqlite/TableSignature.h"
 
 namespace fq {
 
@@ -142,8 +147,9 @@ class TableWalk {
         row.source = deleted ? RowSource::FreePage : RowSource::BTree;
         if (deleted == 0) {
           m_live.add(row);
-        } else if (m_live.hasRowId(row.rowId)) {
-          continue;  // an older copy of a row that still lives in the table
+          if (!m_signature.columns.empty()) m_signature.addLiveRow(row);
+        } else if (m_live.hasRowId(row.rowId) || !m_given.insert(fingerprintsOf(row).full).second) {
+          continue;  // an older copy of a row that still lives in the table, or a second copy
         }
         m_visitor.visit(m_reader, row);
       }
@@ -151,36 +157,33 @@ class TableWalk {
     return kOk;
   }
 
-  int32_t visitCarvedRows(const CandidateMap& candidates) {
-    std::vector<uint8_t> page;
+  // Deleted records in the free space of one page, in page order.
+  void visitFreeSpace(std::span<const uint8_t> page, uint32_t pageIndex, FreePageKind kind,
+                      RowSource source) {
+    const std::vector<FreeRegion> regions = FreeRegionsOf(page, pageIndex, m_reader.usableSize(), kind);
+    if (regions.empty()) return;
+    const uint32_t contentStart = contentAreaStart(page, pageIndex);
     TableRow row;
-    const CarvedLayout layout = m_visitor.carvedLayout(m_reader);
-    for (const auto& [pageIndex, list] : candidates) {
-      if (list.empty()) continue;
-      if (const int32_t r = m_reader.readPage(pageIndex, page); r != kOk) return r;
-      for (const Candidate& candidate : list) {
-        if (candidate.offset >= page.size()) continue;
-        const std::span<const uint8_t> bytes = std::span<const uint8_t>(page).subspan(candidate.offset);
-        if (!parseCarvedRecord(bytes, layout, row)) continue;
-        // A run of zero bytes parses as a record of NULLs anywhere in unused
-        // space; it holds nothing that was ever stored.
-        if (std::all_of(row.columns.begin(), row.columns.end(),
-                        [](const RowColumn& c) { return c.serialType == 0; })) {
-          continue;
-        }
-        row.deleted = 1;
-        row.source = candidate.source;
-        row.carved = true;
-        row.page = pageIndex;
-        row.offset = candidate.offset;
-        row.rowId = 0;
-        row.block = candidate.block;
-        row.pageBytes = page;
-        if (m_live.hasEqualRow(row)) continue;
-        m_visitor.visit(m_reader, row);
-      }
+    for (const RecordReading& reading : m_scanner->scan(page, regions)) {
+      if (!m_scanner->columnsOf(page, reading, row.columns)) continue;
+      row.deleted = 1;
+      row.carved = true;
+      row.source = source;
+      if (source == RowSource::FreeBlock && reading.start < contentStart) row.source = RowSource::Gap;
+      row.page = pageIndex;
+      row.offset = reading.typesAt;
+      row.rowId = reading.rowId;
+      row.headerSize = 0;
+      row.headerSizeLength = 0;
+      row.firstColumn = 0;
+      row.block = 0;
+      row.pageBytes = page;
+      // A cell found whole with the row id of a live row is that row's
+      // earlier version (the row was rewritten), as on free pages.
+      if (reading.prefixed && m_live.hasRowId(reading.rowId)) continue;
+      if (m_live.hasEqualRow(row) || !m_given.insert(fingerprintsOf(row).full).second) continue;
+      m_visitor.visit(m_reader, row);
     }
-    return kOk;
   }
 
   int32_t run(const std::string& tableName) {
@@ -188,46 +191,101 @@ class TableWalk {
     if (const int32_t r = m_reader.readPage(0, page); r != kOk) return r;
     const std::set<uint32_t> roots = m_reader.findRoots(tableName);
     m_reader.setTableName(tableName);
+    const TableSchema schema = FindTable(m_reader, tableName);
+    m_signature = SignatureOf(schema, 0);
+    m_signature.utf8 = m_reader.textIsUtf8();
+    if (schema.dropped) return readDroppedTable(schema);
 
+    std::vector<PageMap> trees;
     for (const uint32_t root : roots) {
       if (m_reader.readPage(root, page) != kOk) break;
       PageMap live;
       const int32_t walk = m_reader.collectLeaves(page, root, live);
-      if (visitIntactCells(live, 0) != kOk || walk != kOk) break;
-      const CarvingRules rules = m_visitor.carvingRules(m_reader);
-      CandidateMap carved;
-      if (m_reader.readPage(root, page) != kOk) break;
-      const int32_t carve = carveTable(m_reader, page, root, rules, carved);
-      if (visitCarvedRows(carved) != kOk || carve != kOk) break;
+      if (visitIntactCells(live, 0) != kOk) break;
+      trees.push_back(std::move(live));
+      if (walk != kOk) break;
+    }
+    const CarvingRules rules = m_visitor.carvingRules(m_reader);
+    if (m_signature.columns.empty() && rules.columnCount > 0) {
+      // No declaration to go by: the caller's column count, with no type rules.
+      m_signature = SignatureOf(TableSchema{}, rules.columnCount);
+      m_signature.utf8 = m_reader.textIsUtf8();
+    }
+    if (m_signature.columns.empty()) return kOk;
+    RecordScanner scanner(m_signature);
+    m_scanner = &scanner;
+
+    for (const PageMap& live : trees) {
+      for (const auto& [leafIndex, offsets] : live) {
+        if (m_reader.readPage(leafIndex, page) != kOk) continue;
+        if (SqliteFileReader::pageType(page, leafIndex) != kLeafTablePage) continue;
+        visitFreeSpace(page, leafIndex, FreePageKind::TreeLeaf, RowSource::FreeBlock);
+      }
     }
 
+    // The root page of a dropped table holds that table's rows, not this one's.
+    std::set<uint32_t> droppedRoots;
+    for (const TableSchema& dropped : DroppedTables(m_reader)) droppedRoots.insert(dropped.rootPage - 1);
+    const auto columnCount = static_cast<int32_t>(m_signature.columns.size());
     for (const uint32_t freeIndex : m_reader.freeLeafPages()) {
-      if (m_reader.readPage(freeIndex, page) != kOk) continue;
-      // Only a free leaf is read. A freed interior page points at its former
-      // children as they stand now: pages that are free are visited on their
-      // own, and pages in use hold live rows, of this or another table.
-      if (SqliteFileReader::pageType(page, freeIndex) != kLeafTablePage) continue;
-      PageMap leaves;
-      leaves[freeIndex] = m_reader.cellOffsets(page, freeIndex);
-      const CarvingRules rules = m_visitor.carvingRules(m_reader);
-      int32_t count = -1;
-      bool firstPageEmpty = false;
-      if (const int32_t r = m_reader.firstCellColumnCount(leaves, count, firstPageEmpty); r != kOk) return r;
-      const bool attributed = firstPageEmpty ? m_visitor.emptyFreePageMatches() : count == rules.columnCount;
-      if (!attributed || rules.columnCount <= 0) continue;
-      if (const int32_t r = visitIntactCells(leaves, 1); r != kOk) return r;
-      if (m_reader.readPage(freeIndex, page) != kOk) continue;
-      CandidateMap carved;
-      if (const int32_t r = carveTable(m_reader, page, freeIndex, rules, carved); r != kOk) return r;
-      if (const int32_t r = visitCarvedRows(carved); r != kOk) return r;
+      if (droppedRoots.contains(freeIndex)) continue;
+      if (const int32_t r = visitFreePage(freeIndex, columnCount, rules.columnCount); r != kOk) return r;
+    }
+    for (const uint32_t trunkIndex : m_reader.freeTrunkPages()) {
+      if (m_reader.readPage(trunkIndex, page) != kOk) continue;
+      visitFreeSpace(page, trunkIndex, FreePageKind::FreeTrunk, RowSource::FreePage);
     }
     return kOk;
   }
 
+  // A free-list leaf: the cells it still lists when it belonged to this table
+  // (read whole), then its free space. A freed interior page points at its
+  // former children as they stand now: pages that are free are visited on
+  // their own, and pages in use hold live rows, of this or another table.
+  int32_t visitFreePage(uint32_t freeIndex, int32_t columnCount, int32_t fallbackCount) {
+    std::vector<uint8_t> page;
+    if (m_reader.readPage(freeIndex, page) != kOk) return kOk;
+    if (SqliteFileReader::pageType(page, freeIndex) == kLeafTablePage) {
+      PageMap leaves;
+      leaves[freeIndex] = m_reader.cellOffsets(page, freeIndex);
+      int32_t count = -1;
+      bool firstPageEmpty = false;
+      if (const int32_t r = m_reader.firstCellColumnCount(leaves, count, firstPageEmpty); r != kOk) return r;
+      if (!firstPageEmpty && (count == columnCount || count == fallbackCount)) {
+        if (const int32_t r = visitIntactCells(leaves, 1); r != kOk) return r;
+        if (m_reader.readPage(freeIndex, page) != kOk) return kOk;
+      }
+    }
+    visitFreeSpace(page, freeIndex, FreePageKind::FreeLeaf, RowSource::FreePage);
+    return kOk;
+  }
+
+  // A dropped table's rows lie on its former root page, freed with the
+  // table; every one of them is a deleted row.
+  int32_t readDroppedTable(const TableSchema& schema) {
+    if (m_signature.columns.empty() || schema.rootPage == 0 || schema.rootPage > m_reader.pageCount())
+      return kOk;
+    RecordScanner scanner(m_signature);
+    m_scanner = &scanner;
+    const auto columnCount = static_cast<int32_t>(m_signature.columns.size());
+    return visitFreePage(schema.rootPage - 1, columnCount, columnCount);
+  }
+
  private:
+  // Where the cell content area of a b-tree page starts (0 when unreadable).
+  static uint32_t contentAreaStart(std::span<const uint8_t> page, uint32_t pageIndex) {
+    const size_t header = SqliteFileReader::headerStart(pageIndex);
+    if (header + 8 > page.size()) return 0;
+    const uint32_t start = readBe16(page, header + 5);
+    return start == 0 ? 65536 : start;
+  }
+
   SqliteFileReader& m_reader;
   TableRowVisitor& m_visitor;
   LiveRowIndex m_live;
+  TableSignature m_signature;
+  RecordScanner* m_scanner = nullptr;
+  std::unordered_set<uint64_t> m_given;  // deleted rows already handed on
 };
 
 class CallbackVisitor final : public TableRowVisitor {
@@ -236,7 +294,7 @@ class CallbackVisitor final : public TableRowVisitor {
       : m_columnCount(columnCount), m_callback(callback) {}
   CarvingRules carvingRules(SqliteFileReader& reader) override {
     reader.setExpectedColumnCount(m_columnCount);
-    return CarvingRules{m_columnCount, m_columnCount, false};
+    return CarvingRules{m_columnCount};
   }
   void visit(SqliteFileReader&, const TableRow& row) override { m_callback(row); }
 

@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 
+#include "engine/ResultCodes.h"
 #include "engine/platform/Text.h"
 #include "engine/sqlite/ColumnValues.h"
+#include "engine/sqlite/FreeRegions.h"
+#include "engine/sqlite/RecordScan.h"
 #include "engine/sqlite/SqlTokens.h"
 #include "engine/sqlite/TableReader.h"
+#include "engine/sqlite/TableSignature.h"
 #include "engine/sqlite/TextEncoding.h"
 
 namespace fq {
@@ -284,12 +289,14 @@ TableSchema ParseCreateTable(std::string_view sql) {
     const std::string type = typeText(sql, tokens, first + 1, t);
     const Affinity affinity = AffinityOf(type);
     size_t defaultAt = end;
+    bool notNull = false;
     for (size_t c = t; c + 1 < end; ++c) {
       if (tokens[c].is('(')) {
         c = skipParentheses(tokens, c) - 1;
         continue;
       }
       if (tokens[c].isKeyword("DEFAULT")) defaultAt = c + 1;
+      if (tokens[c].isKeyword("NOT") && tokens[c + 1].isKeyword("NULL")) notNull = true;
       if (tokens[c].isKeyword("PRIMARY") && tokens[c + 1].isKeyword("KEY")) {
         columnKey = static_cast<int32_t>(names.size());
         columnKeyDescending = c + 2 < end && tokens[c + 2].isKeyword("DESC");
@@ -299,6 +306,7 @@ TableSchema ParseCreateTable(std::string_view sql) {
     types.push_back(upper(type));
     schema.affinities.push_back(affinity);
     schema.defaults.push_back(defaultValue(tokens, defaultAt, end, affinity));
+    schema.notNull.push_back(notNull ? 1 : 0);
   }
   schema.columnCount = static_cast<int32_t>(names.size());
   schema.columnNames = names;
@@ -354,7 +362,46 @@ std::vector<TableSchema> ListTables(const SqliteFileReader& reader) {
     if (!isTextColumn(row.column(1)) || !IsAcceptedText(name)) return;
     tables.push_back(tableOf(reader, row, std::move(name)));
   });
+  for (TableSchema& dropped : DroppedTables(reader)) tables.push_back(std::move(dropped));
   return tables;
+}
+
+std::vector<TableSchema> DroppedTables(const SqliteFileReader& reader) {
+  std::vector<TableSchema> dropped;
+  std::vector<std::string> liveNames;
+  std::vector<uint8_t> page;
+  PageMap schemaPages;
+  if (reader.readPage(0, page) != kOk) return dropped;
+  if (reader.collectLeaves(page, 0, schemaPages) != kOk && schemaPages.empty()) return dropped;
+  ReadLiveRows(reader, 0, [&](const TableRow& row) { liveNames.push_back(schemaText(reader, row, 1)); });
+  // The schema table's own layout: type, name, tbl_name, rootpage, sql.
+  const TableSchema master = ParseCreateTable(
+      "CREATE TABLE sqlite_master(type text, name text, tbl_name text, rootpage integer, sql text)");
+  TableSignature signature = SignatureOf(master, 0);
+  signature.utf8 = reader.textIsUtf8();
+  RecordScanner scanner(signature);
+  TableRow row;
+  for (const auto& [pageIndex, offsets] : schemaPages) {
+    if (reader.readPage(pageIndex, page) != kOk) continue;
+    const std::vector<FreeRegion> regions =
+        FreeRegionsOf(page, pageIndex, reader.usableSize(), FreePageKind::TreeLeaf);
+    for (const RecordReading& reading : scanner.scan(page, regions)) {
+      if (!scanner.columnsOf(page, reading, row.columns)) continue;
+      if (schemaText(reader, row, 0) != "table") continue;
+      std::string name = schemaText(reader, row, 1);
+      if (name.empty() || !IsAcceptedText(name)) continue;
+      TableSchema schema = tableOf(reader, row, std::move(name));
+      if (schema.columnCount == 0 || schema.rootPage == 0 || schema.rootPage > reader.pageCount()) continue;
+      const auto known = [&schema](std::string_view other) { return CompareNoCase(other, schema.name) == 0; };
+      if (std::any_of(liveNames.begin(), liveNames.end(), known) ||
+          std::any_of(dropped.begin(), dropped.end(), [&](const TableSchema& t) { return known(t.name); })) {
+        continue;
+      }
+      schema.dropped = true;
+      dropped.push_back(std::move(schema));
+    }
+  }
+  return dropped;
 }
 
 TableSchema FindTable(const SqliteFileReader& reader, std::string_view name) {
@@ -365,6 +412,10 @@ TableSchema FindTable(const SqliteFileReader& reader, std::string_view name) {
     TableSchema schema = tableOf(reader, row, std::string(name));
     if (schema.columnCount > 0) found = std::move(schema);
   });
+  if (found.columnCount > 0) return found;
+  for (TableSchema& dropped : DroppedTables(reader)) {
+    if (CompareNoCase(dropped.name, name) == 0) return std::move(dropped);
+  }
   return found;
 }
 

@@ -31,6 +31,9 @@ struct TableSchema {
   bool withoutRowId = false;  // rows live in an index b-tree keyed by the primary key
   bool isVirtual = false;     // a module's table: no b-tree of its own
   uint32_t rootPage = 0;      // one-based, as the schema holds it; 0 when unknown
+  // One per declared column: 1 when declared NOT NULL.
+  std::vector<uint8_t> notNull;
+  bool dropped = false;  // known only from a schema row found in free space
 
   // Position of the declared column `name` (any case), or -1 when the table has none.
   int32_t columnIndex(std::string_view name) const;
@@ -47,12 +50,18 @@ TableSchema ParseCreateTable(std::string_view sql);
 // generic dump to rows that can be true.
 bool IsPlausibleRow(const TableRow& row, const TableSchema& schema);
 
-// Every table of the live schema, in schema order, names and statements in
-// UTF-8 whatever the file's text encoding.
+// Every table of the live schema, in schema order, then the tables dropped
+// from it whose schema rows still lie in its free space; names and statements
+// in UTF-8 whatever the file's text encoding.
 std::vector<TableSchema> ListTables(const SqliteFileReader& reader);
 
-// The live schema's declaration of table `name` (any case); columnCount 0
-// when the schema holds no readable statement for it.
+// Tables whose schema rows were deleted (dropped tables) and are found in the
+// free space of the schema's pages, each named once and never by a name the
+// live schema still has.
+std::vector<TableSchema> DroppedTables(const SqliteFileReader& reader);
+
+// The declaration of table `name` (any case): the live schema's, else a
+// dropped table's; columnCount 0 when there is no readable statement for it.
 TableSchema FindTable(const SqliteFileReader& reader, std::string_view name);
 
 }  // namespace fq

@@ -50,8 +50,9 @@ const Lines kMessages = sorted({
     "0|2019-03-03 18:15:00|+15550109876|Sam Ortiz|Sent it to your email, it's the one from Tuesday.",
     "0|2019-03-10 15:00:00|+15550109876|Sam Ortiz|Lunch on Thursday? My treat.",
     "0|2019-03-05 08:00:00|alex.rivers@example.com||Your parcel is waiting at the front desk.",
-    // Two of the three deleted messages survive in free space.
+    // The three deleted messages, found in free space.
     "1|2019-03-03 18:00:00|+15550109876|Sam Ortiz|Can you send me the \"final\" budget sheet?",
+    "1|2019-03-06 21:00:00|+15550107711|Jordan Blake|The spare key is under the blue flowerpot.",
     "1|2019-03-06 21:02:00|+15550107711|Jordan Blake|Thanks, I'll pick it up tonight.",
 });
 
@@ -82,6 +83,7 @@ const Lines kWhatsApp = sorted({
     "0|2019-03-04 09:01:00|Harbour Walk|120363000000000001|I'll bring the flask",
     "0|2019-03-04 09:02:00|Me||Count me in",
     "0|2019-03-06 09:00:00|Mia Chen|15550104477|Photos from the walk are up",
+    "1|2019-03-05 20:00:00|Mia Chen|15550104477|Please delete this one after reading",
     "1|2019-03-05 21:00:00|Sam Ortiz|15550109876|Change of plan: meet at the lighthouse",
 });
 

@@ -10,9 +10,12 @@
 #include <iterator>
 
 #include "engine/ResultCodes.h"
-#include "engine/sqlite/Carving.h"
+#include "engine/sqlite/FreeRegions.h"
 #include "engine/sqlite/RecordFormat.h"
+#include "engine/sqlite/RecordScan.h"
 #include "engine/sqlite/SqliteFileReader.h"
+#include "engine/sqlite/TableSchema.h"
+#include "engine/sqlite/TableSignature.h"
 #include "tests/sqlite/TestDatabase.h"
 
 namespace fq::test {
@@ -247,7 +250,7 @@ TEST(Reader, ALeafWithOneCellIsReadAtItsContentStart) {
   EXPECT_EQ(reader.cellOffsets(page, 1), (std::vector<uint16_t>{300, 400}));
 }
 
-TEST(Reader, AFreeBlockOfSizeZeroEndsTheFreeBlockWalk) {
+TEST(Reader, AFreeBlockOfSizeZeroHidesNoRecordOfTheFreeSpace) {
   // A leaf with no cells and two chained free blocks; the first has size 0.
   std::vector<uint8_t> page(512, 0);
   page[0] = kLeafTablePage;
@@ -256,21 +259,23 @@ TEST(Reader, AFreeBlockOfSizeZeroEndsTheFreeBlockWalk) {
   page[256] = 0x01;
   page[257] = 0x40;  // next at 320
   page[320 + 2] = 0;
-  page[320 + 3] = 12;
+  page[320 + 3] = 7;
   page[324] = 0x00;  // a record of two NULL columns and ...
   page[325] = 0x0F;  // ... a one-byte text
   page[326] = 'x';
-  auto fromFreeBlocks = [&page] {
-    std::vector<uint16_t> offsets;
-    for (const Candidate& c : carvePage(page, 1, CarvingRules{2, 2, false})) {
-      if (c.source == RowSource::FreeBlock) offsets.push_back(c.offset);
+  TableSchema schema = ParseCreateTable("CREATE TABLE t (a, b)");
+  const TableSignature signature = SignatureOf(schema, 0);
+  auto found = [&] {
+    RecordScanner scanner(signature);
+    std::vector<uint32_t> offsets;
+    for (const RecordReading& r : scanner.scan(page, FreeRegionsOf(page, 1, 512, FreePageKind::TreeLeaf))) {
+      offsets.push_back(r.typesAt);
     }
     return offsets;
   };
-  EXPECT_TRUE(fromFreeBlocks().empty());
-  page[259] = 8;  // the first block gets a size: the walk reaches the record
-  const auto offsets = fromFreeBlocks();
-  EXPECT_NE(std::find(offsets.begin(), offsets.end(), 324), offsets.end());
+  EXPECT_EQ(found(), (std::vector<uint32_t>{324}));
+  page[259] = 8;  // the first block gets a size: the same record, once
+  EXPECT_EQ(found(), (std::vector<uint32_t>{324}));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -77,10 +78,14 @@ std::map<std::string, TruthTable> readTruth(const fs::path& xmlPath) {
       continue;
     }
     TruthTable& table = tables[decodeEntities(name)];
+    // Every row of a table the truth marks deleted (a dropped table) is a deleted row.
+    std::string tableDeleted;
+    const size_t firstRow = std::min(xml.find("<row", e), end);
+    const bool droppedTable = between(xml, "deleted", e, firstRow, tableDeleted) && tableDeleted == "True";
     for (size_t r = xml.find("<row", e); r != std::string::npos && r < end; r = xml.find("<row", r + 1)) {
       const size_t rowEnd = xml.find("</row>", r);
       if (rowEnd == std::string::npos || rowEnd > end) break;
-      const bool deleted = xml.compare(r, 17, "<row deleted=\"1\">") == 0;
+      const bool deleted = droppedTable || xml.compare(r, 17, "<row deleted=\"1\">") == 0;
       std::vector<std::string> values;
       for (size_t c = xml.find("<column>", r); c != std::string::npos && c < rowEnd;
            c = xml.find("<column>", c + 1)) {
@@ -196,10 +201,21 @@ struct Score {
   int invented = 0;
   int liveAsDeleted = 0;
   int mislabelled = 0;  // deleted rows the ground truth calls live
+  int duplicates = 0;   // deleted rows reported again: counted as wrong
   int liveTruth = 0;
   int liveFound = 0;
   int liveMissed = 0;  // of ordinary tables the library reads
 };
+
+// The values of a reported row as one string, to tell a row reported twice.
+std::string keyOf(const FoundRow& row) {
+  std::string key = std::to_string(row.firstColumn);
+  for (const ColumnValue& v : row.values) {
+    key += '|' + std::to_string(static_cast<int>(v.kind)) + ':' + std::to_string(v.integer) + ':' +
+           std::to_string(v.real) + ':' + std::to_string(v.bytes.size()) + ':' + v.bytes;
+  }
+  return key;
+}
 
 void scoreDatabase(const fs::path& db, Score& score, bool verbose) {
   ++score.databases;
@@ -243,8 +259,13 @@ void scoreDatabase(const fs::path& db, Score& score, bool verbose) {
       }
       deleted.push_back(std::move(found));
     });
+    std::set<std::string> reported;
     for (const FoundRow& row : deleted) {
       ++score.reportedDeleted;
+      if (!reported.insert(keyOf(row)).second) {
+        ++score.duplicates;
+        continue;
+      }
       bool matchedDeleted = false;
       for (size_t i = 0; i < t.deleted.size(); ++i) {
         if (rowMatches(row, t.deleted[i], schema->rowIdColumn)) {
@@ -291,10 +312,31 @@ int main(int argc, char** argv) {
   bool check = false;
   bool verbose = false;
   std::string root;
+  // --require CAT:RECALL:PRECISION: the least recall and precision of deleted
+  // rows category CAT must reach (in every corpus version), checked with --check.
+  struct Requirement {
+    std::string category;
+    double recall = 0;
+    double precision = 0;
+  };
+  std::vector<Requirement> requirements;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--check") {
       check = true;
+    } else if (arg == "--require" && i + 1 < argc) {
+      Requirement r;
+      const std::string spec = argv[++i];
+      const size_t a = spec.find(':');
+      const size_t b = spec.find(':', a == std::string::npos ? a : a + 1);
+      if (a == std::string::npos || b == std::string::npos) {
+        std::fprintf(stderr, "score-corpus: --require wants CAT:RECALL:PRECISION, not %s\n", spec.c_str());
+        return 2;
+      }
+      r.category = spec.substr(0, a);
+      r.recall = std::atof(spec.substr(a + 1, b - a - 1).c_str());
+      r.precision = std::atof(spec.substr(b + 1).c_str());
+      requirements.push_back(r);
     } else if (arg == "--verbose") {
       verbose = true;
     } else {
@@ -302,7 +344,8 @@ int main(int argc, char** argv) {
     }
   }
   if (root.empty()) {
-    std::fprintf(stderr, "usage: score-corpus [--check] [--verbose] CORPUS_DIR\n");
+    std::fprintf(
+        stderr, "usage: score-corpus [--check] [--verbose] [--require CAT:RECALL:PRECISION]... CORPUS_DIR\n");
     return 2;
   }
   if (!fs::is_directory(root)) {
@@ -322,20 +365,33 @@ int main(int argc, char** argv) {
     scoreDatabase(db, scores[key], verbose);
   }
   Score total;
-  std::printf("%-9s %4s %5s %8s %8s %7s %9s %9s %8s %9s %12s\n", "category", "dbs", "unrd", "deleted",
-              "recalled", "recall", "reported", "precision", "invented", "live-del", "live-read");
+  bool requirementsMet = true;
+  std::printf("%-9s %4s %5s %8s %8s %7s %9s %9s %8s %6s %9s %12s\n", "category", "dbs", "unrd", "deleted",
+              "recalled", "recall", "reported", "precision", "invented", "dupes", "live-del", "live-read");
   for (const auto& [key, s] : scores) {
     const double recall = s.deletedTruth ? double(s.recovered) / s.deletedTruth : 0;
     const double precision = s.reportedDeleted ? double(s.correctDeleted) / s.reportedDeleted : 0;
-    std::printf("%-9s %4d %5d %8d %8d %7.2f %9d %9.2f %8d %9d %6d/%-5d\n", key.c_str(), s.databases,
+    std::printf("%-9s %4d %5d %8d %8d %7.2f %9d %9.2f %8d %6d %9d %6d/%-5d\n", key.c_str(), s.databases,
                 s.unreadable, s.deletedTruth, s.recovered, recall, s.reportedDeleted, precision, s.invented,
-                s.liveAsDeleted, s.liveFound, s.liveTruth);
+                s.duplicates, s.liveAsDeleted, s.liveFound, s.liveTruth);
+    for (const Requirement& r : requirements) {
+      if (key.size() < r.category.size() ||
+          key.compare(key.size() - r.category.size(), r.category.size(), r.category) != 0) {
+        continue;
+      }
+      if (recall < r.recall || (s.reportedDeleted != 0 && precision < r.precision)) {
+        std::fprintf(stderr, "%s: recall %.2f and precision %.2f, below the required %.2f and %.2f\n",
+                     key.c_str(), recall, precision, r.recall, r.precision);
+        requirementsMet = false;
+      }
+    }
     total.databases += s.databases;
     total.deletedTruth += s.deletedTruth;
     total.recovered += s.recovered;
     total.reportedDeleted += s.reportedDeleted;
     total.correctDeleted += s.correctDeleted;
     total.invented += s.invented;
+    total.duplicates += s.duplicates;
     total.liveAsDeleted += s.liveAsDeleted;
     total.mislabelled += s.mislabelled;
     total.liveTruth += s.liveTruth;
@@ -343,9 +399,10 @@ int main(int argc, char** argv) {
     total.liveMissed += s.liveMissed;
   }
   std::printf(
-      "total: %d databases, deleted recall %d/%d, invented %d, live reported as deleted %d, deleted rows the "
-      "truth labels live %d, live rows read %d/%d, live rows of ordinary tables missed %d\n",
-      total.databases, total.recovered, total.deletedTruth, total.invented, total.liveAsDeleted,
-      total.mislabelled, total.liveFound, total.liveTruth, total.liveMissed);
-  return (check && (total.liveAsDeleted != 0 || total.liveMissed != 0)) ? 1 : 0;
+      "total: %d databases, deleted recall %d/%d, invented %d, reported twice %d, live reported as deleted "
+      "%d, deleted rows the truth labels live %d, live rows read %d/%d, live rows of ordinary tables missed "
+      "%d\n",
+      total.databases, total.recovered, total.deletedTruth, total.invented, total.duplicates,
+      total.liveAsDeleted, total.mislabelled, total.liveFound, total.liveTruth, total.liveMissed);
+  return (check && (total.liveAsDeleted != 0 || total.liveMissed != 0 || !requirementsMet)) ? 1 : 0;
 }

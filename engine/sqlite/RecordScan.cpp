@@ -1,0 +1,333 @@
+#include "engine/sqlite/RecordScan.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "engine/sqlite/RecordFormat.h"
+
+namespace fq {
+
+namespace {
+
+using Bytes = std::span<const uint8_t>;
+
+// A varint wholly inside [at, limit): its value and length, length 0 when it
+// runs past `limit` or is longer than `maxLength`.
+Varint varintIn(Bytes page, uint32_t at, uint32_t limit, int64_t maxLength) {
+  if (at >= limit || limit > page.size()) return {};
+  const Varint v = readVarint(page.subspan(at, limit - at), maxLength);
+  if (v.length == 0 || (page[at + static_cast<uint32_t>(v.length) - 1] & 0x80) != 0) return {};
+  return v;
+}
+
+// Longest content a column of a record inside one page can have.
+constexpr int64_t kMaxContent = int64_t{1} << 17;
+
+int64_t formBonus(const RecordReading& r) {
+  if (r.prefixed) return 12;
+  switch (r.form) {
+    case ReadingForm::Intact:
+      return 8;
+    case ReadingForm::NoLength:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+// The first byte a reading interprets.
+uint32_t readFrom(const RecordReading& r) { return r.prefixed ? r.start : r.typesAt; }
+
+// A serial type at `at`: one byte nearly always, so that byte is read first.
+inline Varint typeAt(Bytes page, uint32_t at, uint32_t limit) {
+  if (at < limit && page[at] < 0x80) return Varint{page[at], 1};
+  return varintIn(page, at, limit, 9);
+}
+
+}  // namespace
+
+RecordScanner::RecordScanner(const TableSignature& signature) : m_signature(signature) {
+  // Every offset of free space is tried against the columns: the answers for
+  // one-byte serial types, nearly all of them, are looked up, not worked out.
+  m_smallFits.resize(signature.columns.size() * kSmallTypes);
+  for (size_t c = 0; c < signature.columns.size(); ++c) {
+    for (uint64_t t = 0; t < kSmallTypes; ++t) {
+      m_smallFits[c * kSmallTypes + t] = signature.fits(static_cast<int32_t>(c), t) ? 1 : 0;
+    }
+  }
+  for (uint64_t t = 0; t < kSmallTypes; ++t) m_smallLengths[t] = static_cast<uint8_t>(contentLength(t));
+}
+
+std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeRegion> regions) {
+  std::vector<RecordReading> selected;
+  if (m_signature.columns.empty()) return selected;
+  for (const FreeRegion& region : regions) {
+    if (region.end > page.size() || region.start >= region.end) continue;
+    m_readings.clear();
+    // A run of zero bytes reads only as records of NULLs, which the gate
+    // refuses: the scan steps over such runs.
+    // A free block's own header holds no record bytes.
+    const uint32_t first = region.freeBlock ? region.start + 4 : region.start;
+    uint32_t zeroRunEnd = first;
+    for (uint32_t at = first; at < region.end; ++at) {
+      if (page[at] == 0) {
+        if (zeroRunEnd <= at) {
+          zeroRunEnd = at;
+          while (zeroRunEnd < region.end && page[zeroRunEnd] == 0) ++zeroRunEnd;
+        }
+        if (zeroRunEnd - at > m_signature.columns.size() + 1) continue;
+      }
+      readAt(page, region, at);
+    }
+    prove();
+    select(selected);
+  }
+  return selected;
+}
+
+void RecordScanner::readAt(Bytes page, const FreeRegion& region, uint32_t at) {
+  tryIntact(page, region, at);
+  tryTypes(page, region, at, ReadingForm::NoLength);
+  if (m_signature.columns.size() >= 2) tryTypes(page, region, at, ReadingForm::LostFirst);
+}
+
+void RecordScanner::tryIntact(Bytes page, const FreeRegion& region, uint32_t at) {
+  const Varint length = varintIn(page, at, region.end, 2);
+  if (length.length == 0 || length.value <= static_cast<uint64_t>(length.length)) return;
+  if (length.value > region.end - at) return;
+  const uint32_t headerEnd = at + static_cast<uint32_t>(length.value);
+  const auto n = static_cast<int32_t>(m_signature.columns.size());
+  int64_t content = 0;
+  int32_t count = 0;
+  for (uint32_t pos = at + static_cast<uint32_t>(length.length); pos < headerEnd; ++count) {
+    if (count >= n) return;
+    const Varint type = typeAt(page, pos, headerEnd);
+    if (type.length == 0 || !fits(count, type.value)) return;
+    content += lengthOf(type.value);
+    if (content > region.end - headerEnd) return;
+    pos += static_cast<uint32_t>(type.length);
+  }
+  if (std::find(m_signature.counts.begin(), m_signature.counts.end(), count) == m_signature.counts.end())
+    return;
+  RecordReading r;
+  r.form = ReadingForm::Intact;
+  r.typesAt = at;
+  r.start = at;
+  r.count = count;
+  r.end = headerEnd + static_cast<uint32_t>(content);
+  // The payload length and row id of an intact cell stand before its record.
+  const int64_t payload = r.end - at;
+  for (uint32_t rowIdLength = 1; rowIdLength <= 9 && !r.prefixed; ++rowIdLength) {
+    for (uint32_t payloadLength = 1; payloadLength <= 3; ++payloadLength) {
+      if (at < region.start + rowIdLength + payloadLength) break;
+      const uint32_t q = at - rowIdLength - payloadLength;
+      const Varint p = varintIn(page, q, at, 9);
+      if (p.length != static_cast<int32_t>(payloadLength) || p.value != static_cast<uint64_t>(payload))
+        continue;
+      const Varint rowId = varintIn(page, q + payloadLength, at, 9);
+      if (rowId.length != static_cast<int32_t>(rowIdLength)) continue;
+      r.prefixed = true;
+      r.start = q;
+      r.rowId = static_cast<int64_t>(rowId.value);
+      break;
+    }
+  }
+  keep(page, region, r);
+}
+
+void RecordScanner::tryTypes(Bytes page, const FreeRegion& region, uint32_t at, ReadingForm form) {
+  const int32_t first = form == ReadingForm::LostFirst ? 1 : 0;
+  for (const int32_t count : m_signature.counts) {
+    if (count <= first) continue;
+    m_types.clear();
+    uint32_t pos = at;
+    int64_t content = 0;
+    bool ok = true;
+    for (int32_t c = first; c < count; ++c) {
+      const Varint type = typeAt(page, pos, region.end);
+      if (type.length == 0 || !fits(c, type.value)) {
+        ok = false;
+        break;
+      }
+      content += lengthOf(type.value);
+      pos += static_cast<uint32_t>(type.length);
+      if (content > region.end - pos) {
+        ok = false;
+        break;
+      }
+    }
+    if (!ok) continue;
+    RecordReading r;
+    r.form = form;
+    r.typesAt = at;
+    r.count = count;
+    r.start = at >= region.start + 4 ? at - 4 : at;
+    const uint32_t rest = pos + static_cast<uint32_t>(content);  // end without column 0's content
+    if (form == ReadingForm::NoLength) {
+      r.end = rest;
+      keep(page, region, r);
+      continue;
+    }
+    const ColumnRule& rule = m_signature.columns[0];
+    if (rule.rowIdAlias) {
+      r.firstType = 0;
+      r.end = rest;
+      keep(page, region, r);
+      continue;
+    }
+    // Column 0's type is gone. A NULL, 0 and 1 all take no bytes and cannot
+    // be told apart; NULL is taken where the column holds NULLs.
+    if (m_signature.fits(0, 0) && (!m_signature.liveEvidence() || (rule.liveKinds & kKindNull) != 0)) {
+      r.firstType = 0;
+      r.end = rest;
+      keep(page, region, r);
+    }
+    for (const uint64_t type : {1, 2, 3, 4, 5, 6, 7}) {
+      if (!m_signature.fits(0, type) || contentLength(type) > region.end - rest) continue;
+      r.firstType = type;
+      r.end = rest + static_cast<uint32_t>(contentLength(type));
+      keep(page, region, r);
+    }
+    // A text or blob: its length only from where the record must end.
+    const uint32_t sizedEnd = at >= region.start + 4 ? (at - 4) + readBe16(page, at - 2) : 0;
+    for (const uint32_t end : {region.end, sizedEnd}) {
+      if (end < rest || end > region.end || (end == sizedEnd && end == region.end)) continue;
+      const uint64_t length = end - rest;
+      r.end = end;
+      r.firstType = length * 2 + 13;
+      if (m_signature.fits(0, r.firstType) && keep(page, region, r)) continue;
+      r.firstType = length * 2 + 12;
+      if (m_signature.fits(0, r.firstType)) keep(page, region, r);
+    }
+  }
+}
+
+bool RecordScanner::keep(Bytes page, const FreeRegion& region, RecordReading reading) {
+  // Column 0's type standing right before the others is not lost: that
+  // record is read whole one byte earlier, with its true cell start.
+  if (reading.form == ReadingForm::LostFirst && reading.typesAt > region.start &&
+      page[reading.typesAt - 1] == reading.firstType) {
+    return false;
+  }
+  if (!columnsOf(page, reading, m_columns)) return false;
+  const bool guessed = reading.form == ReadingForm::LostFirst && !m_signature.columns[0].rowIdAlias;
+  if (!AcceptCarvedRow(m_signature, m_columns, guessed)) return false;
+  // A text or blob given to an inferred column 0 takes its length from where
+  // the record must end; those bytes are no evidence of a record, and a guess
+  // swallowing a whole region of unused bytes would outweigh true records.
+  int64_t guessedBytes = 0;
+  if (reading.form == ReadingForm::LostFirst && reading.firstType >= 12) {
+    guessedBytes = contentLength(reading.firstType);
+    const std::span<const uint8_t> first = m_columns.front().bytes;
+    if (guessedBytes > 0 && std::all_of(first.begin(), first.end(), [](uint8_t b) { return b == 0; }))
+      return false;
+  }
+  reading.weight = (int64_t{reading.end - reading.typesAt} - guessedBytes) * 16 + formBonus(reading);
+  reading.anchored = endIsKnown(page, region, reading);
+  m_readings.push_back(reading);
+  return true;
+}
+
+void RecordScanner::prove() {
+  // A record ends where the cell of the next one starts, when that one's end
+  // is proven in turn. Deciding the readings from the region's end backwards
+  // settles every reading a chain could lean on before the reading itself.
+  std::sort(m_readings.begin(), m_readings.end(),
+            [](const RecordReading& a, const RecordReading& b) { return a.start > b.start; });
+  m_starts.clear();
+  for (RecordReading& r : m_readings) {
+    if (!r.anchored && !std::binary_search(m_starts.begin(), m_starts.end(), r.end, std::greater<>()))
+      continue;
+    r.anchored = true;
+    if (r.prefixed || r.form != ReadingForm::Intact) m_starts.push_back(r.start);
+  }
+  std::erase_if(m_readings, [](const RecordReading& r) { return !r.anchored; });
+}
+
+bool RecordScanner::endIsKnown(Bytes page, const FreeRegion& region, const RecordReading& r) const {
+  if (r.prefixed || r.end == region.end) return true;
+  // A free block header, current or left inside a larger block, gives the
+  // size of the cell it was written over.
+  const uint32_t nearest = r.form == ReadingForm::Intact ? 14 : 0;
+  for (uint32_t back = 0; back <= nearest; ++back) {
+    if (r.typesAt < region.start + 4 + back) break;
+    const uint32_t block = r.typesAt - 4 - back;
+    const uint32_t size = readBe16(page, block + 2);
+    if (size >= 4 && block + size == r.end) return true;
+    // A cell freed just before a free block takes it over: the merged block's
+    // header gives the end of both, and the older block's header, left where
+    // this record ends, gives the same end.
+    const uint32_t blockEnd = block + size;
+    if (size >= 4 && r.end < blockEnd && r.end + 4 <= page.size()) {
+      const uint32_t inner = readBe16(page, r.end + 2);
+      if (inner >= 4 && r.end + inner == blockEnd) return true;
+    }
+  }
+  return false;
+}
+
+void RecordScanner::select(std::vector<RecordReading>& out) {
+  if (m_readings.empty()) return;
+  std::sort(m_readings.begin(), m_readings.end(), [](const RecordReading& a, const RecordReading& b) {
+    return a.end != b.end ? a.end < b.end : readFrom(a) < readFrom(b);
+  });
+  const size_t k = m_readings.size();
+  // best[i]: the heaviest choice among the first i readings; the previous
+  // compatible reading is found by binary search over the sorted ends.
+  std::vector<int64_t> best(k + 1, 0);
+  std::vector<size_t> previous(k, 0);
+  for (size_t i = 0; i < k; ++i) {
+    const uint32_t from = readFrom(m_readings[i]);
+    const auto it =
+        std::upper_bound(m_readings.begin(), m_readings.begin() + static_cast<std::ptrdiff_t>(i), from,
+                         [](uint32_t value, const RecordReading& r) { return value < r.end; });
+    previous[i] = static_cast<size_t>(it - m_readings.begin());
+    best[i + 1] = std::max(best[i], best[previous[i]] + m_readings[i].weight);
+  }
+  std::vector<RecordReading> chosen;
+  for (size_t i = k; i > 0;) {
+    if (best[i] == best[i - 1]) {
+      --i;
+      continue;
+    }
+    chosen.push_back(m_readings[i - 1]);
+    i = previous[i - 1];
+  }
+  out.insert(out.end(), chosen.rbegin(), chosen.rend());
+}
+
+bool RecordScanner::columnsOf(Bytes page, const RecordReading& r, std::vector<RowColumn>& out) const {
+  out.clear();
+  if (r.end > page.size() || r.typesAt >= r.end || r.count <= 0) return false;
+  uint32_t pos = r.typesAt;
+  int32_t first = 0;
+  if (r.form == ReadingForm::Intact) {
+    const Varint length = varintIn(page, pos, r.end, 2);
+    if (length.length == 0) return false;
+    pos += static_cast<uint32_t>(length.length);
+  } else if (r.form == ReadingForm::LostFirst) {
+    first = 1;
+  }
+  // Types first, then the content they describe.
+  const size_t typesFrom = out.size();
+  for (int32_t c = first; c < r.count; ++c) {
+    const Varint type = varintIn(page, pos, r.end, 9);
+    if (type.length == 0) return false;
+    out.push_back(RowColumn{type.value, {}});
+    pos += static_cast<uint32_t>(type.length);
+  }
+  if (r.form == ReadingForm::Intact && pos != r.typesAt + varintIn(page, r.typesAt, r.end, 2).value)
+    return false;
+  if (first == 1)
+    out.insert(out.begin() + static_cast<std::ptrdiff_t>(typesFrom), RowColumn{r.firstType, {}});
+  uint32_t content = pos;
+  for (RowColumn& column : out) {
+    const int64_t length = contentLength(column.serialType);
+    if (length > kMaxContent || length > int64_t{r.end} - content) return false;
+    column.bytes = page.subspan(content, static_cast<size_t>(length));
+    content += static_cast<uint32_t>(length);
+  }
+  return content == r.end;
+}
+
+}  // namespace fq

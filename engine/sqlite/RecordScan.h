@@ -1,0 +1,82 @@
+#pragma once
+// The record scan of free space: every offset of a free region is read as the
+// start of a deleted record of one table in the three forms a freed cell
+// leaves behind (header intact; header length lost; first serial type lost
+// too), each reading kept only with evidence of where it ends and through the
+// acceptance gate, and per region the heaviest set of readings that do not
+// overlap is taken.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "engine/sqlite/FreeRegions.h"
+#include "engine/sqlite/RecordFormat.h"
+#include "engine/sqlite/TableRow.h"
+#include "engine/sqlite/TableSignature.h"
+
+namespace fq {
+
+// How a carved record was read.
+enum class ReadingForm : uint8_t {
+  Intact,     // header length and serial types
+  NoLength,   // serial types without the header length before them
+  LostFirst,  // the types of columns 1..n-1, column 0's inferred
+};
+
+struct RecordReading {
+  uint32_t start = 0;    // first byte the record's cell is known to take
+  uint32_t typesAt = 0;  // first serial type read (the header length for Intact)
+  uint32_t end = 0;      // one past the record's last content byte
+  int32_t count = 0;     // serial types the record holds, column 0 included
+  ReadingForm form = ReadingForm::Intact;
+  uint64_t firstType = 0;  // LostFirst: column 0's inferred serial type
+  int64_t rowId = 0;       // from an intact cell prefix; 0 when unknown
+  bool prefixed = false;   // the cell's payload length and row id were found before it
+  bool anchored = false;   // its end is proven (own cell, free block size, region end, next proven cell)
+  int64_t weight = 0;
+};
+
+// Scans the free regions of one page (bytes as read) for records of the
+// table `signature` describes. Reuse one scanner across pages: it keeps its
+// buffers.
+class RecordScanner {
+ public:
+  explicit RecordScanner(const TableSignature& signature);
+
+  // The selected readings of `regions`, in page order.
+  std::vector<RecordReading> scan(std::span<const uint8_t> page, std::span<const FreeRegion> regions);
+
+  // The columns of a selected reading; false when it no longer parses.
+  bool columnsOf(std::span<const uint8_t> page, const RecordReading& reading,
+                 std::vector<RowColumn>& out) const;
+
+ private:
+  void readAt(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at);
+  void tryIntact(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at);
+  void tryTypes(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at, ReadingForm form);
+  bool endIsKnown(std::span<const uint8_t> page, const FreeRegion& region, const RecordReading& r) const;
+  void prove();
+  bool keep(std::span<const uint8_t> page, const FreeRegion& region, RecordReading reading);
+  void select(std::vector<RecordReading>& out);
+
+  static constexpr uint64_t kSmallTypes = 128;
+  bool fits(int32_t c, uint64_t type) const {
+    return type < kSmallTypes ? m_smallFits[static_cast<size_t>(c) * kSmallTypes + type] != 0
+                              : m_signature.fits(c, type);
+  }
+  int64_t lengthOf(uint64_t type) const {
+    return type < kSmallTypes ? m_smallLengths[type] : contentLength(type);
+  }
+
+  const TableSignature& m_signature;
+  std::vector<uint8_t> m_smallFits;  // column * kSmallTypes + type -> whether it fits
+  std::array<uint8_t, kSmallTypes> m_smallLengths{};
+  std::vector<RecordReading> m_readings;  // of the region being scanned
+  std::vector<uint32_t> m_starts;         // cell starts of the region's proven readings
+  mutable std::vector<RowColumn> m_columns;
+  std::vector<uint64_t> m_types;
+};
+
+}  // namespace fq
