@@ -17,7 +17,7 @@ class MessageDecoder final : public KnownTableDecoder {
   bool emptyFreePageMatches() const override { return true; }
 
   void mapColumns() override {
-    m_guid = columnIndex("guid", -1);
+    m_guid = identityColumn();
     m_text = columnIndex("text", 2);
     m_handle = columnIndex("handle_id", 5);
     m_date = columnIndex("date", 15);

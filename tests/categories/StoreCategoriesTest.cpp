@@ -229,7 +229,9 @@ TEST_F(PhoneFixture, TheStoreReadsTheNoteStoreOfABuiltBackup) {
       purgedTitle = purgedTitle || (n.title == "Purged" && n.date == "2024-01-05 00:00:00");
       purgedBody = purgedBody || n.body == "Purged\nthis note was deleted for good";
     }
-    if (!layout) EXPECT_TRUE(purgedTitle);
+    if (!layout) {
+      EXPECT_TRUE(purgedTitle);
+    }
     EXPECT_TRUE(purgedBody);
   }
 }
