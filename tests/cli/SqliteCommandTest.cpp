@@ -75,7 +75,8 @@ TEST(SqliteCommand, MarksEarlierVersionsOfLiveRowsAndNothingElse) {
       c.recipe.statements.push_back(builder::RealInsertWhatsAppMessage(PhoneSystem::Ios17, m, identityOf(i)));
     }
     c.recipe.deletions = {
-        "UPDATE ZWAMESSAGE SET ZTEXT = ZTEXT || ' (edited on the phone)', ZMESSAGESTATUS = 13 WHERE Z_PK % 3 = 0",
+        "UPDATE ZWAMESSAGE SET ZTEXT = ZTEXT || ' (edited on the phone)', ZMESSAGESTATUS = 13 WHERE Z_PK % 3 "
+        "= 0",
         "DELETE FROM ZWAMESSAGE WHERE Z_PK IN (4, 11)"};
     cases.push_back(std::move(c));
   }
@@ -85,7 +86,8 @@ TEST(SqliteCommand, MarksEarlierVersionsOfLiveRowsAndNothingElse) {
     const std::filesystem::path db = scratch / (std::string(c.table) + ".sqlite");
     std::string error;
     ASSERT_TRUE(builder::WriteSqliteDatabase(db, c.recipe, &error)) << error;
-    const auto run = testsupport::RunCli(scratch.path(), "sqlite '" + db.string() + "' --table " + c.table + " --json");
+    const auto run =
+        testsupport::RunCli(scratch.path(), "sqlite '" + db.string() + "' --table " + c.table + " --json");
     ASSERT_EQ(run.status, 0) << run.err;
 
     std::set<std::string> live;
