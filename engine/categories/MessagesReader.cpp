@@ -131,12 +131,13 @@ class MessageDump final : public KnownTableDecoder {
     m_finished = columnIndex("is_finished", 19);
     m_fromMe = columnIndex("is_from_me", 21);
     m_read = columnIndex("is_read", 26);
+    m_identity = identityColumn();
   }
 
   void visit(SqliteFileReader& reader, const TableRow& row) override {
     if (!row.carved) reader.setMessageColumnCount(row.headerSize < 51 ? 38 : 51);
     // The old copy of a row the phone rewrote is no deleted message.
-    if (isEarlierVersion(row, identityColumn())) return;
+    if (isEarlierVersion(row, m_identity)) return;
     if (const RowColumn* text = row.column(m_text); isTextColumn(text) && !IsAcceptedText(columnText(text))) {
       return;
     }
@@ -195,6 +196,7 @@ class MessageDump final : public KnownTableDecoder {
   int32_t m_finished = 19;
   int32_t m_fromMe = 21;
   int32_t m_read = 26;
+  int32_t m_identity = -1;  // no identity without a declaration
 };
 
 }  // namespace
