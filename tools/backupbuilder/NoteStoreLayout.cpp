@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 namespace fq::builder {
 namespace {
@@ -260,16 +261,48 @@ bool Names(const char* const (&names)[N], std::string_view declaration) {
   return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
 }
 
-// Entities numbered in list order, as Core Data numbers them; each names its super entity.
-std::vector<NoteStoreEntity> Entities(const std::vector<std::pair<const char*, const char*>>& list) {
+// Z_PRIMARYKEY of the real iOS 17.3 store: each entity and its super entity.
+constexpr std::pair<std::string_view, std::string_view> kIos17Entities[] = {
+    {"ICCloudState", {}},
+    {"ICCloudSyncingObject", {}},
+    {"ICAccountData", "ICCloudSyncingObject"},
+    {"ICAttachment", "ICCloudSyncingObject"},
+    {"ICAttachmentPreviewImage", "ICCloudSyncingObject"},
+    {"ICDeviceMigrationState", "ICCloudSyncingObject"},
+    {"ICHashtag", "ICCloudSyncingObject"},
+    {"ICInlineAttachment", "ICCloudSyncingObject"},
+    {"ICLegacyTombstone", "ICCloudSyncingObject"},
+    {"ICMedia", "ICCloudSyncingObject"},
+    {"ICNote", "ICCloudSyncingObject"},
+    {"ICNoteContainer", "ICCloudSyncingObject"},
+    {"ICAccount", "ICNoteContainer"},
+    {"ICFolder", "ICNoteContainer"},
+    {"ICInvitation", {}},
+    {"ICLocation", {}},
+    {"ICAttachmentLocation", "ICLocation"},
+    {"ICNoteData", {}},
+    {"ICNoteParticipant", {}},
+    {"ICServerChangeToken", {}},
+};
+
+// The entities of `list` less those named in `absent`, numbered in list order
+// as Core Data numbers them; each names its super entity by number.
+template <size_t N>
+std::vector<NoteStoreEntity> Entities(const std::pair<std::string_view, std::string_view> (&list)[N],
+                                      const std::vector<std::string_view>& absent) {
   std::vector<NoteStoreEntity> out;
   for (const auto& [name, super] : list) {
-    NoteStoreEntity entity{static_cast<int>(out.size()) + 1, name, 0};
+    if (std::find(absent.begin(), absent.end(), name) != absent.end()) continue;
+    NoteStoreEntity entity{static_cast<int>(out.size()) + 1, std::string(name), 0};
     for (const NoteStoreEntity& e : out) {
-      if (super != nullptr && e.name == super) entity.super = e.number;
+      if (!super.empty() && e.name == super) entity.super = e.number;
     }
     out.push_back(std::move(entity));
   }
+  // Core Data's persistent history keeps its own entities, numbered apart.
+  out.push_back({16001, "CHANGE", 0});
+  out.push_back({16002, "TRANSACTION", 0});
+  out.push_back({16003, "TRANSACTIONSTRING", 0});
   return out;
 }
 
@@ -325,50 +358,17 @@ NoteStoreLayout NoteStoreLayoutOf(std::optional<PhoneSystem> system) {
   }
   if (ios17) {
     layout.addedColumns.assign(std::begin(kIos17AddedColumns), std::end(kIos17AddedColumns));
-    // Z_PRIMARYKEY of the real iOS 17.3 store.
-    layout.entities = Entities({{"ICCloudState", nullptr},
-                                {"ICCloudSyncingObject", nullptr},
-                                {"ICAccountData", "ICCloudSyncingObject"},
-                                {"ICAttachment", "ICCloudSyncingObject"},
-                                {"ICAttachmentPreviewImage", "ICCloudSyncingObject"},
-                                {"ICDeviceMigrationState", "ICCloudSyncingObject"},
-                                {"ICHashtag", "ICCloudSyncingObject"},
-                                {"ICInlineAttachment", "ICCloudSyncingObject"},
-                                {"ICLegacyTombstone", "ICCloudSyncingObject"},
-                                {"ICMedia", "ICCloudSyncingObject"},
-                                {"ICNote", "ICCloudSyncingObject"},
-                                {"ICNoteContainer", "ICCloudSyncingObject"},
-                                {"ICAccount", "ICNoteContainer"},
-                                {"ICFolder", "ICNoteContainer"},
-                                {"ICInvitation", nullptr},
-                                {"ICLocation", nullptr},
-                                {"ICAttachmentLocation", "ICLocation"},
-                                {"ICNoteData", nullptr},
-                                {"ICNoteParticipant", nullptr}});
+    layout.entities = Entities(kIos17Entities, {});
     // Measured: iOS 17 notes keep ZCREATIONDATE1 NULL and link their account in ZACCOUNT7.
     layout.creationDateColumn = "ZCREATIONDATE3";
     layout.noteAccountColumn = "ZACCOUNT7";
     return layout;
   }
   // Fewer entities, so the note's entity number differs from iOS 17's too.
-  std::vector<std::pair<const char*, const char*>> entities = {
-      {"ICCloudState", nullptr},
-      {"ICCloudSyncingObject", nullptr},
-      {"ICAttachment", "ICCloudSyncingObject"},
-      {"ICAttachmentPreviewImage", "ICCloudSyncingObject"},
-      {"ICLegacyTombstone", "ICCloudSyncingObject"},
-      {"ICMedia", "ICCloudSyncingObject"},
-      {"ICNote", "ICCloudSyncingObject"},
-      {"ICNoteContainer", "ICCloudSyncingObject"},
-      {"ICAccount", "ICNoteContainer"},
-      {"ICFolder", "ICNoteContainer"},
-      {"ICInvitation", nullptr},
-      {"ICLocation", nullptr},
-      {"ICAttachmentLocation", "ICLocation"},
-      {"ICNoteData", nullptr}};
-  if (*system == PhoneSystem::Ios14)
-    entities.insert(entities.begin() + 4, {"ICHashtag", "ICCloudSyncingObject"});
-  layout.entities = Entities(entities);
+  std::vector<std::string_view> absent = {"ICAccountData", "ICDeviceMigrationState", "ICInlineAttachment",
+                                          "ICNoteParticipant"};
+  if (*system == PhoneSystem::Ios13) absent.emplace_back("ICHashtag");
+  layout.entities = Entities(kIos17Entities, absent);
   layout.creationDateColumn = "ZCREATIONDATE1";
   layout.noteAccountColumn = "ZACCOUNT2";
   return layout;
