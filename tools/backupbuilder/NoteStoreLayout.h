@@ -27,10 +27,11 @@ struct NoteStoreLayout {
 };
 
 // None: the demo's own narrow table (the columns that matter, in real order).
-// iOS 17 is the table of a real iOS 17.3 store, column for column. The iOS 13
-// and 14 tables are that list less the columns of features those systems did
-// not have yet (mentions, activity, smart folders, Quick Note, the later
-// account links), so every column a reader needs sits at another position.
+// iOS 17 is the table of a real iOS 17.3 store, column for column. No real
+// iOS 13 or 14 store is at hand: their tables are derived from that one, less
+// the columns of features those systems did not have yet (mentions, activity,
+// smart folders, Quick Note, the later account links), so every column a
+// reader needs sits at another position.
 NoteStoreLayout NoteStoreLayoutOf(std::optional<PhoneSystem> system);
 
 // Whether a phone of `system` keeps its notes in NoteStore.sqlite (iOS 9 on).
