@@ -1,5 +1,7 @@
 // fernquill-cli sqlite FILE [--table NAME] [--json]: every row of any SQLite
-// file, live and deleted, one line per row.
+// file, live and deleted, one line per row. A row found in free space that is
+// an earlier version of a live row (the same identity, see EarlierVersions.h)
+// is marked as such.
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -7,6 +9,7 @@
 #include "cli/Commands.h"
 #include "engine/sqlite/ColumnValueText.h"
 #include "engine/sqlite/ColumnValues.h"
+#include "engine/sqlite/EarlierVersions.h"
 #include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableSchema.h"
@@ -39,6 +42,14 @@ nlohmann::json jsonValue(const ColumnValue& v) {
   return nullptr;
 }
 
+// The text of column `column` of `row`; empty when it is not text or was lost.
+std::string_view textAt(const GenericRow& row, int32_t column) {
+  const int64_t i = int64_t{column} - row.firstColumn;
+  if (column < 0 || i < 0 || i >= static_cast<int64_t>(row.values.size())) return {};
+  const ColumnValue& v = row.values[static_cast<size_t>(i)];
+  return v.kind == ColumnValue::Kind::Text ? std::string_view(v.bytes) : std::string_view();
+}
+
 struct SqliteOptions {
   std::string file;
   std::string table;
@@ -56,7 +67,10 @@ int runSqlite(const SqliteOptions& options) {
   for (const TableSchema& schema : ListTables(reader)) {
     if (!options.table.empty() && schema.name != options.table) continue;
     found = true;
+    const int32_t identity = schema.columnIndex(IdentityColumnOf(schema.name));
+    EarlierVersions earlier;
     ReadGenericRows(reader, schema, [&](const GenericRow& row) {
+      const bool earlierVersion = earlier.check(textAt(row, identity), row.deleted != 0);
       nlohmann::json values = nlohmann::json::array();
       std::string line;
       // A carved row that lost its first column shows it as missing (null).
@@ -69,15 +83,19 @@ int runSqlite(const SqliteOptions& options) {
         line += " " + ColumnValueText(v);
       }
       if (options.json) {
-        const nlohmann::json object = {
+        nlohmann::json object = {
             {"table", schema.name}, {"deleted", row.deleted}, {"source", rowSourceName(row.source)},
             {"page", row.page + 1}, {"offset", row.offset},   {"row_id", row.rowId},
             {"values", values}};
+        if (earlierVersion) object["earlier_version"] = true;
         std::printf("%s\n", object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
       } else {
         std::printf("%s\t%s\t%s\tpage %u\toffset %u\trowid %lld\t%s\n", schema.name.c_str(),
-                    row.deleted ? "deleted" : "live", std::string(rowSourceName(row.source)).c_str(),
-                    row.page + 1, row.offset, static_cast<long long>(row.rowId), line.c_str());
+                    !row.deleted     ? "live"
+                    : earlierVersion ? "earlier version"
+                                     : "deleted",
+                    std::string(rowSourceName(row.source)).c_str(), row.page + 1, row.offset,
+                    static_cast<long long>(row.rowId), line.c_str());
       }
     });
   }

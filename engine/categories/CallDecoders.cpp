@@ -47,7 +47,7 @@ class CallRecordDecoder final : public CallDecoderBase {
     m_date = columnIndex("ZDATE", 12);
     m_duration = columnIndex("ZDURATION", 13);
     m_address = columnIndex("ZADDRESS", -1);
-    m_uniqueId = columnIndex("ZUNIQUE_ID", -1);
+    m_uniqueId = identityColumn();
   }
   void visit(SqliteFileReader& reader, const TableRow& row) override {
     keepHeader(reader, row);

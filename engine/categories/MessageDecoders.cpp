@@ -16,7 +16,7 @@ class MessageDecoder final : public KnownTableDecoder {
   explicit MessageDecoder(std::vector<MessageRecord>& out) : KnownTableDecoder("message"), m_out(out) {}
 
   void mapColumns() override {
-    m_guid = columnIndex("guid", -1);
+    m_guid = identityColumn();
     m_text = columnIndex("text", 2);
     m_handle = columnIndex("handle_id", 5);
     m_date = columnIndex("date", 15);

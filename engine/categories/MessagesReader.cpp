@@ -80,16 +80,6 @@ void joinAndFile(MessageTables& t, ConversationMap& conversations) {
 // Seconds since 2001 now, as the dump writes the dates of deleted rows.
 int64_t nowAppleSeconds() { return static_cast<int64_t>(std::time(nullptr)) - kAppleEpochOffset; }
 
-constexpr int32_t kGuidColumn = 1;
-constexpr int32_t kTextColumn = 2;
-constexpr int32_t kBodyColumn = 8;  // attributed body: written as hexadecimal
-constexpr int32_t kAccountGuidColumn = 13;
-constexpr int32_t kDateColumn = 15;
-constexpr int32_t kDateReadColumn = 16;
-constexpr int32_t kFinishedColumn = 19;
-constexpr int32_t kFromMeColumn = 21;
-constexpr int32_t kReadColumn = 26;
-
 bool isGuidText(std::span<const uint8_t> bytes) {
   if (bytes.size() != 36) return false;
   for (const uint8_t b : bytes) {
@@ -98,15 +88,23 @@ bool isGuidText(std::span<const uint8_t> bytes) {
   return true;
 }
 
-// The field of one stored column as the dump writes it.
-std::string storedField(const RowColumn& column, int32_t c) {
+// The field of one stored column as the dump writes it; `hex`: as
+// hexadecimal digits (the attributed body) rather than a quoted text.
+std::string storedField(const RowColumn& column, bool hex) {
   const uint64_t t = column.serialType;
   if (t == 0 || t == 12 || t == 13) return "NULL";
-  if (t >= 1 && t <= 4) return std::to_string(columnInteger(&column).value_or(0));
   if (t == 8 || t == 9) return t == 8 ? "0" : "1";
-  if (t < 12) return {};  // 6- and 8-byte integers, floats, reserved types: value not written
+  // Integers of every width: the dates of newer phones are 8-byte nanosecond
+  // counts, which a dump without them would lose.
+  if (t >= 1 && t <= 6) return std::to_string(columnInteger(&column).value_or(0));
+  if (t == 7) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", columnReal(&column).value_or(0));
+    return text;
+  }
+  if (t < 12) return {};  // reserved types: no value to write
   std::string field;
-  if (c == kBodyColumn) {
+  if (hex) {
     AppendHexField(field, column.bytes);
   } else {
     AppendQuotedField(field, column.bytes);
@@ -114,20 +112,37 @@ std::string storedField(const RowColumn& column, int32_t c) {
   return field;
 }
 
+// The message table as raw lines. Its columns are found by name in the
+// table's own declaration, as the message decoder finds them, so the fields a
+// deleted row gets replaced are the right ones in every layout.
 class MessageDump final : public KnownTableDecoder {
  public:
   MessageDump(std::vector<std::string>& lines, int64_t now)
       : KnownTableDecoder("message"), m_lines(lines), m_now(now) {}
 
+  void mapColumns() override {
+    m_guid = columnIndex("guid", 1);
+    m_text = columnIndex("text", 2);
+    m_body = columnIndex("attributedBody", 8);
+    m_accountGuid = columnIndex("account_guid", 13);
+    m_date = columnIndex("date", 15);
+    m_dateRead = columnIndex("date_read", 16);
+    m_finished = columnIndex("is_finished", 19);
+    m_fromMe = columnIndex("is_from_me", 21);
+    m_read = columnIndex("is_read", 26);
+    m_identity = identityColumn();
+  }
+
   void visit(SqliteFileReader& reader, const TableRow& row) override {
     if (!row.carved) reader.setMessageColumnCount(row.headerSize < 51 ? 38 : 51);
-    if (const RowColumn* text = row.column(kTextColumn);
-        isTextColumn(text) && !IsAcceptedText(columnText(text))) {
+    // The old copy of a row the phone rewrote is no deleted message.
+    if (isEarlierVersion(row, m_identity)) return;
+    if (const RowColumn* text = row.column(m_text); isTextColumn(text) && !IsAcceptedText(columnText(text))) {
       return;
     }
     const bool deleted = row.deleted != 0;
     if (deleted) {
-      const RowColumn* account = row.column(kAccountGuidColumn);
+      const RowColumn* account = row.column(m_accountGuid);
       if (isTextColumn(account) && !isGuidText(account->bytes)) return;
     }
     int64_t rowId = row.rowId;
@@ -137,7 +152,7 @@ class MessageDump final : public KnownTableDecoder {
     } else if (rowId > reader.highestMessageRowId()) {
       reader.setHighestMessageRowId(rowId);
     }
-    const bool fromMe = isConstant(row.column(kFromMeColumn), 1);
+    const bool fromMe = isConstant(row.column(m_fromMe), 1);
     const std::string now = std::to_string(m_now);
 
     std::vector<std::string> fields;
@@ -148,21 +163,21 @@ class MessageDump final : public KnownTableDecoder {
     for (int32_t c = 1; c < end; ++c) {
       const RowColumn* column = row.column(c);
       if (column == nullptr) continue;
-      if (deleted && c == kGuidColumn) {
+      if (deleted && c == m_guid) {
         char guid[64];
         std::snprintf(guid, sizeof guid, "\"27B99F78-F6F0-475F-8BA1-%012llX\"",
                       static_cast<unsigned long long>(rowId) & 0xFFFFFFFFFFFFull);
         fields.emplace_back(guid);
-      } else if (deleted && c == kFinishedColumn) {
+      } else if (deleted && c == m_finished) {
         fields.emplace_back("1");
-      } else if (deleted && c == kDateColumn) {
+      } else if (deleted && c == m_date) {
         fields.push_back(now);
-      } else if (deleted && c == kDateReadColumn) {
+      } else if (deleted && c == m_dateRead) {
         fields.push_back(fromMe ? "0" : now);
-      } else if (deleted && c == kReadColumn) {
+      } else if (deleted && c == m_read) {
         fields.emplace_back(fromMe ? "0" : "1");
       } else {
-        fields.push_back(storedField(*column, c));
+        fields.push_back(storedField(*column, c == m_body));
       }
     }
     m_lines.push_back(JoinDumpLine(fields));
@@ -171,6 +186,16 @@ class MessageDump final : public KnownTableDecoder {
  private:
   std::vector<std::string>& m_lines;
   int64_t m_now;
+  int32_t m_guid = 1;
+  int32_t m_text = 2;
+  int32_t m_body = 8;
+  int32_t m_accountGuid = 13;
+  int32_t m_date = 15;
+  int32_t m_dateRead = 16;
+  int32_t m_finished = 19;
+  int32_t m_fromMe = 21;
+  int32_t m_read = 26;
+  int32_t m_identity = -1;  // no identity without a declaration
 };
 
 }  // namespace
@@ -205,6 +230,7 @@ int32_t writeMessagesCsv(const std::filesystem::path& messagePath, const std::fi
   reader.setHighestMessageRowId(highestRowId);
   std::vector<std::string> lines;
   MessageDump dump(lines, nowAppleSeconds());
+  dump.readSchema(reader);
   ReadTable(reader, dump.tableName(), dump);
   return AppendDumpLines(csvPath, lines);
 }

@@ -20,9 +20,11 @@ int32_t readMessages(const std::filesystem::path& messagePath, const std::filesy
                      bool newerThan11, const ProgressState& progress, ConversationMap& conversations,
                      int64_t& highestRowId);
 
-// Appends one line per decodable message row to `csvPath`; rows without a row
-// id continue from `highestRowId` (the value readMessages stored). 0 or the
-// open error of the database or of the output file.
+// Appends one line per decodable message row to `csvPath`, every stored value
+// written (64-bit dates included); rows without a row id continue from
+// `highestRowId` (the value readMessages stored). Old copies of rewritten rows
+// are left out, as the message list leaves them out. 0 or the open error of
+// the database or of the output file.
 int32_t writeMessagesCsv(const std::filesystem::path& messagePath, const std::filesystem::path& csvPath,
                          int64_t highestRowId);
 

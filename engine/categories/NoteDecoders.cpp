@@ -32,7 +32,7 @@ class NoteDecoder final : public KnownTableDecoder {
     m_body = columnIndex("ZBODY", 11);
     m_date = columnIndex("ZMODIFICATIONDATE", 14);
     m_title = columnIndex("ZTITLE", 19);
-    m_guid = columnIndex("ZGUID", -1);
+    m_guid = identityColumn();
   }
   void visit(SqliteFileReader&, const TableRow& row) override {
     if (isEarlierVersion(row, m_guid)) return;

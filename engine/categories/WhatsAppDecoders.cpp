@@ -23,7 +23,7 @@ class WhatsAppMessageDecoder final : public KnownTableDecoder {
     m_media = columnIndex("ZMEDIAITEM", -1);
     m_date = columnIndex("ZMESSAGEDATE", 25);
     m_text = columnIndex("ZTEXT", 32);
-    m_stanza = columnIndex("ZSTANZAID", -1);
+    m_stanza = identityColumn();
   }
 
   void visit(SqliteFileReader& reader, const TableRow& row) override {

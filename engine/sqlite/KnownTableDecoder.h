@@ -4,13 +4,12 @@
 // fixed positions of the usual layout stand in only when the statement cannot
 // be read. Carving takes the declared column count the same way.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
 #include "engine/platform/Text.h"
 #include "engine/sqlite/ColumnValues.h"
+#include "engine/sqlite/EarlierVersions.h"
 #include "engine/sqlite/ExpectedColumnCount.h"
 #include "engine/sqlite/TableReader.h"
 #include "engine/sqlite/TableSchema.h"
@@ -62,29 +61,25 @@ class KnownTableDecoder : public TableRowVisitor {
   }
   const TableSchema& schema() const { return m_schema; }
 
+  // Position of the column that identifies a row across its versions (see
+  // EarlierVersions.h); -1 when the table has none.
+  int32_t identityColumn() { return columnIndex(IdentityColumnOf(m_tableName), -1); }
+
   // Whether `row` is an earlier version of a live row: found in free space
   // with the identity text (column `identity`) of a row that still lives.
   // The phone rewrites a row when it changes (a message marked read) and the
-  // old copy stays behind; it is not a deletion. Live rows come first, so
-  // their identities are known before any row found in free space.
+  // old copy stays behind; it is not a deletion.
   bool isEarlierVersion(const TableRow& row, int32_t identity) {
     const RowColumn* column = row.column(identity);
-    if (!isTextColumn(column) || column->bytes.empty()) return false;
-    // Kept as 64-bit hashes: no allocation per live row, and a false match
-    // among a phone's rows is beyond reach.
-    const uint64_t hash = std::hash<std::string_view>{}(columnText(column));
-    if (row.deleted == 0) {
-      m_liveIdentities.insert(hash);
-      return false;
-    }
-    return m_liveIdentities.contains(hash);
+    if (!isTextColumn(column)) return false;
+    return m_earlierVersions.check(columnText(column), row.deleted != 0);
   }
 
  private:
   std::string m_tableName;
   TableSchema m_schema;
   bool m_namedAny = false;
-  std::unordered_set<uint64_t> m_liveIdentities;
+  EarlierVersions m_earlierVersions;
 };
 
 // Reads a text column into `out`: false (reject the row) when the column is

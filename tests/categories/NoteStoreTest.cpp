@@ -1,6 +1,7 @@
 // The modern notes store: gzip/protobuf note bodies and the note rows of a
 // real iOS 17 NoteStore.sqlite (skipped when the shared corpora are absent).
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -11,7 +12,9 @@
 #include "engine/ResultCodes.h"
 #include "engine/categories/NoteStoreBody.h"
 #include "engine/categories/NoteStoreReader.h"
+#include "engine/sqlite/ReadOnlyDatabase.h"
 #include "tests/categories/PhoneFixture.h"
+#include "tools/backupbuilder/NoteStoreDatabase.h"
 
 namespace fq::test {
 namespace {
@@ -141,6 +144,46 @@ TEST(NoteStoreReader, ReadsTheNotesOfARealIos17Store) {
   EXPECT_EQ(notes.size(), expected.size());
   for (size_t i = 0; i < std::min(notes.size(), expected.size()); ++i) {
     EXPECT_EQ(notes[i], expected[i]) << i << ": " << notes[i].title;
+  }
+}
+
+// Each row of `sql` as one text, its columns joined by '|'.
+std::vector<std::string> rowsOf(const std::filesystem::path& path, const char* sql) {
+  std::vector<std::string> rows;
+  ReadOnlyDatabase db(path);
+  EXPECT_TRUE(db.ok()) << path;
+  sqlite3_stmt* st = nullptr;
+  if (!db.ok() || sqlite3_prepare_v2(db.handle(), sql, -1, &st, nullptr) != SQLITE_OK) return rows;
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    std::string row;
+    for (int c = 0; c < sqlite3_column_count(st); ++c) {
+      const auto* text = sqlite3_column_text(st, c);
+      row += (c ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(st);
+  return rows;
+}
+
+class NoteStoreLayoutTest : public PhoneFixture {};
+
+// The builder's iOS 17 store has the real store's object table, column for
+// column, and its entity numbers: what the phone-layout tests read is the
+// real layout.
+TEST_F(NoteStoreLayoutTest, TheBuildersIos17StoreHasTheRealLayout) {
+  if (!std::filesystem::exists(kNoteStore)) GTEST_SKIP() << "no " << kNoteStore;
+  builder::NoteStoreNote note{
+      .rowId = 5, .dataRowId = 1, .title = "A", .modifiedAppleSeconds = 1, .text = "A"};
+  const auto built =
+      writeDatabase("NoteStore.sqlite", builder::NoteStoreDatabase({note}, {}, builder::PhoneSystem::Ios17));
+  for (const char* sql : {"SELECT name, type, pk FROM pragma_table_info('ZICCLOUDSYNCINGOBJECT')",
+                          "SELECT name, type, pk FROM pragma_table_info('ZICNOTEDATA')",
+                          "SELECT Z_ENT, Z_NAME, Z_SUPER FROM Z_PRIMARYKEY ORDER BY Z_ENT"}) {
+    SCOPED_TRACE(sql);
+    const auto real = rowsOf(kNoteStore, sql);
+    EXPECT_FALSE(real.empty());
+    EXPECT_EQ(rowsOf(built, sql), real);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,11 +14,13 @@
 #include "engine/categories/CallHistoryReader.h"
 #include "engine/categories/ContactsReader.h"
 #include "engine/categories/MessagesReader.h"
+#include "engine/categories/NoteStoreReader.h"
 #include "engine/categories/NotesReader.h"
 #include "engine/categories/WhatsAppReader.h"
 #include "tests/categories/PhoneFixture.h"
 #include "tests/support/TempFolder.h"
 #include "tools/backupbuilder/DemoBackup.h"
+#include "tools/backupbuilder/NoteStoreLayout.h"
 
 namespace fq::test {
 namespace {
@@ -94,6 +97,14 @@ const Lines kNotes = sorted({
     // The deleted note: its body and its note row, each found in free space.
     "1|||\nAccount 5521-0093\nPIN hint: the old street",
     "1|2019-03-05 22:00:00|Bank|",
+});
+
+// The notes store of every system since iOS 9 (and the demo's own layout).
+const Lines kNoteStoreNotes = sorted({
+    "0|2019-03-07 09:00:00|Packing list|Packing list\nswimsuit\ncharger\npassport",
+    "0|2019-03-08 08:00:00|Ferry times|Ferry times\n07:40, 09:15, 12:30",
+    // Password-protected: the title only.
+    "0|2019-03-09 00:00:00|Locked diary|",
 });
 
 class PhoneLayoutsTest : public ::testing::TestWithParam<LayoutCase> {
@@ -176,6 +187,29 @@ TEST_P(PhoneLayoutsTest, LegacyNotesListTitleDateAndBody) {
   for (const NoteRecord& n : notes)
     lines.push_back(join({std::to_string(n.deleted), n.date, n.title, n.body}));
   EXPECT_EQ(sorted(lines), kNotes);
+}
+
+TEST_P(PhoneLayoutsTest, NoteStoreListsTitleDateAndBody) {
+  const auto system = GetParam().system;
+  if (system && !builder::HasNoteStore(*system)) {
+    EXPECT_FALSE(std::filesystem::exists(stored(wellknown::kNoteStore)));
+    return;
+  }
+  std::vector<NoteRecord> notes;
+  ASSERT_EQ(readNoteStore(stored(wellknown::kNoteStore), notes), 0);
+  Lines live;
+  Lines deleted;
+  for (const NoteRecord& n : notes) {
+    (n.deleted ? deleted : live).push_back(join({std::to_string(n.deleted), n.date, n.title, n.body}));
+  }
+  EXPECT_EQ(sorted(live), kNoteStoreNotes);
+  // The purged note: its body row comes back from free space, and so does
+  // its note row where carving finds it (a carved body row has lost the row
+  // id that joins the two); nothing else is listed as deleted.
+  const std::string body = "1|||Old quote\nroof repair 2,400";
+  EXPECT_NE(std::find(deleted.begin(), deleted.end(), body), deleted.end());
+  for (const std::string& line : deleted)
+    EXPECT_TRUE(line == body || line == "1|2019-03-10 00:00:00|Old quote|") << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PhoneLayoutsTest,

@@ -155,7 +155,8 @@ TEST_F(PhoneFixture, TheStoreTakesTheChatDatabaseNotItsLogFiles) {
 }
 
 // A builder-made backup with only the modern store, read through the backup
-// store as a scan does: the builder knows the truth.
+// store as a scan does: the builder knows the truth. The same notes in the
+// demo's narrow table and in the tables of iOS 13, 14 and 17.
 TEST_F(PhoneFixture, TheStoreReadsTheNoteStoreOfABuiltBackup) {
   const ScopedTimeZone zone("UTC");
   constexpr double k2024 = 725760000;  // 2024-01-01 00:00:00 UTC
@@ -188,41 +189,51 @@ TEST_F(PhoneFixture, TheStoreReadsTheNoteStoreOfABuiltBackup) {
        .modifiedAppleSeconds = k2024 + 4 * 86400,
        .text = "Purged\nthis note was deleted for good"},
   };
-  builder::BackupBuilder b(builder::ManifestFormat::Db);
-  std::string error;
-  ASSERT_TRUE(b.addDatabase(builder::kNoteStoreDomain, builder::kNoteStorePath,
-                            builder::NoteStoreDatabase(written, {14}), &error))
-      << error;
-  WorkFolders folders(folder() / "appdata", roomyDrive());
-  BackupStore store(folders, folder() / "root");
-  ASSERT_TRUE(writeAndOpen(b, folder() / "backup", store));
-  std::vector<NoteRecord> notes;
-  // No legacy notes database in this backup: the modern store's notes still count.
-  EXPECT_EQ(store.ScanNotes(notes), kOk);
-  std::vector<NoteRecord> live;
-  std::vector<NoteRecord> deleted;
-  for (const NoteRecord& n : notes) (n.deleted ? deleted : live).push_back(n);
-  std::sort(live.begin(), live.end(), [](const NoteRecord& a, const NoteRecord& c) { return a.key < c.key; });
-  EXPECT_EQ(live,
-            (std::vector<NoteRecord>{
-                {0, 3, "2024-01-01 01:00:00", "Groceries", "Groceries\nmilk, eggs \xE2\x80\x93 and bread"},
-                {0, 4, "2024-01-02 00:00:00", "Door code", ""},
-                {0, 6, "2024-01-04 00:00:00", "Untitled", ""},
-            }));
-  ASSERT_GE(deleted.size(), 1u);
-  EXPECT_EQ(deleted[0], (NoteRecord{1, 5, "2024-01-03 00:00:00", "Old plan", "Old plan\nsell the boat"}));
-  // The purged note's rows stay in free space: its note row (title, date) and
-  // its body row come back as two deleted records, as a carved body row has
-  // lost the row id its note row links to.
-  bool purgedTitle = false;
-  bool purgedBody = false;
-  for (const NoteRecord& n : deleted) {
-    EXPECT_EQ(n.body.find("4417"), std::string::npos) << "a locked note's text never shows";
-    purgedTitle = purgedTitle || (n.title == "Purged" && n.date == "2024-01-05 00:00:00");
-    purgedBody = purgedBody || n.body == "Purged\nthis note was deleted for good";
+  const std::optional<builder::PhoneSystem> layouts[] = {
+      std::nullopt, builder::PhoneSystem::Ios13, builder::PhoneSystem::Ios14, builder::PhoneSystem::Ios17};
+  for (const std::optional<builder::PhoneSystem> layout : layouts) {
+    const std::string name = layout ? builder::ProductVersionOf(*layout) : "demo";
+    SCOPED_TRACE(name);
+    builder::BackupBuilder b(builder::ManifestFormat::Db);
+    std::string error;
+    ASSERT_TRUE(b.addDatabase(builder::kNoteStoreDomain, builder::kNoteStorePath,
+                              builder::NoteStoreDatabase(written, {14}, layout), &error))
+        << error;
+    WorkFolders folders(folder() / name / "appdata", roomyDrive());
+    BackupStore store(folders, folder() / name / "root");
+    ASSERT_TRUE(writeAndOpen(b, folder() / name / "backup", store));
+    std::vector<NoteRecord> notes;
+    // No legacy notes database in this backup: the modern store's notes still count.
+    EXPECT_EQ(store.ScanNotes(notes), kOk);
+    std::vector<NoteRecord> live;
+    std::vector<NoteRecord> deleted;
+    for (const NoteRecord& n : notes) (n.deleted ? deleted : live).push_back(n);
+    std::sort(live.begin(), live.end(),
+              [](const NoteRecord& a, const NoteRecord& c) { return a.key < c.key; });
+    EXPECT_EQ(live,
+              (std::vector<NoteRecord>{
+                  {0, 3, "2024-01-01 01:00:00", "Groceries", "Groceries\nmilk, eggs \xE2\x80\x93 and bread"},
+                  {0, 4, "2024-01-02 00:00:00", "Door code", ""},
+                  {0, 6, "2024-01-04 00:00:00", "Untitled", ""},
+              }));
+    ASSERT_GE(deleted.size(), 1u);
+    EXPECT_EQ(deleted[0], (NoteRecord{1, 5, "2024-01-03 00:00:00", "Old plan", "Old plan\nsell the boat"}));
+    // The purged note's rows stay in free space: its note row (title, date) and
+    // its body row come back as two deleted records, as a carved body row has
+    // lost the row id its note row links to. (Carving finds the wide note rows
+    // of the real tables only now and then; the body row is always found.)
+    bool purgedTitle = false;
+    bool purgedBody = false;
+    for (const NoteRecord& n : deleted) {
+      EXPECT_EQ(n.body.find("4417"), std::string::npos) << "a locked note's text never shows";
+      purgedTitle = purgedTitle || (n.title == "Purged" && n.date == "2024-01-05 00:00:00");
+      purgedBody = purgedBody || n.body == "Purged\nthis note was deleted for good";
+    }
+    if (!layout) {
+      EXPECT_TRUE(purgedTitle);
+    }
+    EXPECT_TRUE(purgedBody);
   }
-  EXPECT_TRUE(purgedTitle);
-  EXPECT_TRUE(purgedBody);
 }
 
 TEST_F(PhoneFixture, ABackupWithoutThePhoneDatabasesIsNotACancelledScan) {

@@ -2,15 +2,21 @@
 // deleted rows, the replaced fields of deleted messages and line ends.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "engine/categories/ContactsReader.h"
+#include "engine/categories/DumpLine.h"
 #include "engine/categories/MessagesReader.h"
 #include "engine/sqlite/AppleTime.h"
+#include "engine/sqlite/LibraryColumnValue.h"
 #include "tests/categories/PhoneFixture.h"
+#include "tools/backupbuilder/AttributedBodyArchive.h"
+#include "tools/backupbuilder/RealPhoneLayouts.h"
 
 namespace fq::test {
 namespace {
@@ -141,6 +147,133 @@ TEST_F(TableDumpTest, SmsCsvGivesDeletedRowsNewIdsAndGuids) {
   EXPECT_GE(std::stoll(d[15]), before);
   EXPECT_LE(std::stoll(d[15]), after);
   EXPECT_EQ(d[16], d[15]);
+}
+
+// The live rows of `table` as the dump must write them, from the SQLite
+// library's SELECT: the row id, then every column by the dump's field rules,
+// the attributed body as hexadecimal.
+std::map<std::string, std::string> libraryLines(const std::filesystem::path& path) {
+  std::map<std::string, std::string> lines;
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db, "SELECT ROWID, * FROM message", -1, &st, nullptr), SQLITE_OK);
+  while (st != nullptr && sqlite3_step(st) == SQLITE_ROW) {
+    const std::string rowId = std::to_string(sqlite3_column_int64(st, 0));
+    std::string line = rowId;
+    for (int c = 2; c < sqlite3_column_count(st); ++c) {
+      const ColumnValue v = LibraryColumnValue(st, c);
+      const auto bytes = std::span(reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size());
+      std::string field;
+      if (v.kind == ColumnValue::Kind::Integer) {
+        field = std::to_string(v.integer);
+      } else if (v.kind == ColumnValue::Kind::Real) {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.17g", v.real);
+        field = text;
+      } else if (v.kind == ColumnValue::Kind::Null || v.bytes.empty()) {
+        field = "NULL";
+      } else if (std::string_view(sqlite3_column_name(st, c)) == "attributedBody") {
+        AppendHexField(field, bytes);
+      } else {
+        AppendQuotedField(field, bytes);
+      }
+      line += "," + field;
+    }
+    lines[rowId] = line;
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return lines;
+}
+
+// The message table of each real layout: live rows equal the library's, every
+// 64-bit date written; deleted rows get their replaced fields at the columns
+// the table names, also where a table keeps them elsewhere; the old copies of
+// rewritten rows are no deleted rows.
+TEST_F(TableDumpTest, SmsCsvOfRealLayoutsMatchesTheLibrary) {
+  using builder::PhoneSystem;
+  struct Case {
+    const char* name;
+    std::vector<std::string> statements;
+    size_t columns;
+    size_t guid, text, date;
+  };
+  std::vector<Case> cases;
+  const std::string account = "0A1B2C3D-4E5F-4061-8273-94A5B6C7D8E9";
+  for (const auto& [name, system] :
+       {std::pair{"iOS 8", PhoneSystem::Ios8}, std::pair{"iOS 13", PhoneSystem::Ios13},
+        std::pair{"iOS 14", PhoneSystem::Ios14}, std::pair{"iOS 17", PhoneSystem::Ios17}}) {
+    Case c{name, builder::RealMessageTables(system), 0, 1, 2, 15};
+    for (int64_t i = 1; i <= 12; ++i) {
+      MessageRow m =
+          messageRow(i, "Message " + std::to_string(i) + " of the " + name + " phone", account, i % 2 == 0);
+      // Since iOS 16 many rows keep their text only in the attributed body.
+      if (system == PhoneSystem::Ios17 && i % 3 == 0) {
+        m.attributedBody = builder::AttributedBodyArchive(*m.text);
+        m.text.reset();
+      }
+      c.statements.push_back(builder::RealInsertMessage(system, m));
+    }
+    c.columns = system == PhoneSystem::Ios8    ? 38
+                : system == PhoneSystem::Ios13 ? 68
+                : system == PhoneSystem::Ios14 ? 74
+                                               : 0;
+    cases.push_back(std::move(c));
+  }
+  {
+    // A table that keeps the same columns in another order.
+    Case c{"columns in another order", {}, 9, 3, 1, 5};
+    c.statements.push_back(
+        "CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, text TEXT, handle_id INTEGER, guid "
+        "TEXT, "
+        "account_guid TEXT, date INTEGER, date_read INTEGER, is_from_me INTEGER, attributedBody BLOB)");
+    for (int64_t i = 1; i <= 12; ++i) {
+      char guid[40];
+      std::snprintf(guid, sizeof guid, "AAAAAAAA-BBBB-CCCC-DDDD-%012llX", static_cast<unsigned long long>(i));
+      c.statements.push_back("INSERT INTO message VALUES (" + std::to_string(i) + ", 'Message " +
+                             std::to_string(i) + " kept in its own order', 1, '" + guid + "', '" + account +
+                             "', " + std::to_string((kBase + i * 60) * 1000000000) + ", 0, 0, NULL)");
+    }
+    cases.push_back(std::move(c));
+  }
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = std::string("sms-") + std::to_string(&c - cases.data()) + ".db";
+    // Rows 2 and 7 rewritten (their old copies stay in free space), 4 and 9 deleted.
+    const auto sms =
+        writeDatabase(file, c.statements,
+                      {"UPDATE message SET text = text || ' edited', date_read = 1 WHERE ROWID IN (2, 7)",
+                       "DELETE FROM message WHERE ROWID IN (4, 9)"});
+    const auto csv = folder() / (file + ".csv");
+    std::filesystem::remove(csv);
+    const int64_t before = static_cast<int64_t>(std::time(nullptr)) - kAppleEpochOffset;
+    ASSERT_EQ(writeMessagesCsv(sms, csv, 100), 0);
+    std::map<std::string, std::string> expected = libraryLines(sms);
+    ASSERT_EQ(expected.size(), 10u);
+    int deleted = 0;
+    for (const std::string& line : splitLines(readFile(csv))) {
+      const std::string rowId = line.substr(0, line.find(','));
+      if (const auto live = expected.find(rowId); live != expected.end()) {
+        EXPECT_EQ(line, live->second);
+        expected.erase(live);
+        continue;
+      }
+      ++deleted;
+      const auto f = splitFields(line);
+      if (c.columns != 0) {
+        EXPECT_EQ(f.size(), c.columns) << line;
+      }
+      ASSERT_GT(f.size(), std::max({c.guid, c.text, c.date})) << line;
+      EXPECT_EQ(f[c.guid].substr(0, 25), "\"27B99F78-F6F0-475F-8BA1-") << line;
+      EXPECT_THAT(f[c.text], ::testing::AnyOf(::testing::HasSubstr("Message 4 "),
+                                              ::testing::HasSubstr("Message 9 "), ::testing::Eq("NULL")))
+          << line;
+      EXPECT_GE(std::stoll(f[c.date]), before) << line;
+    }
+    EXPECT_TRUE(expected.empty()) << "live rows missing from the dump: " << expected.size();
+    EXPECT_GT(deleted, 0) << "no deleted message carved";
+  }
 }
 
 TEST_F(TableDumpTest, ContactsCsvQuotesAndNumbersRows) {

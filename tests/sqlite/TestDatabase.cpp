@@ -1,5 +1,7 @@
 #include "tests/sqlite/TestDatabase.h"
 
+#include <unistd.h>
+
 #include "engine/sqlite/ColumnValueText.h"
 #include "engine/sqlite/LibraryColumnValue.h"
 
@@ -13,7 +15,9 @@ TestDatabase::TestDatabase(const std::string& name, int pageSize, bool autoVacuu
   for (char& c : unique) {
     if (c == '/' || c == ' ') c = '_';
   }
-  m_path = std::filesystem::path(::testing::TempDir()) / (unique + ".db");
+  // The process id keeps test programs run at once (other build trees on the
+  // same machine) off each other's files.
+  m_path = std::filesystem::path(::testing::TempDir()) / (unique + "_" + std::to_string(getpid()) + ".db");
   std::filesystem::remove(m_path);
   if (sqlite3_open(m_path.c_str(), &m_db) != SQLITE_OK) ADD_FAILURE() << "cannot create " << m_path;
   // The encoding can only be chosen before the file's first page is written.

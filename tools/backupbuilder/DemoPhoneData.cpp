@@ -200,8 +200,9 @@ SqliteRecipe notesDatabase(bool realLayout) {
   return spec;
 }
 
-// The notes store of a newer phone, beside the legacy notes database.
-SqliteRecipe noteStoreDatabase() {
+// The notes store of a newer phone (the demo keeps it beside its legacy notes
+// database), in the layout of `system`.
+SqliteRecipe noteStoreDatabase(std::optional<PhoneSystem> system) {
   const double base = kMarch2019 + 6 * kDay + 0.25;
   std::vector<NoteStoreNote> notes = {
       {.rowId = 20,
@@ -227,7 +228,7 @@ SqliteRecipe noteStoreDatabase() {
        .text = "Old quote\nroof repair 2,400"},
   };
   // Deleted on the phone and purged: the old quote.
-  return NoteStoreDatabase(notes, {23});
+  return NoteStoreDatabase(notes, {23}, system);
 }
 
 SqliteRecipe whatsAppDatabase(std::optional<PhoneSystem> system) {
@@ -310,14 +311,14 @@ bool AddDemoPhoneDatabases(BackupBuilder& b, std::optional<PhoneSystem> system, 
   const char* callPath =
       olderCalls ? "Library/CallHistory/call_history.db" : "Library/CallHistoryDB/CallHistory.storedata";
   const bool notes = !system || HasLegacyNotes(*system);
+  const bool noteStore = !system || HasNoteStore(*system);
   return b.addDatabase(kHome, "Library/SMS/sms.db", smsDatabase(system), error) &&
          b.addDatabase(kHome, "Library/AddressBook/AddressBook.sqlitedb", addressBookDatabase(system),
                        error) &&
          b.addDatabase(olderCalls ? "WirelessDomain" : kHome, callPath, callHistoryDatabase(system), error) &&
          (!notes ||
           b.addDatabase(kHome, "Library/Notes/notes.sqlite", notesDatabase(system.has_value()), error)) &&
-         // The demo phone carries a NoteStore beside its legacy notes.
-         (system || b.addDatabase(kNoteStoreDomain, kNoteStorePath, noteStoreDatabase(), error)) &&
+         (!noteStore || b.addDatabase(kNoteStoreDomain, kNoteStorePath, noteStoreDatabase(system), error)) &&
          b.addDatabase(kWhatsAppGroup, "ChatStorage.sqlite", whatsAppDatabase(system), error);
 }
 

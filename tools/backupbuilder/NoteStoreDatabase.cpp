@@ -62,11 +62,6 @@ std::string Quoted(const std::optional<std::string>& text) {
   return out + "'";
 }
 
-// Entity numbers of the iOS 17 model (Z_PRIMARYKEY).
-constexpr int kNoteEntity = 11;
-constexpr int kAccountEntity = 13;
-constexpr int kFolderEntity = 14;
-
 }  // namespace
 
 std::vector<uint8_t> NoteStoreNoteData(std::string_view text) {
@@ -78,34 +73,43 @@ std::vector<uint8_t> NoteStoreNoteData(std::string_view text) {
 }
 
 SqliteRecipe NoteStoreDatabase(const std::vector<NoteStoreNote>& notes,
-                               const std::vector<int64_t>& deletedRowIds) {
+                               const std::vector<int64_t>& deletedRowIds, std::optional<PhoneSystem> system) {
+  const NoteStoreLayout layout = NoteStoreLayoutOf(system);
   SqliteRecipe recipe;
   auto& s = recipe.statements;
   s.push_back(
       "CREATE TABLE Z_PRIMARYKEY (Z_ENT INTEGER PRIMARY KEY, Z_NAME VARCHAR, Z_SUPER INTEGER, Z_MAX "
       "INTEGER)");
-  s.push_back(
-      "INSERT INTO Z_PRIMARYKEY VALUES (2, 'ICCloudSyncingObject', 0, 0), (11, 'ICNote', 2, 0), "
-      "(13, 'ICAccount', 12, 0), (14, 'ICFolder', 12, 0), (18, 'ICNoteData', 0, 0)");
-  // The columns of the real table that matter here, in their real order,
-  // with neighbours between them so that no position is a coincidence.
-  s.push_back(
-      "CREATE TABLE ZICCLOUDSYNCINGOBJECT ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, "
-      "ZCRYPTOITERATIONCOUNT INTEGER, ZISPASSWORDPROTECTED INTEGER, ZMARKEDFORDELETION INTEGER, "
-      "ZNEEDSINITIALFETCHFROMCLOUD INTEGER, ZACCOUNTTYPE INTEGER, ZNOTE INTEGER, ZFOLDER INTEGER, "
-      "ZNOTEDATA INTEGER, ZCREATIONDATE TIMESTAMP, ZMODIFICATIONDATE TIMESTAMP, ZCREATIONDATE1 TIMESTAMP, "
-      "ZMODIFICATIONDATE1 TIMESTAMP, ZIDENTIFIER VARCHAR, ZTITLE VARCHAR, ZNAME VARCHAR, ZSNIPPET VARCHAR, "
-      "ZTITLE1 VARCHAR, ZTITLE2 VARCHAR, ZCRYPTOTAG BLOB )");
+  for (const NoteStoreEntity& e : layout.entities) {
+    s.push_back("INSERT INTO Z_PRIMARYKEY VALUES (" + std::to_string(e.number) + ", '" + e.name + "', " +
+                std::to_string(e.super) + ", 0)");
+  }
+  std::string create = "CREATE TABLE ZICCLOUDSYNCINGOBJECT ( ";
+  for (size_t i = 0; i < layout.columns.size(); ++i) create += (i ? ", " : "") + layout.columns[i];
+  s.push_back(create + " )");
   s.push_back(
       "CREATE TABLE ZICNOTEDATA ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZNOTE INTEGER, "
       "ZCRYPTOINITIALIZATIONVECTOR BLOB, ZCRYPTOTAG BLOB, ZDATA BLOB )");
   s.push_back("CREATE INDEX ZICCLOUDSYNCINGOBJECT_ZNOTEDATA_INDEX ON ZICCLOUDSYNCINGOBJECT (ZNOTEDATA)");
-  // An account and a folder: rows of the same table that are no notes.
+  const std::string account = std::to_string(layout.entity("ICAccount"));
+  const std::string folder = std::to_string(layout.entity("ICFolder"));
+  // An account and its folders: rows of the same table that are no notes,
+  // written before the table grew its later columns.
   s.push_back(
       "INSERT INTO ZICCLOUDSYNCINGOBJECT (Z_PK, Z_ENT, Z_OPT, ZACCOUNTTYPE, ZIDENTIFIER, ZNAME) VALUES (1, " +
-      std::to_string(kAccountEntity) + ", 3, 1, 'LocalAccount', 'On My iPhone')");
+      account + ", 3, 1, 'LocalAccount', 'On My iPhone')");
   s.push_back("INSERT INTO ZICCLOUDSYNCINGOBJECT (Z_PK, Z_ENT, Z_OPT, ZIDENTIFIER, ZTITLE2) VALUES (2, " +
-              std::to_string(kFolderEntity) + ", 4, 'DefaultFolder-LocalAccount', 'Notes')");
+              folder + ", 4, 'DefaultFolder-LocalAccount', 'Notes')");
+  if (system) {
+    s.push_back("INSERT INTO ZICCLOUDSYNCINGOBJECT (Z_PK, Z_ENT, Z_OPT, ZIDENTIFIER, ZTITLE2) VALUES (3, " +
+                folder + ", 2, 'TrashFolder-LocalAccount', 'Recently Deleted')");
+  }
+  for (const std::string& column : layout.addedColumns) {
+    s.push_back("ALTER TABLE ZICCLOUDSYNCINGOBJECT ADD COLUMN " + column);
+  }
+  const std::string note = std::to_string(layout.entity("ICNote"));
+  const std::string noteData = std::to_string(layout.entity("ICNoteData"));
+  const std::string accountLink = layout.noteAccountColumn.empty() ? "" : ", " + layout.noteAccountColumn;
   for (const NoteStoreNote& n : notes) {
     const std::string pk = std::to_string(n.rowId);
     const std::string dataPk = std::to_string(n.dataRowId);
@@ -113,22 +117,25 @@ SqliteRecipe NoteStoreDatabase(const std::vector<NoteStoreNote>& notes,
     std::snprintf(date, sizeof date, "%.6f", n.modifiedAppleSeconds);
     std::string snippet = "NULL";
     if (n.text && !n.locked) snippet = Quoted(n.text->substr(0, 20));
+    // A note the user deleted sits in the trash folder where the phone has one.
+    const char* inFolder = system && n.markedForDeletion ? "3" : "2";
     s.push_back(
         "INSERT INTO ZICCLOUDSYNCINGOBJECT (Z_PK, Z_ENT, Z_OPT, ZCRYPTOITERATIONCOUNT, ZISPASSWORDPROTECTED, "
-        "ZMARKEDFORDELETION, ZFOLDER, ZNOTEDATA, ZCREATIONDATE1, ZMODIFICATIONDATE1, ZIDENTIFIER, ZSNIPPET, "
-        "ZTITLE1, ZCRYPTOTAG) VALUES (" +
-        pk + ", " + std::to_string(kNoteEntity) + ", 7, " + (n.locked ? "20000" : "0") + ", " +
-        (n.locked ? "1" : "0") + ", " + (n.markedForDeletion ? "1" : "0") + ", 2, " + dataPk + ", " + date +
-        ", " + date + ", 'NOTE-" + pk + "', " + snippet + ", " + Quoted(n.title) + ", " +
-        (n.locked ? "X'00112233445566778899AABBCCDDEEFF'" : "NULL") + ")");
+        "ZMARKEDFORDELETION, ZFOLDER, ZNOTEDATA, " +
+        layout.creationDateColumn + ", ZMODIFICATIONDATE1, ZIDENTIFIER, ZSNIPPET, ZTITLE1, ZCRYPTOTAG" +
+        accountLink + ") VALUES (" + pk + ", " + note + ", 7, " + (n.locked ? "20000" : "0") + ", " +
+        (n.locked ? "1" : "0") + ", " + (n.markedForDeletion ? "1" : "0") + ", " + inFolder + ", " + dataPk +
+        ", " + date + ", " + date + ", 'NOTE-" + pk + "', " + snippet + ", " + Quoted(n.title) + ", " +
+        (n.locked ? "X'00112233445566778899AABBCCDDEEFF'" : "NULL") + (accountLink.empty() ? "" : ", 1") +
+        ")");
     std::string data = "NULL";
     if (n.locked) {
       data = Hex(Bytes{'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD1, 0x01, 0x02, 0x51, 0x41, 0x10, 0x01});
     } else if (n.text) {
       data = Hex(NoteStoreNoteData(*n.text));
     }
-    s.push_back("INSERT INTO ZICNOTEDATA (Z_PK, Z_ENT, Z_OPT, ZNOTE, ZDATA) VALUES (" + dataPk + ", 18, 1, " +
-                pk + ", " + data + ")");
+    s.push_back("INSERT INTO ZICNOTEDATA (Z_PK, Z_ENT, Z_OPT, ZNOTE, ZDATA) VALUES (" + dataPk + ", " +
+                noteData + ", 1, " + pk + ", " + data + ")");
   }
   for (const int64_t id : deletedRowIds) {
     recipe.deletions.push_back("DELETE FROM ZICNOTEDATA WHERE ZNOTE = " + std::to_string(id));

@@ -1,5 +1,5 @@
 #pragma once
-// NoteStore.sqlite as iOS 17 writes it (domain
+// NoteStore.sqlite as the notes app writes it since iOS 9 (domain
 // AppDomainGroup-group.com.apple.notes): note, folder and account rows share
 // ZICCLOUDSYNCINGOBJECT, note bodies are gzip-compressed protobuf documents
 // in ZICNOTEDATA.
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/backupbuilder/NoteStoreLayout.h"
 #include "tools/backupbuilder/SqliteDatabaseBuilder.h"
 
 namespace fq::builder {
@@ -29,9 +30,11 @@ struct NoteStoreNote {
 // The stored ZDATA of a note text: gzip of the document 2 -> 3 -> 2.
 std::vector<uint8_t> NoteStoreNoteData(std::string_view text);
 
-// The database with one folder row, one account row and `notes`; the notes
+// The database with an account row, its folder rows and `notes`, in the
+// layout of `system` (none: the demo's own, see NoteStoreLayout.h); the notes
 // whose row id is in `deletedRowIds` are deleted afterwards (note and body rows).
 SqliteRecipe NoteStoreDatabase(const std::vector<NoteStoreNote>& notes,
-                               const std::vector<int64_t>& deletedRowIds = {});
+                               const std::vector<int64_t>& deletedRowIds = {},
+                               std::optional<PhoneSystem> system = std::nullopt);
 
 }  // namespace fq::builder

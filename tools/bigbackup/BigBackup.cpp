@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tools/backupbuilder/MediaSamples.h"
+#include "tools/backupbuilder/NoteStoreDatabase.h"
 #include "tools/backupbuilder/PhoneDatabases.h"
 #include "tools/backupbuilder/RealPhoneLayouts.h"
 #include "tools/decrypt/EncryptedBackupWriter.h"
@@ -149,6 +150,25 @@ SqliteRecipe notesDatabase(const BigBackupScale& scale) {
   return r;
 }
 
+// The notes store of a phone since iOS 9: every seventh note locked, every
+// fifth purged.
+SqliteRecipe noteStoreDatabase(const BigBackupScale& scale) {
+  std::vector<NoteStoreNote> notes;
+  std::vector<int64_t> purged;
+  for (int64_t i = 1; i <= scale.notes(); ++i) {
+    NoteStoreNote n;
+    n.rowId = 10 + i;
+    n.dataRowId = i;
+    n.title = "Note " + std::to_string(i);
+    n.modifiedAppleSeconds = static_cast<double>(spreadOver(i, scale.notes())) + 0.5;
+    n.text = *n.title + "\n" + sentence(i) + "\n" + sentence(i + 1);
+    n.locked = i % 7 == 0;
+    notes.push_back(std::move(n));
+    if (i % 5 == 0) purged.push_back(10 + i);
+  }
+  return NoteStoreDatabase(notes, purged, scale.system);
+}
+
 SqliteRecipe whatsAppDatabase(const BigBackupScale& scale) {
   constexpr auto layout = WhatsAppLayout::Newer34;
   SqliteRecipe r;
@@ -187,6 +207,7 @@ bool BuildBigBackup(const BigBackupScale& scale, BackupBuilder& b, std::string* 
   if (scale.system) b.device().productVersion = ProductVersionOf(*scale.system);
   const bool olderCalls = scale.system && UsesOlderCallTable(*scale.system);
   const bool notes = !scale.system || HasLegacyNotes(*scale.system);
+  const bool noteStore = scale.system && HasNoteStore(*scale.system);
   if (!b.addDatabase(kHome, "Library/SMS/sms.db", smsDatabase(scale, attachments), error) ||
       !b.addDatabase(kHome, "Library/AddressBook/AddressBook.sqlitedb", addressBookDatabase(scale), error) ||
       !b.addDatabase(
@@ -194,6 +215,7 @@ bool BuildBigBackup(const BigBackupScale& scale, BackupBuilder& b, std::string* 
           olderCalls ? "Library/CallHistory/call_history.db" : "Library/CallHistoryDB/CallHistory.storedata",
           callHistoryDatabase(scale), error) ||
       (notes && !b.addDatabase(kHome, "Library/Notes/notes.sqlite", notesDatabase(scale), error)) ||
+      (noteStore && !b.addDatabase(kNoteStoreDomain, kNoteStorePath, noteStoreDatabase(scale), error)) ||
       !b.addDatabase(kWhatsAppGroup, "ChatStorage.sqlite", whatsAppDatabase(scale), error))
     return false;
 
