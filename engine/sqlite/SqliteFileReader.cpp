@@ -208,7 +208,8 @@ ChildMap SqliteFileReader::childMap(std::span<const uint8_t> page, uint32_t page
 }
 
 void SqliteFileReader::scanSchemaLeaf(std::span<const uint8_t> page, uint32_t pageIndex,
-                                      const std::string& tableName, std::set<uint32_t>& roots) const {
+                                      const std::string& tableName, bool byType,
+                                      std::set<uint32_t>& roots) const {
   const auto pageEnd = static_cast<int64_t>(page.size());
   for (const uint16_t cell : cellOffsets(page, pageIndex)) {
     int64_t pos = cell;
@@ -243,8 +244,9 @@ void SqliteFileReader::scanSchemaLeaf(std::span<const uint8_t> page, uint32_t pa
       const int64_t length = contentLength(type.value);
       if (length > pageEnd - content) break;
       // The name and table-name columns; the type column ("table", "index")
-      // would make a table of that name claim every root of the schema.
-      if (column >= 2 && type.value >= 13 && type.value % 2 == 1 &&
+      // would make a table of that name claim every root of the schema. Only
+      // the roots of every table are looked up by the type column.
+      if ((byType ? column == 1 : column >= 2) && type.value >= 13 && type.value % 2 == 1 &&
           static_cast<size_t>(length) == tableName.size() &&
           std::memcmp(page.data() + content, tableName.data(), tableName.size()) == 0) {
         matching = true;
@@ -255,11 +257,11 @@ void SqliteFileReader::scanSchemaLeaf(std::span<const uint8_t> page, uint32_t pa
 }
 
 void SqliteFileReader::findRootsBelow(std::span<const uint8_t> page, uint32_t pageIndex,
-                                      const std::string& tableName, std::set<uint32_t>& roots,
+                                      const std::string& tableName, bool byType, std::set<uint32_t>& roots,
                                       std::set<uint32_t>& visited, int depth) const {
   const uint8_t type = pageType(page, pageIndex);
   if (type == kLeafTablePage) {
-    scanSchemaLeaf(page, pageIndex, tableName, roots);
+    scanSchemaLeaf(page, pageIndex, tableName, byType, roots);
     return;
   }
   if (type != kInteriorTablePage || depth >= kMaxTreeDepth) return;
@@ -267,7 +269,7 @@ void SqliteFileReader::findRootsBelow(std::span<const uint8_t> page, uint32_t pa
   for (const auto& [childIndex, key] : childMap(page, pageIndex, cellOffsets(page, pageIndex))) {
     if (!visited.insert(childIndex).second) continue;
     if (readPage(childIndex, child) != 0) return;
-    findRootsBelow(child, childIndex, tableName, roots, visited, depth + 1);
+    findRootsBelow(child, childIndex, tableName, byType, roots, visited, depth + 1);
   }
 }
 
@@ -276,7 +278,16 @@ std::set<uint32_t> SqliteFileReader::findRoots(const std::string& tableName) con
   std::vector<uint8_t> page;
   if (readPage(0, page) != kOk) return roots;
   std::set<uint32_t> visited{0};
-  findRootsBelow(page, 0, textFromUtf8(tableName, m_textEncoding), roots, visited, 0);
+  findRootsBelow(page, 0, textFromUtf8(tableName, m_textEncoding), false, roots, visited, 0);
+  return roots;
+}
+
+std::set<uint32_t> SqliteFileReader::tableRoots() const {
+  std::set<uint32_t> roots;
+  std::vector<uint8_t> page;
+  if (readPage(0, page) != kOk) return roots;
+  std::set<uint32_t> visited{0};
+  findRootsBelow(page, 0, textFromUtf8("table", m_textEncoding), true, roots, visited, 0);
   return roots;
 }
 
@@ -373,8 +384,7 @@ std::vector<std::string> SqliteFileReader::findDamage(size_t limit) const {
   walk.table = "the schema";
   walk.visited.insert(0);
   findDamageBelow(page, 0, walk, 0);
-  // Every row whose type is "table" names a table root.
-  for (const uint32_t root : findRoots("table")) {
+  for (const uint32_t root : tableRoots()) {
     if (walk.full()) break;
     walk.table = "a table (root page " + std::to_string(root + 1) + ")";
     if (root >= m_pageCount) {

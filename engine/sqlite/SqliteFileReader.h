@@ -82,6 +82,8 @@ class SqliteFileReader {
   // into the file's text encoding to compare) in its name or table-name
   // column (the table and its indexes).
   std::set<uint32_t> findRoots(const std::string& tableName) const;
+  // Zero-based root pages of every schema row of type "table".
+  std::set<uint32_t> tableRoots() const;
   // Adds the leaf pages below `page` (already read) with their cell offsets.
   int32_t collectLeaves(std::span<const uint8_t> page, uint32_t pageIndex, PageMap& pageMap) const;
   // Payload of the intact cell at `offset`, following its overflow chain:
@@ -131,10 +133,11 @@ class SqliteFileReader {
   // exceeds `maxLocal` spills into overflow pages.
   int32_t assemblePayload(std::span<const uint8_t> page, int64_t pos, uint64_t total, int64_t maxLocal,
                           CellPayload& out) const;
+  // `byType`: match the type column instead of the name and table-name columns.
   void scanSchemaLeaf(std::span<const uint8_t> page, uint32_t pageIndex, const std::string& tableName,
-                      std::set<uint32_t>& roots) const;
+                      bool byType, std::set<uint32_t>& roots) const;
   void findRootsBelow(std::span<const uint8_t> page, uint32_t pageIndex, const std::string& tableName,
-                      std::set<uint32_t>& roots, std::set<uint32_t>& visited, int depth) const;
+                      bool byType, std::set<uint32_t>& roots, std::set<uint32_t>& visited, int depth) const;
   int32_t collectLeavesBelow(std::span<const uint8_t> page, uint32_t pageIndex, PageMap& pageMap,
                              std::set<uint32_t>& visited, int depth) const;
   struct DamageWalk;

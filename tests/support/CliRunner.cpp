@@ -1,5 +1,6 @@
 #include "tests/support/CliRunner.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -43,7 +44,9 @@ CliRun Spawn(std::vector<std::string> argv, const CliOptions& options) {
   auto rawEnv = Pointers(env);
 
   int in[2], out[2], err[2];
-  if (::pipe(in) || ::pipe(out) || ::pipe(err)) return run;
+  // Close-on-exec: a program another thread starts meanwhile must not keep
+  // this one's pipe ends open (its standard input would never end).
+  if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) return run;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
