@@ -64,9 +64,9 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
   for (const FreeRegion& region : regions) {
     if (region.end > page.size() || region.start >= region.end) continue;
     m_readings.clear();
-    // A run of zero bytes reads only as records of NULLs, which the gate
-    // refuses: the scan steps over such runs.
-    // A free block's own header holds no record bytes.
+    // A free block's own header holds no record bytes. A run of zero bytes
+    // reads only as records of NULLs, which the gate refuses: the scan steps
+    // over such runs.
     const uint32_t first = region.freeBlock ? region.start + 4 : region.start;
     uint32_t zeroRunEnd = first;
     for (uint32_t at = first; at < region.end; ++at) {
@@ -139,7 +139,6 @@ void RecordScanner::tryTypes(Bytes page, const FreeRegion& region, uint32_t at, 
   const int32_t first = form == ReadingForm::LostFirst ? 1 : 0;
   for (const int32_t count : m_signature.counts) {
     if (count <= first) continue;
-    m_types.clear();
     uint32_t pos = at;
     int64_t content = 0;
     bool ok = true;

@@ -75,8 +75,7 @@ class RecordScanner {
   std::array<uint8_t, kSmallTypes> m_smallLengths{};
   std::vector<RecordReading> m_readings;  // of the region being scanned
   std::vector<uint32_t> m_starts;         // cell starts of the region's proven readings
-  mutable std::vector<RowColumn> m_columns;
-  std::vector<uint64_t> m_types;
+  std::vector<RowColumn> m_columns;       // the columns of the reading being judged
 };
 
 }  // namespace fq
