@@ -19,7 +19,7 @@ void mark(std::vector<uint8_t>& used, int64_t from, int64_t to) {
 }  // namespace
 
 uint32_t LeafCellSize(std::span<const uint8_t> page, uint32_t offset, uint32_t usableSize) {
-  const int64_t end = std::min<int64_t>(page.size(), usableSize);
+  const int64_t end = std::min<int64_t>(static_cast<int64_t>(page.size()), usableSize);
   int64_t pos = offset;
   if (pos >= end) return 0;
   const Varint payload = readVarint(page.subspan(static_cast<size_t>(pos)), std::min<int64_t>(9, end - pos));
@@ -48,7 +48,7 @@ uint32_t LeafCellSize(std::span<const uint8_t> page, uint32_t offset, uint32_t u
 std::vector<FreeRegion> FreeRegionsOf(std::span<const uint8_t> page, uint32_t pageIndex, uint32_t usableSize,
                                       FreePageKind kind) {
   std::vector<FreeRegion> regions;
-  const int64_t end = std::min<int64_t>(page.size(), usableSize);
+  const int64_t end = std::min<int64_t>(static_cast<int64_t>(page.size()), usableSize);
   if (end <= 8) return regions;
   std::vector<uint8_t> used(static_cast<size_t>(end), 0);
   std::vector<uint8_t> cut(static_cast<size_t>(end), 0);  // a region starts here
