@@ -189,8 +189,8 @@ void RecordScanner::tryTypes(Bytes page, const FreeRegion& region, uint32_t at, 
     }
     // A text or blob: its length only from where the record must end.
     const uint32_t sizedEnd = at >= region.start + 4 ? (at - 4) + readBe16(page, at - 2) : 0;
-    for (const uint32_t end : {region.end, sizedEnd}) {
-      if (end < rest || end > region.end || (end == sizedEnd && end == region.end)) continue;
+    for (const uint32_t end : {region.end, sizedEnd == region.end ? 0 : sizedEnd}) {
+      if (end < rest || end > region.end) continue;
       const uint64_t length = end - rest;
       r.end = end;
       r.firstType = length * 2 + 13;

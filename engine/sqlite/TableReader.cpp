@@ -232,7 +232,7 @@ class TableWalk {
       if (const int32_t r = visitFreePage(freeIndex, columnCount, rules.columnCount); r != kOk) return r;
     }
     for (const uint32_t trunkIndex : m_reader.freeTrunkPages()) {
-      if (m_reader.readPage(trunkIndex, page) != kOk) continue;
+      if (droppedRoots.contains(trunkIndex) || m_reader.readPage(trunkIndex, page) != kOk) continue;
       visitFreeSpace(page, trunkIndex, FreePageKind::FreeTrunk, RowSource::FreePage);
     }
     return kOk;
@@ -265,10 +265,22 @@ class TableWalk {
   int32_t readDroppedTable(const TableSchema& schema) {
     if (m_signature.columns.empty() || schema.rootPage == 0 || schema.rootPage > m_reader.pageCount())
       return kOk;
+    // The page is read only while it is free: a root page taken again by a
+    // table made since holds that table's rows. The first page freed becomes
+    // a trunk of the free list, which keeps what follows its list.
+    const uint32_t root = schema.rootPage - 1;
+    const std::vector<uint32_t>& leaves = m_reader.freeLeafPages();
+    const std::vector<uint32_t>& trunks = m_reader.freeTrunkPages();
+    const bool leaf = std::find(leaves.begin(), leaves.end(), root) != leaves.end();
+    if (!leaf && std::find(trunks.begin(), trunks.end(), root) == trunks.end()) return kOk;
     RecordScanner scanner(m_signature);
     m_scanner = &scanner;
     const auto columnCount = static_cast<int32_t>(m_signature.columns.size());
-    return visitFreePage(schema.rootPage - 1, columnCount, columnCount);
+    if (leaf) return visitFreePage(root, columnCount, columnCount);
+    std::vector<uint8_t> page;
+    if (m_reader.readPage(root, page) == kOk)
+      visitFreeSpace(page, root, FreePageKind::FreeTrunk, RowSource::FreePage);
+    return kOk;
   }
 
  private:

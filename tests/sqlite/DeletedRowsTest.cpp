@@ -146,3 +146,58 @@ TEST(DeletedRows, RebalancedTreeReportsNoLiveRowAsDeleted) {
 
 }  // namespace
 }  // namespace fq::test
+
+namespace fq::test {
+namespace {
+
+// A dropped table is listed from its schema row left in free space, with its
+// rows as deleted rows while its pages are free; once a new table takes its
+// root page, the dropped table gives no row, and the new table's rows are its own.
+TEST(DroppedTables, AreListedWithTheirRowsUntilTheirPageIsTakenAgain) {
+  struct Case {
+    const char* name;
+    const char* afterDrop;
+    size_t droppedRows;
+  };
+  const Case cases[] = {
+      {"page_still_free", "", 12},
+      {"page_taken_again",
+       "CREATE TABLE other (id INTEGER PRIMARY KEY, name TEXT, code INTEGER);"
+       "INSERT INTO other (name, code) VALUES ('taken one', 1), ('taken two', 2)",
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestDatabase db(c.name, 4096);
+    db.exec("CREATE TABLE keep (id INTEGER PRIMARY KEY, note TEXT)");
+    db.exec("INSERT INTO keep (note) VALUES ('stays')");
+    db.exec("CREATE TABLE gone (id INTEGER PRIMARY KEY, name TEXT, code INTEGER)");
+    for (int i = 1; i <= 12; ++i) {
+      db.exec("INSERT INTO gone (name, code) VALUES ('dropped row " + std::to_string(i) + "', " +
+              std::to_string(1000 + i) + ")");
+    }
+    db.exec("DROP TABLE gone");
+    if (*c.afterDrop != 0) db.exec(c.afterDrop);
+    db.close();
+    SqliteFileReader reader;
+    ASSERT_EQ(reader.open(db.path()), 0);
+    const std::vector<TableSchema> tables = ListTables(reader);
+    const auto gone =
+        std::find_if(tables.begin(), tables.end(), [](const TableSchema& t) { return t.name == "gone"; });
+    if (c.droppedRows == 0 && gone == tables.end()) continue;
+    ASSERT_NE(gone, tables.end());
+    EXPECT_TRUE(gone->dropped);
+    size_t found = 0;
+    for (const ReadRow& row : readRows(reader, "gone")) {
+      ASSERT_EQ(row.deleted, 1);
+      ASSERT_EQ(row.values.size(), 3u);
+      EXPECT_EQ(row.values[1].bytes.rfind("dropped row ", 0), 0u) << describe(row.values);
+      ++found;
+    }
+    EXPECT_EQ(found, c.droppedRows);
+    for (const ReadRow& row : readRows(reader, "keep")) EXPECT_EQ(row.deleted, 0) << describe(row.values);
+  }
+}
+
+}  // namespace
+}  // namespace fq::test
