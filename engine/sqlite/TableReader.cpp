@@ -195,6 +195,9 @@ class TableWalk {
     m_signature = SignatureOf(schema, 0);
     m_signature.utf8 = m_reader.textIsUtf8();
     if (schema.dropped) return readDroppedTable(schema);
+    // A table the schema does not name has no rows, live or deleted: free
+    // space is another table's.
+    if (roots.empty()) return kOk;
 
     std::vector<PageMap> trees;
     for (const uint32_t root : roots) {
