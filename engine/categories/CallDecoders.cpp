@@ -17,9 +17,6 @@ class CallDecoderBase : public KnownTableDecoder {
       : KnownTableDecoder(std::move(table)), m_out(out) {}
 
  protected:
-  void keepHeader(SqliteFileReader& reader, const TableRow& row) {
-    if (!row.carved) reader.setCallHeaderSerialBytes(static_cast<int32_t>(row.headerSize) - 1);
-  }
   // The number: text, or (newer systems) a blob holding its UTF-8 bytes.
   // False rejects the row (text that is not clean UTF-8).
   static bool readNumber(const RowColumn* column, std::string& out) {
@@ -50,7 +47,6 @@ class CallRecordDecoder final : public CallDecoderBase {
     m_uniqueId = identityColumn();
   }
   void visit(SqliteFileReader& reader, const TableRow& row) override {
-    keepHeader(reader, row);
     if (isEarlierVersion(row, m_uniqueId)) return;
     CallRecord call;
     call.deleted = row.deleted;
@@ -89,8 +85,7 @@ class CallDecoder final : public CallDecoderBase {
     m_duration = columnIndex("duration", 13);
     m_address = columnIndex("address", 20);
   }
-  void visit(SqliteFileReader& reader, const TableRow& row) override {
-    keepHeader(reader, row);
+  void visit(SqliteFileReader&, const TableRow& row) override {
     CallRecord call;
     call.deleted = row.deleted;
     // Bit 0 of the flags marks a call placed from the phone.

@@ -2,13 +2,8 @@
 
 #include <algorithm>
 #include <string>
-#include <string_view>
-#include <unordered_set>
 #include <utility>
 
-#include "engine/platform/Text.h"
-#include "engine/sqlite/RecordFormat.h"
-#include "engine/sqlite/RowParser.h"
 #include "engine/sqlite/TableReader.h"
 #include "engine/sqlite/TextEncoding.h"
 #include "engine/sqlite/WithoutRowidRows.h"

@@ -117,8 +117,6 @@ class SqliteFileReader {
   void setCallTableKind(int32_t kind) { m_callTableKind = kind; }
   bool newerThan11() const { return m_newerThan11; }
   void setNewerThan11(bool newer) { m_newerThan11 = newer; }
-  int32_t callHeaderSerialBytes() const { return m_callHeaderSerialBytes; }
-  void setCallHeaderSerialBytes(int32_t n) { m_callHeaderSerialBytes = n; }
   int32_t contactHeaderSerialBytes() const { return m_contactHeaderSerialBytes; }
   void setContactHeaderSerialBytes(int32_t n) { m_contactHeaderSerialBytes = n; }
   int32_t messageColumnCount() const { return m_messageColumnCount; }
@@ -171,7 +169,6 @@ class SqliteFileReader {
   int32_t m_whatsAppMessageColumnCount = 28;
   int32_t m_callTableKind = 0;
   bool m_newerThan11 = false;
-  int32_t m_callHeaderSerialBytes = 0;
   int32_t m_contactHeaderSerialBytes = 0;
   int32_t m_messageColumnCount = 38;
 };
