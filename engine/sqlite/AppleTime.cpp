@@ -1,7 +1,6 @@
 #include "engine/sqlite/AppleTime.h"
 
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 
 namespace fq {
@@ -13,9 +12,21 @@ std::string DateFromUnixSeconds(int64_t seconds) {
   const auto t = static_cast<time_t>(seconds);
   struct tm local {};
   if (localtime_r(&t, &local) == nullptr) return {};
-  char text[80];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  // Every field is within its fixed width here (the year is 0 to 9999), so
+  // the digits are written directly: dated lists format one text per row.
+  std::string text = "0000-00-00 00:00:00";
+  const auto put = [&text](size_t at, int value, size_t width) {
+    for (size_t i = width; i > 0; --i) {
+      text[at + i - 1] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+  };
+  put(0, local.tm_year + 1900, 4);
+  put(5, local.tm_mon + 1, 2);
+  put(8, local.tm_mday, 2);
+  put(11, local.tm_hour, 2);
+  put(14, local.tm_min, 2);
+  put(17, local.tm_sec, 2);
   return text;
 }
 

@@ -13,8 +13,9 @@ using Bytes = std::span<const uint8_t>;
 
 // A varint wholly inside [at, limit): its value and length, length 0 when it
 // runs past `limit` or is longer than `maxLength`.
-Varint varintIn(Bytes page, uint32_t at, uint32_t limit, int64_t maxLength) {
+inline Varint varintIn(Bytes page, uint32_t at, uint32_t limit, int64_t maxLength) {
   if (at >= limit || limit > page.size()) return {};
+  if (page[at] < 0x80 && maxLength >= 1) return Varint{page[at], 1};
   const Varint v = readVarint(page.subspan(at, limit - at), maxLength);
   if (v.length == 0 || (page[at + static_cast<uint32_t>(v.length) - 1] & 0x80) != 0) return {};
   return v;
@@ -56,6 +57,8 @@ RecordScanner::RecordScanner(const TableSignature& signature) : m_signature(sign
     }
   }
   for (uint64_t t = 0; t < kSmallTypes; ++t) m_smallLengths[t] = static_cast<uint8_t>(contentLength(t));
+  m_walkEnds.resize(signature.columns.size() + 1);
+  m_walkContent.resize(signature.columns.size() + 1);
 }
 
 std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeRegion> regions) {
@@ -86,9 +89,19 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
 }
 
 void RecordScanner::readAt(Bytes page, const FreeRegion& region, uint32_t at) {
-  tryIntact(page, region, at);
-  tryTypes(page, region, at, ReadingForm::NoLength);
-  if (m_signature.columns.size() >= 2) tryTypes(page, region, at, ReadingForm::LostFirst);
+  // Nearly every offset starts no reading: a first serial type of one byte
+  // that its column cannot hold is refused here, before any walk. A type of
+  // several bytes takes the full path.
+  const uint8_t b = page[at];
+  if (b >= 0x80) {
+    tryIntact(page, region, at);
+  } else if (b > 1 && b <= region.end - at) {
+    const uint8_t firstType = page[at + 1];  // inside the header: b > 1
+    if (firstType >= 0x80 || fits(0, firstType)) tryIntact(page, region, at);
+  }
+  if (b >= 0x80 || fits(0, b)) tryTypes(page, region, at, ReadingForm::NoLength);
+  if (m_signature.columns.size() >= 2 && (b >= 0x80 || fits(1, b)))
+    tryTypes(page, region, at, ReadingForm::LostFirst);
 }
 
 void RecordScanner::tryIntact(Bytes page, const FreeRegion& region, uint32_t at) {
@@ -137,25 +150,29 @@ void RecordScanner::tryIntact(Bytes page, const FreeRegion& region, uint32_t at)
 
 void RecordScanner::tryTypes(Bytes page, const FreeRegion& region, uint32_t at, ReadingForm form) {
   const int32_t first = form == ReadingForm::LostFirst ? 1 : 0;
-  for (const int32_t count : m_signature.counts) {
-    if (count <= first) continue;
+  // The counts share their first columns: one walk as far as the longest
+  // count goes, noting where each column's types and content end.
+  int32_t longest = 0;
+  for (const int32_t count : m_signature.counts) longest = std::max(longest, count);
+  int32_t reached = first;  // columns [first, reached) read and fit
+  {
     uint32_t pos = at;
     int64_t content = 0;
-    bool ok = true;
-    for (int32_t c = first; c < count; ++c) {
+    for (int32_t c = first; c < longest; ++c) {
       const Varint type = typeAt(page, pos, region.end);
-      if (type.length == 0 || !fits(c, type.value)) {
-        ok = false;
-        break;
-      }
+      if (type.length == 0 || !fits(c, type.value)) break;
       content += lengthOf(type.value);
       pos += static_cast<uint32_t>(type.length);
-      if (content > region.end - pos) {
-        ok = false;
-        break;
-      }
+      if (content > region.end - pos) break;
+      reached = c + 1;
+      m_walkEnds[static_cast<size_t>(reached)] = pos;
+      m_walkContent[static_cast<size_t>(reached)] = content;
     }
-    if (!ok) continue;
+  }
+  for (const int32_t count : m_signature.counts) {
+    if (count <= first || count > reached) continue;
+    const uint32_t pos = m_walkEnds[static_cast<size_t>(count)];
+    const int64_t content = m_walkContent[static_cast<size_t>(count)];
     RecordReading r;
     r.form = form;
     r.typesAt = at;
@@ -307,18 +324,18 @@ bool RecordScanner::columnsOf(Bytes page, const RecordReading& r, std::vector<Ro
   } else if (r.form == ReadingForm::LostFirst) {
     first = 1;
   }
-  // Types first, then the content they describe.
-  const size_t typesFrom = out.size();
+  // Types first, then the content they describe; column 0's inferred type
+  // stands first when it was lost.
+  out.resize(static_cast<size_t>(r.count));
+  if (first == 1) out[0] = RowColumn{r.firstType, {}};
   for (int32_t c = first; c < r.count; ++c) {
     const Varint type = varintIn(page, pos, r.end, 9);
     if (type.length == 0) return false;
-    out.push_back(RowColumn{type.value, {}});
+    out[static_cast<size_t>(c)] = RowColumn{type.value, {}};
     pos += static_cast<uint32_t>(type.length);
   }
   if (r.form == ReadingForm::Intact && pos != r.typesAt + varintIn(page, r.typesAt, r.end, 2).value)
     return false;
-  if (first == 1)
-    out.insert(out.begin() + static_cast<std::ptrdiff_t>(typesFrom), RowColumn{r.firstType, {}});
   uint32_t content = pos;
   for (RowColumn& column : out) {
     const int64_t length = contentLength(column.serialType);

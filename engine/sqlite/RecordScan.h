@@ -76,6 +76,9 @@ class RecordScanner {
   std::vector<RecordReading> m_readings;  // of the region being scanned
   std::vector<uint32_t> m_starts;         // cell starts of the region's proven readings
   std::vector<RowColumn> m_columns;       // the columns of the reading being judged
+  // Where the types and the content of a walk's first columns end, by column count.
+  std::vector<uint32_t> m_walkEnds;
+  std::vector<int64_t> m_walkContent;
 };
 
 }  // namespace fq

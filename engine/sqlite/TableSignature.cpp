@@ -128,33 +128,38 @@ TableSignature SignatureOf(const TableSchema& schema, int32_t fallbackCount) {
 
 bool AcceptCarvedRow(const TableSignature& signature, std::span<const RowColumn> columns, bool guessedFirst) {
   if (columns.empty() || columns.size() > signature.columns.size()) return false;
+  // The kinds of value first: they are cheap to judge and refuse most byte
+  // runs misread as records before any text is looked at.
   bool saysSomething = false;
   int32_t nulls = 0;
   int32_t unseenKinds = 0;
   for (size_t i = 0; i < columns.size(); ++i) {
     const RowColumn& column = columns[i];
-    const auto c = static_cast<int32_t>(i);
-    if (!signature.fits(c, column.serialType)) return false;
+    if (!signature.fits(static_cast<int32_t>(i), column.serialType)) return false;
     const uint8_t kind = KindOfSerialType(column.serialType);
-    if (kind == kKindText && !(signature.utf8 ? isCleanText(column.bytes) : isCleanUtf16(column.bytes))) {
-      return false;
-    }
-    if (kind == kKindReal && !isSaneReal(column.bytes)) return false;
     if (!isEmptyValue(column)) saysSomething = true;
     const ColumnRule& rule = signature.columns[i];
     if (kind == kKindNull && !rule.rowIdAlias) ++nulls;
     if ((rule.liveKinds & kind) == 0) ++unseenKinds;
   }
   if (!saysSomething) return false;
-  if (!signature.liveEvidence()) return true;
-  // Many live rows show what this table's records hold; a carved row may
-  // differ from them a little (a new kind of value, a few more NULLs), not
-  // in most of its columns.
-  const auto n = static_cast<int32_t>(signature.columns.size());
-  if (unseenKinds * 4 > n) return false;
-  if (nulls > signature.mostLiveNulls + std::max(2, n / 8)) return false;
-  if (guessedFirst && (signature.columns[0].liveKinds & KindOfSerialType(columns[0].serialType)) == 0)
-    return false;
+  if (signature.liveEvidence()) {
+    // Many live rows show what this table's records hold; a carved row may
+    // differ from them a little (a new kind of value, a few more NULLs), not
+    // in most of its columns.
+    const auto n = static_cast<int32_t>(signature.columns.size());
+    if (unseenKinds * 4 > n) return false;
+    if (nulls > signature.mostLiveNulls + std::max(2, n / 8)) return false;
+    if (guessedFirst && (signature.columns[0].liveKinds & KindOfSerialType(columns[0].serialType)) == 0)
+      return false;
+  }
+  for (const RowColumn& column : columns) {
+    const uint8_t kind = KindOfSerialType(column.serialType);
+    if (kind == kKindText && !(signature.utf8 ? isCleanText(column.bytes) : isCleanUtf16(column.bytes))) {
+      return false;
+    }
+    if (kind == kKindReal && !isSaneReal(column.bytes)) return false;
+  }
   return true;
 }
 
