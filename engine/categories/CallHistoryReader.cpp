@@ -28,12 +28,7 @@ CallTableProbe probeCallTable(const std::filesystem::path& historyPath) {
     probe.openError = db.openResult() != SQLITE_OK ? db.openResult() : kInvalid;
     return probe;
   }
-  char* message = nullptr;
-  const int rc = sqlite3_exec(
-      db.handle(), "select * from ZCALLRECORD;", [](void*, int, char**, char**) { return 0; }, nullptr,
-      &message);
-  probe.newerTable = rc == SQLITE_OK && message == nullptr;
-  sqlite3_free(message);
+  probe.newerTable = db.StepThrough("select * from ZCALLRECORD;") == SQLITE_OK;
   return probe;
 }
 

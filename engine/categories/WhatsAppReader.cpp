@@ -20,16 +20,9 @@ namespace {
 int32_t countMessageColumns(const std::filesystem::path& path, int32_t& columns) {
   ReadOnlyDatabase db(path);
   if (!db.ok()) return db.openResult() != SQLITE_OK ? db.openResult() : kInvalid;
-  char* message = nullptr;
-  const int rc = sqlite3_exec(
-      db.handle(), "select * from ZWAMESSAGE;",
-      [](void* count, int n, char**, char**) {
-        *static_cast<int32_t*>(count) = n;
-        return 0;
-      },
-      &columns, &message);
-  const bool failed = rc != SQLITE_OK || message != nullptr;
-  sqlite3_free(message);
+  int count = columns;
+  const bool failed = db.StepThrough("select * from ZWAMESSAGE;", &count) != SQLITE_OK;
+  columns = count;
   return failed ? kQueryFailed : kOk;
 }
 

@@ -30,4 +30,18 @@ ReadOnlyDatabase::ReadOnlyDatabase(const std::filesystem::path& path) {
   if (m_openResult != SQLITE_OK) m_db.reset();
 }
 
+int ReadOnlyDatabase::StepThrough(const char* sql, int* columns) const {
+  if (!m_db) return SQLITE_MISUSE;
+  sqlite3_stmt* raw = nullptr;
+  const int prepared = sqlite3_prepare_v2(m_db.get(), sql, -1, &raw, nullptr);
+  const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+  if (prepared != SQLITE_OK) return prepared;
+  if (raw == nullptr) return SQLITE_OK;  // no statement in the text
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    if (columns != nullptr) *columns = sqlite3_column_count(raw);
+  }
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
 }  // namespace fq

@@ -19,6 +19,12 @@ class ReadOnlyDatabase {
   int openResult() const { return m_openResult; }
   sqlite3* handle() const { return m_db.get(); }
 
+  // Runs one statement over all its rows, as sqlite3_exec with a callback
+  // would (the same errors, a damaged page included), without turning each
+  // value into text: SQLITE_OK or the library's error. `columns` takes the
+  // result's column count when at least one row came, else stays as it was.
+  int StepThrough(const char* sql, int* columns = nullptr) const;
+
   // The file: URI for `path` with immutable=1, percent-encoding what a URI needs.
   static std::string ImmutableUri(const std::filesystem::path& path);
 

@@ -100,7 +100,11 @@ void RecordScanner::readAt(Bytes page, const FreeRegion& region, uint32_t at) {
     if (firstType >= 0x80 || fits(0, firstType)) tryIntact(page, region, at);
   }
   if (b >= 0x80 || fits(0, b)) tryTypes(page, region, at, ReadingForm::NoLength);
-  if (m_signature.columns.size() >= 2 && (b >= 0x80 || fits(1, b)))
+  // With column 0 the row id (stored as NULL), a reading that lost its
+  // first type has that type 0; a 0 just before it is that type, and keep()
+  // refuses the reading: such offsets are not walked.
+  const bool firstTypeBefore = m_signature.columns[0].rowIdAlias && at > region.start && page[at - 1] == 0;
+  if (m_signature.columns.size() >= 2 && !firstTypeBefore && (b >= 0x80 || fits(1, b)))
     tryTypes(page, region, at, ReadingForm::LostFirst);
 }
 
