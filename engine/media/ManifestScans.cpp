@@ -84,7 +84,7 @@ std::filesystem::path StoredPathOf(const ManifestScanContext& ctx, const Manifes
 // false to skip the report of an entry whose file did not open.
 template <typename Picks, typename Visit>
 int32_t WalkPickedEntries(const ManifestScanContext& ctx, const EntryWalk& walk, Picks picks, Visit visit) {
-  constexpr size_t kBatch = 256;
+  constexpr size_t kBatch = ProbeAhead::kBatch;
   std::vector<size_t> picked;
   std::vector<std::filesystem::path> paths;
   int32_t answer = kOk;
@@ -97,7 +97,8 @@ int32_t WalkPickedEntries(const ManifestScanContext& ctx, const EntryWalk& walk,
       picked.push_back(i);
       paths.push_back(StoredPathOf(ctx, ctx.entries[i]));
     }
-    const std::vector<StoredFileProbe> probes = ProbeStoredFiles(paths);
+    const std::vector<StoredFileProbe> probes =
+        ctx.ahead ? ctx.ahead->Take(begin, picked, paths) : ProbeStoredFiles(paths);
     size_t next = 0;
     for (size_t i = begin; i < end && answer == kOk; ++i) {
       if (next < picked.size() && picked[next] == i) {
@@ -156,6 +157,12 @@ std::optional<std::string> DeviceAppFileType(const ManifestEntry& entry, const S
   }
   if (probe.type) return std::string(*probe.type);
   return std::nullopt;
+}
+
+// The entries ScanAppFiles looks at.
+ProbeAhead::Pick AppFilePick(ScanSource source) {
+  const std::string_view pattern = source == ScanSource::Store ? kStoreAppPattern : kDeviceAppPattern;
+  return [pattern](const ManifestEntry& entry) { return Contains(entry.key, pattern); };
 }
 
 }  // namespace
@@ -245,9 +252,8 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
   std::vector<SkippedFile>* skippedChatMedia =
       store && storeWhatsAppFiles ? SkipList(ctx, &SkippedFileLists::whatsAppAttachments) : nullptr;
   const EntryWalk walk(ctx, 2 * ctx.progress.step);
-  const std::string_view pattern = store ? kStoreAppPattern : kDeviceAppPattern;
   const int32_t answer = WalkPickedEntries(
-      ctx, walk, [&](const ManifestEntry& entry) { return Contains(entry.key, pattern); },
+      ctx, walk, AppFilePick(ctx.source),
       [&](const ManifestEntry& entry, const std::filesystem::path& path, const StoredFileProbe& probe) {
         if (store) {
           // A missing file is simply not recognised here, and still reported.
@@ -280,6 +286,11 @@ int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>&
   if (store && storeWhatsAppFiles) SortByName(*storeWhatsAppFiles);
   if (answer != kOk) return answer;
   return FinishScan(ctx, store ? ctx.progress.step : 2 * ctx.progress.step);
+}
+
+void ProbeAppFilesAhead(const ManifestScanContext& ctx, ProbeAhead& ahead) {
+  if (ctx.manifestResult != 0) return;
+  ahead.Start(ctx.entries, ctx.folder, ctx.layout, AppFilePick(ctx.source));
 }
 
 int32_t ScanWhatsAppAttachments(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& files) {

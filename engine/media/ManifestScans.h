@@ -12,6 +12,7 @@
 #include "engine/ProgressState.h"
 #include "engine/backup/ManifestEntry.h"
 #include "engine/backup/StoredFilePath.h"
+#include "engine/media/ProbeAhead.h"
 #include "engine/records/FileRecords.h"
 #include "engine/records/SkippedFile.h"
 
@@ -32,6 +33,8 @@ struct ManifestScanContext {
   // Where the scans list the files they leave out for a reason a person may
   // care about (each scan empties its own lists first); null: not listed.
   SkippedFileLists* skipped = nullptr;
+  // Probes made ahead on a worker (ProbeAppFilesAhead); null: the scan probes its files itself.
+  ProbeAhead* ahead = nullptr;
 };
 
 // Camera roll ("CameraRollDomain-Media/DCIM/") and photo stream
@@ -47,6 +50,10 @@ int32_t ScanMessageAttachments(const ManifestScanContext& ctx, std::vector<Attac
 // the device passes nullptr and lists them again in ScanWhatsAppAttachments.
 int32_t ScanAppFiles(const ManifestScanContext& ctx, std::vector<AppFileRecord>& files,
                      std::vector<MediaFileRecord>* storeWhatsAppFiles);
+
+// Starts probing, on `ahead`'s worker, the files ScanAppFiles of the same
+// context will pick; that scan then takes the probes through `ctx.ahead`.
+void ProbeAppFilesAhead(const ManifestScanContext& ctx, ProbeAhead& ahead);
 
 // Device: walks the manifest for "whatsapp.WhatsApp" files.
 int32_t ScanWhatsAppAttachments(const ManifestScanContext& ctx, std::vector<MediaFileRecord>& files);

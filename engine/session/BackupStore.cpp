@@ -69,6 +69,7 @@ BackupStore::BackupStore(WorkFolders& folders, std::filesystem::path backupRoot)
 }
 
 BackupStore::~BackupStore() {
+  m_appFilesAhead.Stop();
   StoreCleanUp(m_folders);
   m_fileList.clear();
 }
@@ -120,6 +121,7 @@ int32_t BackupStore::Fail(int32_t code, std::string why) {
 }
 
 int32_t BackupStore::Open(const std::string& password) {
+  m_appFilesAhead.Stop();  // its worker reads the entries about to be replaced
   m_openFailure.clear();
   m_status.clear();
   m_skipped = {};
@@ -207,7 +209,7 @@ std::vector<SkippedFile> BackupStore::SkippedFiles(ScanCategory category) const 
 
 ManifestScanContext BackupStore::ManifestScan() {
   return ManifestScanContext{m_manifestEntries, m_folder, storedFileLayout(), ScanSource::Store,
-                             m_progress,        0,        &m_skipped};
+                             m_progress,        0,        &m_skipped,         nullptr};
 }
 
 int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
@@ -216,6 +218,9 @@ int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
 }
 
 int32_t BackupStore::ScanMessages(ConversationMap& conversations) {
+  // The application files, the most stored files a scan opens, are probed
+  // on a worker while this and the next databases are read.
+  if (m_probeAhead) ProbeAppFilesAhead(ManifestScan(), m_appFilesAhead);
   const auto database = StoredFile(wellknown::kSms);
   const int32_t result = readMessages(database, StoredFile(wellknown::kAddressBook), m_selected.newerThan11,
                                       m_progress, conversations, highestMessageRowId);
@@ -256,7 +261,11 @@ int32_t BackupStore::ScanNotes(std::vector<NoteRecord>& notes) {
 }
 
 int32_t BackupStore::ScanAppFiles(std::vector<AppFileRecord>& files) {
-  return fq::ScanAppFiles(ManifestScan(), files, &m_whatsAppAttachments);
+  ManifestScanContext context = ManifestScan();
+  if (m_probeAhead) context.ahead = &m_appFilesAhead;
+  const int32_t result = fq::ScanAppFiles(context, files, &m_whatsAppAttachments);
+  m_appFilesAhead.Stop();
+  return result;
 }
 
 int32_t BackupStore::ScanWhatsApp(WhatsAppChatMap& chats) {

@@ -90,6 +90,12 @@ class BackupStore {
   int32_t ExportMessagesCsv(const std::filesystem::path& destination);
   int32_t ExportContactsCsv(const std::filesystem::path& destination);
 
+  // Whether the files of the application-files scan are probed on a worker
+  // while the databases before it are read (on by default); off, every scan
+  // probes its own files when it comes. The scan's results, reports and
+  // events are the same either way.
+  void setProbeAhead(bool on) { m_probeAhead = on; }
+
   // Written by the messages and contacts readers, read by the CSV exports.
   int64_t highestMessageRowId = 20000;
   int64_t highestContactRowId = 20000;
@@ -113,6 +119,9 @@ class BackupStore {
   std::string m_openFailure;
   std::map<ScanCategory, CategoryStatus> m_status;
   SkippedFileLists m_skipped;
+  bool m_probeAhead = true;
+  // Declared after the entries and the folder it reads: it stops first.
+  ProbeAhead m_appFilesAhead;
 };
 
 }  // namespace fq

@@ -171,8 +171,8 @@ int32_t CDeviceRecovery::WithFreshManifest(Scan&& scan) {
   std::vector<ManifestEntry> entries;
   const int32_t read =
       m_backupFolder.empty() ? kInvalid : ReadFolderManifest(m_backupFolder, layout, entries);
-  ManifestScanContext context{entries,    m_backupFolder, layout,    ScanSource::Device,
-                              m_progress, read,           &m_skipped};
+  ManifestScanContext context{entries,    m_backupFolder, layout,     ScanSource::Device,
+                              m_progress, read,           &m_skipped, nullptr};
   return scan(context);
 }
 
