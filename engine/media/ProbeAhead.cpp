@@ -18,7 +18,16 @@ void ProbeAhead::Start(const std::vector<ManifestEntry>& entries, std::filesyste
     m_stop = false;
   }
   m_worker = std::thread([this, &entries, folder = std::move(folder), layout, pick = std::move(pick)] {
-    Run(entries, folder, layout, pick);
+    try {
+      Run(entries, folder, layout, pick);
+    } catch (...) {
+      // The scan probes what the worker did not; nothing may end the process.
+    }
+    {
+      const std::lock_guard lock(m_mutex);
+      m_finished = true;
+    }
+    m_progress.notify_all();
   });
 }
 
@@ -45,11 +54,6 @@ void ProbeAhead::Run(const std::vector<ManifestEntry>& entries, const std::files
     }
     m_progress.notify_all();
   }
-  {
-    const std::lock_guard lock(m_mutex);
-    m_finished = true;
-  }
-  m_progress.notify_all();
 }
 
 std::vector<StoredFileProbe> ProbeAhead::Take(size_t begin, std::span<const size_t> picked,
