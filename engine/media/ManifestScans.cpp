@@ -87,18 +87,19 @@ int32_t WalkPickedEntries(const ManifestScanContext& ctx, const EntryWalk& walk,
   constexpr size_t kBatch = ProbeAhead::kBatch;
   std::vector<size_t> picked;
   std::vector<std::filesystem::path> paths;
+  std::vector<StoredFileProbe> probes;
   int32_t answer = kOk;
   for (size_t begin = 0; begin < walk.count() && answer == kOk; begin += kBatch) {
     const size_t end = std::min(walk.count(), begin + kBatch);
     picked.clear();
-    paths.clear();
     for (size_t i = begin; i < end; ++i) {
-      if (!picks(ctx.entries[i])) continue;
-      picked.push_back(i);
-      paths.push_back(StoredPathOf(ctx, ctx.entries[i]));
+      if (picks(ctx.entries[i])) picked.push_back(i);
     }
-    const std::vector<StoredFileProbe> probes =
-        ctx.ahead ? ctx.ahead->Take(begin, picked, paths) : ProbeStoredFiles(paths);
+    if (!ctx.ahead || !ctx.ahead->Take(begin, picked, paths, probes)) {
+      paths.clear();
+      for (const size_t i : picked) paths.push_back(StoredPathOf(ctx, ctx.entries[i]));
+      probes = ProbeStoredFiles(paths);
+    }
     size_t next = 0;
     for (size_t i = begin; i < end && answer == kOk; ++i) {
       if (next < picked.size() && picked[next] == i) {

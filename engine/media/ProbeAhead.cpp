@@ -33,20 +33,18 @@ void ProbeAhead::Start(const std::vector<ManifestEntry>& entries, std::filesyste
 
 void ProbeAhead::Run(const std::vector<ManifestEntry>& entries, const std::filesystem::path& folder,
                      StorageLayout layout, const Pick& pick) {
-  std::vector<std::filesystem::path> paths;
   for (size_t begin = 0; begin < entries.size(); begin += kBatch) {
     {
       const std::lock_guard lock(m_mutex);
       if (m_stop) break;
     }
     Batch batch;
-    paths.clear();
     for (size_t i = begin; i < std::min(entries.size(), begin + kBatch); ++i) {
       if (!pick(entries[i])) continue;
       batch.picked.push_back(i);
-      paths.push_back(StoredFilePath(folder, entries[i].fileId, layout));
+      batch.paths.push_back(StoredFilePath(folder, entries[i].fileId, layout));
     }
-    batch.probes = ProbeStoredFiles(paths);
+    batch.probes = ProbeStoredFiles(batch.paths);
     {
       const std::lock_guard lock(m_mutex);
       m_batches[begin / kBatch] = std::move(batch);
@@ -56,23 +54,23 @@ void ProbeAhead::Run(const std::vector<ManifestEntry>& entries, const std::files
   }
 }
 
-std::vector<StoredFileProbe> ProbeAhead::Take(size_t begin, std::span<const size_t> picked,
-                                              std::span<const std::filesystem::path> paths) {
-  if (begin % kBatch == 0) {
-    const size_t number = begin / kBatch;
-    std::unique_lock lock(m_mutex);
-    if (number < m_batches.size()) {
-      m_progress.wait(lock, [&] { return m_done > number || m_finished; });
-      Batch& batch = m_batches[number];
-      if (m_done > number &&
-          std::equal(batch.picked.begin(), batch.picked.end(), picked.begin(), picked.end())) {
-        std::vector<StoredFileProbe> probes = std::move(batch.probes);
-        batch = Batch{};
-        if (probes.size() == paths.size()) return probes;
-      }
-    }
+bool ProbeAhead::Take(size_t begin, std::span<const size_t> picked, std::vector<std::filesystem::path>& paths,
+                      std::vector<StoredFileProbe>& probes) {
+  if (begin % kBatch != 0) return false;
+  const size_t number = begin / kBatch;
+  std::unique_lock lock(m_mutex);
+  if (number >= m_batches.size()) return false;
+  m_progress.wait(lock, [&] { return m_done > number || m_finished; });
+  if (m_done <= number) return false;
+  Batch& batch = m_batches[number];
+  if (!std::equal(batch.picked.begin(), batch.picked.end(), picked.begin(), picked.end()) ||
+      batch.probes.size() != batch.paths.size()) {
+    return false;
   }
-  return ProbeStoredFiles(paths);
+  paths = std::move(batch.paths);
+  probes = std::move(batch.probes);
+  batch = Batch{};
+  return true;
 }
 
 void ProbeAhead::Stop() {

@@ -35,18 +35,19 @@ class ProbeAhead {
   // until Stop. An earlier run is stopped first.
   void Start(const std::vector<ManifestEntry>& entries, std::filesystem::path folder, StorageLayout layout,
              Pick pick);
-  // The probes of the batch that starts at entry `begin`, whose picked
-  // entries are `picked` with stored files `paths`: the worker's, waiting
-  // for it to come that far; probed here when the worker picked other
-  // entries, was stopped, or never ran.
-  std::vector<StoredFileProbe> Take(size_t begin, std::span<const size_t> picked,
-                                    std::span<const std::filesystem::path> paths);
+  // The stored files and probes of the batch that starts at entry `begin`,
+  // whose picked entries are `picked`: the worker's, waiting for it to come
+  // that far. False (nothing taken) when the worker picked other entries,
+  // was stopped, or never ran: the caller probes them itself.
+  bool Take(size_t begin, std::span<const size_t> picked, std::vector<std::filesystem::path>& paths,
+            std::vector<StoredFileProbe>& probes);
   // Ends the worker (after its current batch) and waits for it.
   void Stop();
 
  private:
   struct Batch {
     std::vector<size_t> picked;
+    std::vector<std::filesystem::path> paths;
     std::vector<StoredFileProbe> probes;
   };
   void Run(const std::vector<ManifestEntry>& entries, const std::filesystem::path& folder,
