@@ -126,8 +126,15 @@ ReportTemplate LoadPrintTemplate(const std::filesystem::path& templateFile) {
   return page;
 }
 
-std::filesystem::path PrintPagePath(const std::filesystem::path& programFolder) {
-  return programFolder / "Print" / "page";
+bool CanPrint(ItemKind category) { return IsRecordCategory(category); }
+
+std::string ComposePrintPage(const ReportTemplate& page, const std::string& content) {
+  std::string whole;
+  whole.reserve(page.head.size() + content.size() + page.tail.size());
+  whole += page.head;
+  whole += content;
+  whole += page.tail;
+  return whole;
 }
 
 int32_t BuildPrintContent(ItemKind category, bool deletedOnly, const ScanResults& results,

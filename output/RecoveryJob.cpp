@@ -69,6 +69,17 @@ std::vector<RecoveryRow> RecoveryJob::Rows() const {
   return m_rows;
 }
 
+size_t RecoveryJob::RowCount() const {
+  std::lock_guard lock(m_control.lock());
+  return m_rows.size();
+}
+
+std::vector<RecoveryRow> RecoveryJob::RowsFrom(size_t first) const {
+  std::lock_guard lock(m_control.lock());
+  if (first >= m_rows.size()) return {};
+  return {m_rows.begin() + static_cast<std::ptrdiff_t>(first), m_rows.end()};
+}
+
 std::string RecoveryJob::Stamp() const {
   std::lock_guard lock(m_control.lock());
   return m_stamp;

@@ -352,6 +352,14 @@ TEST_F(RecoveryJobTest, FailuresBecomeRowsAndTheJobGoesOn) {
   EXPECT_EQ(rows[2].status, ResultText(ENOTDIR));
   EXPECT_EQ(job->Progress().failed, 2u);
   EXPECT_EQ(job->Progress().Succeeded(), 1u);
+  // The rows from an index are the tail of the whole list.
+  EXPECT_EQ(job->RowCount(), 3u);
+  const auto tail = job->RowsFrom(1);
+  ASSERT_EQ(tail.size(), 2u);
+  EXPECT_EQ(tail[0].path, rows[1].path);
+  EXPECT_EQ(tail[1].status, rows[2].status);
+  EXPECT_TRUE(job->RowsFrom(3).empty());
+  EXPECT_TRUE(job->RowsFrom(99).empty());
   const std::string summary = FormatRecoverySummary(job->Progress(), rows, root);
   EXPECT_NE(summary.find("gone.JPG: The file in the backup or the output file cannot be opened"),
             std::string::npos)
