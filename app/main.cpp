@@ -1,8 +1,10 @@
 // The windowed program: one per user, crash reports on, the main window over
 // the backups of the user's application data.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <filesystem>
 #include <memory>
 
 #include "app/Application.h"
@@ -20,6 +22,23 @@
 #include "engine/platform/ProgramFolder.h"
 #include "engine/session/BackupStore.h"
 #include "engine/session/WorkFolders.h"
+
+namespace {
+
+// The folder opened with the program (a file manager's "open with"): a backup
+// lists with the backups beside it; a folder of backups is listed as the root.
+std::filesystem::path ChooseBackupRoot(const std::filesystem::path& given, std::filesystem::path fallback) {
+  std::error_code ec;
+  if (given.empty() || !std::filesystem::is_directory(given, ec)) return fallback;
+  const auto folder = std::filesystem::absolute(given, ec).lexically_normal();
+  fq::BackupInfo info;
+  if (fq::ReadBackupFolder(folder, info) == 0) {
+    return folder.has_filename() ? folder.parent_path() : folder.parent_path().parent_path();
+  }
+  return folder;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // The skins live in a static library: its resources are registered by hand.
@@ -52,7 +71,9 @@ int main(int argc, char** argv) {
 
   // The store outlives the window: the scan that reads it belongs to the window.
   fq::WorkFolders folders(fq::RoamingAppDataFolder());
-  fq::BackupStore store(folders, fq::BackupRoot(folders.appDataFolder()));
+  const QStringList arguments = QCoreApplication::arguments();
+  const std::filesystem::path given = arguments.size() > 1 ? arguments.at(1).toStdString() : std::string();
+  fq::BackupStore store(folders, ChooseBackupRoot(given, fq::BackupRoot(folders.appDataFolder())));
   int result = 0;
   {
     fq::app::CMainWnd window(texts, dialogs, store);
