@@ -30,8 +30,11 @@ namespace fs = std::filesystem;
 // What Qt's rich text understands: labels bold, blocks apart. The template's
 // own styling is for the browser.
 constexpr const char* kPageStyle =
-    "body { font-size: 10pt; } div { margin-bottom: 14px; } p { margin-top: 1px; margin-bottom: 1px; } "
-    "span { font-weight: bold; color: #1f3b2e; }";
+    "body { font-size: 10pt; } p { margin-top: 1px; margin-bottom: 1px; } "
+    "span { font-weight: bold; color: #1f3b2e; } "
+    "table.block { border: 1px solid #c9d3ce; border-collapse: collapse; margin-bottom: 10px; }";
+constexpr std::string_view kBlockOpen =
+    "<table class=\"block\" width=\"100%\" cellspacing=\"0\" cellpadding=\"6\"><tr><td>";
 
 }  // namespace
 
@@ -113,8 +116,12 @@ void CPrintWnd::showPage() {
   if (m_content.empty()) {
     html = QStringLiteral("<p>") + MessageText(m_texts, "MSG1111").toHtmlEscaped() + QStringLiteral("</p>");
   } else {
-    // A space after each label: the browser's stylesheet is not there to part them.
-    html = QString::fromStdString(ReplaceAll(m_content, "</span>", " </span>"));
+    // Qt's rich text neither spaces nor frames a <div>: each block becomes a
+    // framed table cell, and a space parts each label from its value.
+    std::string blocks = ReplaceAll(m_content, "</span>", " </span>");
+    blocks = ReplaceAll(std::move(blocks), "<div>", kBlockOpen);
+    blocks = ReplaceAll(std::move(blocks), "</div>", "</td></tr></table>");
+    html = QString::fromStdString(blocks);
   }
   m_browser->setHtml(html);
   m_tabs->setCurrentIndex(1);

@@ -90,6 +90,8 @@ CRecoverProcessWnd::CRecoverProcessWnd(const LanguageStore& texts, DialogHost& d
 
   texts.apply(this, "RecoverProcessWnd");
   m_percent->setText(FormatMessage(QStringLiteral("%s %d%%"), {MessageText(texts, "MSG1101"), "0"}));
+  const QString total = QString::number(input.statistics.RecoveryItems().size());
+  m_recovered->setText(FormatMessage(MessageText(texts, "MSG1102"), {"0", total, "0", "0"}));
   resize(kRecoverWindowWidth, kRecoverWindowHeight);
 }
 

@@ -140,8 +140,7 @@ void RecoveryJob::AddFailure(const fs::path& path, std::string status) {
   {
     std::lock_guard lock(m_control.lock());
     m_rows.push_back({path, std::move(status), false});
-    ++m_progress.processed;
-    ++m_progress.failed;
+    ++m_progress.otherFailures;
     ++m_failedOfKind[static_cast<size_t>(m_currentKind)];
   }
   Notify();
@@ -153,6 +152,7 @@ void RecoveryJob::Run() {
     m_stamp = m_fixedStamp.empty() ? RecoveryStampNow() : m_fixedStamp;
     m_progress.processed = 0;
     m_progress.failed = 0;
+    m_progress.otherFailures = 0;
     // What this run writes: the filter's hidden items never are.
     m_progress.total = static_cast<uint32_t>(m_statistics.RecoveryItems().size());
   }

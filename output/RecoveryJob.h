@@ -58,6 +58,9 @@ struct RecoveryProgress {
   uint32_t processed = 0;
   uint32_t failed = 0;
   uint32_t total = 0;  // the items the job writes (hidden ones are not written)
+  // Failed rows that are no item (a table export, the index page, a stopped
+  // run): listed, but outside the item counts, so processed never passes total.
+  uint32_t otherFailures = 0;
   bool finished = false;
   bool cancelled = false;
   uint32_t Succeeded() const { return processed >= failed ? processed - failed : 0; }

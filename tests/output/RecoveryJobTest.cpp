@@ -368,6 +368,24 @@ TEST_F(RecoveryJobTest, FailuresBecomeRowsAndTheJobGoesOn) {
   EXPECT_EQ(ResultText(ENOENT), "No such file or directory");
 }
 
+// A page of the run that cannot be written (here the index page) is a listed
+// failure, not an item: the counts still end at the total, never past it.
+TEST_F(RecoveryJobTest, AFailedRunPageIsListedOutsideTheItemCounts) {
+  results.contacts = {ContactRecord{.name = "Ann"}, ContactRecord{.name = "Bo"}};
+  fs::create_directories(root / "index.html");
+  const auto job = Recover();
+  const RecoveryProgress p = job->Progress();
+  EXPECT_EQ(p.total, 2u);
+  EXPECT_EQ(p.processed, 2u);
+  EXPECT_EQ(p.failed, 0u);
+  EXPECT_EQ(p.otherFailures, 1u);
+  const auto rows = job->Rows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[2].path, root / "index.html");
+  EXPECT_FALSE(rows[2].success);
+  EXPECT_NE(FormatRecoverySummary(p, rows, root).find("Other failures (listed below): 1"), std::string::npos);
+}
+
 // A disk that fills up part way: every file that did not get all its bytes is
 // a failed row with the system's reason, its partial file is gone, and only
 // what was really written counts as succeeded.
