@@ -37,6 +37,10 @@ bool CanWriteInto(const fs::path& folder) {
 
 }  // namespace
 
+ProtectedFolders ProtectedFoldersOf(const fs::path& backup, WorkFolders& folders) {
+  return {backup, folders.workFolder(), folders.TempBackupFolder()};
+}
+
 OutputFolderProblem CheckOutputFolder(const fs::path& chosen, const ProtectedFolders& folders) {
   if (!folders.backup.empty()) {
     if (SameFolder(chosen, folders.backup)) return OutputFolderProblem::IsTheBackup;

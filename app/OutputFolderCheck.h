@@ -5,6 +5,8 @@
 // delete what was recovered), and only a folder that can be written.
 #include <filesystem>
 
+#include "engine/session/WorkFolders.h"
+
 namespace fq::app {
 
 enum class OutputFolderProblem {
@@ -22,6 +24,10 @@ struct ProtectedFolders {
   std::filesystem::path workFolder;
   std::filesystem::path tempBackupFolder;
 };
+
+// The backup being read and this run's own folders (the temporary backup
+// folder is chosen, and made, if it was not yet).
+ProtectedFolders ProtectedFoldersOf(const std::filesystem::path& backup, WorkFolders& folders);
 
 // The first problem of `chosen`, in the order of the enum. Writing is tried
 // with a probe file that is removed again.

@@ -17,6 +17,7 @@
 #include "app/RecoveryFlow.h"
 #include "app/RecoveryRowsModel.h"
 #include "app/WindowTexts.h"
+#include "engine/session/CleanUp.h"
 #include "tests/support/FolderSnapshot.h"
 
 namespace fq::app {
@@ -52,9 +53,7 @@ class RecoveryWindow : public testing::Test {
     return {
         {demo.results(), demo.statistics, demo.recovery(), {}}, "Demo iPhone", templates, protectedFolders()};
   }
-  ProtectedFolders protectedFolders() const {
-    return {demo.backup, demo.folders->workFolder(), demo.temp.path() / "tmp-backup"};
-  }
+  ProtectedFolders protectedFolders() const { return ProtectedFoldersOf(demo.backup, *demo.folders); }
   ReportTemplates templates() const {
     ReportTemplates t;
     EXPECT_EQ(LoadReportTemplates(fs::path(FERNQUILL_BIN_DIR) / "template", "Demo iPhone", t), 0);
@@ -204,6 +203,8 @@ TEST_F(RecoveryWindow, AMissingTemplateStopsBeforeAnythingIsWritten) {
 
 TEST_F(RecoveryWindow, FoldersTheDataMustNotGoToAreRefusedWithTheReason) {
   const ProtectedFolders folders = protectedFolders();
+  // With room enough the temporary backup folder lies inside the work folder: its own reason wins.
+  ASSERT_TRUE(IsInsideFolder(folders.tempBackupFolder, folders.workFolder));
   fs::create_directories(folders.workFolder / "previews");
   fs::create_directories(folders.tempBackupFolder / "backup");
   fs::create_directories(demo.backup / "inside");
