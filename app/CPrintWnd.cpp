@@ -4,14 +4,12 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QKeyEvent>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTextBrowser>
 #include <QTextDocument>
-#include <QToolButton>
 #include <QUrl>
 
 #include "app/CButtonGifUI.h"
@@ -54,9 +52,6 @@ CPrintWnd::CPrintWnd(const LanguageStore& texts, DialogHost& dialogs, PrintInput
   auto* loading = controls().control<CButtonGifUI>("BtnGifPrintLoading");
   if (loading->setGifFile(QStringLiteral(":/skins/gif/loading.gif"))) loading->play();
 
-  auto* closeButton = controls().control<QToolButton>("closebtn");
-  QObject::disconnect(closeButton, &QToolButton::clicked, this, nullptr);
-  connect(closeButton, &QToolButton::clicked, this, [this] { requestClose(); });
   connect(controls().control<QPushButton>("BtnPrintPage"), &QPushButton::clicked, this, [this] { print(); });
   connect(controls().control<QPushButton>("BtnSavePdf"), &QPushButton::clicked, this, [this] {
     const QString file =
@@ -175,16 +170,5 @@ void CPrintWnd::requestClose() {
   stopWorker();
   done(kResultCancel);
 }
-
-void CPrintWnd::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape) {
-    event->accept();
-    requestClose();
-    return;
-  }
-  CPopUpWnd::keyPressEvent(event);
-}
-
-void CPrintWnd::reject() { requestClose(); }
 
 }  // namespace fq::app

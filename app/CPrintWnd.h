@@ -51,20 +51,18 @@ class CPrintWnd : public CPopUpWnd {
   const std::string& content() const { return m_content; }
   QTextBrowser* browser() const { return m_browser; }
 
-  // Writes the shown page as a PDF; 0 or a failure.
+  // Writes the shown page as a PDF; true when a non-empty file was written.
   bool savePdf(const QString& file);
   // The whole templated page into the page folder, opened by the desktop; its path or empty.
   QString openInBrowser();
   // Replaces the save dialog of "Save as PDF…" (tests).
   void setPdfFilePicker(std::function<QString()> picker) { m_pickPdfFile = std::move(picker); }
 
-  // The close request of closebtn and Escape.
-  void requestClose();
+  // The close request of closebtn and Escape: asks first while building.
+  void requestClose() override;
 
  protected:
   void customEvent(QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void reject() override;
 
  private:
   void showPage();

@@ -1,15 +1,12 @@
 #include "app/CRecoverProcessWnd.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
-#include <QToolButton>
 #include <QUrl>
 #include <chrono>
 #include <thread>
@@ -57,6 +54,9 @@ CRecoverProcessWnd::CRecoverProcessWnd(const LanguageStore& texts, DialogHost& d
   m_finishBtn = controls().control<QPushButton>("FinishBtn");
   m_cancelBtn = controls().control<QPushButton>("CancelBtn");
   for (QLabel* label : {m_current, m_percent, m_recovered, m_where}) label->setTextFormat(Qt::PlainText);
+  m_current->setMinimumWidth(1);
+  m_where->setMinimumWidth(1);
+  m_where->setWordWrap(false);
   m_progress->setRange(0, 100);
   m_overall->setRange(0, 100);
 
@@ -76,17 +76,14 @@ CRecoverProcessWnd::CRecoverProcessWnd(const LanguageStore& texts, DialogHost& d
   m_finishBtn->hide();
   m_openBtn->setEnabled(false);
 
-  auto* closeButton = controls().control<QToolButton>("closebtn");
-  QObject::disconnect(closeButton, &QToolButton::clicked, this, nullptr);
-  connect(closeButton, &QToolButton::clicked, this, [this] { requestCancel(); });
-  connect(m_cancelBtn, &QPushButton::clicked, this, [this] { requestCancel(); });
+  connect(m_cancelBtn, &QPushButton::clicked, this, [this] { requestClose(); });
   connect(m_finishBtn, &QPushButton::clicked, this, [this] { done(kResultOk); });
   connect(controls().control<QPushButton>("DetailBtn"), &QPushButton::clicked, this,
           [this] { toggleDetails(); });
   connect(m_openBtn, &QPushButton::clicked, this, [this] { openOutput(); });
 
   m_updateTimer.setSingleShot(true);
-  connect(&m_updateTimer, &QTimer::timeout, this, [this] { update(); });
+  connect(&m_updateTimer, &QTimer::timeout, this, [this] { refreshFromJob(); });
 
   texts.apply(this, "RecoverProcessWnd");
   m_percent->setText(FormatMessage(QStringLiteral("%s %d%%"), {MessageText(texts, "MSG1101"), "0"}));
@@ -117,10 +114,10 @@ void CRecoverProcessWnd::customEvent(QEvent* event) {
     if (!m_updateTimer.isActive()) m_updateTimer.start(static_cast<int>(kUpdateIntervalMs - since));
     return;
   }
-  update();
+  refreshFromJob();
 }
 
-void CRecoverProcessWnd::update() {
+void CRecoverProcessWnd::refreshFromJob() {
   if (m_held) {
     // The question is up and this thread holds the worker's lock: look again later.
     m_updateTimer.start(kUpdateIntervalMs);
@@ -140,7 +137,7 @@ void CRecoverProcessWnd::update() {
                           ? (p.finished ? 100 : 0)
                           : static_cast<int>(std::min<uint64_t>(100, uint64_t{p.processed} * 100 / p.total)));
   m_currentPath = PathText(p.current);
-  showCurrent();
+  showPaths();
   m_percent->setText(
       FormatMessage(QStringLiteral("%s %d%%"),
                     {MessageText(m_texts, "MSG1101"), QString::number(std::clamp(p.percent, 0, 100))}));
@@ -151,20 +148,25 @@ void CRecoverProcessWnd::update() {
     m_finishBtn->show();
     m_cancelBtn->hide();
     m_openBtn->setEnabled(true);
-    m_where->setText(FormatMessage(MessageText(m_texts, "MSG1110"), {PathText(m_job->OutputRoot())}));
+    m_whereText = FormatMessage(MessageText(m_texts, "MSG1110"), {PathText(m_job->OutputRoot())});
     m_where->show();
+    showPaths();
   }
 }
 
-void CRecoverProcessWnd::showCurrent() {
+void CRecoverProcessWnd::showPaths() {
   const int width = std::max(40, m_current->width());
   m_current->setText(m_current->fontMetrics().elidedText(m_currentPath, Qt::ElideMiddle, width));
   m_current->setToolTip(m_currentPath);
+  // Long paths are shortened in the middle, never allowed to widen the window.
+  m_where->setText(
+      m_where->fontMetrics().elidedText(m_whereText, Qt::ElideMiddle, std::max(40, m_where->width())));
+  m_where->setToolTip(m_whereText);
 }
 
 void CRecoverProcessWnd::resizeEvent(QResizeEvent* event) {
   CPopUpWnd::resizeEvent(event);
-  showCurrent();
+  showPaths();
 }
 
 void CRecoverProcessWnd::toggleDetails() {
@@ -186,11 +188,11 @@ void CRecoverProcessWnd::openOutput() {
   m_dialogs.openUrl(QUrl::fromLocalFile(PathText(target)).toString());
 }
 
-void CRecoverProcessWnd::requestCancel() {
+void CRecoverProcessWnd::requestClose() {
   if (m_closing) return;
   if (m_job->IsFinished()) {
     // Everything is written: closing is finishing.
-    update();
+    refreshFromJob();
     done(kResultOk);
     return;
   }
@@ -213,26 +215,6 @@ void CRecoverProcessWnd::requestCancel() {
   }
   m_job->Join();
   done(kResultCancel);
-}
-
-void CRecoverProcessWnd::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape) {
-    event->accept();
-    requestCancel();
-    return;
-  }
-  CPopUpWnd::keyPressEvent(event);
-}
-
-void CRecoverProcessWnd::reject() { requestCancel(); }
-
-void CRecoverProcessWnd::closeEvent(QCloseEvent* event) {
-  if (m_job->IsFinished() || m_closing) {
-    CPopUpWnd::closeEvent(event);
-    return;
-  }
-  event->ignore();
-  requestCancel();
 }
 
 }  // namespace fq::app

@@ -47,20 +47,18 @@ class CRecoverProcessWnd : public CPopUpWnd {
   const RecoveryRowsModel& rows() const { return *m_model; }
   bool detailsShown() const { return m_detailsShown; }
 
-  // The cancel request of CancelBtn, closebtn and Escape.
-  void requestCancel();
+  // The cancel request of CancelBtn, closebtn and Escape: asks first while
+  // the job runs.
+  void requestClose() override;
 
  protected:
   void customEvent(QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void reject() override;
-  void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   void onJobChanged();  // worker thread
-  void update();
-  void showCurrent();
+  void refreshFromJob();
+  void showPaths();
   void toggleDetails();
   void openOutput();
 
@@ -80,6 +78,7 @@ class CRecoverProcessWnd : public CPopUpWnd {
   QPushButton* m_finishBtn;
   QPushButton* m_cancelBtn;
   QString m_currentPath;
+  QString m_whereText;
   std::atomic<bool> m_updatePending{false};
   QElapsedTimer m_sinceUpdate;
   QTimer m_updateTimer;

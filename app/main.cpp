@@ -16,29 +16,13 @@
 #include "app/ModalDialogs.h"
 #include "app/PreviewFiles.h"
 #include "app/SingleInstance.h"
+#include "app/StartFolder.h"
 #include "app/UserConfig.h"
 #include "engine/backup/BackupDiscovery.h"
 #include "engine/platform/AppDataFolder.h"
 #include "engine/platform/ProgramFolder.h"
 #include "engine/session/BackupStore.h"
 #include "engine/session/WorkFolders.h"
-
-namespace {
-
-// The folder opened with the program (a file manager's "open with"): a backup
-// lists with the backups beside it; a folder of backups is listed as the root.
-std::filesystem::path ChooseBackupRoot(const std::filesystem::path& given, std::filesystem::path fallback) {
-  std::error_code ec;
-  if (given.empty() || !std::filesystem::is_directory(given, ec)) return fallback;
-  const auto folder = std::filesystem::absolute(given, ec).lexically_normal();
-  fq::BackupInfo info;
-  if (fq::ReadBackupFolder(folder, info) == 0) {
-    return folder.has_filename() ? folder.parent_path() : folder.parent_path().parent_path();
-  }
-  return folder;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   // The skins live in a static library: its resources are registered by hand.
@@ -73,7 +57,7 @@ int main(int argc, char** argv) {
   fq::WorkFolders folders(fq::RoamingAppDataFolder());
   const QStringList arguments = QCoreApplication::arguments();
   const std::filesystem::path given = arguments.size() > 1 ? arguments.at(1).toStdString() : std::string();
-  fq::BackupStore store(folders, ChooseBackupRoot(given, fq::BackupRoot(folders.appDataFolder())));
+  fq::BackupStore store(folders, fq::app::ChooseBackupRoot(given, fq::BackupRoot(folders.appDataFolder())));
   int result = 0;
   {
     fq::app::CMainWnd window(texts, dialogs, store);

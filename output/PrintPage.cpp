@@ -128,15 +128,6 @@ ReportTemplate LoadPrintTemplate(const std::filesystem::path& templateFile) {
 
 bool CanPrint(ItemKind category) { return IsRecordCategory(category); }
 
-std::string ComposePrintPage(const ReportTemplate& page, const std::string& content) {
-  std::string whole;
-  whole.reserve(page.head.size() + content.size() + page.tail.size());
-  whole += page.head;
-  whole += content;
-  whole += page.tail;
-  return whole;
-}
-
 int32_t BuildPrintContent(ItemKind category, bool deletedOnly, const ScanResults& results,
                           const CStatisticsObj& statistics, const std::function<bool()>& cancelled,
                           std::string& content) {

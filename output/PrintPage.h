@@ -31,9 +31,6 @@ int32_t BuildPrintContent(ItemKind category, bool deletedOnly, const ScanResults
                           const CStatisticsObj& statistics, const std::function<bool()>& cancelled,
                           std::string& content);
 
-// Head, content and tail: the whole page.
-std::string ComposePrintPage(const ReportTemplate& page, const std::string& content);
-
 // Head, content and tail into `path`, replacing the old page; 0 or errno.
 int32_t WritePrintPage(const std::filesystem::path& path, const ReportTemplate& page,
                        const std::string& content);

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "GatedRecovery.h"
 #include "GuiFixtures.h"
@@ -95,7 +96,7 @@ TEST_F(RecoveryWindow, AFinishedRunShowsItsCountsRowsAndWhereTheOutputIs) {
             QString("%1 of %1 items done: %1 recovered, 0 failed").arg(n));
   EXPECT_EQ(window.findChild<QLabel*>("percent")->text(), "Recovering the selected data... 100%");
   EXPECT_EQ(window.findChild<QProgressBar*>("OverallProgress")->value(), 100);
-  EXPECT_EQ(window.findChild<QLabel*>("LblOutputFolder")->text(),
+  EXPECT_EQ(window.findChild<QLabel*>("LblOutputFolder")->toolTip(),
             "The recovered data is in " + QString::fromStdString(out.string()));
   EXPECT_EQ(static_cast<size_t>(window.rows().rowCount()), window.job().RowCount());
   EXPECT_TRUE(fs::is_regular_file(out / "index.html"));
@@ -148,10 +149,14 @@ TEST_F(RecoveryWindow, FailedItemsAreListedOnTopInTheErrorColour) {
 TEST_F(RecoveryWindow, CancelAsksAndOnlyYesStopsIt) {
   struct Case {
     const char* name;
+    const char* how;  // CancelBtn, closebtn or Escape
     int answer;
     int result;
   };
-  const Case cases[] = {{"no goes on", kResultCancel, kResultOk}, {"yes stops", kResultOk, kResultCancel}};
+  const Case cases[] = {{"no goes on", "CancelBtn", kResultCancel, kResultOk},
+                        {"yes stops", "CancelBtn", kResultOk, kResultCancel},
+                        {"closebtn, yes", "closebtn", kResultOk, kResultCancel},
+                        {"Escape, yes", "Escape", kResultOk, kResultCancel}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path root = out / c.name;
@@ -162,8 +167,15 @@ TEST_F(RecoveryWindow, CancelAsksAndOnlyYesStopsIt) {
     dialogs.boxAnswers = {c.answer};
     CRecoverProcessWnd window(store, dialogs, root, {demo.results(), demo.statistics, gated, {}}, templates(),
                               nullptr);
-    QTimer::singleShot(0, &window, [&window] {
-      QTest::mouseClick(window.findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+    const std::string how = c.how;
+    QTimer::singleShot(0, &window, [&window, how] {
+      if (how == "Escape") {
+        QTest::keyClick(&window, Qt::Key_Escape);
+      } else if (how == "closebtn") {
+        QTest::mouseClick(window.findChild<QToolButton*>("closebtn"), Qt::LeftButton);
+      } else {
+        QTest::mouseClick(window.findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+      }
     });
     finishWhenDone(window);
     EXPECT_EQ(window.runRecovery(), c.result);

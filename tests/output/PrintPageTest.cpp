@@ -112,7 +112,9 @@ TEST(PrintPageCategories, OnlyTheRecordCategoriesPrint) {
   for (int32_t k = kFirstItemKind; k <= kLastItemKind; ++k) {
     const auto kind = static_cast<ItemKind>(k);
     EXPECT_EQ(CanPrint(kind), printable.count(kind) == 1) << CategoryName(kind);
-    if (const auto category = ScanCategoryOf(kind)) EXPECT_EQ(CanPrint(*category), CanPrint(kind));
+    if (const auto category = ScanCategoryOf(kind)) {
+      EXPECT_EQ(CanPrint(*category), CanPrint(kind));
+    }
   }
 }
 
@@ -130,7 +132,6 @@ TEST_F(PrintPage, ShippedTemplateGivesACleanPage) {
   ASSERT_EQ(WritePrintPage(path, page, content), 0);
   const std::string written = test::ReadBytes(path);
   EXPECT_EQ(written, page.head + content + page.tail);
-  EXPECT_EQ(ComposePrintPage(page, content), written);
   EXPECT_EQ(test::HtmlParseErrors(written), std::vector<std::string>{});
 
   EXPECT_TRUE(LoadPrintTemplate(dir.path() / "missing.html").head.empty());
