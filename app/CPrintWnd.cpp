@@ -25,10 +25,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What Qt's rich text understands: labels bold, blocks apart. The template's
-// own styling is for the browser.
+// What Qt's rich text understands: labels bold, blocks apart, a record's own
+// line breaks kept. The template's own styling is for the browser.
 constexpr const char* kPageStyle =
-    "body { font-size: 10pt; } p { margin-top: 1px; margin-bottom: 1px; } "
+    "body { font-size: 10pt; } p { margin-top: 1px; margin-bottom: 1px; white-space: pre-wrap; } "
     "span { font-weight: bold; color: #1f3b2e; } "
     "table.block { border: 1px solid #c9d3ce; border-collapse: collapse; margin-bottom: 10px; }";
 constexpr std::string_view kBlockOpen =
