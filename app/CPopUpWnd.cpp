@@ -19,8 +19,7 @@ CPopUpWnd::CPopUpWnd(QWidget* owner, const QString& skin)
   setModal(true);
   setMinimumSize(430, 170);
   setProperty("popup", true);
-  connect(m_skin.control<QToolButton>("closebtn"), &QToolButton::clicked, this,
-          [this] { done(kResultCancel); });
+  connect(m_skin.control<QToolButton>("closebtn"), &QToolButton::clicked, this, [this] { requestClose(); });
 }
 
 int CPopUpWnd::run() {
@@ -35,7 +34,8 @@ int CPopUpWnd::run() {
 void CPopUpWnd::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Escape:
-      done(kResultCancel);
+      event->accept();
+      requestClose();
       return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -46,7 +46,7 @@ void CPopUpWnd::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-void CPopUpWnd::reject() { done(kResultCancel); }
+void CPopUpWnd::reject() { requestClose(); }
 
 void CPopUpWnd::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && event->position().y() < kTitleBand && windowHandle())

@@ -16,6 +16,9 @@ class CPopUpWnd : public QDialog {
   // Shows the window modally over its owner and returns its result.
   int run();
   const Skin& skin() const { return m_skin; }
+  // What closebtn, Escape and the window manager's close ask for: ends with 2.
+  // A window with work under way asks first.
+  virtual void requestClose() { done(2); }
 
  protected:
   // The skin to look controls up in.

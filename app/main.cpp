@@ -1,8 +1,10 @@
 // The windowed program: one per user, crash reports on, the main window over
 // the backups of the user's application data.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <filesystem>
 #include <memory>
 
 #include "app/Application.h"
@@ -14,6 +16,7 @@
 #include "app/ModalDialogs.h"
 #include "app/PreviewFiles.h"
 #include "app/SingleInstance.h"
+#include "app/StartFolder.h"
 #include "app/UserConfig.h"
 #include "engine/backup/BackupDiscovery.h"
 #include "engine/platform/AppDataFolder.h"
@@ -52,7 +55,9 @@ int main(int argc, char** argv) {
 
   // The store outlives the window: the scan that reads it belongs to the window.
   fq::WorkFolders folders(fq::RoamingAppDataFolder());
-  fq::BackupStore store(folders, fq::BackupRoot(folders.appDataFolder()));
+  const QStringList arguments = QCoreApplication::arguments();
+  const std::filesystem::path given = arguments.size() > 1 ? arguments.at(1).toStdString() : std::string();
+  fq::BackupStore store(folders, fq::app::ChooseBackupRoot(given, fq::BackupRoot(folders.appDataFolder())));
   int result = 0;
   {
     fq::app::CMainWnd window(texts, dialogs, store);

@@ -197,7 +197,7 @@ int RunRecover(const RecoverOptions& options) {
                 std::string(CategoryName(category)).c_str(), files.size());
   }
   if (progress.cancelled) return 2;
-  return progress.failed == 0 ? 0 : 1;
+  return progress.failed == 0 && progress.otherFailures == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -126,9 +126,7 @@ ReportTemplate LoadPrintTemplate(const std::filesystem::path& templateFile) {
   return page;
 }
 
-std::filesystem::path PrintPagePath(const std::filesystem::path& programFolder) {
-  return programFolder / "Print" / "page";
-}
+bool CanPrint(ItemKind category) { return IsRecordCategory(category); }
 
 int32_t BuildPrintContent(ItemKind category, bool deletedOnly, const ScanResults& results,
                           const CStatisticsObj& statistics, const std::function<bool()>& cancelled,

@@ -1,7 +1,7 @@
 #pragma once
 // The print page: the ticked records of one category as blocks of labelled
 // lines between the head and tail of "template/Print.html". The print window
-// builds it on a worker thread and shows the written page in its browser.
+// builds it in memory on a worker thread; nothing is kept between prints.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -18,8 +18,9 @@ namespace fq {
 // when the file cannot be read or has no "{|content|}".
 ReportTemplate LoadPrintTemplate(const std::filesystem::path& templateFile);
 
-// programFolder/Print/page: the page file the print window shows.
-std::filesystem::path PrintPagePath(const std::filesystem::path& programFolder);
+// The five record categories print; the file categories have nothing to print.
+bool CanPrint(ItemKind category);
+inline bool CanPrint(ScanCategory category) { return CanPrint(ItemKindOf(category)); }
 
 // The blocks of the records of `category` that are selected in `statistics`
 // (only the deleted ones when `deletedOnly`, the node's "D" filter state), in

@@ -69,6 +69,17 @@ std::vector<RecoveryRow> RecoveryJob::Rows() const {
   return m_rows;
 }
 
+size_t RecoveryJob::RowCount() const {
+  std::lock_guard lock(m_control.lock());
+  return m_rows.size();
+}
+
+std::vector<RecoveryRow> RecoveryJob::RowsFrom(size_t first) const {
+  std::lock_guard lock(m_control.lock());
+  if (first >= m_rows.size()) return {};
+  return {m_rows.begin() + static_cast<std::ptrdiff_t>(first), m_rows.end()};
+}
+
 std::string RecoveryJob::Stamp() const {
   std::lock_guard lock(m_control.lock());
   return m_stamp;
@@ -129,8 +140,7 @@ void RecoveryJob::AddFailure(const fs::path& path, std::string status) {
   {
     std::lock_guard lock(m_control.lock());
     m_rows.push_back({path, std::move(status), false});
-    ++m_progress.processed;
-    ++m_progress.failed;
+    ++m_progress.otherFailures;
     ++m_failedOfKind[static_cast<size_t>(m_currentKind)];
   }
   Notify();
@@ -142,6 +152,7 @@ void RecoveryJob::Run() {
     m_stamp = m_fixedStamp.empty() ? RecoveryStampNow() : m_fixedStamp;
     m_progress.processed = 0;
     m_progress.failed = 0;
+    m_progress.otherFailures = 0;
     // What this run writes: the filter's hidden items never are.
     m_progress.total = static_cast<uint32_t>(m_statistics.RecoveryItems().size());
   }

@@ -57,7 +57,10 @@ struct RecoveryProgress {
   std::filesystem::path current;  // its output path
   uint32_t processed = 0;
   uint32_t failed = 0;
-  uint32_t total = 0;  // the selected count when the job started
+  uint32_t total = 0;  // the items the job writes (hidden ones are not written)
+  // Failed rows that are no item (a table export, the index page, a stopped
+  // run): listed, but outside the item counts, so processed never passes total.
+  uint32_t otherFailures = 0;
   bool finished = false;
   bool cancelled = false;
   uint32_t Succeeded() const { return processed >= failed ? processed - failed : 0; }
@@ -97,6 +100,10 @@ class RecoveryJob {
 
   RecoveryProgress Progress() const;
   std::vector<RecoveryRow> Rows() const;
+  // The number of rows so far, and the rows from `first` on: a window that
+  // shows them takes only the new ones at each update.
+  size_t RowCount() const;
+  std::vector<RecoveryRow> RowsFrom(size_t first) const;
   const std::filesystem::path& OutputRoot() const { return m_root; }
   // The recovery stamp of the run ("YYYYMMDDhhmmss"); empty before it starts.
   std::string Stamp() const;

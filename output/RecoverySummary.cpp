@@ -33,6 +33,7 @@ std::string FormatRecoverySummary(const RecoveryProgress& p, const std::vector<R
   std::string text;
   if (p.cancelled) text += "Recovery cancelled.\n";
   text += fmt::format("Processed: {}, succeeded: {}, failed: {}\n", p.processed, p.Succeeded(), p.failed);
+  if (p.otherFailures != 0) text += fmt::format("Other failures (listed below): {}\n", p.otherFailures);
   text += "Output folder: " + outputRoot.string() + "\n";
   bool heading = false;
   for (const auto& row : rows) {

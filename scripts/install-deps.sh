@@ -11,7 +11,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libfmt-dev
   libxml2-dev python3
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-tools-dev libxcb1-dev fonts-dejavu-core
-  xvfb xauth
+  xvfb xauth poppler-utils
 )
 
 missing=()

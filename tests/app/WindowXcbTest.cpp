@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "GuiFixtures.h"
+#include "XcbPictures.h"
 #include "app/CItunesBackupVrtWnd.h"
 #include "app/CMainWnd.h"
 #include "app/CScanVrtWnd.h"
@@ -35,36 +36,8 @@
 namespace fq::app {
 namespace {
 
-// Saves what the X server shows of `window` (dialogs over it included) as
-// <name>@<scale>x.png in FERNQUILL_SCREENSHOTS, when that is set.
-void savePicture(const QWidget& window, const QString& name) {
-  const QString folder = qEnvironmentVariable("FERNQUILL_SCREENSHOTS");
-  if (folder.isEmpty()) return;
-  QDir().mkpath(folder);
-  QTest::qWait(100);  // let the last paint reach the server
-  const QRect area = window.frameGeometry();
-  const QPixmap shot = window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-  const QString scale = QString::number(qApp->devicePixelRatio());
-  EXPECT_TRUE(shot.save(QStringLiteral("%1/%2@%3x.png").arg(folder, name, scale))) << name.toStdString();
-}
-
-// No shown label's text is wider than the label: single lines by their
-// width, wrapped texts by the height they need at the label's width.
-void expectTextsFit(const QWidget& root) {
-  for (const QLabel* label : root.findChildren<QLabel*>()) {
-    if (!label->isVisible() || label->text().isEmpty()) continue;
-    SCOPED_TRACE(label->objectName().toStdString() + ": " + label->text().toStdString());
-    const QRect inside = label->contentsRect();
-    if (label->wordWrap()) {
-      EXPECT_LE(label->heightForWidth(label->width()), label->height());
-      continue;
-    }
-    int widest = 0;
-    for (const QString& line : label->text().split(QLatin1Char('\n')))
-      widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
-    EXPECT_LE(widest, inside.width());
-  }
-}
+using test::expectTextsFit;
+using test::savePicture;
 
 // Runs each step on the next modal window that shows, in order, from inside
 // that window's own loop. A window that does not come within 20 s is a

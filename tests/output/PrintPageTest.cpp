@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "engine/ResultCodes.h"
 #include "output/PrintPage.h"
 #include "output/Selection.h"
@@ -104,6 +106,18 @@ TEST_F(PrintPage, DeletedFilterSelectionAndCancel) {
   EXPECT_EQ(content, "kept");
 }
 
+TEST(PrintPageCategories, OnlyTheRecordCategoriesPrint) {
+  const std::set<ItemKind> printable = {ItemKind::Messages, ItemKind::Contacts, ItemKind::CallHistory,
+                                        ItemKind::Notes, ItemKind::WhatsApp};
+  for (int32_t k = kFirstItemKind; k <= kLastItemKind; ++k) {
+    const auto kind = static_cast<ItemKind>(k);
+    EXPECT_EQ(CanPrint(kind), printable.count(kind) == 1) << CategoryName(kind);
+    if (const auto category = ScanCategoryOf(kind)) {
+      EXPECT_EQ(CanPrint(*category), CanPrint(kind));
+    }
+  }
+}
+
 TEST_F(PrintPage, ShippedTemplateGivesACleanPage) {
   const auto page =
       LoadPrintTemplate(std::filesystem::path(FERNQUILL_SOURCE_DIR) / "template" / "Print.html");
@@ -114,8 +128,7 @@ TEST_F(PrintPage, ShippedTemplateGivesACleanPage) {
     ASSERT_EQ(BuildPrintContent(kind, false, r, stats, {}, content), kOk);
   }
   test::ScratchFolder dir;
-  const auto path = PrintPagePath(dir.path());
-  EXPECT_EQ(path, dir.path() / "Print" / "page");
+  const auto path = dir.path() / "Print" / "page.html";
   ASSERT_EQ(WritePrintPage(path, page, content), 0);
   const std::string written = test::ReadBytes(path);
   EXPECT_EQ(written, page.head + content + page.tail);

@@ -352,12 +352,38 @@ TEST_F(RecoveryJobTest, FailuresBecomeRowsAndTheJobGoesOn) {
   EXPECT_EQ(rows[2].status, ResultText(ENOTDIR));
   EXPECT_EQ(job->Progress().failed, 2u);
   EXPECT_EQ(job->Progress().Succeeded(), 1u);
+  // The rows from an index are the tail of the whole list.
+  EXPECT_EQ(job->RowCount(), 3u);
+  const auto tail = job->RowsFrom(1);
+  ASSERT_EQ(tail.size(), 2u);
+  EXPECT_EQ(tail[0].path, rows[1].path);
+  EXPECT_EQ(tail[1].status, rows[2].status);
+  EXPECT_TRUE(job->RowsFrom(3).empty());
+  EXPECT_TRUE(job->RowsFrom(99).empty());
   const std::string summary = FormatRecoverySummary(job->Progress(), rows, root);
   EXPECT_NE(summary.find("gone.JPG: The file in the backup or the output file cannot be opened"),
             std::string::npos)
       << summary;
   EXPECT_EQ(ResultText(0), "Success");
   EXPECT_EQ(ResultText(ENOENT), "No such file or directory");
+}
+
+// A page of the run that cannot be written (here the index page) is a listed
+// failure, not an item: the counts still end at the total, never past it.
+TEST_F(RecoveryJobTest, AFailedRunPageIsListedOutsideTheItemCounts) {
+  results.contacts = {ContactRecord{.name = "Ann"}, ContactRecord{.name = "Bo"}};
+  fs::create_directories(root / "index.html");
+  const auto job = Recover();
+  const RecoveryProgress p = job->Progress();
+  EXPECT_EQ(p.total, 2u);
+  EXPECT_EQ(p.processed, 2u);
+  EXPECT_EQ(p.failed, 0u);
+  EXPECT_EQ(p.otherFailures, 1u);
+  const auto rows = job->Rows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[2].path, root / "index.html");
+  EXPECT_FALSE(rows[2].success);
+  EXPECT_NE(FormatRecoverySummary(p, rows, root).find("Other failures (listed below): 1"), std::string::npos);
 }
 
 // A disk that fills up part way: every file that did not get all its bytes is
