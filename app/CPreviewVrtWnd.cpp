@@ -342,8 +342,12 @@ void CPreviewVrtWnd::pictureLoaded(uint64_t generation, const QImage& picture) {
   if (picture.isNull()) {
     appendLine(kNoPicture);
   } else {
+    // A picture that fits is shown at its own size; a larger one was scaled
+    // to the room in device pixels and is drawn at the screen's density.
     QPixmap pixmap = QPixmap::fromImage(picture);
-    pixmap.setDevicePixelRatio(devicePixelRatioF());
+    const QSize room = m_pages->size();
+    if (picture.width() > room.width() || picture.height() > room.height())
+      pixmap.setDevicePixelRatio(devicePixelRatioF());
     showPage(m_picture);
     m_picture->setPixmap(pixmap);
   }
