@@ -45,7 +45,21 @@ QString ReceivedHeader(const std::string& date, const std::string& name, const s
 
 QString SentHeader(const std::string& date) { return QStringLiteral("%1 Me:").arg(FromUtf8(date)); }
 
-ChatLine Banner() { return {ChatLine::Kind::Banner, false, {}, kBanner}; }
+// The banner, then one row per message; `sender` gives a received message's name and number.
+template <class Record, class Sender>
+std::vector<ChatLine> ChatLines(const std::vector<Record>& messages, Sender sender) {
+  std::vector<ChatLine> lines;
+  lines.reserve(messages.size() + 1);
+  lines.push_back({ChatLine::Kind::Banner, false, {}, kBanner});
+  for (const Record& message : messages) {
+    const bool sent = message.fromMe != 0;
+    const auto [name, number] = sender(message);
+    lines.push_back({sent ? ChatLine::Kind::Sent : ChatLine::Kind::Received, message.deleted != 0,
+                     sent ? SentHeader(message.date) : ReceivedHeader(message.date, name, number),
+                     FromUtf8(message.text)});
+  }
+  return lines;
+}
 
 }  // namespace
 
@@ -130,36 +144,22 @@ void CPreviewVrtWnd::clearPreview() {
   showPage(m_blank);
 }
 
-void CPreviewVrtWnd::showConversation(const std::vector<MessageRecord>& messages) {
+void CPreviewVrtWnd::showLines(std::vector<ChatLine> lines) {
   beginRecord();
-  std::vector<ChatLine> lines;
-  lines.reserve(messages.size() + 1);
-  lines.push_back(Banner());
-  for (const MessageRecord& message : messages) {
-    const bool sent = message.fromMe != 0;
-    lines.push_back(
-        {sent ? ChatLine::Kind::Sent : ChatLine::Kind::Received, message.deleted != 0,
-         sent ? SentHeader(message.date) : ReceivedHeader(message.date, message.contactName, message.address),
-         FromUtf8(message.text)});
-  }
   showPage(m_messages);
   m_messages->setLines(std::move(lines));
 }
 
+void CPreviewVrtWnd::showConversation(const std::vector<MessageRecord>& messages) {
+  showLines(ChatLines(messages, [](const MessageRecord& message) {
+    return std::pair<const std::string&, const std::string&>(message.contactName, message.address);
+  }));
+}
+
 void CPreviewVrtWnd::showWhatsAppChat(const std::vector<WhatsAppMessageRecord>& messages) {
-  beginRecord();
-  std::vector<ChatLine> lines;
-  lines.reserve(messages.size() + 1);
-  lines.push_back(Banner());
-  for (const WhatsAppMessageRecord& message : messages) {
-    const bool sent = message.fromMe != 0;
-    lines.push_back({sent ? ChatLine::Kind::Sent : ChatLine::Kind::Received, message.deleted != 0,
-                     sent ? SentHeader(message.date)
-                          : ReceivedHeader(message.date, message.senderName, message.senderPhone),
-                     FromUtf8(message.text)});
-  }
-  showPage(m_messages);
-  m_messages->setLines(std::move(lines));
+  showLines(ChatLines(messages, [](const WhatsAppMessageRecord& message) {
+    return std::pair<const std::string&, const std::string&>(message.senderName, message.senderPhone);
+  }));
 }
 
 void CPreviewVrtWnd::showContact(const ContactRecord& contact) {
@@ -184,15 +184,20 @@ void CPreviewVrtWnd::showContact(const ContactRecord& contact) {
   showPage(m_contactHost);
 }
 
-void CPreviewVrtWnd::showNote(const NoteRecord& note) {
-  beginRecord();
+QTextCursor CPreviewVrtWnd::emptyEdit() {
   showPage(m_edit);
   m_edit->clear();
-  // Built with plain-text inserts: a note's text can never become markup.
   QTextCursor cursor(m_edit->document());
   QTextBlockFormat centred;
   centred.setAlignment(Qt::AlignHCenter);
   cursor.setBlockFormat(centred);
+  return cursor;
+}
+
+void CPreviewVrtWnd::showNote(const NoteRecord& note) {
+  beginRecord();
+  // Built with plain-text inserts: a note's text can never become markup.
+  QTextCursor cursor = emptyEdit();
   QTextCharFormat rule;
   rule.setForeground(kRuleText);
   cursor.insertText(QStringLiteral("  ---------------------------------------------------  "), rule);
@@ -207,12 +212,7 @@ void CPreviewVrtWnd::showNote(const NoteRecord& note) {
 }
 
 void CPreviewVrtWnd::appendLine(const QString& text) {
-  showPage(m_edit);
-  m_edit->clear();
-  QTextCursor cursor(m_edit->document());
-  QTextBlockFormat centred;
-  centred.setAlignment(Qt::AlignHCenter);
-  cursor.setBlockFormat(centred);
+  QTextCursor cursor = emptyEdit();
   cursor.insertText(text);
   m_edit->setTextCursor(cursor);
   m_edit->ensureCursorVisible();

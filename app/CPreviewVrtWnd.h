@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/ChatLine.h"
 #include "app/PreviewFiles.h"
 #include "app/Skin.h"
 #include "engine/records/ContactRecord.h"
@@ -25,6 +26,7 @@ class QImage;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
+class QTextCursor;
 class QTextEdit;
 
 namespace fq {
@@ -89,7 +91,10 @@ class CPreviewVrtWnd : public QWidget {
   };
   DialogHost& dialogs() const;
   void beginRecord();
+  void showLines(std::vector<ChatLine> lines);
   void showPage(QWidget* page);
+  // The text page shown and emptied, its cursor on a centred first line.
+  QTextCursor emptyEdit();
   void appendLine(const QString& text);
   void runRequest(const FileRequest& request);
   void copyEnded(uint64_t generation, const std::filesystem::path& stored, int32_t result,
