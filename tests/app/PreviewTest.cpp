@@ -439,6 +439,44 @@ TEST_F(Preview, HeicPicturesAreDecoded) {
   EXPECT_EQ(shownPicture(), QSize(64, 48));
 }
 
+// The launchers beside the program, run over a stand-in mpv that writes the
+// arguments it was given, one a line.
+TEST_F(Preview, LaunchersHandMpvTheMappedOptionsAndTheFileWhole) {
+  const fs::path fake = m_folder / "fake mpv";
+  writeScript(fake / "mpv", "printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"; echo '(1%)'");
+  const QString file = QString::fromStdString((m_folder / "a folder" / "tmp file.avi").string());
+  const struct {
+    const char* launcher;
+    PreviewPlayers::Media media;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"Player",
+       PreviewPlayers::Media::Video,
+       {"--force-window=yes", "--keep-open=no", "--ao=null", "--mute=yes", "--video-aspect-override=16:9",
+        "--vd-lavc-threads=4", "--geometry=326x189+845+260", "--", file.toStdString()}},
+      {"Player1",
+       PreviewPlayers::Media::Sound,
+       {"--force-window=yes", "--geometry=400x100", "--keep-open=no", "--ao=null", "--mute=yes", "--",
+        file.toStdString()}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.launcher);
+    QProcess launcher;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"),
+                       QString::fromStdString(fake.string()) + QStringLiteral(":/usr/bin:/bin"));
+    environment.insert(QStringLiteral("FERNQUILL_PLAYER_OPTIONS"), QStringLiteral("--ao=null --mute=yes"));
+    launcher.setProcessEnvironment(environment);
+    launcher.setProcessChannelMode(QProcess::MergedChannels);
+    launcher.start(QStringLiteral(FERNQUILL_BIN_DIR "/") + QString::fromLatin1(c.launcher),
+                   PreviewPlayers::Arguments(c.media, file));
+    ASSERT_TRUE(launcher.waitForFinished(10000));
+    EXPECT_EQ(launcher.exitCode(), 0);
+    EXPECT_TRUE(launcher.readAll().contains('%'));
+    EXPECT_EQ(readLines(fake / "args"), c.expected);
+  }
+}
+
 // One run of the real launchers with mpv, without a sound card or a screen.
 TEST_F(Preview, RealPlayerPlaysASoundAndReportsAnUnplayableVideo) {
   if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty()) GTEST_SKIP() << "mpv is not installed";

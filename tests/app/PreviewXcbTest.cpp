@@ -62,9 +62,15 @@ TEST(XcbPreview, EachKindOfPreview) {
                  builder::PngImage(360, 240, 0x2f7d5b));
   backup.addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.PNG",
                  builder::PngImage(90, 60, 0xd99a1e, 300000));
+  // A picture by its signature whose content no reader decodes.
+  std::vector<uint8_t> broken = builder::PngImage(8, 8, 0);
+  broken.resize(16);
+  broken.resize(2000, 0x5a);
+  backup.addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0003.PNG", broken);
   ASSERT_TRUE(backup.write(folder / "backups/one"));
   const fs::path small = backup.storedPathOf(folder / "backups/one", backup.records()[0]);
   const fs::path large = backup.storedPathOf(folder / "backups/one", backup.records()[1]);
+  const fs::path undecodable = backup.storedPathOf(folder / "backups/one", backup.records()[2]);
 
   CPreviewVrtWnd preview(texts, nullptr);
   preview.setStore(&store, work.PreviewFolder());
@@ -122,6 +128,10 @@ TEST(XcbPreview, EachKindOfPreview) {
   ASSERT_TRUE(settled.wait(20000));
   EXPECT_FALSE(preview.findChild<QLabel*>("PreviewPicture")->pixmap().isNull());
   shoot(preview, QStringLiteral("picture"));
+  settled.clear();
+  preview.showStoredFile(undecodable, QStringLiteral("IMG_0003.PNG"));
+  ASSERT_TRUE(settled.wait(20000));
+  shoot(preview, QStringLiteral("undecodable-picture"));
 
   // The progress window, photographed while its question holds the copy; Cancel goes on.
   bool asked = false;
