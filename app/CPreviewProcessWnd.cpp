@@ -35,14 +35,15 @@ CPreviewProcessWnd::CPreviewProcessWnd(const LanguageStore& texts, DialogHost& d
   resize(500, 200);
 }
 
-CPreviewProcessWnd::~CPreviewProcessWnd() {
-  if (m_worker.joinable()) {
-    {
-      const std::lock_guard lock(m_lock);
-      m_cancel = true;
-    }
-    m_worker.join();
+CPreviewProcessWnd::~CPreviewProcessWnd() { waitForCopy(); }
+
+void CPreviewProcessWnd::waitForCopy() {
+  if (!m_worker.joinable()) return;
+  {
+    const std::lock_guard lock(m_lock);
+    m_cancel = true;
   }
+  m_worker.join();
 }
 
 void CPreviewProcessWnd::showEvent(QShowEvent* event) {
@@ -59,8 +60,8 @@ void CPreviewProcessWnd::startCopy() {
     const int32_t result =
         m_store.ExtractPreview(m_source, output, [this](int32_t percent) { return onProgress(percent); });
     m_output = std::move(output);
-    QMetaObject::invokeMethod(
-        this, [this, result] { copyEnded(result); }, Qt::QueuedConnection);
+    m_result = result;
+    QMetaObject::invokeMethod(this, &CPreviewProcessWnd::copyEnded, Qt::QueuedConnection);
   });
 }
 
@@ -77,12 +78,11 @@ void CPreviewProcessWnd::showPercent(int percent) {
   m_percent->setText(QStringLiteral("%1 %2%").arg(m_texts.text("Messages", "MSG0901")).arg(percent));
 }
 
-void CPreviewProcessWnd::copyEnded(int32_t result) {
+void CPreviewProcessWnd::copyEnded() {
   if (m_worker.joinable()) m_worker.join();
-  m_result = result;
   m_ended = true;
   // A question still open ends first; its answer no longer matters.
-  if (!m_asking) CPopUpWnd::done(result == kCancelled ? kResultCancel : kResultOk);
+  if (!m_asking) CPopUpWnd::done(m_result == kCancelled ? kResultCancel : kResultOk);
 }
 
 void CPreviewProcessWnd::done(int result) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/CPopUpWnd.h"
+#include "engine/ResultCodes.h"
 
 class QLabel;
 class QProgressBar;
@@ -30,8 +31,10 @@ class CPreviewProcessWnd : public CPopUpWnd {
                      std::filesystem::path source, const QString& displayName, QWidget* owner);
   ~CPreviewProcessWnd() override;
 
-  // After the window ended: the copy's result code and the copy's path
-  // (empty when nothing was copied).
+  // Stops a copy still running (the window ended some other way) and waits for its thread.
+  void waitForCopy();
+  // After waitForCopy: the copy's result code and the copy's path (empty
+  // when nothing was copied).
   int32_t copyResult() const { return m_result; }
   const std::filesystem::path& outputPath() const { return m_output; }
 
@@ -46,13 +49,15 @@ class CPreviewProcessWnd : public CPopUpWnd {
   void startCopy();
   int32_t onProgress(int32_t percent);
   void showPercent(int percent);
-  void copyEnded(int32_t result);
+  void copyEnded();
 
   const LanguageStore& m_texts;
   DialogHost& m_dialogs;
   BackupStore& m_store;
   std::filesystem::path m_source;
-  std::filesystem::path m_output;  // written by the copy thread until it ends
+  // Written by the copy thread, read once it has been joined.
+  std::filesystem::path m_output;
+  int32_t m_result = kCancelled;
   QLabel* m_percent;
   QProgressBar* m_progress;
   // Held by the question and by each progress step: the copy waits while the user is asked.
@@ -60,7 +65,6 @@ class CPreviewProcessWnd : public CPopUpWnd {
   bool m_cancel = false;
   std::atomic<bool> m_ended{false};
   bool m_asking = false;
-  int32_t m_result = 0;
   std::thread m_worker;
 };
 

@@ -1,5 +1,6 @@
 #include "app/CPreviewVrtWnd.h"
 
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
@@ -36,7 +37,7 @@ QString FromUtf8(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString FromPath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+QString FromPath(const std::filesystem::path& path) { return QFile::decodeName(path.c_str()); }
 
 // A header of a received message names the sender, or the number when the name is unknown.
 QString ReceivedHeader(const std::string& date, const std::string& name, const std::string& number) {
@@ -269,6 +270,7 @@ void CPreviewVrtWnd::runRequest(const FileRequest& request) {
   if (size > kDirectPreviewCopyLimit) {
     CPreviewProcessWnd progress(m_texts, dialogs(), *m_store, request.stored, request.name, window());
     progress.run();
+    progress.waitForCopy();
     copyEnded(generation, request.stored, progress.copyResult(), progress.outputPath());
     return;
   }
