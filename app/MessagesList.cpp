@@ -18,6 +18,10 @@ MessagesList::MessagesList(QWidget* parent)
   // Heights depend on the width: the rows are laid out again on every resize.
   setResizeMode(QListView::Adjust);
   setUniformItemSizes(false);
+  // A long conversation is measured a batch at a time between events: the
+  // first rows show at once and the window never stalls on the rest.
+  setLayoutMode(QListView::Batched);
+  setBatchSize(200);
   setWordWrap(true);
 }
 
