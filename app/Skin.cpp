@@ -8,6 +8,7 @@
 
 #include "app/CButtonGifUI.h"
 #include "app/CLabelExUI.h"
+#include "app/MessagesList.h"
 
 namespace fq::app {
 namespace {
@@ -21,6 +22,8 @@ class SkinLoader : public QUiLoader {
       made = new CButtonGifUI(parent);
     else if (className == QLatin1String("CLabelExUI"))
       made = new CLabelExUI(parent);
+    else if (className == QLatin1String("MessagesList"))
+      made = new MessagesList(parent);
     else
       return QUiLoader::createWidget(className, parent, name);
     made->setObjectName(name);

@@ -12,6 +12,7 @@ packages=(
   libxml2-dev python3
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-tools-dev libxcb1-dev fonts-dejavu-core
   xvfb xauth poppler-utils
+  libheif-dev libheif-examples mpv
 )
 
 missing=()

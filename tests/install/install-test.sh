@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 program="$prefix/lib/fernquill"
-for f in fernquill fernquill-cli tool config.ini template/Print.html template/Sms.html Languages/English.ini; do
+for f in fernquill fernquill-cli tool config.ini template/Print.html template/Sms.html Languages/English.ini Player Player1; do
   [ -e "$program/$f" ] || fail "$program/$f is not installed"
 done
 for p in fernquill fernquill-cli; do
