@@ -76,14 +76,19 @@ DevicePanel DeviceDetector::CheckSoftware() {
 }
 
 DevicePanel DeviceDetector::Tick() {
-  if (!m_softwareCheck()) return m_panel = DevicePanel::SoftwareMissing;
+  if (!m_softwareCheck()) {
+    // Whatever was attached before usbmuxd went away may not be what is
+    // attached when it is back: the connection is made anew then.
+    m_serviceLost = true;
+    return m_panel = DevicePanel::SoftwareMissing;
+  }
   // A held handle stays until the device is unplugged, also after a failed
-  // Connect: the page retries only with a device plugged in anew.
-  // The panel follows the held connection also when a tick or a Retry in
-  // between said otherwise (usbmuxd gone for a moment, then back).
-  if (m_driver.HasDevice() && m_driver.IsDeviceAttached()) {
+  // Connect: the page retries only with a device plugged in anew. The panel
+  // follows the held connection also after a Retry said otherwise.
+  if (!m_serviceLost && m_driver.HasDevice() && m_driver.IsDeviceAttached()) {
     return m_panel = m_connected ? DevicePanel::Connected : DevicePanel::NoConnection;
   }
+  m_serviceLost = false;
 
   m_willEncrypt = false;
   m_connected = false;

@@ -49,6 +49,8 @@ class DeviceDetector {
   bool m_willEncrypt = false;
   // The last Connect succeeded (and its device has not been seen gone).
   bool m_connected = false;
+  // A tick found usbmuxd gone since the connection was made.
+  bool m_serviceLost = false;
   std::atomic<bool> m_stop{false};
 };
 

@@ -603,20 +603,28 @@ TEST(DeviceDetection, TickConnectsShowsTheDeviceAndFollowsUnplugging) {
   EXPECT_EQ(detector.Tick(), DevicePanel::SoftwareMissing);
 }
 
-// usbmuxd away for a tick (or a Retry) while the connection stands: once it
-// answers again the page shows the connected device, not panel 0 or 1.
-TEST(DeviceDetection, ServiceBackAfterAGapShowsTheHeldConnectionAgain) {
+// usbmuxd away for a tick while the connection stands: once it answers again
+// the connection is made anew (the phone behind it may be another one) and
+// the page shows it, not panel 0. A Retry in between does not hide it either.
+TEST(DeviceDetection, ServiceBackAfterAGapConnectsAnew) {
   SimulatedDevice device;
   START_DEVICE(device);
   TestDriver t;
   bool serviceAnswers = true;
   DeviceDetector detector(
       t.driver, [&serviceAnswers] { return serviceAnswers && IsDeviceServiceReachable(); }, 10);
+  const auto sessions = [&device] {
+    size_t n = 0;
+    for (const auto& e : device.Events("lockdown")) n += e.value("request", "") == "StartSession";
+    return n;
+  };
   ASSERT_EQ(detector.Tick(), DevicePanel::Connected);
   serviceAnswers = false;
   EXPECT_EQ(detector.Tick(), DevicePanel::SoftwareMissing);
   serviceAnswers = true;
+  const size_t before = sessions();
   EXPECT_EQ(detector.Tick(), DevicePanel::Connected);
+  EXPECT_GT(sessions(), before);
   EXPECT_EQ(detector.CheckSoftware(), DevicePanel::NoConnection);
   EXPECT_EQ(detector.Tick(), DevicePanel::Connected);
   EXPECT_EQ(detector.DeviceText(), "Simulated iPhone(iPhone 12.4)");
