@@ -184,7 +184,14 @@ TEST_F(DevicePage, EncryptingPhoneTakesItsBackupPasswordFirst) {
     m_dialogs.passwordAnswers.push_back({c.answer, c.typed});
     button("BtnDeviceScan")->click();
     ASSERT_EQ(m_dialogs.passwordModes.back(), 0);
+    if (c.answer == kResultOk) {
+      // Until the phone answers, the button says it is busy.
+      EXPECT_TRUE(page().busy());
+      EXPECT_FALSE(button("BtnDeviceScan")->isEnabled());
+      EXPECT_EQ(button("BtnDeviceScan")->text(), message("MSG0603"));
+    }
     ASSERT_TRUE(answered());
+    EXPECT_EQ(button("BtnDeviceScan")->text(), QStringLiteral("Start Scan"));
     EXPECT_TRUE(button("BtnDeviceScan")->isEnabled());
     EXPECT_EQ(m_sink.scanRequests(), c.scans);
     EXPECT_EQ(page().panel(), 2);
