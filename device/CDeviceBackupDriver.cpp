@@ -338,13 +338,7 @@ int32_t CDeviceBackupDriver::GetProductVersion(std::string& out) {
 int32_t CDeviceBackupDriver::TurnOffBackupEncryption(const std::string& password) {
   std::lock_guard<std::recursive_mutex> lock(m_session);
   if (!m_willEncrypt) return kOk;
-  if (!m_backup) return kInvalid;
-  PlistPtr options(plist_new_dict());
-  plist_dict_set_item(options.get(), "TargetIdentifier", plist_new_string(m_udid.c_str()));
-  plist_dict_set_item(options.get(), "OldPassword", plist_new_string(password.c_str()));
-  const int32_t rc = mobilebackup2_send_message(m_backup, "ChangePassword", options.get());
-  if (rc != MOBILEBACKUP2_E_SUCCESS) return rc;
-  const int32_t result = runMessageLoop(std::nullopt);
+  const int32_t result = changePassword("OldPassword", password);
   if (result == kOk) {
     m_willEncrypt = false;
     m_encryptionOffUdid = m_udid;
@@ -367,15 +361,19 @@ int32_t CDeviceBackupDriver::RestoreBackupEncryption(const std::string& password
   // Another phone plugged in meanwhile gets no password of the first one.
   if (m_udid != udid) return -1;
   if (willEncrypt) return kOk;  // switched on again by someone else
+  const int32_t result = changePassword("NewPassword", password);
+  if (result == kOk) m_willEncrypt = true;
+  return result;
+}
+
+int32_t CDeviceBackupDriver::changePassword(const char* key, const std::string& password) {
   if (!m_backup) return kInvalid;
   PlistPtr options(plist_new_dict());
   plist_dict_set_item(options.get(), "TargetIdentifier", plist_new_string(m_udid.c_str()));
-  plist_dict_set_item(options.get(), "NewPassword", plist_new_string(password.c_str()));
-  const int32_t sent = mobilebackup2_send_message(m_backup, "ChangePassword", options.get());
-  if (sent != MOBILEBACKUP2_E_SUCCESS) return sent;
-  const int32_t result = runMessageLoop(std::nullopt);
-  if (result == kOk) m_willEncrypt = true;
-  return result;
+  plist_dict_set_item(options.get(), key, plist_new_string(password.c_str()));
+  const int32_t rc = mobilebackup2_send_message(m_backup, "ChangePassword", options.get());
+  if (rc != MOBILEBACKUP2_E_SUCCESS) return rc;
+  return runMessageLoop(std::nullopt);
 }
 
 int32_t CDeviceBackupDriver::runMessageLoop(const std::optional<std::filesystem::path>& root) {

@@ -110,6 +110,9 @@ class CDeviceBackupDriver final : public IDeviceBackupDriver {
   void postNotification(const char* name);
   void releaseSyncLock();
   int32_t runMessageLoop(const std::optional<std::filesystem::path>& root);
+  // "ChangePassword" with the one password `key` ("OldPassword" switches
+  // encryption off, "NewPassword" on), answered through the message loop.
+  int32_t changePassword(const char* key, const std::string& password);
   int32_t backupProper(const std::filesystem::path& folder);
   std::optional<std::vector<char>> readAfcFile(const std::string& path);
   void log(const std::string& line);

@@ -111,6 +111,13 @@ class ModalDriver : public QObject {
 class XcbWindow : public testing::Test {
  protected:
   std::filesystem::path root() const { return m_folder / "data/Apple Computer/MobileSync/backup"; }
+  // The window where the pictures expect it, shown and active.
+  static void showActive(QWidget& window) {
+    window.move(40, 40);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  }
 
   testsupport::TempFolder m_folder{"fq-xcb"};
 };
@@ -125,10 +132,7 @@ TEST_F(XcbWindow, BackupScanClickedThroughWithPasswordAndItsWarning) {
   WorkFolders work(m_folder / "data");
   BackupStore store(work, root());
   CMainWnd main(texts, dialogs, store);
-  main.move(40, 40);
-  main.show();
-  main.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  ASSERT_NO_FATAL_FAILURE(showActive(main));
   expectTextsFit(main);
   savePicture(main, QStringLiteral("home"));
 
@@ -189,10 +193,7 @@ TEST_F(XcbWindow, DevicePanelsAndTheDevicePasswordWindow) {
   WorkFolders work(m_folder / "data");
   BackupStore store(work, root());
   CMainWnd main(texts, dialogs, store);
-  main.move(40, 40);
-  main.show();
-  main.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  ASSERT_NO_FATAL_FAILURE(showActive(main));
   CIosDeviceVrtWnd& page = main.devicePage();
   auto shows = [&page](int panel) { return QTest::qWaitFor([&] { return page.panel() == panel; }, 20000); };
 
