@@ -5,9 +5,11 @@
 // mobilebackup2.
 //
 // Threads: Connect, Disconnect, IsDeviceAttached, HasDevice, the encryption
-// calls and the getters belong to one device thread (the window's device
-// thread, or the CLI's only thread); Backup runs on the scan thread; RaiseQuit,
-// IsIdle and NoteCancelOnDevice may be called from anywhere. The connection
+// calls and the identity getters belong to one device thread (the window's
+// device thread, or the CLI's only thread); Backup runs on the scan thread,
+// which also reads its outcome (ErrorDescription, GetBackupFolder, the
+// version flags) once it returned; RaiseQuit, IsIdle and NoteCancelOnDevice
+// may be called from anywhere. The connection
 // (device handle and service clients) is guarded by one lock that Backup holds
 // for its whole run, so it never changes under a running backup: a device
 // thread that wants to reconnect first raises the quit counter and waits for
