@@ -117,7 +117,7 @@ bool CDeviceBackupDriver::IsDeviceAttached() {
 }
 
 int32_t CDeviceBackupDriver::Connect(bool& willEncrypt) {
-  std::lock_guard<std::recursive_mutex> lock(m_session);
+  std::lock_guard<std::recursive_mutex> session(m_session);
   Disconnect();  // a second Connect never leaks the first connection
   if (idevice_new(&m_device, nullptr) != IDEVICE_E_SUCCESS || !m_device) {
     m_device = nullptr;
@@ -235,7 +235,7 @@ int32_t CDeviceBackupDriver::Connect(bool& willEncrypt) {
 }
 
 int32_t CDeviceBackupDriver::Disconnect() {
-  std::lock_guard<std::recursive_mutex> lock(m_session);
+  std::lock_guard<std::recursive_mutex> session(m_session);
   if (m_lockdown) {
     lockdownd_client_free(m_lockdown);
     m_lockdown = nullptr;
@@ -302,7 +302,7 @@ PlistPtr CDeviceBackupDriver::readAllValues() {
 }
 
 int32_t CDeviceBackupDriver::readValue(const char* key, std::string& cache, std::string& out) {
-  std::lock_guard<std::recursive_mutex> lock(m_session);
+  std::lock_guard<std::recursive_mutex> session(m_session);
   if (!cache.empty()) {
     out = cache;
     return kInvalid;
@@ -336,7 +336,7 @@ int32_t CDeviceBackupDriver::GetProductVersion(std::string& out) {
 }
 
 int32_t CDeviceBackupDriver::TurnOffBackupEncryption(const std::string& password) {
-  std::lock_guard<std::recursive_mutex> lock(m_session);
+  std::lock_guard<std::recursive_mutex> session(m_session);
   if (!m_willEncrypt) return kOk;
   const int32_t result = changePassword("OldPassword", password);
   if (result == kOk) {
@@ -347,12 +347,12 @@ int32_t CDeviceBackupDriver::TurnOffBackupEncryption(const std::string& password
 }
 
 bool CDeviceBackupDriver::EncryptionSwitchedOff() const {
-  std::lock_guard<std::recursive_mutex> lock(m_session);
+  std::lock_guard<std::recursive_mutex> session(m_session);
   return !m_encryptionOffUdid.empty();
 }
 
 int32_t CDeviceBackupDriver::RestoreBackupEncryption(const std::string& password) {
-  std::lock_guard<std::recursive_mutex> lock(m_session);
+  std::lock_guard<std::recursive_mutex> session(m_session);
   if (m_encryptionOffUdid.empty()) return kOk;
   const std::string udid = std::exchange(m_encryptionOffUdid, std::string());
   bool willEncrypt = false;
@@ -392,7 +392,7 @@ int32_t CDeviceBackupDriver::runMessageLoop(const std::optional<std::filesystem:
 }
 
 int32_t CDeviceBackupDriver::Backup(const std::filesystem::path& folder, const std::string& password) {
-  std::lock_guard<std::recursive_mutex> lock(m_session);
+  std::lock_guard<std::recursive_mutex> session(m_session);
   m_errorDescription.clear();
   m_cancelledOnDevice.store(false);
   std::error_code ec;
