@@ -63,7 +63,7 @@ CMainWnd::CMainWnd(LanguageStore& texts, DialogHost& dialogs, BackupStore& store
   m_tabPage = m_skin.control<QStackedWidget>("TabPage");
   m_scan = new CScanVrtWnd(texts, m_mainTabs);
   m_mainTabs->addWidget(m_scan);
-  m_device = new CIosDeviceVrtWnd(m_texts, m_dialogs, m_tabPage);
+  m_device = new CIosDeviceVrtWnd(m_texts, m_dialogs, *m_scan, *this, m_tabPage);
   m_backup = new CItunesBackupVrtWnd(m_texts, m_dialogs, m_store, *m_scan, *this, m_tabPage);
   m_tabPage->addWidget(m_device);
   m_tabPage->addWidget(m_backup);
@@ -192,6 +192,9 @@ void CMainWnd::customEvent(QEvent* event) {
       m_scanStarting = false;
       setBusy(false);
       setSourcePagesEnabled(true);
+      // Whatever the source: the device page switches encryption back on
+      // when it was switched off for this scan, then disconnects.
+      m_device->onDeviceScanEnded(0, {});
       break;
     case kMsgScanEvent:
       onScanEvent(sink->wParam());
@@ -247,7 +250,7 @@ void CMainWnd::onScanEvent(uintptr_t event) {
         if (why.isEmpty()) why = tr("The backup could not be opened.");
         m_dialogs.messageBox(this, kError, {}, why, QSize(550, 200));
       } else {
-        m_device->showOpenFailure();
+        m_device->onDeviceScanEnded(static_cast<int>(kScanEventFailed), {});
       }
       setSourcePagesEnabled(true);
       break;

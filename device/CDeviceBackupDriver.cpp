@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <thread>
+#include <utility>
 
 #include "device/InfoPlist.h"
 #include "device/QuitCounter.h"
@@ -116,6 +117,7 @@ bool CDeviceBackupDriver::IsDeviceAttached() {
 }
 
 int32_t CDeviceBackupDriver::Connect(bool& willEncrypt) {
+  std::lock_guard<std::recursive_mutex> session(m_session);
   Disconnect();  // a second Connect never leaks the first connection
   if (idevice_new(&m_device, nullptr) != IDEVICE_E_SUCCESS || !m_device) {
     m_device = nullptr;
@@ -233,6 +235,7 @@ int32_t CDeviceBackupDriver::Connect(bool& willEncrypt) {
 }
 
 int32_t CDeviceBackupDriver::Disconnect() {
+  std::lock_guard<std::recursive_mutex> session(m_session);
   if (m_lockdown) {
     lockdownd_client_free(m_lockdown);
     m_lockdown = nullptr;
@@ -299,6 +302,7 @@ PlistPtr CDeviceBackupDriver::readAllValues() {
 }
 
 int32_t CDeviceBackupDriver::readValue(const char* key, std::string& cache, std::string& out) {
+  std::lock_guard<std::recursive_mutex> session(m_session);
   if (!cache.empty()) {
     out = cache;
     return kInvalid;
@@ -332,16 +336,44 @@ int32_t CDeviceBackupDriver::GetProductVersion(std::string& out) {
 }
 
 int32_t CDeviceBackupDriver::TurnOffBackupEncryption(const std::string& password) {
+  std::lock_guard<std::recursive_mutex> session(m_session);
   if (!m_willEncrypt) return kOk;
+  const int32_t result = changePassword("OldPassword", password);
+  if (result == kOk) {
+    m_willEncrypt = false;
+    m_encryptionOffUdid = m_udid;
+  }
+  return result;
+}
+
+bool CDeviceBackupDriver::EncryptionSwitchedOff() const {
+  std::lock_guard<std::recursive_mutex> session(m_session);
+  return !m_encryptionOffUdid.empty();
+}
+
+int32_t CDeviceBackupDriver::RestoreBackupEncryption(const std::string& password) {
+  std::lock_guard<std::recursive_mutex> session(m_session);
+  if (m_encryptionOffUdid.empty()) return kOk;
+  const std::string udid = std::exchange(m_encryptionOffUdid, std::string());
+  bool willEncrypt = false;
+  const int32_t rc = Connect(willEncrypt);
+  if (rc != kOk) return rc;
+  // Another phone plugged in meanwhile gets no password of the first one.
+  if (m_udid != udid) return -1;
+  if (willEncrypt) return kOk;  // switched on again by someone else
+  const int32_t result = changePassword("NewPassword", password);
+  if (result == kOk) m_willEncrypt = true;
+  return result;
+}
+
+int32_t CDeviceBackupDriver::changePassword(const char* key, const std::string& password) {
   if (!m_backup) return kInvalid;
   PlistPtr options(plist_new_dict());
   plist_dict_set_item(options.get(), "TargetIdentifier", plist_new_string(m_udid.c_str()));
-  plist_dict_set_item(options.get(), "OldPassword", plist_new_string(password.c_str()));
+  plist_dict_set_item(options.get(), key, plist_new_string(password.c_str()));
   const int32_t rc = mobilebackup2_send_message(m_backup, "ChangePassword", options.get());
   if (rc != MOBILEBACKUP2_E_SUCCESS) return rc;
-  const int32_t result = runMessageLoop(std::nullopt);
-  if (result == kOk) m_willEncrypt = false;
-  return result;
+  return runMessageLoop(std::nullopt);
 }
 
 int32_t CDeviceBackupDriver::runMessageLoop(const std::optional<std::filesystem::path>& root) {
@@ -360,6 +392,7 @@ int32_t CDeviceBackupDriver::runMessageLoop(const std::optional<std::filesystem:
 }
 
 int32_t CDeviceBackupDriver::Backup(const std::filesystem::path& folder, const std::string& password) {
+  std::lock_guard<std::recursive_mutex> session(m_session);
   m_errorDescription.clear();
   m_cancelledOnDevice.store(false);
   std::error_code ec;

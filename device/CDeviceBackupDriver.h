@@ -1,7 +1,19 @@
 #pragma once
 // The one device connection of the process: connects to the first device that
 // usbmuxd lists, holds the sync lock, reads the device's identity, switches
-// its backup encryption off and pulls a full backup through mobilebackup2.
+// its backup encryption off (and back on) and pulls a full backup through
+// mobilebackup2.
+//
+// Threads: Connect, Disconnect, IsDeviceAttached, HasDevice, the encryption
+// calls and the identity getters belong to one device thread (the window's
+// device thread, or the CLI's only thread); Backup runs on the scan thread,
+// which also reads its outcome (ErrorDescription, GetBackupFolder, the
+// version flags) once it returned; RaiseQuit, IsIdle and NoteCancelOnDevice
+// may be called from anywhere. The connection
+// (device handle and service clients) is guarded by one lock that Backup holds
+// for its whole run, so it never changes under a running backup: a device
+// thread that wants to reconnect first raises the quit counter and waits for
+// IsIdle, and only then asks for the lock.
 #include <libimobiledevice/afc.h>
 #include <libimobiledevice/libimobiledevice.h>
 #include <libimobiledevice/lockdown.h>
@@ -11,6 +23,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,8 +60,20 @@ class CDeviceBackupDriver final : public IDeviceBackupDriver {
   int32_t Disconnect() override;
   bool IsDeviceAttached();
   bool HasDevice() const { return m_device != nullptr; }
-  // Switches the device's backup encryption off with its password.
+  // Switches the device's backup encryption off with its password; a success
+  // is remembered (with the device's UDID) until RestoreBackupEncryption.
   int32_t TurnOffBackupEncryption(const std::string& password);
+  // Whether this driver switched a device's backup encryption off and has
+  // not switched it on again.
+  bool EncryptionSwitchedOff() const;
+  // Switches encryption back on with `password` on the device that
+  // TurnOffBackupEncryption switched it off for, over a connection of its own
+  // (a backup may have left the old one anywhere). The device may want its
+  // passcode typed on it first, so this can take as long as the user does;
+  // the quit counter ends the wait. 0 when nothing was switched off or it is
+  // on again; -1 when that device is not the one attached; else the device's
+  // or the library's code. One attempt: the remembered switch is forgotten.
+  int32_t RestoreBackupEncryption(const std::string& password);
 
   void SetProgress(ProgressCallback callback, int32_t share) override;
   void SetMode(int32_t mode) override { m_mode = mode; }
@@ -87,6 +112,9 @@ class CDeviceBackupDriver final : public IDeviceBackupDriver {
   void postNotification(const char* name);
   void releaseSyncLock();
   int32_t runMessageLoop(const std::optional<std::filesystem::path>& root);
+  // "ChangePassword" with the one password `key` ("OldPassword" switches
+  // encryption off, "NewPassword" on), answered through the message loop.
+  int32_t changePassword(const char* key, const std::string& password);
   int32_t backupProper(const std::filesystem::path& folder);
   std::optional<std::vector<char>> readAfcFile(const std::string& path);
   void log(const std::string& line);
@@ -111,6 +139,10 @@ class CDeviceBackupDriver final : public IDeviceBackupDriver {
   std::string m_deviceName;
   std::string m_deviceClass;
   bool m_versionAbove9 = false;
+  // The UDID of the device whose encryption this driver switched off.
+  std::string m_encryptionOffUdid;
+  // Recursive: Backup and Connect call the getters and the encryption calls.
+  mutable std::recursive_mutex m_session;
   DeviceDriverTimings m_timings;
   DeviceLogSink m_log = WriteDeviceLogToStdout;
 };

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -75,19 +76,41 @@ DevicePanel DeviceDetector::CheckSoftware() {
 }
 
 DevicePanel DeviceDetector::Tick() {
-  if (!m_softwareCheck()) return m_panel = DevicePanel::SoftwareMissing;
+  if (!m_softwareCheck()) {
+    // Whatever was attached before usbmuxd went away may not be what is
+    // attached when it is back: the connection is made anew then.
+    m_serviceLost = true;
+    return m_panel = DevicePanel::SoftwareMissing;
+  }
   // A held handle stays until the device is unplugged, also after a failed
-  // Connect: the page retries only with a device plugged in anew.
-  if (m_driver.HasDevice() && m_driver.IsDeviceAttached()) return m_panel;
+  // Connect: the page retries only with a device plugged in anew. The panel
+  // follows the held connection also after a Retry said otherwise.
+  if (!m_serviceLost && m_driver.HasDevice() && m_driver.IsDeviceAttached()) {
+    return m_panel = m_connected ? DevicePanel::Connected : DevicePanel::NoConnection;
+  }
+  m_serviceLost = false;
 
   m_willEncrypt = false;
+  m_connected = false;
   QuitCounter().fetch_add(1);  // stops a backup whose device has gone
-  while (!m_driver.IsIdle()) std::this_thread::sleep_for(std::chrono::milliseconds(m_idleCheckMs));
+  // The backup notices the counter within one receive timeout, unless its
+  // scan is paused: then only the user's resume or stop, or RequestStop at
+  // exit, ends this wait. Short sleeps keep the stop prompt.
+  constexpr int kStopCheckMs = 20;
+  const int pause = std::max(1, m_idleCheckMs);
+  while (!m_driver.IsIdle()) {
+    for (int waited = 0; waited < pause; waited += kStopCheckMs) {
+      if (m_stop.load()) return m_panel;
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kStopCheckMs, pause - waited)));
+    }
+  }
+  if (m_stop.load()) return m_panel;
 
   m_driver.Disconnect();
   bool willEncrypt = false;
   if (m_driver.Connect(willEncrypt) != 0) return m_panel = DevicePanel::NoConnection;
   m_willEncrypt = willEncrypt;
+  m_connected = true;
 
   std::string name, deviceClass, version;
   m_driver.GetDeviceName(name);

@@ -2,6 +2,7 @@
 // The device page's once-a-second detection tick, without the page: it checks
 // that the device service answers, that a device is attached and that the
 // backup driver holds a working connection, and says which panel to show.
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -28,8 +29,12 @@ class DeviceDetector {
 
   // Page creation and the Retry button: the software check alone.
   DevicePanel CheckSoftware();
-  // One tick of the timer.
+  // One tick of the timer. Where the connection is to be renewed while a
+  // backup still runs, it first waits for that backup to end; RequestStop
+  // ends the wait (the panel is then left as it was).
   DevicePanel Tick();
+  // Any thread: ends a Tick's wait for an idle driver, now and from now on.
+  void RequestStop() { m_stop.store(true); }
 
   DevicePanel Panel() const { return m_panel; }
   const std::string& DeviceText() const { return m_deviceText; }
@@ -42,6 +47,11 @@ class DeviceDetector {
   DevicePanel m_panel = DevicePanel::NoConnection;
   std::string m_deviceText;
   bool m_willEncrypt = false;
+  // The last Connect succeeded (and its device has not been seen gone).
+  bool m_connected = false;
+  // A tick found usbmuxd gone since the connection was made.
+  bool m_serviceLost = false;
+  std::atomic<bool> m_stop{false};
 };
 
 }  // namespace fq

@@ -24,7 +24,7 @@ inline void writeProgramFolder(const std::filesystem::path& folder) {
       "MSG0403=T-info\nMSG0404=T-question\nMSG0405=T-warning\nMSG0602=T-describe-backup\nMSG1209=T-product\n"
       "[MainWnd]\nTxtBackupFile1=T-backup-option\n"
       "[PageItunesBackup]\nBtnScan=T-scan\nColName=T-name\n"
-      "[PageIosDevice]\nLblConnectTitle=<b>T-connect</b>\n"
+      "[PageIosDevice]\nLblDesc4=<b>T-connect</b>\n"
       "[PageScan]\nBtnHome=T-home\n"
       "[MessageBox]\nokbtn=T-ok\ncancelbtn=T-cancel\n"
       "[DecryptionWnd]\nLblPassword=T-password\nBtnCancel=T-cancel\n"

@@ -65,7 +65,7 @@ TEST(LanguageStore, TestLanguageReachesEveryWindow) {
   auto* list = main.findChild<QTreeView*>("BackupFileList");
   EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("T-name"));
   // Markup in a text is shown as it is written, never interpreted.
-  auto* connect = main.findChild<QLabel*>("LblConnectTitle");
+  auto* connect = main.findChild<QLabel*>("LblDesc4");
   EXPECT_EQ(connect->textFormat(), Qt::PlainText);
   EXPECT_EQ(connect->text(), QStringLiteral("<b>T-connect</b>"));
 

@@ -23,6 +23,7 @@
 
 #include "GuiFixtures.h"
 #include "XcbPictures.h"
+#include "app/CIosDeviceVrtWnd.h"
 #include "app/CItunesBackupVrtWnd.h"
 #include "app/CMainWnd.h"
 #include "app/CScanVrtWnd.h"
@@ -31,6 +32,7 @@
 #include "app/ModalDialogs.h"
 #include "engine/session/BackupStore.h"
 #include "engine/session/WorkFolders.h"
+#include "tests/device/SimulatedDevice.h"
 #include "tests/support/TempFolder.h"
 
 namespace fq::app {
@@ -82,6 +84,13 @@ class ModalDriver : public QObject {
 class XcbWindow : public testing::Test {
  protected:
   std::filesystem::path root() const { return m_folder / "data/Apple Computer/MobileSync/backup"; }
+  // The window where the pictures expect it, shown and active.
+  static void showActive(QWidget& window) {
+    window.move(40, 40);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  }
 
   testsupport::TempFolder m_folder{"fq-xcb"};
 };
@@ -96,10 +105,7 @@ TEST_F(XcbWindow, BackupScanClickedThroughWithPasswordAndItsWarning) {
   WorkFolders work(m_folder / "data");
   BackupStore store(work, root());
   CMainWnd main(texts, dialogs, store);
-  main.move(40, 40);
-  main.show();
-  main.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  ASSERT_NO_FATAL_FAILURE(showActive(main));
   expectTextsFit(main);
   savePicture(main, QStringLiteral("home"));
 
@@ -148,6 +154,54 @@ TEST_F(XcbWindow, BackupScanClickedThroughWithPasswordAndItsWarning) {
   EXPECT_FALSE(main.findChild<QPushButton*>("BtnScan")->isEnabled());
   expectTextsFit(main);
   savePicture(main, QStringLiteral("opening"));
+}
+
+// The device page's three panels as the phone comes and goes, and the
+// password window of a phone that encrypts its backups.
+TEST_F(XcbWindow, DevicePanelsAndTheDevicePasswordWindow) {
+  const auto socket = m_folder / "usbmuxd.sock";
+  ::setenv("USBMUXD_SOCKET_ADDRESS", ("UNIX:" + socket.string()).c_str(), 1);
+  LanguageStore texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string());
+  ModalDialogs dialogs(texts);
+  WorkFolders work(m_folder / "data");
+  BackupStore store(work, root());
+  CMainWnd main(texts, dialogs, store);
+  ASSERT_NO_FATAL_FAILURE(showActive(main));
+  CIosDeviceVrtWnd& page = main.devicePage();
+  auto shows = [&page](int panel) { return QTest::qWaitFor([&] { return page.panel() == panel; }, 20000); };
+
+  ASSERT_TRUE(shows(0));
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("device-service"));
+
+  fq::test::SimulatedDevice device({"--will-encrypt", "--name", "Kitchen Phone"}, socket);
+  ASSERT_TRUE(device.Started()) << device.Error();
+  ASSERT_TRUE(shows(2));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.willEncrypt(); }, 5000));
+  EXPECT_EQ(main.findChild<QLabel*>("IphoneInfo")->text(), QStringLiteral("Kitchen Phone(iPhone 12.4)"));
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("device-connected"));
+
+  // Start Scan asks for the password in the device's words; cancelled, nothing starts.
+  const QString describe = texts.text("Messages", "MSG0601");
+  ModalDriver driver({
+      [&](QDialog& password) {
+        EXPECT_EQ(password.objectName(), QStringLiteral("DecryptionWnd"));
+        EXPECT_EQ(password.findChild<QLabel*>("Description")->text(), describe);
+        expectTextsFit(password);
+        savePicture(main, QStringLiteral("device-password"));
+        QTest::mouseClick(password.findChild<QPushButton*>("BtnCancel"), Qt::LeftButton);
+      },
+  });
+  QTest::mouseClick(main.findChild<QPushButton*>("BtnDeviceScan"), Qt::LeftButton);
+  EXPECT_TRUE(driver.finished());
+  EXPECT_FALSE(page.deviceScanRunning());
+  EXPECT_EQ(page.panel(), 2);
+
+  device.Unplug();
+  ASSERT_TRUE(shows(1));
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("device-connect"));
 }
 
 // The shadow is painted only while a compositing manager owns _NET_WM_CM_S0.

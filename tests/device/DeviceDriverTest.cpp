@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -466,6 +467,110 @@ TEST(DeviceDriver, SilentDeviceThatFailsItsProbesIsGivenUp) {
   EXPECT_TRUE(PlainFiles(root / kUdid).empty());
 }
 
+struct RestoreCase {
+  const char* what;
+  std::vector<std::string> arguments;
+  bool unplug;
+  int32_t result;
+  bool encryptsAfter;
+};
+
+// Encryption switched off for a scan is switched on again with the same
+// password, over a connection of its own; a device that refuses or is gone
+// says so, and either way the switch is forgotten.
+TEST(DeviceDriver, RestoreBackupEncryptionSwitchesItBackOnWithThePassword) {
+  const std::vector<RestoreCase> cases = {
+      {"on again", {}, false, 0, true},
+      {"refused", {"--refuse-encryption"}, false, -208, false},
+      {"gone", {}, true, -1, false},
+  };
+  for (const RestoreCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> arguments = {"--will-encrypt", "--password", "secret"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    SimulatedDevice device(arguments);
+    START_DEVICE(device);
+    TestDriver t;
+    bool willEncrypt = false;
+    ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
+    EXPECT_FALSE(t.driver.EncryptionSwitchedOff());
+    ASSERT_EQ(t.driver.TurnOffBackupEncryption("secret"), 0);
+    EXPECT_TRUE(t.driver.EncryptionSwitchedOff());
+    t.driver.Disconnect();  // what the page does after a scan
+    EXPECT_TRUE(t.driver.EncryptionSwitchedOff());
+    if (c.unplug) device.Unplug();
+
+    EXPECT_EQ(t.driver.RestoreBackupEncryption("secret"), c.result) << t.Log();
+    EXPECT_FALSE(t.driver.EncryptionSwitchedOff());
+    std::vector<nlohmann::json> asked;
+    for (const auto& e : device.Events("mb2")) {
+      if (e["message"] == "ChangePassword" && e["body"].contains("NewPassword")) asked.push_back(e);
+    }
+    if (c.unplug) {
+      EXPECT_TRUE(asked.empty());
+      continue;
+    }
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0]["body"]["NewPassword"], "secret");
+    EXPECT_FALSE(asked[0]["body"].contains("OldPassword"));
+    EXPECT_EQ(asked[0]["body"]["TargetIdentifier"], kUdid);
+    // A new connection reads what the device now does.
+    t.driver.Disconnect();
+    ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
+    EXPECT_EQ(willEncrypt, c.encryptsAfter);
+  }
+}
+
+TEST(DeviceDriver, RestoreWithoutASwitchSendsNothing) {
+  SimulatedDevice device({"--will-encrypt"});
+  START_DEVICE(device);
+  TestDriver t;
+  bool willEncrypt = false;
+  ASSERT_EQ(t.driver.Connect(willEncrypt), 0);
+  EXPECT_NE(t.driver.TurnOffBackupEncryption("wrong"), 0);
+  EXPECT_EQ(t.driver.RestoreBackupEncryption("wrong"), 0);
+  for (const auto& e : device.Events("mb2")) EXPECT_FALSE(e["body"].contains("NewPassword"));
+}
+
+// A scan paused inside the backup keeps the driver busy; a tick that found
+// the device gone waits for it, and that wait ends at once on RequestStop.
+TEST(DeviceDetection, TickWaitingForAPausedBackupEndsOnStop) {
+  SimulatedDevice device({"--scenario", "slow", "--slow-ms", "100"});
+  START_DEVICE(device);
+  TestDriver t;
+  DeviceDetector detector(t.driver, IsDeviceServiceReachable, 10);
+  ASSERT_EQ(detector.Tick(), DevicePanel::Connected);
+
+  std::mutex pause;
+  std::unique_lock<std::mutex> paused(pause);
+  std::atomic<bool> reported{false};
+  t.driver.SetProgress(
+      [&](int32_t) {
+        reported = true;
+        std::lock_guard<std::mutex> wait(pause);  // held by the "UI" while paused
+        return 0;
+      },
+      20);
+  std::thread scan([&] { t.driver.Backup(device.Scratch() / "backup", ""); });
+  while (!reported) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  device.Unplug();
+
+  std::atomic<bool> ticked{false};
+  std::thread tick([&] {
+    detector.Tick();
+    ticked = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(ticked);  // still waiting for the paused backup
+  detector.RequestStop();
+  tick.join();
+  EXPECT_EQ(detector.Panel(), DevicePanel::Connected);  // left as it was
+  EXPECT_FALSE(t.driver.IsIdle());
+  paused.unlock();  // resume: the backup sees its device gone and ends
+  scan.join();
+  EXPECT_TRUE(t.driver.IsIdle());
+}
+
 TEST(DeviceDetection, TickConnectsShowsTheDeviceAndFollowsUnplugging) {
   SimulatedDevice device;
   START_DEVICE(device);
@@ -496,6 +601,33 @@ TEST(DeviceDetection, TickConnectsShowsTheDeviceAndFollowsUnplugging) {
   device.Stop();
   EXPECT_FALSE(IsDeviceServiceReachable());
   EXPECT_EQ(detector.Tick(), DevicePanel::SoftwareMissing);
+}
+
+// usbmuxd away for a tick while the connection stands: once it answers again
+// the connection is made anew (the phone behind it may be another one) and
+// the page shows it, not panel 0. A Retry in between does not hide it either.
+TEST(DeviceDetection, ServiceBackAfterAGapConnectsAnew) {
+  SimulatedDevice device;
+  START_DEVICE(device);
+  TestDriver t;
+  bool serviceAnswers = true;
+  DeviceDetector detector(
+      t.driver, [&serviceAnswers] { return serviceAnswers && IsDeviceServiceReachable(); }, 10);
+  const auto sessions = [&device] {
+    size_t n = 0;
+    for (const auto& e : device.Events("lockdown")) n += e.value("request", "") == "StartSession";
+    return n;
+  };
+  ASSERT_EQ(detector.Tick(), DevicePanel::Connected);
+  serviceAnswers = false;
+  EXPECT_EQ(detector.Tick(), DevicePanel::SoftwareMissing);
+  serviceAnswers = true;
+  const size_t before = sessions();
+  EXPECT_EQ(detector.Tick(), DevicePanel::Connected);
+  EXPECT_GT(sessions(), before);
+  EXPECT_EQ(detector.CheckSoftware(), DevicePanel::NoConnection);
+  EXPECT_EQ(detector.Tick(), DevicePanel::Connected);
+  EXPECT_EQ(detector.DeviceText(), "Simulated iPhone(iPhone 12.4)");
 }
 
 TEST(DeviceDetection, UntrustedDeviceIsTriedAgainOnlyAfterReplugging) {

@@ -39,14 +39,15 @@ bool WaitForReady(int fd, int seconds) {
 
 }  // namespace
 
-SimulatedDevice::SimulatedDevice(const std::vector<std::string>& arguments) {
+SimulatedDevice::SimulatedDevice(const std::vector<std::string>& arguments,
+                                 const std::filesystem::path& socket) {
   char pattern[] = "/tmp/fq-simdevice-XXXXXX";
   if (!::mkdtemp(pattern)) {
     m_error = "cannot make a scratch folder";
     return;
   }
   m_scratch = pattern;
-  m_socket = m_scratch / "usbmuxd.sock";
+  m_socket = socket.empty() ? m_scratch / "usbmuxd.sock" : socket;
 
   std::vector<std::string> argv = {"python3",   SimulatorScript().string(),     "--socket", m_socket.string(),
                                    "--workdir", (m_scratch / "device").string()};

@@ -13,8 +13,11 @@ namespace fq::test {
 class SimulatedDevice {
  public:
   // Starts `simdevice.py` with `arguments` and points libusbmuxd at it
-  // (USBMUXD_SOCKET_ADDRESS). Check Started() before use.
-  explicit SimulatedDevice(const std::vector<std::string>& arguments = {});
+  // (USBMUXD_SOCKET_ADDRESS). Check Started() before use. `socket` (default:
+  // one in the scratch folder) lets a second device take over the socket of
+  // one that was stopped, as a new phone behind the same usbmuxd.
+  explicit SimulatedDevice(const std::vector<std::string>& arguments = {},
+                           const std::filesystem::path& socket = {});
   ~SimulatedDevice();
   SimulatedDevice(const SimulatedDevice&) = delete;
   SimulatedDevice& operator=(const SimulatedDevice&) = delete;

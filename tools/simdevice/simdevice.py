@@ -494,15 +494,29 @@ def serve_mobilebackup2(d, sock):
                 d.backup_running.set()
                 run_backup(d, link)
             elif name == "ChangePassword":
-                if body.get("OldPassword") == d.args.password:
-                    d.will_encrypt = False
-                    link.process_message({"MessageName": "Response", "ErrorCode": 0})
-                else:
-                    link.process_message({"MessageName": "Response", "ErrorCode": 207,
-                                          "ErrorDescription": "Wrong password"})
+                change_password(d, link, body)
     except (Closed, OSError, plistlib.InvalidFileException, ValueError, IndexError,
             AttributeError):
         return
+
+
+def change_password(d, link, body):
+    """OldPassword alone switches backup encryption off, NewPassword alone
+    switches it on (the phone may first ask for its passcode), both change it."""
+    old, new = body.get("OldPassword"), body.get("NewPassword")
+    if old is not None and old != d.args.password:
+        link.process_message({"MessageName": "Response", "ErrorCode": 207,
+                              "ErrorDescription": "Wrong password"})
+        return
+    if new is not None and d.args.refuse_encryption:
+        link.process_message({"MessageName": "Response", "ErrorCode": 208,
+                              "ErrorDescription": "The passcode was not entered"})
+        return
+    if new is not None:
+        d.args.password = new
+    d.will_encrypt = new is not None
+    d.event("encryption", will_encrypt=d.will_encrypt)
+    link.process_message({"MessageName": "Response", "ErrorCode": 0})
 
 
 def read_sent_files(d, link):
@@ -654,6 +668,8 @@ def main():
     parser.add_argument("--untrusted", action="store_true",
                         help="the device has not trusted this computer: no session starts")
     parser.add_argument("--password", default="secret", help="backup password the device knows")
+    parser.add_argument("--refuse-encryption", action="store_true",
+                        help="refuse to switch backup encryption on (no passcode typed)")
     parser.add_argument("--lock-busy", type=int, default=0,
                         help="answer this many sync lock attempts with 'would block'")
     parser.add_argument("--error-code", type=int, default=105)
