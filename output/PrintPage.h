@@ -22,7 +22,8 @@ ReportTemplate LoadPrintTemplate(const std::filesystem::path& templateFile);
 std::filesystem::path PrintPagePath(const std::filesystem::path& programFolder);
 
 // The blocks of the records of `category` that are selected in `statistics`
-// (only the deleted ones when `deletedOnly`, the node's "D" filter state), in
+// (only the deleted ones when `deletedOnly`, the node's "D" filter state: a
+// conversation or chat when any of its messages is, printed with those), in
 // list order, each record text escaped. `cancelled` is asked before each record
 // and each message. Returns 0, kCancelled (content left empty), or kInvalid for
 // a category that holds no records (nothing built).
