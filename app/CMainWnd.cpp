@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -61,7 +62,7 @@ CMainWnd::CMainWnd(LanguageStore& texts, DialogHost& dialogs, BackupStore& store
 
   m_mainTabs = m_skin.control<QStackedWidget>("MainTabPage");
   m_tabPage = m_skin.control<QStackedWidget>("TabPage");
-  m_scan = new CScanVrtWnd(texts, m_mainTabs);
+  m_scan = new CScanVrtWnd(texts, m_dialogs, m_store, *this, m_mainTabs);
   m_mainTabs->addWidget(m_scan);
   m_device = new CIosDeviceVrtWnd(m_texts, m_dialogs, m_tabPage);
   m_backup = new CItunesBackupVrtWnd(m_texts, m_dialogs, m_store, *m_scan, *this, m_tabPage);
@@ -88,7 +89,10 @@ CMainWnd::CMainWnd(LanguageStore& texts, DialogHost& dialogs, BackupStore& store
   selectSource(0);
 }
 
-CMainWnd::~CMainWnd() = default;
+CMainWnd::~CMainWnd() {
+  // The scan thread posts to this window: it ends before the window does.
+  m_scan->shutDown();
+}
 
 void CMainWnd::updateMargins() {
   const int margin = m_shadow.margin(*this);
@@ -188,7 +192,14 @@ void CMainWnd::customEvent(QEvent* event) {
     case kMsgStartScan:
       onStartScan(sink->wParam());
       break;
+    case kMsgCountsChanged:
+      m_scan->onCountsChanged();
+      break;
+    case kMsgFirstCategory:
+      m_scan->onFirstCategory();
+      break;
     case kMsgScanEnded:
+      m_scan->onScanEnded();
       m_scanStarting = false;
       setBusy(false);
       setSourcePagesEnabled(true);
@@ -254,6 +265,15 @@ void CMainWnd::onScanEvent(uintptr_t event) {
     default:
       break;
   }
+}
+
+void CMainWnd::closeEvent(QCloseEvent* event) {
+  // A running scan, or results not yet recovered, are asked about first.
+  if (m_scan->askClose() != kResultOk) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
 }
 
 void CMainWnd::keyPressEvent(QKeyEvent* event) {

@@ -3,8 +3,8 @@
 #include <future>
 #include <map>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -189,7 +189,8 @@ TEST(ScanSessionHandOver, CountsConversationsAndChatsAndLeavesHandedListsAlone) 
   EXPECT_EQ(view.counts[ScanCategory::WhatsApp], 1u);
   EXPECT_EQ(view.counts[ScanCategory::Contacts], 1u);
   // Each list is where and as long as it was when it was handed over.
-  for (const auto& [category, shape] : view.shapes) EXPECT_EQ(view.shape(category), shape) << CategoryName(category);
+  for (const auto& [category, shape] : view.shapes)
+    EXPECT_EQ(view.shape(category), shape) << CategoryName(category);
   EXPECT_EQ(view.shapes.size(), 4u);
 }
 
