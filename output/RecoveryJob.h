@@ -94,7 +94,9 @@ class RecoveryJob {
   bool IsFinished() const { return m_control.finished(); }
   // Sleeps in 50 ms steps until the finished flag is set; `between` runs
   // between the steps (the UI repaints there).
-  void WaitUntilFinished(const std::function<void()>& between = {}) const { m_control.waitUntilFinished(between); }
+  void WaitUntilFinished(const std::function<void()>& between = {}) const {
+    m_control.waitUntilFinished(between);
+  }
 
   RecoveryProgress Progress() const;
   std::vector<RecoveryRow> Rows() const;
