@@ -89,13 +89,18 @@ CScanVrtWnd::CScanVrtWnd(const LanguageStore& texts, DialogHost& dialogs, Backup
   m_tree->setRootIsDecorated(false);
   m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
   m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_tree->expandAll();
-  for (int group = 0; group < m_treeModel->rowCount(); ++group) {
-    const QModelIndex g = m_treeModel->index(group, 0);
-    m_tree->setRowHidden(group, {}, m_treeModel->isHiddenNode(g));
-    for (int row = 0; row < m_treeModel->rowCount(g); ++row)
-      m_tree->setRowHidden(row, g, m_treeModel->isHiddenNode(m_treeModel->index(row, 0, g)));
-  }
+  // A model reset forgets which rows the view hides and which it expands.
+  auto showNodes = [this] {
+    m_tree->expandAll();
+    for (int group = 0; group < m_treeModel->rowCount(); ++group) {
+      const QModelIndex g = m_treeModel->index(group, 0);
+      m_tree->setRowHidden(group, {}, m_treeModel->isHiddenNode(g));
+      for (int row = 0; row < m_treeModel->rowCount(g); ++row)
+        m_tree->setRowHidden(row, g, m_treeModel->isHiddenNode(m_treeModel->index(row, 0, g)));
+    }
+  };
+  showNodes();
+  connect(m_treeModel, &QAbstractItemModel::modelReset, this, showNodes);
   connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
             if (const auto category = m_treeModel->categoryAt(current)) {
