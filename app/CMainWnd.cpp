@@ -22,6 +22,7 @@
 #include "app/IniFile.h"
 #include "app/LanguageStore.h"
 #include "app/SinkEvent.h"
+#include "engine/backup/BackupDiscovery.h"
 #include "engine/platform/ProgramFolder.h"
 #include "engine/session/BackupStore.h"
 
@@ -210,6 +211,20 @@ void CMainWnd::customEvent(QEvent* event) {
     default:
       break;
   }
+}
+
+bool CMainWnd::openBackupFolder(const QString& folder) {
+  BackupInfo backup;
+  if (ReadBackupFolder(std::filesystem::path(folder.toStdString()), backup) != 0) {
+    m_dialogs.messageBox(this, kError, {}, tr("%1 is not a backup folder.").arg(folder), QSize(550, 200));
+    return false;
+  }
+  selectSource(1);
+  if (!m_backup->passwordStep(backup)) return false;
+  m_store.SelectBackup(backup);
+  m_scan->setBackup(backup);
+  postEvent(kMsgStartScan, 1);
+  return true;
 }
 
 void CMainWnd::setSourcePagesEnabled(bool enabled) {

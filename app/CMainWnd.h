@@ -38,6 +38,9 @@ class CMainWnd : public QWidget, public IEventSink {
   void postEvent(uint32_t message, uintptr_t wParam) override;
 
   CScanVrtWnd& scanPage() const { return *m_scan; }
+  // A backup folder named on the command line: its scan starts, after the
+  // password when it is encrypted. False when it is no backup (the user is told).
+  bool openBackupFolder(const QString& folder);
   CItunesBackupVrtWnd& backupPage() const { return *m_backup; }
   QMenu& assistMenu() const { return *m_assist; }
   bool scanStarting() const { return m_scanStarting; }

@@ -62,6 +62,9 @@ int main(int argc, char** argv) {
       window.activateWindow();
     });
     window.show();
+    // "fernquill FOLDER", as a file manager's "Open with" passes a backup folder.
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1) window.openBackupFolder(arguments.at(1));
     result = app.exec();
   }
   fq::app::DeletePreviewFiles(folders.workFolder());

@@ -230,6 +230,24 @@ TEST_F(BackupPage, FolderWithoutInfoPlistAsksToRetry) {
   EXPECT_EQ(requests()[0].backup.displayName, "Elsewhere");
 }
 
+TEST_F(BackupPage, FolderFromTheCommandLineStartsItsScanAfterThePassword) {
+  addBackup({"aaaa", "Plain Phone", "2019-01-02T03:04:05Z", false});
+  addBackup({"bbbb", "Locked Phone", "2021-06-07T08:09:10Z", true});
+  window();
+  EXPECT_FALSE(m_main->openBackupFolder(QString::fromStdString((m_folder / "nowhere").string())));
+  ASSERT_EQ(m_dialogs.boxes.size(), 1u);
+  EXPECT_EQ(m_dialogs.boxes[0].kind, kError);
+
+  m_dialogs.passwordAnswers = {{kResultOk, "secret"}};
+  EXPECT_TRUE(m_main->openBackupFolder(QString::fromStdString((root() / "bbbb").string())));
+  deliver();
+  EXPECT_EQ(m_dialogs.passwordModes, std::vector<int>{1});
+  ASSERT_EQ(requests().size(), 1u);
+  EXPECT_EQ(requests()[0].backup.displayName, "Locked Phone");
+  EXPECT_TRUE(requests()[0].withPassword);
+  EXPECT_EQ(m_store->selectedBackup().displayName, "Locked Phone");
+}
+
 TEST_F(BackupPage, WithoutACompositorTheEdgeIsABorderNotAShadow) {
   // The offscreen platform composites nothing: a translucent margin would be black.
   ASSERT_FALSE(CWndShadow::Composited());
