@@ -4,7 +4,6 @@
 // here waits for the GUI thread: two of the calls come under the progress
 // lock, which the GUI thread holds while paused or asking a question.
 #include <QEvent>
-#include <QPointer>
 #include <array>
 #include <atomic>
 #include <cstddef>
