@@ -69,6 +69,8 @@ CIosDeviceVrtWnd::CIosDeviceVrtWnd(const LanguageStore& texts, DialogHost& dialo
 
 CIosDeviceVrtWnd::~CIosDeviceVrtWnd() { WipeString(m_password); }
 
+QString CIosDeviceVrtWnd::deviceText() const { return m_info->text(); }
+
 void CIosDeviceVrtWnd::applyTexts() {
   m_texts.apply(this, "PageIosDevice");
   if (m_busy) m_scanButton->setText(m_texts.text("Messages", "MSG0603"));

@@ -45,6 +45,8 @@ class CIosDeviceVrtWnd : public QWidget {
   bool busy() const { return m_busy; }
   // Between a device scan requested here and its end.
   bool deviceScanRunning() const { return m_deviceScan; }
+  // The connected device as the page names it ("name(model version)").
+  QString deviceText() const;
 
  public slots:
   // The end of a scan, whatever its source: `scanEvent` is 3 when a device

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -14,13 +15,18 @@
 #include <QWindow>
 
 #include "app/CButtonGifUI.h"
+#include "app/CFileTreeCtrl.h"
 #include "app/CIosDeviceVrtWnd.h"
 #include "app/CItunesBackupVrtWnd.h"
+#include "app/CPrintWnd.h"
+#include "app/RecoveryFlow.h"
 #include "app/CScanVrtWnd.h"
 #include "app/DialogHost.h"
 #include "app/IniFile.h"
 #include "app/LanguageStore.h"
 #include "app/SinkEvent.h"
+#include "device/CDeviceBackupDriver.h"
+#include "engine/backup/BackupDiscovery.h"
 #include "engine/platform/ProgramFolder.h"
 #include "engine/session/BackupStore.h"
 
@@ -61,13 +67,18 @@ CMainWnd::CMainWnd(LanguageStore& texts, DialogHost& dialogs, BackupStore& store
 
   m_mainTabs = m_skin.control<QStackedWidget>("MainTabPage");
   m_tabPage = m_skin.control<QStackedWidget>("TabPage");
-  m_scan = new CScanVrtWnd(texts, m_mainTabs);
+  m_scan = new CScanVrtWnd(texts, m_dialogs, m_store, *this, m_mainTabs);
   m_mainTabs->addWidget(m_scan);
   m_device = new CIosDeviceVrtWnd(m_texts, m_dialogs, *m_scan, *this, m_tabPage);
   m_backup = new CItunesBackupVrtWnd(m_texts, m_dialogs, m_store, *m_scan, *this, m_tabPage);
   m_tabPage->addWidget(m_device);
   m_tabPage->addWidget(m_backup);
   connect(m_scan, &CScanVrtWnd::homeRequested, this, [this] { m_mainTabs->setCurrentIndex(0); });
+  connect(m_scan, &CScanVrtWnd::recoveryRequested, this, &CMainWnd::runRecovery);
+  connect(m_scan, &CScanVrtWnd::printRequested, this, &CMainWnd::runPrint);
+  // Device scans back up through the process's one device connection; the
+  // device page's thread connects and disconnects it.
+  m_scan->setDeviceDriver(&CDeviceBackupDriver::Instance());
 
   // The ids are the sources of a scan request: 0 the device, 1 a backup.
   m_sources = m_skin.control<QButtonGroup>("GrpAction");
@@ -88,7 +99,10 @@ CMainWnd::CMainWnd(LanguageStore& texts, DialogHost& dialogs, BackupStore& store
   selectSource(0);
 }
 
-CMainWnd::~CMainWnd() = default;
+CMainWnd::~CMainWnd() {
+  // The scan thread posts to this window: it ends before the window does.
+  m_scan->shutDown();
+}
 
 void CMainWnd::updateMargins() {
   const int margin = m_shadow.margin(*this);
@@ -188,7 +202,14 @@ void CMainWnd::customEvent(QEvent* event) {
     case kMsgStartScan:
       onStartScan(sink->wParam());
       break;
+    case kMsgCountsChanged:
+      m_scan->onCountsChanged();
+      break;
+    case kMsgFirstCategory:
+      m_scan->onFirstCategory();
+      break;
     case kMsgScanEnded:
+      m_scan->onScanEnded();
       m_scanStarting = false;
       setBusy(false);
       setSourcePagesEnabled(true);
@@ -202,6 +223,20 @@ void CMainWnd::customEvent(QEvent* event) {
     default:
       break;
   }
+}
+
+bool CMainWnd::openBackupFolder(const QString& folder) {
+  BackupInfo backup;
+  if (ReadBackupFolder(std::filesystem::path(folder.toStdString()), backup) != 0) {
+    m_dialogs.messageBox(this, kError, {}, tr("%1 is not a backup folder.").arg(folder), QSize(550, 200));
+    return false;
+  }
+  selectSource(1);
+  if (!m_backup->passwordStep(backup)) return false;
+  m_store.SelectBackup(backup);
+  m_scan->setBackup(backup);
+  postEvent(kMsgStartScan, 1);
+  return true;
 }
 
 void CMainWnd::setSourcePagesEnabled(bool enabled) {
@@ -250,13 +285,71 @@ void CMainWnd::onScanEvent(uintptr_t event) {
         if (why.isEmpty()) why = tr("The backup could not be opened.");
         m_dialogs.messageBox(this, kError, {}, why, QSize(550, 200));
       } else {
-        m_device->onDeviceScanEnded(static_cast<int>(kScanEventFailed), {});
+        // The recovery object lives until the next scan: its reason is final now.
+        const IPhoneRecoveryParse* recovery = m_scan->session().recovery();
+        m_device->onDeviceScanEnded(static_cast<int>(kScanEventFailed),
+                                    recovery ? recovery->OpenFailureReason() : std::string());
       }
       setSourcePagesEnabled(true);
       break;
     default:
       break;
   }
+}
+
+RecoverySource CMainWnd::recoverySource() const {
+  RecoverySource source;
+  if (m_scan->source() == 0) {
+    source.deviceName = m_device->deviceText().toStdString();
+    source.device = true;
+  } else {
+    const BackupInfo& backup = m_store.selectedBackup();
+    source.deviceName = backup.displayName;
+    source.serialNumber = backup.serialNumber;
+    source.backupDate = backup.lastBackupDate;
+    source.encrypted = backup.encrypted;
+  }
+  source.program = std::string("fernquill ") + FERNQUILL_VERSION;
+  return source;
+}
+
+void CMainWnd::runRecovery() {
+  IPhoneRecoveryParse* recovery = m_scan->session().recovery();
+  if (!recovery) return;
+  const std::filesystem::path backup = m_scan->source() == 0 ? std::filesystem::path() : m_store.selectedBackup().folder;
+  RecoverySource source = recoverySource();
+  const std::string name = source.deviceName;
+  RecoveryFlowInput input{RecoveryInput{m_scan->session().results(), m_scan->statistics(), *recovery, std::move(source)},
+                          name, ProgramFolder() / "template", ProtectedFoldersOf(backup, m_store.workFolders())};
+  // A paused scan's categories wait while the job walks the statistics.
+  m_scan->holdCategoryEvents(true);
+  RunRecoveryFlow(this, m_texts, m_dialogs, input);
+  m_scan->holdCategoryEvents(false);
+}
+
+void CMainWnd::runPrint(ScanCategory category) {
+  if (!CanPrint(category)) return;
+  PrintInput input{ItemKindOf(category),
+                   m_scan->treeModel().filterState(category),
+                   m_scan->session().results(),
+                   m_scan->statistics(),
+                   ProgramFolder() / "template" / "Print.html",
+                   m_store.workFolders().workFolder()};
+  m_scan->holdCategoryEvents(true);
+  {
+    CPrintWnd window(m_texts, m_dialogs, std::move(input), this);
+    window.runPrint();
+  }
+  m_scan->holdCategoryEvents(false);
+}
+
+void CMainWnd::closeEvent(QCloseEvent* event) {
+  // A running scan, or results not yet recovered, are asked about first.
+  if (m_scan->askClose() != kResultOk) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
 }
 
 void CMainWnd::keyPressEvent(QKeyEvent* event) {

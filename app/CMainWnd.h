@@ -7,6 +7,8 @@
 #include "app/CWndShadow.h"
 #include "app/Skin.h"
 #include "engine/session/EventSink.h"
+#include "engine/session/ScanCategory.h"
+#include "output/IndexPage.h"
 
 class QButtonGroup;
 class QLabel;
@@ -38,6 +40,9 @@ class CMainWnd : public QWidget, public IEventSink {
   void postEvent(uint32_t message, uintptr_t wParam) override;
 
   CScanVrtWnd& scanPage() const { return *m_scan; }
+  // A backup folder named on the command line: its scan starts, after the
+  // password when it is encrypted. False when it is no backup (the user is told).
+  bool openBackupFolder(const QString& folder);
   CItunesBackupVrtWnd& backupPage() const { return *m_backup; }
   QMenu& assistMenu() const { return *m_assist; }
   bool scanStarting() const { return m_scanStarting; }
@@ -48,6 +53,7 @@ class CMainWnd : public QWidget, public IEventSink {
  protected:
   void customEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -62,6 +68,10 @@ class CMainWnd : public QWidget, public IEventSink {
   void selectSource(int source);
   void onStartScan(uintptr_t source);
   void onScanEvent(uintptr_t event);
+  // The scan page's Recover and Print buttons.
+  void runRecovery();
+  void runPrint(ScanCategory category);
+  RecoverySource recoverySource() const;
   void setSourcePagesEnabled(bool enabled);
   Qt::Edges edgesAt(QPoint pos) const;
 

@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
-#include <QPushButton>
 #include <QStackedWidget>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
@@ -75,7 +74,6 @@ CPreviewVrtWnd::CPreviewVrtWnd(const LanguageStore& texts, QWidget* parent)
       m_contactHost(m_skin.control<QWidget>("ContactCard")),
       m_edit(m_skin.control<QTextEdit>("PreviewEdit")),
       m_picture(m_skin.control<QLabel>("PreviewPicture")),
-      m_switch(m_skin.control<QPushButton>("OptOnOffPreview")),
       m_players(new PreviewPlayers(this)) {
   setObjectName("PreviewVtrWnd");
   m_contact = std::make_unique<Skin>(QStringLiteral("ContactInfo"), m_contactHost);
@@ -87,11 +85,6 @@ CPreviewVrtWnd::CPreviewVrtWnd(const LanguageStore& texts, QWidget* parent)
        {"TxtUserName", "TxtPhone", "TxtEmail", "TxtAddress", "TxtUrl", "TxtSocial", "TxtCompany"})
     m_contact->control<QLabel>(name)->setTextFormat(Qt::PlainText);
   m_pool.setMaxThreadCount(1);
-  m_switch->setCheckable(true);
-  connect(m_switch, &QPushButton::toggled, this, [this](bool on) {
-    m_pages->setVisible(on);
-    emit previewSwitched(on);
-  });
   connect(m_players, &PreviewPlayers::playFailed, this, [this] {
     dialogs().messageBox(window(), kInformation, {}, m_texts.text("Messages", "MSG1207"), QSize(550, 200));
   });

@@ -24,7 +24,6 @@
 
 class QImage;
 class QLabel;
-class QPushButton;
 class QStackedWidget;
 class QTextCursor;
 class QTextEdit;
@@ -79,8 +78,6 @@ class CPreviewVrtWnd : public QWidget {
   bool fileBusy() const { return m_busy; }
 
  signals:
-  // The user turned the preview on or off.
-  void previewSwitched(bool on);
   // The file asked for last is settled: shown, played, found wanting, or cancelled.
   void fileSettled();
 
@@ -119,7 +116,6 @@ class CPreviewVrtWnd : public QWidget {
   std::unique_ptr<Skin> m_contact;
   QTextEdit* m_edit;
   QLabel* m_picture;
-  QPushButton* m_switch;
   PreviewPlayers* m_players;
 
   // The stored file whose complete copy is m_copyPath: selected again, it is

@@ -17,10 +17,11 @@ void AppendLine(std::string& out, std::string_view label, std::string_view value
   out += "</p>\r\n";
 }
 
-bool IsPrinted(const CStatisticsObj& statistics, const void* record, int32_t deleted, bool deletedOnly) {
-  if (deletedOnly && !deleted) return false;
+// The statistics' deleted flag decides: a conversation or chat counts as
+// deleted when any of its messages is, not by its first one alone.
+bool IsPrinted(const CStatisticsObj& statistics, const void* record, bool deletedOnly) {
   const StatisticsEntry* entry = statistics.Find(record);
-  return entry && entry->selected;
+  return entry && entry->selected && (!deletedOnly || entry->deleted);
 }
 
 void AppendContact(std::string& out, const ContactRecord& c) {
@@ -66,7 +67,7 @@ int32_t BuildList(const std::vector<Record>& records, bool deletedOnly, const CS
                   void (*append)(std::string&, const Record&)) {
   for (const auto& r : records) {
     if (cancelled && cancelled()) return kCancelled;
-    if (IsPrinted(statistics, &r, r.deleted, deletedOnly)) append(content, r);
+    if (IsPrinted(statistics, &r, deletedOnly)) append(content, r);
   }
   return kOk;
 }
@@ -76,10 +77,11 @@ int32_t BuildMessages(const ConversationMap& conversations, bool deletedOnly,
                       std::string& content) {
   for (const auto& [handle, messages] : conversations) {
     if (cancelled && cancelled()) return kCancelled;
-    if (messages.empty() || !IsPrinted(statistics, &messages.front(), messages.front().deleted, deletedOnly))
-      continue;
+    if (messages.empty() || !IsPrinted(statistics, &messages.front(), deletedOnly)) continue;
     for (const auto& m : messages) {
       if (cancelled && cancelled()) return kCancelled;
+      // With the filter on, as the recovery writes it: the deleted messages only.
+      if (deletedOnly && !m.deleted) continue;
       AppendMessage(content, m);
     }
   }
@@ -92,7 +94,7 @@ int32_t BuildChats(const WhatsAppChatMap& chats, bool deletedOnly, const CStatis
     if (cancelled && cancelled()) return kCancelled;
     if (messages.empty()) continue;
     const auto& first = messages.front();
-    if (!IsPrinted(statistics, &first, first.deleted, deletedOnly)) continue;
+    if (!IsPrinted(statistics, &first, deletedOnly)) continue;
     content += "<div>\r\n";
     AppendLine(content, "Chats:", first.partnerName);
     AppendLine(content, "Name:", first.chatTitle.empty() ? first.senderName : first.chatTitle);
@@ -100,6 +102,7 @@ int32_t BuildChats(const WhatsAppChatMap& chats, bool deletedOnly, const CStatis
     content += "<p><span>Content:</span></p>\r\n";
     for (const auto& m : messages) {
       if (cancelled && cancelled()) return kCancelled;
+      if (deletedOnly && !m.deleted) continue;
       content += "<p>";
       content += m.fromMe ? std::string("Me") : HtmlEscape(m.senderName);
       content += " (";

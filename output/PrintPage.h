@@ -23,7 +23,8 @@ bool CanPrint(ItemKind category);
 inline bool CanPrint(ScanCategory category) { return CanPrint(ItemKindOf(category)); }
 
 // The blocks of the records of `category` that are selected in `statistics`
-// (only the deleted ones when `deletedOnly`, the node's "D" filter state), in
+// (only the deleted ones when `deletedOnly`, the node's "D" filter state: a
+// conversation or chat when any of its messages is, printed with those), in
 // list order, each record text escaped. `cancelled` is asked before each record
 // and each message. Returns 0, kCancelled (content left empty), or kInvalid for
 // a category that holds no records (nothing built).

@@ -95,8 +95,11 @@ class RecoveryJob {
   void Cancel(std::unique_lock<CountedLock>& held);
   void Cancel();
   bool IsFinished() const { return m_control.finished(); }
-  // Sleeps in 50 ms steps until the finished flag is set.
-  void WaitUntilFinished() const { m_control.waitUntilFinished(); }
+  // Sleeps in 50 ms steps until the finished flag is set; `between` runs
+  // between the steps (the UI repaints there).
+  void WaitUntilFinished(const std::function<void()>& between = {}) const {
+    m_control.waitUntilFinished(between);
+  }
 
   RecoveryProgress Progress() const;
   std::vector<RecoveryRow> Rows() const;

@@ -12,8 +12,9 @@ namespace fq {
 
 struct RecoveryRequest {
   std::vector<ItemKind> categories;  // empty: every category
-  // Only records whose deleted flag is set (a conversation or chat by its first
-  // message, as the scan view lists it). Files carry no such flag and are left out.
+  // Only records whose deleted flag is set (a conversation or chat when any of
+  // its messages is, as the scan view lists it). Files carry no such flag and
+  // are left out.
   bool deletedOnly = false;
 };
 

@@ -46,6 +46,8 @@ class BackupStore {
   void SelectBackup(const BackupInfo& backup);
 
   const BackupInfo& selectedBackup() const { return m_selected; }
+  // The work folders the store was built on (a device scan works there too).
+  WorkFolders& workFolders() const { return m_folders; }
   const std::filesystem::path& folder() const { return m_folder; }
   bool layoutFlag() const { return m_layoutFlag; }
   bool decrypted() const { return m_decrypted; }

@@ -13,15 +13,18 @@ namespace {
 
 constexpr int32_t kMaxPercentShown = 99;
 
-template <typename Map>
-size_t CountFlattened(const Map& map) {
+size_t CountFiles(const std::map<std::string, std::vector<AppFileRecord>>& byApp) {
   size_t count = 0;
-  for (const auto& [key, list] : map) count += list.size();
+  for (const auto& [app, files] : byApp) count += files.size();
   return count;
 }
 
-size_t CountFiles(const std::map<std::string, std::vector<AppFileRecord>>& byApp) {
-  return CountFlattened(byApp);
+// Messages and WhatsApp are listed and counted one conversation or chat at a
+// time (its first message stands for it); an empty one is not listed.
+template <typename Map>
+size_t CountConversations(const Map& map) {
+  return static_cast<size_t>(
+      std::count_if(map.begin(), map.end(), [](const auto& entry) { return !entry.second.empty(); }));
 }
 
 // An operation that throws (a reader meeting something it did not expect)
@@ -172,7 +175,7 @@ int32_t ScanSession::RunCategorySteps() {
          HandOver(ScanCategory::PhotoStream, lists.photoStream.size());
        }},
       {[&] { return r.ScanMessages(lists.conversations); },
-       [&] { HandOver(ScanCategory::Messages, CountFlattened(lists.conversations)); }},
+       [&] { HandOver(ScanCategory::Messages, CountConversations(lists.conversations)); }},
       {[&] { return r.ScanMessageAttachments(lists.messageAttachments); },
        [&] { HandOver(ScanCategory::MessagesAttachments, lists.messageAttachments.size()); }},
       {[&] { return r.ScanContacts(lists.contacts); },
@@ -187,7 +190,7 @@ int32_t ScanSession::RunCategorySteps() {
          HandOver(ScanCategory::AppVideos, CountFiles(split.videos));
        }},
       {[&] { return r.ScanWhatsApp(lists.whatsAppChats); },
-       [&] { HandOver(ScanCategory::WhatsApp, CountFlattened(lists.whatsAppChats)); }},
+       [&] { HandOver(ScanCategory::WhatsApp, CountConversations(lists.whatsAppChats)); }},
       {[&] { return r.ScanWhatsAppAttachments(lists.whatsAppAttachments); },
        [&] { HandOver(ScanCategory::WhatsAppAttachments, lists.whatsAppAttachments.size()); }},
   }};
@@ -294,7 +297,7 @@ void ScanSession::RequestCancel() {
 }
 
 void ScanSession::WaitUntilFinished() {
-  m_control.waitUntilFinished();
+  m_control.waitUntilFinished(m_betweenWaits);
   if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
 }
 

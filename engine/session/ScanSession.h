@@ -56,6 +56,9 @@ class ScanSession {
   void Cancel();
   // Asks a running device backup to stop, together with the cancel flag.
   void setQuitRequest(std::function<void()> raiseQuit) { m_raiseQuit = std::move(raiseQuit); }
+  // Runs between the 50-ms waits of Stop and AskClose for the scan to end, so
+  // a UI thread can repaint meanwhile; it must not block on the scan.
+  void setBetweenWaits(std::function<void()> between) { m_betweenWaits = std::move(between); }
   // The pause after the first report, which lets the view switch pages.
   void setFirstReportPause(std::chrono::milliseconds pause) { m_firstReportPause = pause; }
 
@@ -65,7 +68,10 @@ class ScanSession {
   // Empties every list, the percent shown and the first-display choice.
   void ClearResults();
 
-  // Valid to read once finished() is true (or from the view's callbacks).
+  // A category's list is final once IScanView::categoryReady was called for
+  // it: the scan thread does not touch it again, so the view may read it from
+  // then on without the progress lock, until ClearResults or the next Start.
+  // Every list may be read once finished() is true.
   const ScanResults& results() const { return m_results; }
   bool finished() const { return m_control.finished(); }
   bool paused() const { return m_paused; }
@@ -104,6 +110,7 @@ class ScanSession {
   bool m_paused = false;
   std::function<void()> m_raiseQuit;
   std::chrono::milliseconds m_firstReportPause{100};
+  std::function<void()> m_betweenWaits;
 };
 
 }  // namespace fq

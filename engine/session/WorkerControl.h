@@ -9,6 +9,7 @@
 // the lock and waits for the finished flag in 50 ms steps.
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -43,8 +44,13 @@ class WorkerControl {
   // Set by the worker last, once everything it hands over is in place.
   void markFinished() { m_finished = true; }
   bool finished() const { return m_finished.load(); }
-  void waitUntilFinished() const {
-    while (!m_finished.load()) std::this_thread::sleep_for(kFinishPoll);
+  // `between` runs between two waits (the UI repaints there); it must not
+  // block on the worker.
+  void waitUntilFinished(const std::function<void()>& between = {}) const {
+    while (!m_finished.load()) {
+      std::this_thread::sleep_for(kFinishPoll);
+      if (between && !m_finished.load()) between();
+    }
   }
 
  private:

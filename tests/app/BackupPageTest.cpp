@@ -7,6 +7,9 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTreeView>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "GuiFixtures.h"
 #include "ScriptedDialogs.h"
@@ -17,6 +20,7 @@
 #include "app/LanguageStore.h"
 #include "engine/session/BackupStore.h"
 #include "engine/session/WorkFolders.h"
+#include "tests/session/SessionFixtures.h"
 #include "tests/support/TempFolder.h"
 
 namespace fq::app {
@@ -27,6 +31,9 @@ using test::BackupSpec;
 class BackupPage : public testing::Test {
  protected:
   void SetUp() override { test::writeProgramFolder(m_folder.path()); }
+  // The page's scans stay in their Open until the test ends: what the tests
+  // look at is the request, not a scan racing them with its own events.
+  void TearDown() override { m_release = true; }
 
   void addBackup(const BackupSpec& spec) { test::writeBackup(root(), spec); }
   std::filesystem::path root() const { return m_folder / "data/Apple Computer/MobileSync/backup"; }
@@ -37,6 +44,14 @@ class BackupPage : public testing::Test {
     m_work = std::make_unique<WorkFolders>(m_folder / "data");
     m_store = std::make_unique<BackupStore>(*m_work, root());
     m_main = std::make_unique<CMainWnd>(*m_texts, m_dialogs, *m_store);
+    m_main->scanPage().setRecoveryMaker([this](int) {
+      auto held = std::make_unique<testsupport::FakeRecovery>();
+      held->openReports = {};
+      held->duringOpen = [this] {
+        while (!m_release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      };
+      return held;
+    });
     m_main->findChild<QPushButton*>("OptBackupFile")->click();
     return *m_main;
   }
@@ -45,6 +60,7 @@ class BackupPage : public testing::Test {
   const std::vector<CScanVrtWnd::Request>& requests() const { return m_main->scanPage().requests(); }
   void deliver() { QCoreApplication::sendPostedEvents(m_main.get()); }
 
+  std::atomic<bool> m_release{false};
   testsupport::TempFolder m_folder{"fq-gui"};
   test::ScriptedDialogs m_dialogs;
   std::unique_ptr<LanguageStore> m_texts;
@@ -212,6 +228,24 @@ TEST_F(BackupPage, FolderWithoutInfoPlistAsksToRetry) {
   EXPECT_EQ(m_dialogs.boxes[0].kind, kQuestion);
   ASSERT_EQ(requests().size(), 1u);
   EXPECT_EQ(requests()[0].backup.displayName, "Elsewhere");
+}
+
+TEST_F(BackupPage, FolderFromTheCommandLineStartsItsScanAfterThePassword) {
+  addBackup({"aaaa", "Plain Phone", "2019-01-02T03:04:05Z", false});
+  addBackup({"bbbb", "Locked Phone", "2021-06-07T08:09:10Z", true});
+  window();
+  EXPECT_FALSE(m_main->openBackupFolder(QString::fromStdString((m_folder / "nowhere").string())));
+  ASSERT_EQ(m_dialogs.boxes.size(), 1u);
+  EXPECT_EQ(m_dialogs.boxes[0].kind, kError);
+
+  m_dialogs.passwordAnswers = {{kResultOk, "secret"}};
+  EXPECT_TRUE(m_main->openBackupFolder(QString::fromStdString((root() / "bbbb").string())));
+  deliver();
+  EXPECT_EQ(m_dialogs.passwordModes, std::vector<int>{1});
+  ASSERT_EQ(requests().size(), 1u);
+  EXPECT_EQ(requests()[0].backup.displayName, "Locked Phone");
+  EXPECT_TRUE(requests()[0].withPassword);
+  EXPECT_EQ(m_store->selectedBackup().displayName, "Locked Phone");
 }
 
 TEST_F(BackupPage, WithoutACompositorTheEdgeIsABorderNotAShadow) {

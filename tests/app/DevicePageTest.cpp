@@ -24,6 +24,8 @@
 #include "app/LanguageStore.h"
 #include "device/CDeviceBackupDriver.h"
 #include "engine/platform/ProgramFolder.h"
+#include "engine/session/BackupStore.h"
+#include "engine/session/WorkFolders.h"
 #include "engine/session/EventSink.h"
 #include "tests/device/SimulatedDevice.h"
 #include "tests/support/TempFolder.h"
@@ -63,7 +65,7 @@ size_t EncryptionRequests(const SimulatedDevice& device) {
 
 class DevicePage : public testing::Test {
  protected:
-  DevicePage() : m_texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string()), m_scan(m_texts, nullptr) {
+  DevicePage() : m_texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string()), m_scan(m_texts, m_dialogs, m_store, m_sink, nullptr) {
     DeviceDriverTimings timings;
     timings.emptyPollPauseMs = 50;
     timings.syncLockRetryMs = 10;
@@ -98,6 +100,8 @@ class DevicePage : public testing::Test {
   LanguageStore m_texts;
   test::ScriptedDialogs m_dialogs;
   RecordingSink m_sink;
+  WorkFolders m_work{m_folder / "data"};
+  BackupStore m_store{m_work, m_folder / "backups"};
   CScanVrtWnd m_scan;
   CDeviceBackupDriver m_driver;
   std::unique_ptr<CIosDeviceVrtWnd> m_page;

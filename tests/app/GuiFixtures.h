@@ -22,6 +22,8 @@ inline void writeProgramFolder(const std::filesystem::path& folder) {
       folder / "Languages/Test.ini",
       "[Messages]\nMSG0301=T-empty-password\nMSG0302=T-encrypted\nMSG0401=T-error\nMSG0402=T-confirm\n"
       "MSG0403=T-info\nMSG0404=T-question\nMSG0405=T-warning\nMSG0602=T-describe-backup\nMSG1209=T-product\n"
+      "MSG0501=T-scanning-backup\nMSG0502=T-remark-backup\nMSG0506=T-resume\nMSG0507=T-pause\n"
+      "MSG0508=T-stop-question\nMSG0510=T-home-question\nMSG0511=T-quit-question\nMSG0514=%s|%d|%s|%d\n"
       "[MainWnd]\nTxtBackupFile1=T-backup-option\n"
       "[PageItunesBackup]\nBtnScan=T-scan\nColName=T-name\n"
       "[PageIosDevice]\nLblDesc4=<b>T-connect</b>\n"

@@ -5,6 +5,7 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,12 +19,16 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "GuiFixtures.h"
 #include "XcbPictures.h"
 #include "app/CIosDeviceVrtWnd.h"
+#include "app/CFileTreeCtrl.h"
 #include "app/CItunesBackupVrtWnd.h"
 #include "app/CMainWnd.h"
 #include "app/CScanVrtWnd.h"
@@ -31,9 +36,12 @@
 #include "app/LanguageStore.h"
 #include "app/ModalDialogs.h"
 #include "engine/session/BackupStore.h"
+#include "engine/session/RecoveryFactory.h"
 #include "engine/session/WorkFolders.h"
 #include "tests/device/SimulatedDevice.h"
+#include "tests/session/SessionFixtures.h"
 #include "tests/support/TempFolder.h"
+#include "tools/backupbuilder/DemoBackup.h"
 
 namespace fq::app {
 namespace {
@@ -105,6 +113,20 @@ TEST_F(XcbWindow, BackupScanClickedThroughWithPasswordAndItsWarning) {
   WorkFolders work(m_folder / "data");
   BackupStore store(work, root());
   CMainWnd main(texts, dialogs, store);
+  // The scan this starts stays in its Open: the test is about the clicks.
+  std::atomic<bool> release{false};
+  main.scanPage().setRecoveryMaker([&release](int) {
+    auto held = std::make_unique<testsupport::FakeRecovery>();
+    held->openReports = {};
+    held->duringOpen = [&release] {
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    return held;
+  });
+  struct Release {
+    std::atomic<bool>& flag;
+    ~Release() { flag = true; }
+  } releaseAtEnd{release};
   ASSERT_NO_FATAL_FAILURE(showActive(main));
   expectTextsFit(main);
   savePicture(main, QStringLiteral("home"));
@@ -202,6 +224,98 @@ TEST_F(XcbWindow, DevicePanelsAndTheDevicePasswordWindow) {
   ASSERT_TRUE(shows(1));
   expectTextsFit(main);
   savePicture(main, QStringLiteral("device-connect"));
+}
+
+// Messages with a deleted message after a live one, and a contact; the scan
+// then stays in its Notes step until released.
+class HeldScan : public testsupport::FakeRecovery {
+ public:
+  explicit HeldScan(std::atomic<bool>& release) : m_release(release) {
+    fillContacts = true;
+    duringCategory = [this](int order) {
+      if (order != 5) return;
+      while (!m_release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+  }
+  int32_t ScanMessages(ConversationMap& conversations) override {
+    MessageRecord m;
+    m.contactName = "Ann";
+    m.address = "+15550100";
+    m.date = "2021-06-07 08:09:10";
+    m.text = "See you at the station";
+    MessageRecord gone = m;
+    gone.deleted = 1;
+    gone.text = "Never mind";
+    conversations[1] = {m, gone};
+    m.contactName = "Bob";
+    m.address = "+15550199";
+    conversations[2] = {m};
+    return FakeRecovery::ScanMessages(conversations);
+  }
+
+ private:
+  std::atomic<bool>& m_release;
+};
+
+// The scan page while it scans, paused, with the demo backup's results and
+// with the deleted-only filter on.
+TEST_F(XcbWindow, ScanPageScanningPausedResultsFiltered) {
+  std::string error;
+  ASSERT_TRUE(builder::WriteDemoBackup(root() / "demo", builder::ManifestFormat::Db, &error)) << error;
+  LanguageStore texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string());
+  ModalDialogs dialogs(texts);
+  WorkFolders work(m_folder / "data");
+  BackupStore store(work, root());
+  std::vector<BackupInfo> backups;
+  store.ListBackups(backups);
+  ASSERT_EQ(backups.size(), 1u);
+  CMainWnd main(texts, dialogs, store);
+  CScanVrtWnd& page = main.scanPage();
+  std::atomic<bool> release{false};
+  struct Release {
+    std::atomic<bool>& flag;
+    ~Release() { flag = true; }
+  } releaseAtEnd{release};
+  page.setRecoveryMaker([&release](int) { return std::make_unique<HeldScan>(release); });
+  main.move(40, 40);
+  main.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+
+  page.setBackup(backups[0]);
+  main.postEvent(kMsgStartScan, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.treeModel().isReady(ScanCategory::Contacts); }, 20000));
+  QTest::qWait(200);
+  ASSERT_EQ(main.findChild<QStackedWidget*>("MainTabPage")->currentIndex(), 1);
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("scan-scanning"));
+  QTest::mouseClick(main.findChild<QPushButton*>("BtnScanPause"), Qt::LeftButton);
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("scan-paused"));
+  QTest::mouseClick(main.findChild<QPushButton*>("BtnScanPause"), Qt::LeftButton);
+  release = true;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.scanEnded(); }, 20000));
+
+  // The demo backup through the real engine.
+  page.setRecoveryMaker(
+      [&store](int source) { return CreateRecovery(source, store, store.workFolders(), nullptr); });
+  main.postEvent(kMsgStartScan, 1);
+  QCoreApplication::sendPostedEvents(&main);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.scanEnded() && page.session().finished(); }, 120000));
+  QTest::qWait(200);
+  auto* tree = main.findChild<QTreeView*>("NodeTree");
+  tree->setCurrentIndex(page.treeModel().indexOf(ScanCategory::Messages));
+  QTest::qWait(100);
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("scan-results"));
+  tree->setCurrentIndex(page.treeModel().indexOf(ScanCategory::CallHistory));
+  QTest::qWait(100);
+  savePicture(main, QStringLiteral("scan-results-calls"));
+  tree->setCurrentIndex(page.treeModel().indexOf(ScanCategory::Messages));
+  QTest::mouseClick(main.findChild<QCheckBox*>("OptOnOffFilter"), Qt::LeftButton);
+  ASSERT_TRUE(main.findChild<QCheckBox*>("OptOnOffFilter")->isChecked());
+  QTest::qWait(100);
+  expectTextsFit(main);
+  savePicture(main, QStringLiteral("scan-filtered"));
 }
 
 // The shadow is painted only while a compositing manager owns _NET_WM_CM_S0.

@@ -118,6 +118,22 @@ TEST(PrintPageCategories, OnlyTheRecordCategoriesPrint) {
   }
 }
 
+TEST_F(PrintPage, DeletedFilterTakesAConversationByAnyOfItsMessages) {
+  // Live first messages, a deleted later one: the conversation and the chat
+  // are what the filter is for, printed with their deleted messages.
+  r.conversations[4][1].deleted = 1;
+  r.whatsAppChats[9][1].deleted = 1;
+  SelectForRecovery(r, noApps, noApps, {}, stats);
+  EXPECT_EQ(Build(ItemKind::Messages, true),
+            "<div>\r\n<p><span>To:</span>+4</p>\r\n<p><span>Date:</span>d2</p>\r\n"
+            "<p><span>Content:</span>y</p>\r\n</div>\r\n");
+  const std::string chat = Build(ItemKind::WhatsApp, true);
+  EXPECT_NE(chat.find("<p>Me (d2): &lt;yo&gt;</p>"), std::string::npos);
+  EXPECT_EQ(chat.find("hi"), std::string::npos);
+  // Off, the whole conversation as before.
+  EXPECT_NE(Build(ItemKind::Messages).find("<span>Content:</span>x"), std::string::npos);
+}
+
 TEST_F(PrintPage, ShippedTemplateGivesACleanPage) {
   const auto page =
       LoadPrintTemplate(std::filesystem::path(FERNQUILL_SOURCE_DIR) / "template" / "Print.html");

@@ -148,6 +148,10 @@ TEST(Selection, CategoriesAndDeletedOnly) {
   // A conversation whose first message is live but a later one deleted.
   r.conversations[2] = {MessageRecord{.handleRowId = 2, .text = "kept"},
                         MessageRecord{.deleted = 1, .handleRowId = 2, .text = "gone"}};
+  // The same for a chat, and a chat with nothing deleted.
+  r.whatsAppChats[8] = std::vector<WhatsAppMessageRecord>(3);
+  r.whatsAppChats[8][2].deleted = 1;
+  r.whatsAppChats[9] = std::vector<WhatsAppMessageRecord>(2);
   const AppFolderMap none;
 
   std::vector<ItemKind> kinds;
@@ -159,8 +163,10 @@ TEST(Selection, CategoriesAndDeletedOnly) {
 
   CStatisticsObj stats;
   SelectForRecovery(r, none, none, {}, stats);
-  EXPECT_EQ(stats.RecoveryItems().size(), 7u);
-  EXPECT_EQ(stats.Root().selected, 7u);
+  EXPECT_EQ(stats.RecoveryItems().size(), 9u);
+  EXPECT_EQ(stats.Root().selected, 9u);
+  EXPECT_EQ(stats.Find(&r.whatsAppChats[8].front())->deleted, 1);
+  EXPECT_EQ(stats.Find(&r.whatsAppChats[9].front())->deleted, 0);
 
   SelectForRecovery(r, none, none, {kinds, false}, stats);
   EXPECT_EQ(stats.RecoveryItems().size(), 3u);
@@ -168,8 +174,9 @@ TEST(Selection, CategoriesAndDeletedOnly) {
   SelectForRecovery(r, none, none, {{}, true}, stats);
   std::set<const void*> items;
   for (const auto* e : stats.RecoveryItems()) items.insert(e->record);
-  EXPECT_EQ(items, (std::set<const void*>{&r.conversations[2].front(), &r.contacts[1], &r.calls[0]}));
-  EXPECT_EQ(stats.SelectedVisibleCount(), 3u);
+  EXPECT_EQ(items, (std::set<const void*>{&r.conversations[2].front(), &r.contacts[1], &r.calls[0],
+                                          &r.whatsAppChats[8].front()}));
+  EXPECT_EQ(stats.SelectedVisibleCount(), 4u);
   EXPECT_TRUE(stats.DeletedOnlyFilter(ItemKind::Messages));
   EXPECT_FALSE(stats.DeletedOnlyFilter(ItemKind::CameraRoll));
 }

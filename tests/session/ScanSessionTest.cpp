@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -122,6 +124,102 @@ TEST_F(ScanSessionTest, RunsTheCategoriesInTheirFixedOrder) {
   std::vector<ScanCategory> handed;
   for (const auto& [category, count] : view.categories) handed.push_back(category);
   EXPECT_EQ(handed, std::vector<ScanCategory>(kScanCategories.begin(), kScanCategories.end()));
+}
+
+// Fills Messages and WhatsApp: two conversations with messages and one empty.
+class ChatsRecovery : public FakeRecovery {
+ public:
+  int32_t ScanMessages(ConversationMap& conversations) override {
+    MessageRecord live;
+    MessageRecord gone;
+    gone.deleted = 1;
+    conversations[1] = {live, gone};
+    conversations[2] = {live};
+    conversations[3] = {};
+    return FakeRecovery::ScanMessages(conversations);
+  }
+  int32_t ScanWhatsApp(WhatsAppChatMap& chats) override {
+    chats[5] = std::vector<WhatsAppMessageRecord>(3);
+    return FakeRecovery::ScanWhatsApp(chats);
+  }
+};
+
+// Remembers where each handed-over list lay and how long it was, to see that
+// the scan leaves it alone afterwards.
+class SnapshotView : public IScanView {
+ public:
+  void categoryReady(ScanCategory category, size_t count) override {
+    counts[category] = count;
+    if (const auto now = shape(category); now.second != 0) shapes[category] = now;
+  }
+  std::pair<const void*, size_t> shape(ScanCategory category) const {
+    const ScanResults& r = session->results();
+    switch (category) {
+      case ScanCategory::CameraRoll:
+        return {r.cameraRoll.data(), r.cameraRoll.size()};
+      case ScanCategory::Messages:
+        return {r.conversations.empty() ? nullptr : r.conversations.begin()->second.data(),
+                r.conversations.size()};
+      case ScanCategory::Contacts:
+        return {r.contacts.data(), r.contacts.size()};
+      case ScanCategory::WhatsApp:
+        return {r.whatsAppChats.empty() ? nullptr : r.whatsAppChats.begin()->second.data(),
+                r.whatsAppChats.size()};
+      default:
+        return {nullptr, 0};
+    }
+  }
+  const ScanSession* session = nullptr;
+  std::map<ScanCategory, size_t> counts;
+  std::map<ScanCategory, std::pair<const void*, size_t>> shapes;
+};
+
+TEST(ScanSessionHandOver, CountsConversationsAndChatsAndLeavesHandedListsAlone) {
+  EventRecorder events;
+  SnapshotView view;
+  ScanSession session(events, &view);
+  view.session = &session;
+  session.setFirstReportPause(std::chrono::milliseconds(0));
+  auto fake = std::make_unique<ChatsRecovery>();
+  fake->fillCameraRoll = true;
+  fake->fillContacts = true;
+  ASSERT_TRUE(session.Start(std::move(fake), ""));
+  session.Wait();
+  EXPECT_EQ(view.counts[ScanCategory::Messages], 2u);  // not 3 messages, not the empty conversation
+  EXPECT_EQ(view.counts[ScanCategory::WhatsApp], 1u);
+  EXPECT_EQ(view.counts[ScanCategory::Contacts], 1u);
+  // Each list is where and as long as it was when it was handed over.
+  for (const auto& [category, shape] : view.shapes)
+    EXPECT_EQ(view.shape(category), shape) << CategoryName(category);
+  EXPECT_EQ(view.shapes.size(), 4u);
+}
+
+TEST_F(ScanSessionTest, StopRunsTheHookWhileItWaitsForTheScan) {
+  std::promise<void> inPhotos;
+  std::promise<void> asked;
+  auto askedDone = asked.get_future();
+  auto fake = std::make_unique<FakeRecovery>();
+  fake->duringCategory = [&](int order) {
+    if (order != 0) return;
+    inPhotos.set_value();
+    askedDone.wait();
+    // Still busy for a while after the answer: Stop must wait at least once.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  };
+  int between = 0;
+  session.setBetweenWaits([&] {
+    ++between;
+    EXPECT_FALSE(session.finished());
+  });
+  start(std::move(fake));
+  inPhotos.get_future().wait();
+  EXPECT_EQ(session.Stop([&] {
+    asked.set_value();
+    return kAnswerOk;
+  }),
+            kAnswerOk);
+  EXPECT_TRUE(session.finished());
+  EXPECT_GE(between, 1);
 }
 
 TEST_F(ScanSessionTest, AFailingCategoryDoesNotStopTheNext) {
