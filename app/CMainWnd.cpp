@@ -19,11 +19,11 @@
 #include "app/CIosDeviceVrtWnd.h"
 #include "app/CItunesBackupVrtWnd.h"
 #include "app/CPrintWnd.h"
-#include "app/RecoveryFlow.h"
 #include "app/CScanVrtWnd.h"
 #include "app/DialogHost.h"
 #include "app/IniFile.h"
 #include "app/LanguageStore.h"
+#include "app/RecoveryFlow.h"
 #include "app/SinkEvent.h"
 #include "device/CDeviceBackupDriver.h"
 #include "engine/backup/BackupDiscovery.h"
@@ -316,11 +316,13 @@ RecoverySource CMainWnd::recoverySource() const {
 void CMainWnd::runRecovery() {
   IPhoneRecoveryParse* recovery = m_scan->session().recovery();
   if (!recovery) return;
-  const std::filesystem::path backup = m_scan->source() == 0 ? std::filesystem::path() : m_store.selectedBackup().folder;
+  const std::filesystem::path backup =
+      m_scan->source() == 0 ? std::filesystem::path() : m_store.selectedBackup().folder;
   RecoverySource source = recoverySource();
   const std::string name = source.deviceName;
-  RecoveryFlowInput input{RecoveryInput{m_scan->session().results(), m_scan->statistics(), *recovery, std::move(source)},
-                          name, ProgramFolder() / "template", ProtectedFoldersOf(backup, m_store.workFolders())};
+  RecoveryFlowInput input{
+      RecoveryInput{m_scan->session().results(), m_scan->statistics(), *recovery, std::move(source)}, name,
+      ProgramFolder() / "template", ProtectedFoldersOf(backup, m_store.workFolders())};
   // A paused scan's categories wait while the job walks the statistics.
   m_scan->holdCategoryEvents(true);
   RunRecoveryFlow(this, m_texts, m_dialogs, input);
@@ -329,12 +331,9 @@ void CMainWnd::runRecovery() {
 
 void CMainWnd::runPrint(ScanCategory category) {
   if (!CanPrint(category)) return;
-  PrintInput input{ItemKindOf(category),
-                   m_scan->treeModel().filterState(category),
-                   m_scan->session().results(),
-                   m_scan->statistics(),
-                   ProgramFolder() / "template" / "Print.html",
-                   m_store.workFolders().workFolder()};
+  PrintInput input{
+      ItemKindOf(category), m_scan->treeModel().filterState(category),   m_scan->session().results(),
+      m_scan->statistics(), ProgramFolder() / "template" / "Print.html", m_store.workFolders().workFolder()};
   m_scan->holdCategoryEvents(true);
   {
     CPrintWnd window(m_texts, m_dialogs, std::move(input), this);

@@ -7,10 +7,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
-#include <QVBoxLayout>
 #include <QPushButton>
 #include <QTableView>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include "app/CButtonGifUI.h"
 #include "app/CDecryptionWnd.h"
@@ -484,10 +484,12 @@ void CScanVrtWnd::showPreview(ScanCategory category, int row) {
       if (m_listModel->listsAppFiles()) m_preview->showFile(*static_cast<const AppFileRecord*>(record));
       break;
     case ScanCategory::Messages:
-      if (const auto* messages = ConversationOf(results.conversations, record)) m_preview->showConversation(*messages);
+      if (const auto* messages = ConversationOf(results.conversations, record))
+        m_preview->showConversation(*messages);
       break;
     case ScanCategory::WhatsApp:
-      if (const auto* messages = ConversationOf(results.whatsAppChats, record)) m_preview->showWhatsAppChat(*messages);
+      if (const auto* messages = ConversationOf(results.whatsAppChats, record))
+        m_preview->showWhatsAppChat(*messages);
       break;
     case ScanCategory::Contacts:
       m_preview->showContact(*static_cast<const ContactRecord*>(record));

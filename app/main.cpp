@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     // "fernquill FOLDER", as a file manager's "Open with" passes a backup
     // folder: that backup is scanned; a folder of backups is only listed.
     fq::BackupInfo givenBackup;
-    if (!given.empty() && fq::ReadBackupFolder(given, givenBackup) == 0) window.openBackupFolder(arguments.at(1));
+    if (!given.empty() && fq::ReadBackupFolder(given, givenBackup) == 0)
+      window.openBackupFolder(arguments.at(1));
     result = app.exec();
   }
   fq::app::DeletePreviewFiles(folders.workFolder());

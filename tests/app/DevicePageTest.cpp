@@ -25,8 +25,8 @@
 #include "device/CDeviceBackupDriver.h"
 #include "engine/platform/ProgramFolder.h"
 #include "engine/session/BackupStore.h"
-#include "engine/session/WorkFolders.h"
 #include "engine/session/EventSink.h"
+#include "engine/session/WorkFolders.h"
 #include "tests/device/SimulatedDevice.h"
 #include "tests/support/TempFolder.h"
 
@@ -65,7 +65,9 @@ size_t EncryptionRequests(const SimulatedDevice& device) {
 
 class DevicePage : public testing::Test {
  protected:
-  DevicePage() : m_texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string()), m_scan(m_texts, m_dialogs, m_store, m_sink, nullptr) {
+  DevicePage()
+      : m_texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string()),
+        m_scan(m_texts, m_dialogs, m_store, m_sink, nullptr) {
     DeviceDriverTimings timings;
     timings.emptyPollPauseMs = 50;
     timings.syncLockRetryMs = 10;

@@ -1,10 +1,9 @@
-#include "app/PreviewPicture.h"
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <QFile>
 
+#include "app/PreviewPicture.h"
 #include "tests/support/TempFolder.h"
 #include "tools/backupbuilder/MediaSamples.h"
 
@@ -16,7 +15,8 @@ std::vector<uint8_t> PngClaiming(uint32_t width, uint32_t height) {
   std::vector<uint8_t> png = builder::PngImage(1, 1, 0xffffff);
   // The header chunk's data starts at 16: width, height, then its CRC at 29.
   auto put = [&png](size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) png[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+      png[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
   };
   put(16, width);
   put(20, height);

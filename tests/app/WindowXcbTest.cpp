@@ -27,8 +27,8 @@
 
 #include "GuiFixtures.h"
 #include "XcbPictures.h"
-#include "app/CIosDeviceVrtWnd.h"
 #include "app/CFileTreeCtrl.h"
+#include "app/CIosDeviceVrtWnd.h"
 #include "app/CItunesBackupVrtWnd.h"
 #include "app/CMainWnd.h"
 #include "app/CScanVrtWnd.h"
