@@ -9,7 +9,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <regex>
@@ -18,14 +20,17 @@
 #include "GuiFixtures.h"
 #include "ScriptedDialogs.h"
 #include "app/CFileTreeCtrl.h"
+#include "app/CIosDeviceVrtWnd.h"
 #include "app/CMainWnd.h"
 #include "app/CScanVrtWnd.h"
 #include "app/LanguageStore.h"
+#include "device/CDeviceBackupDriver.h"
 #include "engine/ResultCodes.h"
 #include "engine/session/BackupStore.h"
 #include "engine/session/WorkFolders.h"
 #include "output/RecoveryJob.h"
 #include "output/ReportTemplates.h"
+#include "tests/device/SimulatedDevice.h"
 #include "tests/support/FolderSnapshot.h"
 #include "tests/support/TempFolder.h"
 #include "tools/backupbuilder/DemoBackup.h"
@@ -52,6 +57,42 @@ std::string StampOf(const fs::path& output) {
     if (std::regex_match(name, std::regex("[0-9]{14}"))) return name;
   }
   return {};
+}
+
+// Clicks FinishBtn of the recovery window once it shows it.
+class FinishWhenDone {
+ public:
+  FinishWhenDone() {
+    QObject::connect(&m_poll, &QTimer::timeout, [] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* finish =
+            w->objectName() == "RecoverProcessWnd" ? w->findChild<QPushButton*>("FinishBtn") : nullptr;
+        if (finish && finish->isVisible()) QTest::mouseClick(finish, Qt::LeftButton);
+      }
+    });
+    m_poll.start(20);
+  }
+
+ private:
+  QTimer m_poll;
+};
+
+// Waits until every category of the ended scan reached the page, then keeps
+// only `keep` ticked, through the tree's boxes.
+void KeepTicked(CScanVrtWnd& page, std::initializer_list<ScanCategory> keep) {
+  CFileTreeCtrl& tree = page.treeModel();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (const auto& c : kScanCategoryTable)
+          if (!tree.isReady(c.category)) return false;
+        return true;
+      },
+      20000));
+  for (const auto& c : kScanCategoryTable) {
+    const bool kept = std::find(keep.begin(), keep.end(), c.category) != keep.end();
+    const QModelIndex node = tree.indexOf(c.category);
+    if (node.isValid()) tree.setData(node, kept ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+  }
 }
 
 class WindowRecovery : public testing::Test {
@@ -90,38 +131,18 @@ TEST_F(WindowRecovery, MessagesAndContactsFromTheWindowEqualADirectJob) {
   QCoreApplication::processEvents();
   ASSERT_EQ(page.session().result(), kOk) << page.session().outcome().reason;
 
-  // Everything unticked but Messages and Contacts, through the tree's boxes,
-  // once every category has reached the page.
-  CFileTreeCtrl& tree = page.treeModel();
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        for (const auto& c : kScanCategoryTable)
-          if (!tree.isReady(c.category)) return false;
-        return true;
-      },
-      20000));
-  for (const auto& c : kScanCategoryTable) {
-    const bool keep = c.category == ScanCategory::Messages || c.category == ScanCategory::Contacts;
-    const QModelIndex node = tree.indexOf(c.category);
-    if (node.isValid()) tree.setData(node, keep ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
-  }
+  // Everything unticked but Messages and Contacts.
+  ASSERT_NO_FATAL_FAILURE(KeepTicked(page, {ScanCategory::Messages, ScanCategory::Contacts}));
   const size_t items = page.statistics().RecoveryItems().size();
   ASSERT_GT(items, 2u);
 
   // Recover: the picker answers `out`; Finish once the window shows it.
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* finish =
-          w->objectName() == "RecoverProcessWnd" ? w->findChild<QPushButton*>("FinishBtn") : nullptr;
-      if (finish && finish->isVisible()) QTest::mouseClick(finish, Qt::LeftButton);
-    }
-  });
-  poll.start(20);
   auto* recover = main.findChild<QPushButton*>("BtnRecovery");
   ASSERT_TRUE(recover->isEnabled());
-  QTest::mouseClick(recover, Qt::LeftButton);
-  poll.stop();
+  {
+    FinishWhenDone finish;
+    QTest::mouseClick(recover, Qt::LeftButton);
+  }
   EXPECT_TRUE(dialogs.folderAnswers.empty());
   EXPECT_TRUE(dialogs.boxes.empty());
   ASSERT_TRUE(fs::is_regular_file(out / "index.html"));
@@ -149,6 +170,55 @@ TEST_F(WindowRecovery, MessagesAndContactsFromTheWindowEqualADirectJob) {
   }
   EXPECT_TRUE(fs::is_directory(out / "Message"));
   EXPECT_EQ(testsupport::SnapshotFolder(root()), backupBefore);
+}
+
+// A phone's fresh backup, scanned from the device page and its Contacts
+// recovered from the window.
+TEST_F(WindowRecovery, ContactsOfADeviceScanFromTheWindow) {
+  const fs::path staging = m_folder / "phone";
+  std::string error;
+  ASSERT_TRUE(builder::WriteDemoBackup(staging, builder::ManifestFormat::Db, &error)) << error;
+  fq::test::SimulatedDevice device({"--backup-dir", staging.string(), "--name", "Test Phone"});
+  ASSERT_TRUE(device.Started()) << device.Error();
+  DeviceDriverTimings timings;
+  timings.emptyPollPauseMs = 50;
+  timings.syncLockRetryMs = 10;
+  CDeviceBackupDriver::Instance().SetTimings(timings);
+  const fs::path out = m_folder / "out";
+  fs::create_directories(out);
+
+  LanguageStore texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string());
+  test::ScriptedDialogs dialogs;
+  dialogs.folderAnswers = {QString::fromStdString(out.string())};
+  WorkFolders work(m_folder / "data");
+  BackupStore store(work, root());
+  CMainWnd main(texts, dialogs, store);
+  CScanVrtWnd& page = main.scanPage();
+  page.session().setFirstReportPause(std::chrono::milliseconds(0));
+  main.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+
+  // The device page shows the phone; Start Scan backs it up and scans it.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main.devicePage().panel() == 2; }, 20000));
+  QTest::mouseClick(main.findChild<QPushButton*>("BtnDeviceScan"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !page.scanEnded(); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.scanEnded() && page.session().finished(); }, 120000));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(page.session().result(), kOk) << page.session().outcome().reason;
+  EXPECT_FALSE(page.session().results().contacts.empty());
+
+  ASSERT_NO_FATAL_FAILURE(KeepTicked(page, {ScanCategory::Contacts}));
+  {
+    FinishWhenDone finish;
+    QTest::mouseClick(main.findChild<QPushButton*>("BtnRecovery"), Qt::LeftButton);
+  }
+  EXPECT_TRUE(dialogs.boxes.empty());
+  ASSERT_TRUE(fs::is_regular_file(out / "index.html"));
+  const std::string stamp = StampOf(out);
+  ASSERT_FALSE(stamp.empty());
+  EXPECT_TRUE(fs::is_regular_file(out / "Contacts" / stamp / "Contacts.html"));
+  for (const auto& [path, what] : Written(out))
+    EXPECT_EQ(fs::path(path).begin()->string(), "Contacts") << path;
 }
 
 }  // namespace
