@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "FinishWhenDone.h"
 #include "GatedRecovery.h"
 #include "GuiFixtures.h"
 #include "ScannedDemo.h"
@@ -269,17 +270,10 @@ TEST_F(RecoveryWindow, TheFlowRecoversIntoTheChosenFolder) {
   const LanguageStore store = texts();
   test::ScriptedDialogs dialogs;
   dialogs.folderAnswers = {QString::fromStdString(out.string()) + "/"};
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* finish =
-          w->objectName() == "RecoverProcessWnd" ? w->findChild<QPushButton*>("FinishBtn") : nullptr;
-      if (finish && finish->isVisible()) QTest::mouseClick(finish, Qt::LeftButton);
-    }
-  });
-  poll->start(20);
-  EXPECT_EQ(RunRecoveryFlow(nullptr, store, dialogs, flowInput()), kResultOk);
-  delete poll;
+  {
+    test::FinishWhenDone finish;
+    EXPECT_EQ(RunRecoveryFlow(nullptr, store, dialogs, flowInput()), kResultOk);
+  }
   EXPECT_TRUE(dialogs.boxes.empty());
   EXPECT_TRUE(fs::is_regular_file(out / "index.html"));
   EXPECT_TRUE(fs::is_directory(out / "Camera Roll"));

@@ -4,10 +4,8 @@
 // selection, and the backup is left as it was.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include <regex>
 #include <string>
 
+#include "FinishWhenDone.h"
 #include "GuiFixtures.h"
 #include "ScriptedDialogs.h"
 #include "app/CFileTreeCtrl.h"
@@ -59,24 +58,6 @@ std::string StampOf(const fs::path& output) {
   return {};
 }
 
-// Clicks FinishBtn of the recovery window once it shows it.
-class FinishWhenDone {
- public:
-  FinishWhenDone() {
-    QObject::connect(&m_poll, &QTimer::timeout, [] {
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* finish =
-            w->objectName() == "RecoverProcessWnd" ? w->findChild<QPushButton*>("FinishBtn") : nullptr;
-        if (finish && finish->isVisible()) QTest::mouseClick(finish, Qt::LeftButton);
-      }
-    });
-    m_poll.start(20);
-  }
-
- private:
-  QTimer m_poll;
-};
-
 // Waits until every category of the ended scan reached the page, then keeps
 // only `keep` ticked, through the tree's boxes.
 void KeepTicked(CScanVrtWnd& page, std::initializer_list<ScanCategory> keep) {
@@ -95,30 +76,39 @@ void KeepTicked(CScanVrtWnd& page, std::initializer_list<ScanCategory> keep) {
   }
 }
 
+// The main window over the test's own backup root, its folder picker
+// answering `out`.
 class WindowRecovery : public testing::Test {
  protected:
+  void SetUp() override { fs::create_directories(out); }
   fs::path root() const { return m_folder / "data/Apple Computer/MobileSync/backup"; }
+  CMainWnd& openWindow() {
+    dialogs.folderAnswers = {QString::fromStdString(out.string())};
+    store.RereadBackupRoot();  // the backups a test wrote after the store was made
+    m_main = std::make_unique<CMainWnd>(texts, dialogs, store);
+    m_main->scanPage().session().setFirstReportPause(std::chrono::milliseconds(0));
+    m_main->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(m_main.get()));
+    return *m_main;
+  }
 
   testsupport::TempFolder m_folder{"fq-window-recovery"};
+  const fs::path out = m_folder / "out";
+  LanguageStore texts{FERNQUILL_BIN_DIR, (m_folder / "user.ini").string()};
+  test::ScriptedDialogs dialogs;
+  WorkFolders work{m_folder / "data"};
+  BackupStore store{work, root()};
+
+ private:
+  std::unique_ptr<CMainWnd> m_main;
 };
 
 TEST_F(WindowRecovery, MessagesAndContactsFromTheWindowEqualADirectJob) {
   std::string error;
   ASSERT_TRUE(builder::WriteDemoBackup(root() / "demo", builder::ManifestFormat::Db, &error)) << error;
   const testsupport::FolderSnapshot backupBefore = testsupport::SnapshotFolder(root());
-  const fs::path out = m_folder / "out";
-  fs::create_directories(out);
-
-  LanguageStore texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string());
-  test::ScriptedDialogs dialogs;
-  dialogs.folderAnswers = {QString::fromStdString(out.string())};
-  WorkFolders work(m_folder / "data");
-  BackupStore store(work, root());
-  CMainWnd main(texts, dialogs, store);
+  CMainWnd& main = openWindow();
   CScanVrtWnd& page = main.scanPage();
-  page.session().setFirstReportPause(std::chrono::milliseconds(0));
-  main.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
 
   // The backup page: pick the backup, Scan.
   QTest::mouseClick(main.findChild<QPushButton*>("OptBackupFile"), Qt::LeftButton);
@@ -140,7 +130,7 @@ TEST_F(WindowRecovery, MessagesAndContactsFromTheWindowEqualADirectJob) {
   auto* recover = main.findChild<QPushButton*>("BtnRecovery");
   ASSERT_TRUE(recover->isEnabled());
   {
-    FinishWhenDone finish;
+    test::FinishWhenDone finish;
     QTest::mouseClick(recover, Qt::LeftButton);
   }
   EXPECT_TRUE(dialogs.folderAnswers.empty());
@@ -184,19 +174,8 @@ TEST_F(WindowRecovery, ContactsOfADeviceScanFromTheWindow) {
   timings.emptyPollPauseMs = 50;
   timings.syncLockRetryMs = 10;
   CDeviceBackupDriver::Instance().SetTimings(timings);
-  const fs::path out = m_folder / "out";
-  fs::create_directories(out);
-
-  LanguageStore texts(FERNQUILL_BIN_DIR, (m_folder / "user.ini").string());
-  test::ScriptedDialogs dialogs;
-  dialogs.folderAnswers = {QString::fromStdString(out.string())};
-  WorkFolders work(m_folder / "data");
-  BackupStore store(work, root());
-  CMainWnd main(texts, dialogs, store);
+  CMainWnd& main = openWindow();
   CScanVrtWnd& page = main.scanPage();
-  page.session().setFirstReportPause(std::chrono::milliseconds(0));
-  main.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
 
   // The device page shows the phone; Start Scan backs it up and scans it.
   ASSERT_TRUE(QTest::qWaitFor([&] { return main.devicePage().panel() == 2; }, 20000));
@@ -209,7 +188,7 @@ TEST_F(WindowRecovery, ContactsOfADeviceScanFromTheWindow) {
 
   ASSERT_NO_FATAL_FAILURE(KeepTicked(page, {ScanCategory::Contacts}));
   {
-    FinishWhenDone finish;
+    test::FinishWhenDone finish;
     QTest::mouseClick(main.findChild<QPushButton*>("BtnRecovery"), Qt::LeftButton);
   }
   EXPECT_TRUE(dialogs.boxes.empty());
