@@ -1,6 +1,8 @@
 #pragma once
 // The record lists one scan fills, in the order the scan fills them. The scan
 // owns them; the views, the recovery output and the CLI read them.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -33,5 +35,13 @@ struct ScanResults {
   // Stored files a file category left out, with why; a category not listed left none out.
   std::map<ScanCategory, std::vector<SkippedFile>> skipped;
 };
+
+// Messages and WhatsApp are listed and counted one conversation or chat at a
+// time (its first message stands for it); an empty one is not listed.
+template <typename Map>
+size_t CountConversations(const Map& map) {
+  return static_cast<size_t>(
+      std::count_if(map.begin(), map.end(), [](const auto& entry) { return !entry.second.empty(); }));
+}
 
 }  // namespace fq

@@ -19,14 +19,6 @@ size_t CountFiles(const std::map<std::string, std::vector<AppFileRecord>>& byApp
   return count;
 }
 
-// Messages and WhatsApp are listed and counted one conversation or chat at a
-// time (its first message stands for it); an empty one is not listed.
-template <typename Map>
-size_t CountConversations(const Map& map) {
-  return static_cast<size_t>(
-      std::count_if(map.begin(), map.end(), [](const auto& entry) { return !entry.second.empty(); }));
-}
-
 // An operation that throws (a reader meeting something it did not expect)
 // fails like any other: with 87, and the scan goes on or ends as for 87.
 template <typename Operation>
