@@ -1,6 +1,7 @@
 #include "engine/sqlite/RecordScan.h"
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 
 #include "engine/sqlite/RecordFormat.h"
@@ -59,6 +60,57 @@ RecordScanner::RecordScanner(const TableSignature& signature) : m_signature(sign
   for (uint64_t t = 0; t < kSmallTypes; ++t) m_smallLengths[t] = static_cast<uint8_t>(contentLength(t));
   m_walkEnds.resize(signature.columns.size() + 1);
   m_walkContent.resize(signature.columns.size() + 1);
+  // A walk yields a reading only when it reaches the shortest count: its
+  // first types are matched against the columns for all offsets of a region
+  // at once, a bit per offset still in flight.
+  int32_t shortest = 0;
+  int32_t shortestPastFirst = 0;  // the shortest count a reading without column 0's type can have
+  for (const int32_t count : signature.counts) {
+    m_longest = std::max(m_longest, count);
+    if (count > 0 && (shortest == 0 || count < shortest)) shortest = count;
+    if (count > 1 && (shortestPastFirst == 0 || count < shortestPastFirst)) shortestPastFirst = count;
+  }
+  constexpr int32_t kBits = 64;
+  m_need0 = std::min(shortest, kBits);
+  m_need1 = shortestPastFirst > 1 ? std::min(shortestPastFirst - 1, kBits) : 0;
+  for (uint64_t t = 0; t < kSmallTypes; ++t) {
+    for (int32_t i = 0; i < m_need0; ++i) {
+      if (fits(i, t)) m_fitsFrom0[t] |= uint64_t{1} << i;
+    }
+    for (int32_t i = 0; i < m_need1; ++i) {
+      if (fits(i + 1, t)) m_fitsFrom1[t] |= uint64_t{1} << i;
+    }
+  }
+}
+
+void RecordScanner::markWalkable(Bytes page, uint32_t from, uint32_t to) {
+  // Shift-and over the region: bit i of `from0` is set at byte q when the
+  // one-byte types q-i..q fit columns 0..i; a start whose bit reaches
+  // m_need0 - 1 may be a reading. A type of several bytes breaks the
+  // byte-per-column alignment: every start still in flight there is walked.
+  m_walkable.assign(to - from, 0);
+  const uint64_t top0 = m_need0 > 0 ? uint64_t{1} << (m_need0 - 1) : 0;
+  const uint64_t top1 = m_need1 > 0 ? uint64_t{1} << (m_need1 - 1) : 0;
+  const uint64_t inFlight0 = top0 == 0 ? 0 : top0 | (top0 - 1);
+  const uint64_t inFlight1 = top1 == 0 ? 0 : top1 | (top1 - 1);
+  uint64_t from0 = 0;
+  uint64_t from1 = 0;
+  for (uint32_t q = from; q < to; ++q) {
+    const uint8_t b = page[q];
+    if (b < kSmallTypes) {
+      from0 = ((from0 << 1) | 1) & m_fitsFrom0[b];
+      from1 = ((from1 << 1) | 1) & m_fitsFrom1[b];
+      if ((from0 & top0) != 0) m_walkable[q - from - static_cast<uint32_t>(m_need0 - 1)] |= 1;
+      if ((from1 & top1) != 0) m_walkable[q - from - static_cast<uint32_t>(m_need1 - 1)] |= 2;
+      continue;
+    }
+    for (uint64_t alive = ((from0 << 1) | 1) & inFlight0; alive != 0; alive &= alive - 1)
+      m_walkable[q - from - static_cast<uint32_t>(std::countr_zero(alive))] |= 1;
+    for (uint64_t alive = ((from1 << 1) | 1) & inFlight1; alive != 0; alive &= alive - 1)
+      m_walkable[q - from - static_cast<uint32_t>(std::countr_zero(alive))] |= 2;
+    from0 = 0;
+    from1 = 0;
+  }
 }
 
 std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeRegion> regions) {
@@ -72,6 +124,8 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
     // over such runs.
     const uint32_t first = region.freeBlock ? region.start + 4 : region.start;
     uint32_t zeroRunEnd = first;
+    if (first >= region.end) continue;
+    markWalkable(page, first, region.end);
     for (uint32_t at = first; at < region.end; ++at) {
       if (page[at] == 0) {
         if (zeroRunEnd <= at) {
@@ -80,7 +134,7 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
         }
         if (zeroRunEnd - at > m_signature.columns.size() + 1) continue;
       }
-      readAt(page, region, at);
+      readAt(page, region, first, at);
     }
     prove();
     select(selected);
@@ -88,24 +142,23 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
   return selected;
 }
 
-void RecordScanner::readAt(Bytes page, const FreeRegion& region, uint32_t at) {
-  // Nearly every offset starts no reading: a first serial type of one byte
-  // that its column cannot hold is refused here, before any walk. A type of
+void RecordScanner::readAt(Bytes page, const FreeRegion& region, uint32_t first, uint32_t at) {
+  // Nearly every offset starts no reading: where the one-byte types that
+  // follow cannot fill the shortest count, nothing is walked. A header of
   // several bytes takes the full path.
   const uint8_t b = page[at];
+  const uint8_t walkable = m_walkable[at - first];
   if (b >= 0x80) {
     tryIntact(page, region, at);
-  } else if (b > 1 && b <= region.end - at) {
-    const uint8_t firstType = page[at + 1];  // inside the header: b > 1
-    if (firstType >= 0x80 || fits(0, firstType)) tryIntact(page, region, at);
+  } else if (b > 1 && b <= region.end - at && (m_walkable[at + 1 - first] & 1) != 0) {
+    tryIntact(page, region, at);  // types at at + 1, inside the region: b > 1
   }
-  if (b >= 0x80 || fits(0, b)) tryTypes(page, region, at, ReadingForm::NoLength);
+  if ((walkable & 1) != 0) tryTypes(page, region, at, ReadingForm::NoLength);
   // With column 0 the row id (stored as NULL), a reading that lost its
   // first type has that type 0; a 0 just before it is that type, and keep()
   // refuses the reading: such offsets are not walked.
   const bool firstTypeBefore = m_signature.columns[0].rowIdAlias && at > region.start && page[at - 1] == 0;
-  if (m_signature.columns.size() >= 2 && !firstTypeBefore && (b >= 0x80 || fits(1, b)))
-    tryTypes(page, region, at, ReadingForm::LostFirst);
+  if ((walkable & 2) != 0 && !firstTypeBefore) tryTypes(page, region, at, ReadingForm::LostFirst);
 }
 
 void RecordScanner::tryIntact(Bytes page, const FreeRegion& region, uint32_t at) {
@@ -156,8 +209,7 @@ void RecordScanner::tryTypes(Bytes page, const FreeRegion& region, uint32_t at, 
   const int32_t first = form == ReadingForm::LostFirst ? 1 : 0;
   // The counts share their first columns: one walk as far as the longest
   // count goes, noting where each column's types and content end.
-  int32_t longest = 0;
-  for (const int32_t count : m_signature.counts) longest = std::max(longest, count);
+  const int32_t longest = m_longest;
   int32_t reached = first;  // columns [first, reached) read and fit
   {
     uint32_t pos = at;

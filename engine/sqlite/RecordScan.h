@@ -53,7 +53,8 @@ class RecordScanner {
                  std::vector<RowColumn>& out) const;
 
  private:
-  void readAt(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at);
+  void markWalkable(std::span<const uint8_t> page, uint32_t from, uint32_t to);
+  void readAt(std::span<const uint8_t> page, const FreeRegion& region, uint32_t first, uint32_t at);
   void tryIntact(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at);
   void tryTypes(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at, ReadingForm form);
   bool endIsKnown(std::span<const uint8_t> page, const FreeRegion& region, const RecordReading& r) const;
@@ -73,6 +74,18 @@ class RecordScanner {
   const TableSignature& m_signature;
   std::vector<uint8_t> m_smallFits;  // column * kSmallTypes + type -> whether it fits
   std::array<uint8_t, kSmallTypes> m_smallLengths{};
+  // The walks' pre-filter, per one-byte serial type: bit i set when the type
+  // fits column i (m_fitsFrom0) or column i + 1 (m_fitsFrom1), for the first
+  // m_need0 / m_need1 types a reading of the shortest count must hold.
+  std::array<uint64_t, kSmallTypes> m_fitsFrom0{};
+  std::array<uint64_t, kSmallTypes> m_fitsFrom1{};
+  int32_t m_need0 = 0;
+  int32_t m_need1 = 0;
+  int32_t m_longest = 0;  // the longest count
+  // Per offset of the region being scanned: bit 0 when a walk from column 0
+  // may reach m_need0 columns there, bit 1 when one from column 1 may reach
+  // m_need1 more.
+  std::vector<uint8_t> m_walkable;
   std::vector<RecordReading> m_readings;  // of the region being scanned
   std::vector<uint32_t> m_starts;         // cell starts of the region's proven readings
   std::vector<RowColumn> m_columns;       // the columns of the reading being judged
