@@ -127,7 +127,13 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
     if (first >= region.end) continue;
     markWalkable(page, first, region.end);
     for (uint32_t at = first; at < region.end; ++at) {
-      if (page[at] == 0) {
+      // Most offsets start no walk of any form: told from the marks alone.
+      const uint8_t b = page[at];
+      if (b < 0x80 && m_walkable[at - first] == 0 &&
+          (b <= 1 || b > region.end - at || (m_walkable[at + 1 - first] & 1) == 0)) {
+        continue;
+      }
+      if (b == 0) {
         if (zeroRunEnd <= at) {
           zeroRunEnd = at;
           while (zeroRunEnd < region.end && page[zeroRunEnd] == 0) ++zeroRunEnd;
@@ -283,7 +289,8 @@ bool RecordScanner::keep(Bytes page, const FreeRegion& region, RecordReading rea
   }
   if (!columnsOf(page, reading, m_columns)) return false;
   const bool guessed = reading.form == ReadingForm::LostFirst && !m_signature.columns[0].rowIdAlias;
-  if (!AcceptCarvedRow(m_signature, m_columns, guessed)) return false;
+  // Every type was matched against its column by the walk.
+  if (!AcceptCarvedValues(m_signature, m_columns, guessed)) return false;
   // A text or blob given to an inferred column 0 takes its length from where
   // the record must end; those bytes are no evidence of a record, and a guess
   // swallowing a whole region of unused bytes would outweigh true records.

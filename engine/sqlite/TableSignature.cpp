@@ -127,6 +127,14 @@ TableSignature SignatureOf(const TableSchema& schema, int32_t fallbackCount) {
 }
 
 bool AcceptCarvedRow(const TableSignature& signature, std::span<const RowColumn> columns, bool guessedFirst) {
+  if (columns.size() > signature.columns.size()) return false;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (!signature.fits(static_cast<int32_t>(i), columns[i].serialType)) return false;
+  }
+  return AcceptCarvedValues(signature, columns, guessedFirst);
+}
+
+bool AcceptCarvedValues(const TableSignature& signature, std::span<const RowColumn> columns, bool guessedFirst) {
   if (columns.empty() || columns.size() > signature.columns.size()) return false;
   // The kinds of value first: they are cheap to judge and refuse most byte
   // runs misread as records before any text is looked at.
@@ -135,7 +143,6 @@ bool AcceptCarvedRow(const TableSignature& signature, std::span<const RowColumn>
   int32_t unseenKinds = 0;
   for (size_t i = 0; i < columns.size(); ++i) {
     const RowColumn& column = columns[i];
-    if (!signature.fits(static_cast<int32_t>(i), column.serialType)) return false;
     const uint8_t kind = KindOfSerialType(column.serialType);
     if (!isEmptyValue(column)) saysSomething = true;
     const ColumnRule& rule = signature.columns[i];

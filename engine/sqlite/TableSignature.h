@@ -53,5 +53,7 @@ TableSignature SignatureOf(const TableSchema& schema, int32_t fallbackCount);
 // with enough live rows it looks like them. `guessedFirst`: column 0's type was
 // inferred, not read.
 bool AcceptCarvedRow(const TableSignature& signature, std::span<const RowColumn> columns, bool guessedFirst);
+// The same gate for columns whose serial types are known to fit their columns.
+bool AcceptCarvedValues(const TableSignature& signature, std::span<const RowColumn> columns, bool guessedFirst);
 
 }  // namespace fq
