@@ -27,58 +27,48 @@ uint64_t mixIn(uint64_t hash, uint64_t value) {
 }
 
 uint64_t hashBytes(std::span<const uint8_t> bytes) {
+  constexpr uint64_t kMultiplier = 0xFF51AFD7ED558CCDull;
   uint64_t hash = bytes.size();
   size_t at = 0;
   for (; at + 8 <= bytes.size(); at += 8) {
     uint64_t word = 0;
     std::memcpy(&word, bytes.data() + at, 8);
-    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+    hash = (hash ^ word) * kMultiplier;
     hash ^= hash >> 32;
   }
   uint64_t tail = 0;
-  if (at < bytes.size()) std::memcpy(&tail, bytes.data() + at, bytes.size() - at);
-  return mixIn(hash, tail);
+  for (; at < bytes.size(); ++at) tail = (tail << 8) | bytes[at];
+  hash = (hash ^ tail) * kMultiplier;
+  return hash ^ (hash >> 32);
 }
 
-// One column's value, hashed so that equal values hash equal whatever integer
-// width stored them.
-uint64_t columnHash(const RowColumn* col) {
+// One column's value as a word, equal for equal values whatever integer
+// width stored them; the kind of value is part of it.
+inline uint64_t valueWord(const RowColumn* col) {
   if (col == nullptr) return 0x6E6F6E65ull;
   const uint64_t t = col->serialType;
-  if ((t >= 1 && t <= 6) || t == 8 || t == 9) {
-    int64_t v = 0;
-    if (t == 8 || t == 9) {
-      v = static_cast<int64_t>(t - 8);
-    } else {
-      v = (col->bytes[0] & 0x80) ? -1 : 0;
-      for (const uint8_t b : col->bytes) v = static_cast<int64_t>((static_cast<uint64_t>(v) << 8) | b);
-    }
-    return mixIn('i', static_cast<uint64_t>(v));
+  constexpr uint64_t kSpread = 0x9E3779B97F4A7C15ull;
+  if (t >= 1 && t <= 6) {
+    uint64_t v = (col->bytes[0] & 0x80) != 0 ? ~uint64_t{0} : 0;
+    for (const uint8_t b : col->bytes) v = (v << 8) | b;
+    return v * kSpread + 'i';
   }
-  const uint64_t kind = static_cast<unsigned char>(t == 0                    ? 'n'
-                                                   : t == 7                  ? 'r'
-                                                   : (t >= 13 && t % 2 == 1) ? 't'
-                                                                             : 'b');
+  if (t == 8 || t == 9) return (t - 8) * kSpread + 'i';
+  if (t == 0) return 0x6E756C6Cull << 24;
+  const uint64_t kind = t == 7 ? 'r' : (t >= 13 && t % 2 == 1) ? 't' : 'b';
   return hashBytes(col->bytes) ^ (kind << 56);
 }
 
-// Hashes of a row's values: of every column, and of the columns from the
-// second on (what a carved row that lost its first serial type still holds).
-// Computed for every live row, so kept to one pass without allocation.
-struct RowFingerprints {
-  uint64_t full = 0;
-  uint64_t fromSecond = 0;
-};
-
-RowFingerprints fingerprintsOf(const TableRow& row) {
-  uint64_t hash = 0;
+// A hash of a row's values, column by column, to tell equal rows. Computed
+// for every live row, so kept to one pass without allocation.
+uint64_t fingerprintOf(const TableRow& row) {
   const int32_t end = row.firstColumn + static_cast<int32_t>(row.columns.size());
-  for (int32_t c = std::max(row.firstColumn, 1); c < end; ++c) {
-    hash = (hash ^ columnHash(row.column(c))) * 0x9FB21C651E98DF25ull;
+  uint64_t hash = static_cast<uint64_t>(std::max(end, 0));
+  for (int32_t c = 0; c < end; ++c) {
+    hash = (hash ^ valueWord(row.column(c))) * 0x9FB21C651E98DF25ull;
     hash ^= hash >> 29;
   }
-  const uint64_t fromSecond = mixIn(hash, 0);
-  return {mixIn(fromSecond, columnHash(row.column(0))), fromSecond};
+  return mixIn(hash, 0);
 }
 
 // Live rows of one table, to tell rows the phone deleted from copies of live
@@ -86,10 +76,8 @@ RowFingerprints fingerprintsOf(const TableRow& row) {
 class LiveRowIndex {
  public:
   void add(const TableRow& row) {
-    const RowFingerprints prints = fingerprintsOf(row);
     m_rowIds.push_back(row.rowId);
-    m_full.push_back(prints.full);
-    m_fromSecond.push_back(prints.fromSecond);
+    m_rows.push_back(fingerprintOf(row));
     m_sorted = false;
   }
   bool hasRowId(int64_t rowId) {
@@ -98,10 +86,7 @@ class LiveRowIndex {
   }
   bool hasEqualRow(const TableRow& carved) {
     sort();
-    const RowFingerprints prints = fingerprintsOf(carved);
-    return carved.firstColumn == 0
-               ? std::binary_search(m_full.begin(), m_full.end(), prints.full)
-               : std::binary_search(m_fromSecond.begin(), m_fromSecond.end(), prints.fromSecond);
+    return std::binary_search(m_rows.begin(), m_rows.end(), fingerprintOf(carved));
   }
 
  private:
@@ -109,13 +94,11 @@ class LiveRowIndex {
   void sort() {
     if (m_sorted) return;
     std::sort(m_rowIds.begin(), m_rowIds.end());
-    std::sort(m_full.begin(), m_full.end());
-    std::sort(m_fromSecond.begin(), m_fromSecond.end());
+    std::sort(m_rows.begin(), m_rows.end());
     m_sorted = true;
   }
   std::vector<int64_t> m_rowIds;
-  std::vector<uint64_t> m_full;
-  std::vector<uint64_t> m_fromSecond;
+  std::vector<uint64_t> m_rows;  // fingerprints
   bool m_sorted = true;
 };
 
@@ -148,7 +131,7 @@ class TableWalk {
         if (deleted == 0) {
           m_live.add(row);
           if (!m_signature.columns.empty()) m_signature.addLiveRow(row);
-        } else if (m_live.hasRowId(row.rowId) || !m_given.insert(fingerprintsOf(row).full).second) {
+        } else if (m_live.hasRowId(row.rowId) || !m_given.insert(fingerprintOf(row)).second) {
           continue;  // an older copy of a row that still lives in the table, or a second copy
         }
         m_visitor.visit(m_reader, row);
@@ -181,7 +164,7 @@ class TableWalk {
       // A cell found whole with the row id of a live row is that row's
       // earlier version (the row was rewritten), as on free pages.
       if (reading.prefixed && m_live.hasRowId(reading.rowId)) continue;
-      if (m_live.hasEqualRow(row) || !m_given.insert(fingerprintsOf(row).full).second) continue;
+      if (m_live.hasEqualRow(row) || !m_given.insert(fingerprintOf(row)).second) continue;
       m_visitor.visit(m_reader, row);
     }
   }
