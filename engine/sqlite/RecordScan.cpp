@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <functional>
 
 #include "engine/sqlite/RecordFormat.h"
@@ -93,6 +94,14 @@ void RecordScanner::markWalkable(Bytes page, uint32_t from, uint32_t to) {
   const uint64_t top1 = m_need1 > 0 ? uint64_t{1} << (m_need1 - 1) : 0;
   const uint64_t inFlight0 = top0 == 0 ? 0 : top0 | (top0 - 1);
   const uint64_t inFlight1 = top1 == 0 ? 0 : top1 | (top1 - 1);
+  // A start of column 0's types one byte after a header length that fits
+  // the region may be an intact record's: bit 2 marks the header length.
+  const auto walkFrom0 = [this, page, from, to](uint32_t start) {
+    m_walkable[start - from] |= kWalkFrom0;
+    if (start == from) return;
+    const uint8_t length = page[start - 1];
+    if (length > 1 && length < kSmallTypes && length <= to - (start - 1)) m_walkable[start - 1 - from] |= kIntact;
+  };
   uint64_t from0 = 0;
   uint64_t from1 = 0;
   for (uint32_t q = from; q < to; ++q) {
@@ -100,14 +109,16 @@ void RecordScanner::markWalkable(Bytes page, uint32_t from, uint32_t to) {
     if (b < kSmallTypes) {
       from0 = ((from0 << 1) | 1) & m_fitsFrom0[b];
       from1 = ((from1 << 1) | 1) & m_fitsFrom1[b];
-      if ((from0 & top0) != 0) m_walkable[q - from - static_cast<uint32_t>(m_need0 - 1)] |= 1;
-      if ((from1 & top1) != 0) m_walkable[q - from - static_cast<uint32_t>(m_need1 - 1)] |= 2;
+      if ((from0 & top0) != 0) walkFrom0(q - static_cast<uint32_t>(m_need0 - 1));
+      if ((from1 & top1) != 0) m_walkable[q - from - static_cast<uint32_t>(m_need1 - 1)] |= kWalkFrom1;
       continue;
     }
+    // A header length of two bytes is always tried.
+    m_walkable[q - from] |= kIntact;
     for (uint64_t alive = ((from0 << 1) | 1) & inFlight0; alive != 0; alive &= alive - 1)
-      m_walkable[q - from - static_cast<uint32_t>(std::countr_zero(alive))] |= 1;
+      walkFrom0(q - static_cast<uint32_t>(std::countr_zero(alive)));
     for (uint64_t alive = ((from1 << 1) | 1) & inFlight1; alive != 0; alive &= alive - 1)
-      m_walkable[q - from - static_cast<uint32_t>(std::countr_zero(alive))] |= 2;
+      m_walkable[q - from - static_cast<uint32_t>(std::countr_zero(alive))] |= kWalkFrom1;
     from0 = 0;
     from1 = 0;
   }
@@ -119,6 +130,8 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
   for (const FreeRegion& region : regions) {
     if (region.end > page.size() || region.start >= region.end) continue;
     m_readings.clear();
+    m_judged.clear();
+    m_nextJudged = 0;
     // A free block's own header holds no record bytes. A run of zero bytes
     // reads only as records of NULLs, which the gate refuses: the scan steps
     // over such runs.
@@ -126,21 +139,29 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
     uint32_t zeroRunEnd = first;
     if (first >= region.end) continue;
     markWalkable(page, first, region.end);
-    for (uint32_t at = first; at < region.end; ++at) {
-      // Most offsets start no walk of any form: told from the marks alone.
-      const uint8_t b = page[at];
-      if (b < 0x80 && m_walkable[at - first] == 0 &&
-          (b <= 1 || b > region.end - at || (m_walkable[at + 1 - first] & 1) == 0)) {
-        continue;
+    const uint32_t length = region.end - first;
+    for (uint32_t i = 0; i < length; ++i) {
+      // Most offsets start no walk of any form: eight marks at a time are
+      // stepped over while none is set.
+      if (i % 8 == 0 && i + 8 <= length) {
+        uint64_t marks = 0;
+        std::memcpy(&marks, m_walkable.data() + i, 8);
+        if (marks == 0) {
+          i += 7;
+          continue;
+        }
       }
-      if (b == 0) {
+      const uint8_t walkable = m_walkable[i];
+      if (walkable == 0) continue;
+      const uint32_t at = first + i;
+      if (page[at] == 0) {
         if (zeroRunEnd <= at) {
           zeroRunEnd = at;
           while (zeroRunEnd < region.end && page[zeroRunEnd] == 0) ++zeroRunEnd;
         }
         if (zeroRunEnd - at > m_signature.columns.size() + 1) continue;
       }
-      readAt(page, region, first, at);
+      readAt(page, region, walkable, at);
     }
     prove();
     select(selected);
@@ -148,23 +169,14 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
   return selected;
 }
 
-void RecordScanner::readAt(Bytes page, const FreeRegion& region, uint32_t first, uint32_t at) {
-  // Nearly every offset starts no reading: where the one-byte types that
-  // follow cannot fill the shortest count, nothing is walked. A header of
-  // several bytes takes the full path.
-  const uint8_t b = page[at];
-  const uint8_t walkable = m_walkable[at - first];
-  if (b >= 0x80) {
-    tryIntact(page, region, at);
-  } else if (b > 1 && b <= region.end - at && (m_walkable[at + 1 - first] & 1) != 0) {
-    tryIntact(page, region, at);  // types at at + 1, inside the region: b > 1
-  }
-  if ((walkable & 1) != 0) tryTypes(page, region, at, ReadingForm::NoLength);
+void RecordScanner::readAt(Bytes page, const FreeRegion& region, uint8_t walkable, uint32_t at) {
+  if ((walkable & kIntact) != 0) tryIntact(page, region, at);
+  if ((walkable & kWalkFrom0) != 0) tryTypes(page, region, at, ReadingForm::NoLength);
   // With column 0 the row id (stored as NULL), a reading that lost its
   // first type has that type 0; a 0 just before it is that type, and keep()
   // refuses the reading: such offsets are not walked.
   const bool firstTypeBefore = m_signature.columns[0].rowIdAlias && at > region.start && page[at - 1] == 0;
-  if ((walkable & 2) != 0 && !firstTypeBefore) tryTypes(page, region, at, ReadingForm::LostFirst);
+  if ((walkable & kWalkFrom1) != 0 && !firstTypeBefore) tryTypes(page, region, at, ReadingForm::LostFirst);
 }
 
 void RecordScanner::tryIntact(Bytes page, const FreeRegion& region, uint32_t at) {
@@ -287,23 +299,59 @@ bool RecordScanner::keep(Bytes page, const FreeRegion& region, RecordReading rea
       page[reading.typesAt - 1] == reading.firstType) {
     return false;
   }
-  if (!columnsOf(page, reading, m_columns)) return false;
-  const bool guessed = reading.form == ReadingForm::LostFirst && !m_signature.columns[0].rowIdAlias;
-  // Every type was matched against its column by the walk.
-  if (!AcceptCarvedValues(m_signature, m_columns, guessed)) return false;
+  if (!judge(page, reading)) return false;
   // A text or blob given to an inferred column 0 takes its length from where
   // the record must end; those bytes are no evidence of a record, and a guess
   // swallowing a whole region of unused bytes would outweigh true records.
   int64_t guessedBytes = 0;
-  if (reading.form == ReadingForm::LostFirst && reading.firstType >= 12) {
-    guessedBytes = contentLength(reading.firstType);
-    const std::span<const uint8_t> first = m_columns.front().bytes;
-    if (guessedBytes > 0 && std::all_of(first.begin(), first.end(), [](uint8_t b) { return b == 0; }))
-      return false;
-  }
+  if (reading.form == ReadingForm::LostFirst && reading.firstType >= 12) guessedBytes = contentLength(reading.firstType);
   reading.weight = (int64_t{reading.end - reading.typesAt} - guessedBytes) * 16 + formBonus(reading);
   reading.anchored = endIsKnown(page, region, reading);
   m_readings.push_back(reading);
+  return true;
+}
+
+bool RecordScanner::judge(Bytes page, const RecordReading& reading) {
+  // The same record is read in several forms (an intact header at one offset,
+  // the same types without it at the next): readings whose types start at
+  // the same byte and that end at the same byte hold the same columns, and
+  // get the verdict already given.
+  Judged key;
+  key.typesFrom = reading.typesAt;
+  if (reading.form == ReadingForm::Intact) {
+    const int32_t lengthBytes = varintIn(page, reading.typesAt, reading.end, 2).length;
+    if (lengthBytes == 0) return false;  // no header length: columnsOf() refuses it
+    key.typesFrom += static_cast<uint32_t>(lengthBytes);
+  }
+  key.end = reading.end;
+  key.count = reading.count;
+  key.lostFirst = reading.form == ReadingForm::LostFirst;
+  key.firstType = key.lostFirst ? reading.firstType : 0;
+  for (const Judged& j : m_judged) {
+    if (j.typesFrom == key.typesFrom && j.end == key.end && j.count == key.count && j.lostFirst == key.lostFirst &&
+        j.firstType == key.firstType) {
+      return j.accepted;
+    }
+  }
+  key.accepted = columnsOf(page, reading, m_columns) && accepted(reading);
+  if (m_judged.size() < kJudgedKept) {
+    m_judged.push_back(key);
+  } else {
+    m_judged[m_nextJudged] = key;
+    m_nextJudged = (m_nextJudged + 1) % kJudgedKept;
+  }
+  return key.accepted;
+}
+
+bool RecordScanner::accepted(const RecordReading& reading) const {
+  const bool guessed = reading.form == ReadingForm::LostFirst && !m_signature.columns[0].rowIdAlias;
+  // Every type was matched against its column by the walk.
+  if (!AcceptCarvedValues(m_signature, m_columns, guessed)) return false;
+  // An inferred text or blob column 0 of zero bytes is unused space, not a value.
+  if (reading.form == ReadingForm::LostFirst && reading.firstType >= 12 && contentLength(reading.firstType) > 0) {
+    const std::span<const uint8_t> first = m_columns.front().bytes;
+    if (std::all_of(first.begin(), first.end(), [](uint8_t b) { return b == 0; })) return false;
+  }
   return true;
 }
 

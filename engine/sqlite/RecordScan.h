@@ -54,12 +54,14 @@ class RecordScanner {
 
  private:
   void markWalkable(std::span<const uint8_t> page, uint32_t from, uint32_t to);
-  void readAt(std::span<const uint8_t> page, const FreeRegion& region, uint32_t first, uint32_t at);
+  void readAt(std::span<const uint8_t> page, const FreeRegion& region, uint8_t walkable, uint32_t at);
   void tryIntact(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at);
   void tryTypes(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at, ReadingForm form);
   bool endIsKnown(std::span<const uint8_t> page, const FreeRegion& region, const RecordReading& r) const;
   void prove();
   bool keep(std::span<const uint8_t> page, const FreeRegion& region, RecordReading reading);
+  bool judge(std::span<const uint8_t> page, const RecordReading& reading);
+  bool accepted(const RecordReading& reading) const;
   void select(std::vector<RecordReading>& out);
 
   static constexpr uint64_t kSmallTypes = 128;
@@ -82,13 +84,29 @@ class RecordScanner {
   int32_t m_need0 = 0;
   int32_t m_need1 = 0;
   int32_t m_longest = 0;  // the longest count
-  // Per offset of the region being scanned: bit 0 when a walk from column 0
-  // may reach m_need0 columns there, bit 1 when one from column 1 may reach
-  // m_need1 more.
+  // Per offset of the region being scanned: whether a walk from column 0 may
+  // reach m_need0 columns there, whether one from column 1 may reach m_need1
+  // more, whether an intact header may start there.
+  static constexpr uint8_t kWalkFrom0 = 1;
+  static constexpr uint8_t kWalkFrom1 = 2;
+  static constexpr uint8_t kIntact = 4;
   std::vector<uint8_t> m_walkable;
   std::vector<RecordReading> m_readings;  // of the region being scanned
   std::vector<uint32_t> m_starts;         // cell starts of the region's proven readings
   std::vector<RowColumn> m_columns;       // the columns of the reading being judged
+  // The last verdicts of the region, by where a reading's types start and
+  // where it ends.
+  struct Judged {
+    uint32_t typesFrom = 0;
+    uint32_t end = 0;
+    int32_t count = 0;
+    bool lostFirst = false;
+    uint64_t firstType = 0;
+    bool accepted = false;
+  };
+  static constexpr size_t kJudgedKept = 8;
+  std::vector<Judged> m_judged;
+  size_t m_nextJudged = 0;
   // Where the types and the content of a walk's first columns end, by column count.
   std::vector<uint32_t> m_walkEnds;
   std::vector<int64_t> m_walkContent;
