@@ -17,7 +17,9 @@ bool splitColumns(std::span<const uint8_t> bytes, int64_t typeStart, int64_t typ
   int64_t pos = typeStart;
   int64_t content = contentStart;
   while (pos < typeEnd && static_cast<int64_t>(row.columns.size()) < maxTypes) {
-    const Varint type = readVarint(bytes.subspan(static_cast<size_t>(pos)), typeEnd - pos);
+    // Nearly every serial type is one byte.
+    const uint8_t head = bytes[static_cast<size_t>(pos)];
+    const Varint type = head < 0x80 ? Varint{head, 1} : readVarint(bytes.subspan(static_cast<size_t>(pos)), typeEnd - pos);
     if (type.length == 0 || (bytes[static_cast<size_t>(pos + type.length - 1)] & 0x80) != 0) return false;
     pos += type.length;
     const int64_t length = contentLength(type.value);

@@ -64,10 +64,13 @@ inline uint64_t valueWord(const RowColumn* col) {
 uint64_t fingerprintOf(const TableRow& row) {
   const int32_t end = row.firstColumn + static_cast<int32_t>(row.columns.size());
   uint64_t hash = static_cast<uint64_t>(std::max(end, 0));
-  for (int32_t c = 0; c < end; ++c) {
-    hash = (hash ^ valueWord(row.column(c))) * 0x9FB21C651E98DF25ull;
+  const auto add = [&hash](uint64_t word) {
+    hash = (hash ^ word) * 0x9FB21C651E98DF25ull;
     hash ^= hash >> 29;
-  }
+  };
+  for (int32_t c = 0; c < std::min(row.firstColumn, end); ++c) add(valueWord(nullptr));
+  for (size_t i = row.firstColumn < 0 ? static_cast<size_t>(-int64_t{row.firstColumn}) : 0; i < row.columns.size(); ++i)
+    add(valueWord(&row.columns[i]));
   return mixIn(hash, 0);
 }
 
