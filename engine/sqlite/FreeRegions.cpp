@@ -26,7 +26,8 @@ void addUnused(std::vector<FreeRegion>& regions, int64_t from, int64_t to, const
     ++nextCut;
   }
   for (; nextCut < cuts.size() && cuts[nextCut] < to; ++nextCut) {
-    regions.push_back(FreeRegion{static_cast<uint32_t>(from), static_cast<uint32_t>(cuts[nextCut]), freeBlock});
+    regions.push_back(
+        FreeRegion{static_cast<uint32_t>(from), static_cast<uint32_t>(cuts[nextCut]), freeBlock});
     from = cuts[nextCut];
     freeBlock = true;
   }

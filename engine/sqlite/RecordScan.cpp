@@ -100,7 +100,8 @@ void RecordScanner::markWalkable(Bytes page, uint32_t from, uint32_t to) {
     m_walkable[start - from] |= kWalkFrom0;
     if (start == from) return;
     const uint8_t length = page[start - 1];
-    if (length > 1 && length < kSmallTypes && length <= to - (start - 1)) m_walkable[start - 1 - from] |= kIntact;
+    if (length > 1 && length < kSmallTypes && length <= to - (start - 1))
+      m_walkable[start - 1 - from] |= kIntact;
   };
   uint64_t from0 = 0;
   uint64_t from1 = 0;
@@ -304,7 +305,8 @@ bool RecordScanner::keep(Bytes page, const FreeRegion& region, RecordReading rea
   // the record must end; those bytes are no evidence of a record, and a guess
   // swallowing a whole region of unused bytes would outweigh true records.
   int64_t guessedBytes = 0;
-  if (reading.form == ReadingForm::LostFirst && reading.firstType >= 12) guessedBytes = contentLength(reading.firstType);
+  if (reading.form == ReadingForm::LostFirst && reading.firstType >= 12)
+    guessedBytes = contentLength(reading.firstType);
   reading.weight = (int64_t{reading.end - reading.typesAt} - guessedBytes) * 16 + formBonus(reading);
   reading.anchored = endIsKnown(page, region, reading);
   m_readings.push_back(reading);
@@ -328,8 +330,8 @@ bool RecordScanner::judge(Bytes page, const RecordReading& reading) {
   key.lostFirst = reading.form == ReadingForm::LostFirst;
   key.firstType = key.lostFirst ? reading.firstType : 0;
   for (const Judged& j : m_judged) {
-    if (j.typesFrom == key.typesFrom && j.end == key.end && j.count == key.count && j.lostFirst == key.lostFirst &&
-        j.firstType == key.firstType) {
+    if (j.typesFrom == key.typesFrom && j.end == key.end && j.count == key.count &&
+        j.lostFirst == key.lostFirst && j.firstType == key.firstType) {
       return j.accepted;
     }
   }
@@ -348,7 +350,8 @@ bool RecordScanner::accepted(const RecordReading& reading) const {
   // Every type was matched against its column by the walk.
   if (!AcceptCarvedValues(m_signature, m_columns, guessed)) return false;
   // An inferred text or blob column 0 of zero bytes is unused space, not a value.
-  if (reading.form == ReadingForm::LostFirst && reading.firstType >= 12 && contentLength(reading.firstType) > 0) {
+  if (reading.form == ReadingForm::LostFirst && reading.firstType >= 12 &&
+      contentLength(reading.firstType) > 0) {
     const std::span<const uint8_t> first = m_columns.front().bytes;
     if (std::all_of(first.begin(), first.end(), [](uint8_t b) { return b == 0; })) return false;
   }

@@ -19,7 +19,8 @@ bool splitColumns(std::span<const uint8_t> bytes, int64_t typeStart, int64_t typ
   while (pos < typeEnd && static_cast<int64_t>(row.columns.size()) < maxTypes) {
     // Nearly every serial type is one byte.
     const uint8_t head = bytes[static_cast<size_t>(pos)];
-    const Varint type = head < 0x80 ? Varint{head, 1} : readVarint(bytes.subspan(static_cast<size_t>(pos)), typeEnd - pos);
+    const Varint type =
+        head < 0x80 ? Varint{head, 1} : readVarint(bytes.subspan(static_cast<size_t>(pos)), typeEnd - pos);
     if (type.length == 0 || (bytes[static_cast<size_t>(pos + type.length - 1)] & 0x80) != 0) return false;
     pos += type.length;
     const int64_t length = contentLength(type.value);

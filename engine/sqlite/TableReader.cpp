@@ -55,7 +55,7 @@ inline uint64_t valueWord(const RowColumn* col) {
   }
   if (t == 8 || t == 9) return (t - 8) * kSpread + 'i';
   if (t == 0) return 0x6E756C6Cull << 24;
-  const uint64_t kind = t == 7 ? 'r' : (t >= 13 && t % 2 == 1) ? 't' : 'b';
+  const uint64_t kind = t == 7 ? uint64_t{'r'} : (t >= 13 && t % 2 == 1) ? uint64_t{'t'} : uint64_t{'b'};
   return hashBytes(col->bytes) ^ (kind << 56);
 }
 
@@ -69,7 +69,8 @@ uint64_t fingerprintOf(const TableRow& row) {
     hash ^= hash >> 29;
   };
   for (int32_t c = 0; c < std::min(row.firstColumn, end); ++c) add(valueWord(nullptr));
-  for (size_t i = row.firstColumn < 0 ? static_cast<size_t>(-int64_t{row.firstColumn}) : 0; i < row.columns.size(); ++i)
+  for (size_t i = row.firstColumn < 0 ? static_cast<size_t>(-int64_t{row.firstColumn}) : 0;
+       i < row.columns.size(); ++i)
     add(valueWord(&row.columns[i]));
   return mixIn(hash, 0);
 }

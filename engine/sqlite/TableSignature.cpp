@@ -134,7 +134,8 @@ bool AcceptCarvedRow(const TableSignature& signature, std::span<const RowColumn>
   return AcceptCarvedValues(signature, columns, guessedFirst);
 }
 
-bool AcceptCarvedValues(const TableSignature& signature, std::span<const RowColumn> columns, bool guessedFirst) {
+bool AcceptCarvedValues(const TableSignature& signature, std::span<const RowColumn> columns,
+                        bool guessedFirst) {
   if (columns.empty() || columns.size() > signature.columns.size()) return false;
   // The kinds of value first: they are cheap to judge and refuse most byte
   // runs misread as records before any text is looked at.

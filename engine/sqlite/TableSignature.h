@@ -54,6 +54,7 @@ TableSignature SignatureOf(const TableSchema& schema, int32_t fallbackCount);
 // inferred, not read.
 bool AcceptCarvedRow(const TableSignature& signature, std::span<const RowColumn> columns, bool guessedFirst);
 // The same gate for columns whose serial types are known to fit their columns.
-bool AcceptCarvedValues(const TableSignature& signature, std::span<const RowColumn> columns, bool guessedFirst);
+bool AcceptCarvedValues(const TableSignature& signature, std::span<const RowColumn> columns,
+                        bool guessedFirst);
 
 }  // namespace fq
