@@ -95,7 +95,7 @@ void RecordScanner::markWalkable(Bytes page, uint32_t from, uint32_t to) {
   const uint64_t inFlight0 = top0 == 0 ? 0 : top0 | (top0 - 1);
   const uint64_t inFlight1 = top1 == 0 ? 0 : top1 | (top1 - 1);
   // A start of column 0's types one byte after a header length that fits
-  // the region may be an intact record's: bit 2 marks the header length.
+  // the region may be an intact record's: kIntact marks the header length.
   const auto walkFrom0 = [this, page, from, to](uint32_t start) {
     m_walkable[start - from] |= kWalkFrom0;
     if (start == from) return;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/sqlite/FreeRegions.h"
+#include "engine/sqlite/RecordScan.h"
 #include "engine/sqlite/SqliteFileReader.h"
 #include "engine/sqlite/TableSchema.h"
 #include "engine/sqlite/TableSignature.h"
@@ -88,6 +89,72 @@ TEST(CarvedRowGate, ManyLiveRowsShowWhatTheTableHolds) {
   // A guessed first column must be of a kind the live rows show there.
   EXPECT_FALSE(accepts({integer(3), integer(1), text("y"), kNull}, true));
   EXPECT_TRUE(accepts({text("x"), integer(1), text("y"), kNull}, true));
+}
+
+// One deleted record in a free block of an otherwise empty leaf, in each form
+// a freed cell leaves, with texts short and long: a text of 100 bytes takes a
+// serial type of two bytes, which the scan must walk wherever it stands.
+TEST(RecordScan, FindsARecordInEachFormWhateverWidthItsTypesTake) {
+  const TableSignature signature =
+      SignatureOf(ParseCreateTable("CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT, b TEXT, n INTEGER)"), 0);
+  const std::string longText(100, 'L');
+  const struct {
+    const char* what;
+    ReadingForm form;
+    std::string a, b;
+  } cases[] = {
+      {"intact, short texts", ReadingForm::Intact, "Ada", "x"},
+      {"intact, long text first", ReadingForm::Intact, longText, "x"},
+      {"intact, long text last", ReadingForm::Intact, "Ada", longText},
+      {"header length lost, short texts", ReadingForm::NoLength, "Ada", "x"},
+      {"header length lost, long text first", ReadingForm::NoLength, longText, "x"},
+      {"header length lost, long text last", ReadingForm::NoLength, "Ada", longText},
+      {"first type lost, short texts", ReadingForm::LostFirst, "Ada", "x"},
+      {"first type lost, long text first", ReadingForm::LostFirst, longText, "x"},
+      {"first type lost, long text last", ReadingForm::LostFirst, "Ada", longText},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Serial types: id NULL, a and b texts, n a one-byte integer.
+    std::vector<uint8_t> types;
+    if (c.form != ReadingForm::LostFirst) types.push_back(0);
+    for (const std::string* t : {&c.a, &c.b}) {
+      const uint64_t type = t->size() * 2 + 13;
+      if (type >= 0x80) types.push_back(static_cast<uint8_t>(0x80 | (type >> 7)));
+      types.push_back(static_cast<uint8_t>(type & 0x7F));
+    }
+    types.push_back(1);
+    std::vector<uint8_t> record;
+    if (c.form == ReadingForm::Intact) record.push_back(static_cast<uint8_t>(types.size() + 1));
+    record.insert(record.end(), types.begin(), types.end());
+    record.insert(record.end(), c.a.begin(), c.a.end());
+    record.insert(record.end(), c.b.begin(), c.b.end());
+    record.push_back(42);
+
+    std::vector<uint8_t> page(512, 0);
+    page[0] = kLeafTablePage;
+    page[1] = 0x01;
+    page[2] = 0x00;  // a free block at 256, the record right after its header
+    const auto size = static_cast<uint16_t>(4 + record.size());
+    page[258] = static_cast<uint8_t>(size >> 8);
+    page[259] = static_cast<uint8_t>(size & 0xFF);
+    std::copy(record.begin(), record.end(), page.begin() + 260);
+
+    RecordScanner scanner(signature);
+    const std::vector<RecordReading> readings =
+        scanner.scan(page, FreeRegionsOf(page, 1, 512, FreePageKind::TreeLeaf));
+    ASSERT_EQ(readings.size(), 1u);
+    EXPECT_EQ(readings[0].form, c.form);
+    EXPECT_EQ(readings[0].typesAt, 260u);
+    std::vector<RowColumn> columns;
+    ASSERT_TRUE(scanner.columnsOf(page, readings[0], columns));
+    ASSERT_EQ(columns.size(), 4u);
+    EXPECT_EQ(columns[0].serialType, 0u);
+    EXPECT_EQ(std::string(columns[1].bytes.begin(), columns[1].bytes.end()), c.a);
+    EXPECT_EQ(std::string(columns[2].bytes.begin(), columns[2].bytes.end()), c.b);
+    ASSERT_EQ(columns[3].bytes.size(), 1u);
+    EXPECT_EQ(columns[3].bytes[0], 42);
+  }
 }
 
 // A table leaf of 512 bytes with one live cell whose payload spills to an
