@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "engine/sqlite/OverflowChain.h"
 #include "engine/sqlite/RecordFormat.h"
 
 namespace fq {
@@ -47,7 +48,8 @@ inline Varint typeAt(Bytes page, uint32_t at, uint32_t limit) {
 
 }  // namespace
 
-RecordScanner::RecordScanner(const TableSignature& signature) : m_signature(signature) {
+RecordScanner::RecordScanner(const TableSignature& signature, const FreeOverflowChains* chains)
+    : m_signature(signature), m_chains(chains) {
   // Every offset of free space is tried against the columns: the answers for
   // one-byte serial types, nearly all of them, are looked up, not worked out.
   m_smallFits.resize(signature.columns.size() * kSmallTypes);
@@ -81,6 +83,11 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
         if (zeroRunEnd - at > m_signature.columns.size() + 1) continue;
       }
       readAt(page, region, at);
+    }
+    if (m_chains != nullptr) {
+      m_spilling.clear();
+      m_chains->readingsIn(page, region, m_signature, m_spilling);
+      for (const RecordReading& reading : m_spilling) keep(page, region, reading);
     }
     prove();
     select(selected);
@@ -318,6 +325,15 @@ void RecordScanner::select(std::vector<RecordReading>& out) {
 
 bool RecordScanner::columnsOf(Bytes page, const RecordReading& r, std::vector<RowColumn>& out) const {
   out.clear();
+  if (r.overflowPage != 0) {
+    // The local part and the chain read as one run of bytes.
+    if (m_chains == nullptr || !m_chains->assemble(page, r, m_assembled)) return false;
+    RecordReading whole = r;
+    whole.typesAt = 0;
+    whole.end = static_cast<uint32_t>(m_assembled.size());
+    whole.overflowPage = 0;
+    return columnsOf(m_assembled, whole, out);
+  }
   if (r.end > page.size() || r.typesAt >= r.end || r.count <= 0) return false;
   uint32_t pos = r.typesAt;
   int32_t first = 0;

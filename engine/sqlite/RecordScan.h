@@ -36,14 +36,23 @@ struct RecordReading {
   bool prefixed = false;   // the cell's payload length and row id were found before it
   bool anchored = false;   // its end is proven (own cell, free block size, region end, next proven cell)
   int64_t weight = 0;
+  // A record that spills into overflow pages: the one-based first page of its
+  // chain (its number closes the cell, whose end is `end`) and the record
+  // bytes the chain holds. 0 when the record lies wholly on the page.
+  uint32_t overflowPage = 0;
+  uint32_t spilled = 0;
 };
+
+class FreeOverflowChains;
 
 // Scans the free regions of one page (bytes as read) for records of the
 // table `signature` describes. Reuse one scanner across pages: it keeps its
 // buffers.
 class RecordScanner {
  public:
-  explicit RecordScanner(const TableSignature& signature);
+  // `chains`: where records spilling into freed overflow pages are read
+  // whole; none are read without it.
+  explicit RecordScanner(const TableSignature& signature, const FreeOverflowChains* chains = nullptr);
 
   // The selected readings of `regions`, in page order.
   std::vector<RecordReading> scan(std::span<const uint8_t> page, std::span<const FreeRegion> regions);
@@ -71,7 +80,10 @@ class RecordScanner {
   }
 
   const TableSignature& m_signature;
-  std::vector<uint8_t> m_smallFits;  // column * kSmallTypes + type -> whether it fits
+  const FreeOverflowChains* m_chains = nullptr;
+  mutable std::vector<uint8_t> m_assembled;  // the record of the spilling reading last read
+  std::vector<RecordReading> m_spilling;     // readings of the region that spill
+  std::vector<uint8_t> m_smallFits;          // column * kSmallTypes + type -> whether it fits
   std::array<uint8_t, kSmallTypes> m_smallLengths{};
   std::vector<RecordReading> m_readings;  // of the region being scanned
   std::vector<uint32_t> m_starts;         // cell starts of the region's proven readings

@@ -9,6 +9,7 @@
 #include "engine/ResultCodes.h"
 #include "engine/sqlite/ExpectedColumnCount.h"
 #include "engine/sqlite/FreeRegions.h"
+#include "engine/sqlite/OverflowChain.h"
 #include "engine/sqlite/RecordFormat.h"
 #include "engine/sqlite/RecordScan.h"
 #include "engine/sqlite/TableSchema.h"
@@ -215,7 +216,8 @@ class TableWalk {
       m_signature.utf8 = m_reader.textIsUtf8();
     }
     if (m_signature.columns.empty()) return kOk;
-    RecordScanner scanner(m_signature);
+    const FreeOverflowChains chains(m_reader);
+    RecordScanner scanner(m_signature, &chains);
     m_scanner = &scanner;
 
     for (const PageMap& live : trees) {
@@ -276,7 +278,8 @@ class TableWalk {
     const std::vector<uint32_t>& trunks = m_reader.freeTrunkPages();
     const bool leaf = std::find(leaves.begin(), leaves.end(), root) != leaves.end();
     if (!leaf && std::find(trunks.begin(), trunks.end(), root) == trunks.end()) return kOk;
-    RecordScanner scanner(m_signature);
+    const FreeOverflowChains chains(m_reader);
+    RecordScanner scanner(m_signature, &chains);
     m_scanner = &scanner;
     const auto columnCount = static_cast<int32_t>(m_signature.columns.size());
     if (leaf) return visitFreePage(root, columnCount, columnCount);

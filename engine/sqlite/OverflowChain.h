@@ -1,0 +1,47 @@
+#pragma once
+// The overflow chains of deleted records: a freed cell whose record did not
+// fit its page keeps, at the end of its local part, the number of the first
+// overflow page, and its overflow pages, once on the free list, still chain by
+// their first four bytes.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/sqlite/RecordScan.h"
+#include "engine/sqlite/TableSignature.h"
+
+namespace fq {
+
+class SqliteFileReader;
+
+// The bytes of a table leaf cell's payload of `total` bytes kept on its page
+// (the rest spills into overflow pages), for pages of `usableSize` bytes.
+int64_t LocalPayloadSize(uint64_t total, uint32_t usableSize);
+
+class FreeOverflowChains {
+ public:
+  explicit FreeOverflowChains(const SqliteFileReader& reader);
+
+  // Readings of `region` (on `page`) whose record spills into a chain of
+  // free-list leaves: the cell's local part ends with the number of a free
+  // leaf, its record's length gives exactly that local part, and the cell
+  // ends 4 bytes after it. The chain itself is read by `assemble`.
+  void readingsIn(std::span<const uint8_t> page, const FreeRegion& region, const TableSignature& signature,
+                  std::vector<RecordReading>& out) const;
+
+  // The record of `reading` as one run of bytes from its first serial type
+  // (its header length for an intact record): its local part, then
+  // `reading.spilled` bytes of the chain. False when the chain leaves the
+  // free-list leaves, meets a page twice, or does not end where the record does.
+  bool assemble(std::span<const uint8_t> page, const RecordReading& reading, std::vector<uint8_t>& out) const;
+
+ private:
+  bool isFreeLeaf(uint32_t pageNumber) const;
+
+  const SqliteFileReader& m_reader;
+  std::vector<uint32_t> m_freeLeaves;  // one-based page numbers, ascending
+  uint32_t m_usable = 0;
+  mutable std::vector<uint8_t> m_page;  // the chain page being read
+};
+
+}  // namespace fq
