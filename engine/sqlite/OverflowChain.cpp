@@ -29,6 +29,13 @@ int32_t varintLength(uint64_t value) {
   return length;
 }
 
+// FNV-1a: two copies of one cell hash alike, other cells almost never do.
+uint64_t hashOf(Bytes bytes) {
+  uint64_t hash = 14695981039346656037ull;
+  for (const uint8_t b : bytes) hash = (hash ^ b) * 1099511628211ull;
+  return hash;
+}
+
 int64_t minLocalOf(uint32_t usable) { return ((int64_t{usable} - 12) * 32 / 255) - 23; }
 int64_t maxLocalOf(uint32_t usable) { return int64_t{usable} - 35; }
 
@@ -56,7 +63,7 @@ bool FreeOverflowChains::isFreeLeaf(uint32_t pageNumber) const {
 }
 
 void FreeOverflowChains::readingsIn(Bytes page, const FreeRegion& region, const TableSignature& signature,
-                                    std::vector<RecordReading>& out) const {
+                                    std::vector<RecordReading>& out) {
   if (m_freeLeaves.empty() || signature.columns.empty() || m_usable < 512) return;
   if (region.end > page.size() || region.start >= region.end) return;
   const int64_t minLocal = minLocalOf(m_usable);
@@ -128,6 +135,12 @@ void FreeOverflowChains::readingsIn(Bytes page, const FreeRegion& region, const 
             r.start = at >= region.start + 4 ? at - 4 : at;
           }
           out.push_back(r);
+          // A cell freed, copied elsewhere by rebalancing before that, is the
+          // same claim twice: its serial types and content from the types on
+          // are the same bytes in both.
+          const uint64_t local = hashOf(page.subspan(at, pointer + 4 - at));
+          const auto [claim, first] = m_claims.emplace(overflowPage, local);
+          if (!first && claim->second != local) m_contested.insert(overflowPage);
         }
       }
     }
@@ -147,6 +160,8 @@ bool FreeOverflowChains::assemble(Bytes page, const RecordReading& reading, std:
   std::vector<uint32_t> met;
   while (remaining > 0) {
     if (!isFreeLeaf(next) || std::find(met.begin(), met.end(), next) != met.end()) return false;
+    // A page further down the chain that a cell names first was taken again.
+    if (m_contested.contains(next) || (!met.empty() && m_claims.contains(next))) return false;
     met.push_back(next);
     if (m_reader.readPage(next - 1, m_page) != 0 || m_page.size() < m_usable) return false;
     const uint32_t take = std::min(remaining, perPage);

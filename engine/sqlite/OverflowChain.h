@@ -4,6 +4,8 @@
 // overflow page, and its overflow pages, once on the free list, still chain by
 // their first four bytes.
 #include <cstdint>
+#include <map>
+#include <set>
 #include <span>
 #include <vector>
 
@@ -25,14 +27,21 @@ class FreeOverflowChains {
   // Readings of `region` (on `page`) whose record spills into a chain of
   // free-list leaves: the cell's local part ends with the number of a free
   // leaf, its record's length gives exactly that local part, and the cell
-  // ends 4 bytes after it. The chain itself is read by `assemble`.
+  // ends 4 bytes after it. The chain itself is read by `assemble`. Each such
+  // cell is noted as a claim on its first overflow page.
   void readingsIn(std::span<const uint8_t> page, const FreeRegion& region, const TableSignature& signature,
-                  std::vector<RecordReading>& out) const;
+                  std::vector<RecordReading>& out);
+
+  // Whether cells with different local parts name `overflowPage` first: the
+  // page was taken again and freed again, so its chain holds the rest of at
+  // most one of them, and which one is unknown.
+  bool contested(uint32_t overflowPage) const { return m_contested.contains(overflowPage); }
 
   // The record of `reading` as one run of bytes from its first serial type
   // (its header length for an intact record): its local part, then
   // `reading.spilled` bytes of the chain. False when the chain leaves the
-  // free-list leaves, meets a page twice, or does not end where the record does.
+  // free-list leaves, meets a page twice, meets a page another cell claims,
+  // or does not end where the record does.
   bool assemble(std::span<const uint8_t> page, const RecordReading& reading, std::vector<uint8_t>& out) const;
 
  private:
@@ -42,6 +51,10 @@ class FreeOverflowChains {
   std::vector<uint32_t> m_freeLeaves;  // one-based page numbers, ascending
   uint32_t m_usable = 0;
   mutable std::vector<uint8_t> m_page;  // the chain page being read
+  // First overflow page -> the local part of the first cell found naming it
+  // (hashed); pages named by cells of different local parts.
+  std::map<uint32_t, uint64_t> m_claims;
+  std::set<uint32_t> m_contested;
 };
 
 }  // namespace fq

@@ -48,7 +48,7 @@ inline Varint typeAt(Bytes page, uint32_t at, uint32_t limit) {
 
 }  // namespace
 
-RecordScanner::RecordScanner(const TableSignature& signature, const FreeOverflowChains* chains)
+RecordScanner::RecordScanner(const TableSignature& signature, FreeOverflowChains* chains)
     : m_signature(signature), m_chains(chains) {
   // Every offset of free space is tried against the columns: the answers for
   // one-byte serial types, nearly all of them, are looked up, not worked out.

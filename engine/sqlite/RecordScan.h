@@ -52,7 +52,7 @@ class RecordScanner {
  public:
   // `chains`: where records spilling into freed overflow pages are read
   // whole; none are read without it.
-  explicit RecordScanner(const TableSignature& signature, const FreeOverflowChains* chains = nullptr);
+  explicit RecordScanner(const TableSignature& signature, FreeOverflowChains* chains = nullptr);
 
   // The selected readings of `regions`, in page order.
   std::vector<RecordReading> scan(std::span<const uint8_t> page, std::span<const FreeRegion> regions);
@@ -80,7 +80,7 @@ class RecordScanner {
   }
 
   const TableSignature& m_signature;
-  const FreeOverflowChains* m_chains = nullptr;
+  FreeOverflowChains* m_chains = nullptr;
   mutable std::vector<uint8_t> m_assembled;  // the record of the spilling reading last read
   std::vector<RecordReading> m_spilling;     // readings of the region that spill
   std::vector<uint8_t> m_smallFits;          // column * kSmallTypes + type -> whether it fits
