@@ -135,16 +135,21 @@ void FreeOverflowChains::readingsIn(Bytes page, const FreeRegion& region, const 
             r.start = at >= region.start + 4 ? at - 4 : at;
           }
           out.push_back(r);
-          // A cell freed, copied elsewhere by rebalancing before that, is the
-          // same claim twice: its serial types and content from the types on
-          // are the same bytes in both.
-          const uint64_t local = hashOf(page.subspan(at, pointer + 4 - at));
-          const auto [claim, first] = m_claims.emplace(overflowPage, local);
-          if (!first && claim->second != local) m_contested.insert(overflowPage);
+          claim(page, pointer, static_cast<uint32_t>(minLocal));
         }
       }
     }
   }
+}
+
+void FreeOverflowChains::claim(Bytes page, uint32_t pointer, uint32_t minLocal) {
+  // The last bytes of the local part stand for the cell, whatever reading
+  // of it was made. A cell copied elsewhere by rebalancing before it was
+  // freed is the same claim twice: the same bytes in both.
+  const uint64_t local = hashOf(page.subspan(pointer - minLocal, minLocal + 4));
+  const uint32_t overflowPage = readBe32(page, pointer);
+  const auto [claimed, firstClaim] = m_claims.emplace(overflowPage, local);
+  if (!firstClaim && claimed->second != local) m_contested.insert(overflowPage);
 }
 
 bool FreeOverflowChains::assemble(Bytes page, const RecordReading& reading, std::vector<uint8_t>& out) const {

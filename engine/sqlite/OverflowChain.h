@@ -46,6 +46,8 @@ class FreeOverflowChains {
 
  private:
   bool isFreeLeaf(uint32_t pageNumber) const;
+  // Notes the cell whose local part ends at `pointer` as naming the page there.
+  void claim(std::span<const uint8_t> page, uint32_t pointer, uint32_t minLocal);
 
   const SqliteFileReader& m_reader;
   std::vector<uint32_t> m_freeLeaves;  // one-based page numbers, ascending
