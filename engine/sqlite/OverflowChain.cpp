@@ -56,6 +56,7 @@ FreeOverflowChains::FreeOverflowChains(const SqliteFileReader& reader)
   // overflow page's content starts: only free-list leaves keep a chain whole.
   for (const uint32_t index : reader.freeLeafPages()) m_freeLeaves.push_back(index + 1);
   std::sort(m_freeLeaves.begin(), m_freeLeaves.end());
+  if (m_usable >= 512) m_shortestCell = static_cast<uint32_t>(minLocalOf(m_usable) + 4);
 }
 
 bool FreeOverflowChains::isFreeLeaf(uint32_t pageNumber) const {

@@ -24,6 +24,12 @@ class FreeOverflowChains {
  public:
   explicit FreeOverflowChains(const SqliteFileReader& reader);
 
+  // Whether `region` is long enough to hold the local part of a spilling
+  // cell, with a free-list leaf to spill into: most regions are not.
+  bool mayHold(const FreeRegion& region) const {
+    return !m_freeLeaves.empty() && region.end >= region.start && region.end - region.start >= m_shortestCell;
+  }
+
   // Readings of `region` (on `page`) whose record spills into a chain of
   // free-list leaves: the cell's local part ends with the number of a free
   // leaf, its record's length gives exactly that local part, and the cell
@@ -52,7 +58,8 @@ class FreeOverflowChains {
   const SqliteFileReader& m_reader;
   std::vector<uint32_t> m_freeLeaves;  // one-based page numbers, ascending
   uint32_t m_usable = 0;
-  mutable std::vector<uint8_t> m_page;  // the chain page being read
+  uint32_t m_shortestCell = UINT32_MAX;  // the least local part plus its page number
+  mutable std::vector<uint8_t> m_page;   // the chain page being read
   // First overflow page -> the local part of the first cell found naming it
   // (hashed); pages named by cells of different local parts.
   std::map<uint32_t, uint64_t> m_claims;

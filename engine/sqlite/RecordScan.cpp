@@ -84,15 +84,18 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
       }
       readAt(page, region, at);
     }
-    if (m_chains != nullptr) {
-      m_spilling.clear();
-      m_chains->readingsIn(page, region, m_signature, m_spilling);
-      for (const RecordReading& reading : m_spilling) keep(page, region, reading);
-    }
+    if (m_chains != nullptr) readSpilling(page, region);
     prove();
     select(selected);
   }
   return selected;
+}
+
+void RecordScanner::readSpilling(Bytes page, const FreeRegion& region) {
+  if (!m_chains->mayHold(region)) return;
+  m_spilling.clear();
+  m_chains->readingsIn(page, region, m_signature, m_spilling);
+  for (const RecordReading& reading : m_spilling) keep(page, region, reading);
 }
 
 void RecordScanner::readAt(Bytes page, const FreeRegion& region, uint32_t at) {

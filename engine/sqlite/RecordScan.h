@@ -63,6 +63,8 @@ class RecordScanner {
 
  private:
   void readAt(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at);
+  // The readings of records spilling into overflow pages freed with them.
+  void readSpilling(std::span<const uint8_t> page, const FreeRegion& region);
   void tryIntact(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at);
   void tryTypes(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at, ReadingForm form);
   bool endIsKnown(std::span<const uint8_t> page, const FreeRegion& region, const RecordReading& r) const;
