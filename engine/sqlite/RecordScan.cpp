@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "engine/sqlite/OverflowChain.h"
 #include "engine/sqlite/RecordFormat.h"
 
 namespace fq {
@@ -49,7 +50,8 @@ inline Varint typeAt(Bytes page, uint32_t at, uint32_t limit) {
 
 }  // namespace
 
-RecordScanner::RecordScanner(const TableSignature& signature) : m_signature(signature) {
+RecordScanner::RecordScanner(const TableSignature& signature, FreeOverflowChains* chains)
+    : m_signature(signature), m_chains(chains) {
   // Every offset of free space is tried against the columns: the answers for
   // one-byte serial types, nearly all of them, are looked up, not worked out.
   m_smallFits.resize(signature.columns.size() * kSmallTypes);
@@ -164,10 +166,18 @@ std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeR
       }
       readAt(page, region, walkable, at);
     }
+    if (m_chains != nullptr) readSpilling(page, region);
     prove();
     select(selected);
   }
   return selected;
+}
+
+void RecordScanner::readSpilling(Bytes page, const FreeRegion& region) {
+  if (!m_chains->mayHold(region)) return;
+  m_spilling.clear();
+  m_chains->readingsIn(page, region, m_signature, m_spilling);
+  for (const RecordReading& reading : m_spilling) keep(page, region, reading);
 }
 
 void RecordScanner::readAt(Bytes page, const FreeRegion& region, uint8_t walkable, uint32_t at) {
@@ -329,9 +339,10 @@ bool RecordScanner::judge(Bytes page, const RecordReading& reading) {
   key.count = reading.count;
   key.lostFirst = reading.form == ReadingForm::LostFirst;
   key.firstType = key.lostFirst ? reading.firstType : 0;
+  key.overflowPage = reading.overflowPage;
   for (const Judged& j : m_judged) {
     if (j.typesFrom == key.typesFrom && j.end == key.end && j.count == key.count &&
-        j.lostFirst == key.lostFirst && j.firstType == key.firstType) {
+        j.lostFirst == key.lostFirst && j.firstType == key.firstType && j.overflowPage == key.overflowPage) {
       return j.accepted;
     }
   }
@@ -428,6 +439,15 @@ void RecordScanner::select(std::vector<RecordReading>& out) {
 
 bool RecordScanner::columnsOf(Bytes page, const RecordReading& r, std::vector<RowColumn>& out) const {
   out.clear();
+  if (r.overflowPage != 0) {
+    // The local part and the chain read as one run of bytes.
+    if (m_chains == nullptr || !m_chains->assemble(page, r, m_assembled)) return false;
+    RecordReading whole = r;
+    whole.typesAt = 0;
+    whole.end = static_cast<uint32_t>(m_assembled.size());
+    whole.overflowPage = 0;
+    return columnsOf(m_assembled, whole, out);
+  }
   if (r.end > page.size() || r.typesAt >= r.end || r.count <= 0) return false;
   uint32_t pos = r.typesAt;
   int32_t first = 0;

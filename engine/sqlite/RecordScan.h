@@ -36,14 +36,23 @@ struct RecordReading {
   bool prefixed = false;   // the cell's payload length and row id were found before it
   bool anchored = false;   // its end is proven (own cell, free block size, region end, next proven cell)
   int64_t weight = 0;
+  // A record that spills into overflow pages: the one-based first page of its
+  // chain (its number closes the cell, whose end is `end`) and the record
+  // bytes the chain holds. 0 when the record lies wholly on the page.
+  uint32_t overflowPage = 0;
+  uint32_t spilled = 0;
 };
+
+class FreeOverflowChains;
 
 // Scans the free regions of one page (bytes as read) for records of the
 // table `signature` describes. Reuse one scanner across pages: it keeps its
 // buffers.
 class RecordScanner {
  public:
-  explicit RecordScanner(const TableSignature& signature);
+  // `chains`: where records spilling into freed overflow pages are read
+  // whole; none are read without it.
+  explicit RecordScanner(const TableSignature& signature, FreeOverflowChains* chains = nullptr);
 
   // The selected readings of `regions`, in page order.
   std::vector<RecordReading> scan(std::span<const uint8_t> page, std::span<const FreeRegion> regions);
@@ -55,6 +64,8 @@ class RecordScanner {
  private:
   void markWalkable(std::span<const uint8_t> page, uint32_t from, uint32_t to);
   void readAt(std::span<const uint8_t> page, const FreeRegion& region, uint8_t walkable, uint32_t at);
+  // The readings of records spilling into overflow pages freed with them.
+  void readSpilling(std::span<const uint8_t> page, const FreeRegion& region);
   void tryIntact(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at);
   void tryTypes(std::span<const uint8_t> page, const FreeRegion& region, uint32_t at, ReadingForm form);
   bool endIsKnown(std::span<const uint8_t> page, const FreeRegion& region, const RecordReading& r) const;
@@ -74,7 +85,10 @@ class RecordScanner {
   }
 
   const TableSignature& m_signature;
-  std::vector<uint8_t> m_smallFits;  // column * kSmallTypes + type -> whether it fits
+  FreeOverflowChains* m_chains = nullptr;
+  mutable std::vector<uint8_t> m_assembled;  // the record of the spilling reading last read
+  std::vector<RecordReading> m_spilling;     // readings of the region that spill
+  std::vector<uint8_t> m_smallFits;          // column * kSmallTypes + type -> whether it fits
   std::array<uint8_t, kSmallTypes> m_smallLengths{};
   // The walks' pre-filter, per one-byte serial type: bit i set when the type
   // fits column i (m_fitsFrom0) or column i + 1 (m_fitsFrom1), for the first
@@ -102,6 +116,7 @@ class RecordScanner {
     int32_t count = 0;
     bool lostFirst = false;
     uint64_t firstType = 0;
+    uint32_t overflowPage = 0;  // a record read on through its chain holds other bytes
     bool accepted = false;
   };
   static constexpr size_t kJudgedKept = 8;

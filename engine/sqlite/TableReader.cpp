@@ -9,6 +9,7 @@
 #include "engine/ResultCodes.h"
 #include "engine/sqlite/ExpectedColumnCount.h"
 #include "engine/sqlite/FreeRegions.h"
+#include "engine/sqlite/OverflowChain.h"
 #include "engine/sqlite/RecordFormat.h"
 #include "engine/sqlite/RecordScan.h"
 #include "engine/sqlite/TableSchema.h"
@@ -150,27 +151,47 @@ class TableWalk {
     const std::vector<FreeRegion> regions = FreeRegionsOf(page, pageIndex, m_reader.usableSize(), kind);
     if (regions.empty()) return;
     const uint32_t contentStart = contentAreaStart(page, pageIndex);
-    TableRow row;
     for (const RecordReading& reading : m_scanner->scan(page, regions)) {
-      if (!m_scanner->columnsOf(page, reading, row.columns)) continue;
-      row.deleted = 1;
-      row.carved = true;
-      row.source = source;
-      if (source == RowSource::FreeBlock && reading.start < contentStart) row.source = RowSource::Gap;
-      row.page = pageIndex;
-      row.offset = reading.typesAt;
-      row.rowId = reading.rowId;
-      row.headerSize = 0;
-      row.headerSizeLength = 0;
-      row.firstColumn = 0;
-      row.block = 0;
-      row.pageBytes = page;
-      // A cell found whole with the row id of a live row is that row's
-      // earlier version (the row was rewritten), as on free pages.
-      if (reading.prefixed && m_live.hasRowId(reading.rowId)) continue;
-      if (m_live.hasEqualRow(row) || !m_given.insert(fingerprintOf(row)).second) continue;
-      m_visitor.visit(m_reader, row);
+      // A record read through an overflow chain waits until every cell
+      // naming a page of the free list is known: a page named by two cells
+      // was taken again, and holds the rest of at most one of them.
+      if (reading.overflowPage != 0) {
+        m_spilling.push_back(
+            SpillingRecord{pageIndex, source, contentStart, reading, {page.begin(), page.end()}});
+        continue;
+      }
+      visitCarved(page, pageIndex, source, contentStart, reading);
     }
+  }
+
+  void visitCarved(std::span<const uint8_t> page, uint32_t pageIndex, RowSource source, uint32_t contentStart,
+                   const RecordReading& reading) {
+    TableRow& row = m_carved;
+    if (!m_scanner->columnsOf(page, reading, row.columns)) return;
+    row.deleted = 1;
+    row.carved = true;
+    row.source = source;
+    if (source == RowSource::FreeBlock && reading.start < contentStart) row.source = RowSource::Gap;
+    row.page = pageIndex;
+    row.offset = reading.typesAt;
+    row.rowId = reading.rowId;
+    row.headerSize = 0;
+    row.headerSizeLength = 0;
+    row.firstColumn = 0;
+    row.block = 0;
+    row.pageBytes = page;
+    // A cell found whole with the row id of a live row is that row's
+    // earlier version (the row was rewritten), as on free pages.
+    if (reading.prefixed && m_live.hasRowId(reading.rowId)) return;
+    if (m_live.hasEqualRow(row) || !m_given.insert(fingerprintOf(row)).second) return;
+    m_visitor.visit(m_reader, row);
+  }
+
+  // The records waiting for their overflow chains, once every free page is scanned.
+  void visitSpilling() {
+    for (const SpillingRecord& s : m_spilling)
+      visitCarved(s.page, s.pageIndex, s.source, s.contentStart, s.reading);
+    m_spilling.clear();
   }
 
   int32_t run(const std::string& tableName) {
@@ -202,7 +223,8 @@ class TableWalk {
       m_signature.utf8 = m_reader.textIsUtf8();
     }
     if (m_signature.columns.empty()) return kOk;
-    RecordScanner scanner(m_signature);
+    FreeOverflowChains chains(m_reader);
+    RecordScanner scanner(m_signature, &chains);
     m_scanner = &scanner;
 
     for (const PageMap& live : trees) {
@@ -219,12 +241,16 @@ class TableWalk {
     const auto columnCount = static_cast<int32_t>(m_signature.columns.size());
     for (const uint32_t freeIndex : m_reader.freeLeafPages()) {
       if (droppedRoots.contains(freeIndex)) continue;
-      if (const int32_t r = visitFreePage(freeIndex, columnCount, rules.columnCount); r != kOk) return r;
+      if (const int32_t r = visitFreePage(freeIndex, columnCount, rules.columnCount); r != kOk) {
+        visitSpilling();
+        return r;
+      }
     }
     for (const uint32_t trunkIndex : m_reader.freeTrunkPages()) {
       if (droppedRoots.contains(trunkIndex) || m_reader.readPage(trunkIndex, page) != kOk) continue;
       visitFreeSpace(page, trunkIndex, FreePageKind::FreeTrunk, RowSource::FreePage);
     }
+    visitSpilling();
     return kOk;
   }
 
@@ -263,14 +289,20 @@ class TableWalk {
     const std::vector<uint32_t>& trunks = m_reader.freeTrunkPages();
     const bool leaf = std::find(leaves.begin(), leaves.end(), root) != leaves.end();
     if (!leaf && std::find(trunks.begin(), trunks.end(), root) == trunks.end()) return kOk;
-    RecordScanner scanner(m_signature);
+    FreeOverflowChains chains(m_reader);
+    RecordScanner scanner(m_signature, &chains);
     m_scanner = &scanner;
     const auto columnCount = static_cast<int32_t>(m_signature.columns.size());
-    if (leaf) return visitFreePage(root, columnCount, columnCount);
-    std::vector<uint8_t> page;
-    if (m_reader.readPage(root, page) == kOk)
-      visitFreeSpace(page, root, FreePageKind::FreeTrunk, RowSource::FreePage);
-    return kOk;
+    int32_t result = kOk;
+    if (leaf) {
+      result = visitFreePage(root, columnCount, columnCount);
+    } else {
+      std::vector<uint8_t> page;
+      if (m_reader.readPage(root, page) == kOk)
+        visitFreeSpace(page, root, FreePageKind::FreeTrunk, RowSource::FreePage);
+    }
+    visitSpilling();
+    return result;
   }
 
  private:
@@ -288,6 +320,15 @@ class TableWalk {
   TableSignature m_signature;
   RecordScanner* m_scanner = nullptr;
   std::unordered_set<uint64_t> m_given;  // deleted rows already handed on
+  TableRow m_carved;                     // the carved row being handed on
+  struct SpillingRecord {
+    uint32_t pageIndex = 0;
+    RowSource source = RowSource::FreePage;
+    uint32_t contentStart = 0;
+    RecordReading reading;
+    std::vector<uint8_t> page;  // the page holding its local part, as read
+  };
+  std::vector<SpillingRecord> m_spilling;
 };
 
 class CallbackVisitor final : public TableRowVisitor {

@@ -59,6 +59,15 @@ bool between(const std::string& xml, const std::string& tag, size_t from, size_t
   return true;
 }
 
+// The next <row> or <row ...> element at or after `from`: the table's
+// <rowsTotal>, <rowsAlive> and <rowsDeleted> counts are no rows.
+size_t nextRow(const std::string& xml, size_t from) {
+  for (size_t at = xml.find("<row", from); at != std::string::npos; at = xml.find("<row", at + 1)) {
+    if (at + 4 < xml.size() && (xml[at + 4] == '>' || xml[at + 4] == ' ')) return at;
+  }
+  return std::string::npos;
+}
+
 std::map<std::string, TruthTable> readTruth(const fs::path& xmlPath) {
   std::map<std::string, TruthTable> tables;
   std::ifstream in(xmlPath, std::ios::binary);
@@ -80,9 +89,9 @@ std::map<std::string, TruthTable> readTruth(const fs::path& xmlPath) {
     TruthTable& table = tables[decodeEntities(name)];
     // Every row of a table the truth marks deleted (a dropped table) is a deleted row.
     std::string tableDeleted;
-    const size_t firstRow = std::min(xml.find("<row", e), end);
+    const size_t firstRow = std::min(nextRow(xml, e), end);
     const bool droppedTable = between(xml, "deleted", e, firstRow, tableDeleted) && tableDeleted == "True";
-    for (size_t r = xml.find("<row", e); r != std::string::npos && r < end; r = xml.find("<row", r + 1)) {
+    for (size_t r = nextRow(xml, e); r != std::string::npos && r < end; r = nextRow(xml, r + 1)) {
       const size_t rowEnd = xml.find("</row>", r);
       if (rowEnd == std::string::npos || rowEnd > end) break;
       const bool deleted = droppedTable || xml.compare(r, 17, "<row deleted=\"1\">") == 0;
