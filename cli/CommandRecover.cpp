@@ -183,7 +183,7 @@ int RunRecover(const RecoverOptions& options) {
   if (terminal) std::fputs("\n", stderr);
 
   const RecoveryProgress progress = job.Progress();
-  std::printf("%s", FormatRecoverySummary(progress, job.Rows(), job.OutputRoot()).c_str());
+  std::printf("%s", FormatRecoverySummary(progress, job.FailedRows(), job.OutputRoot()).c_str());
   if (std::error_code exists; std::filesystem::is_regular_file(runFolder / "index.html", exists)) {
     std::printf("Index page: %s\n", (runFolder / "index.html").c_str());
   }

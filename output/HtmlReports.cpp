@@ -145,15 +145,4 @@ int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head
                    [](const WhatsAppMessageRecord& m, const PageAttachment* a) { return ChatBlock(m, a); });
 }
 
-int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,
-                        std::string_view rows) {
-  if (const int32_t rc = CreateFolders(path.parent_path())) return rc;
-  File file = File::CreateOutput(path);
-  if (!file.ok()) return file.error();
-  file.write(report.head);
-  file.write(rows);
-  file.write(report.tail);
-  return file.close();
-}
-
 }  // namespace fq
