@@ -2,9 +2,13 @@
 // folder in this process as `fernquill-cli scan` does, then prints the peak
 // resident size, the bytes the result lists occupy on the heap (records,
 // their strings and paths, the vectors and maps holding them) and the
-// difference, which is what the scan needs beyond its results.
+// difference, which is what the scan needs beyond its results. Then it builds
+// the selection `recover` builds from those results (one entry per listed
+// item, which decides what is written) and prints its heap bytes, measured
+// by the allocator: a recovery's budget holds them beside the result lists.
 //
 //   scan_memory BACKUP_FOLDER
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -14,11 +18,14 @@
 #include <vector>
 
 #include "engine/backup/BackupDiscovery.h"
+#include "engine/session/AppFileSplit.h"
 #include "engine/session/BackupStore.h"
 #include "engine/session/EventRecorder.h"
 #include "engine/session/RecoveryFactory.h"
 #include "engine/session/ScanSession.h"
 #include "engine/session/WorkFolders.h"
+#include "output/CStatisticsObj.h"
+#include "output/Selection.h"
 
 namespace {
 
@@ -104,8 +111,21 @@ int main(int argc, char** argv) {
   getrusage(RUSAGE_SELF, &usage);
   const size_t peakKiB = static_cast<size_t>(usage.ru_maxrss);
   const size_t resultKiB = ResultBytes(session.results()) / 1024;
-  std::printf("peak_rss_kib %zu result_kib %zu beyond_results_kib %zd\n", peakKiB, resultKiB,
-              static_cast<ssize_t>(peakKiB) - static_cast<ssize_t>(resultKiB));
+  size_t selectionKiB = 0;
+  {
+    // Everything `recover` selects by default, as it selects it. The split of
+    // the application files is a copy of records, which no budget allows: it
+    // is made before the count starts.
+    const fq::AppFileSplit apps = fq::SplitAppFiles(session.results().appFiles);
+    const size_t before = mallinfo2().uordblks;
+    fq::CStatisticsObj statistics;
+    fq::SelectForRecovery(session.results(), apps.photos, apps.videos, fq::RecoveryRequest{}, statistics);
+    // The job walks this list of the items it writes.
+    [[maybe_unused]] const auto items = statistics.RecoveryItems();
+    selectionKiB = (mallinfo2().uordblks - before) / 1024;
+  }
+  std::printf("peak_rss_kib %zu result_kib %zu beyond_results_kib %zd selection_kib %zu\n", peakKiB,
+              resultKiB, static_cast<ssize_t>(peakKiB) - static_cast<ssize_t>(resultKiB), selectionKiB);
   std::filesystem::remove_all(work);
   return session.result() == 0 ? 0 : 1;
 }

@@ -152,7 +152,7 @@ for size in $sizes; do
   row "scan-vs-plain-read" "$size" "$scan_t" "$scan_rss" "cat" "$cat_t" "$cat_rss" - -
   # Peak memory: 64 MiB plus the heap bytes of the result lists, which
   # scan_memory counts after the same scan in its own process.
-  read -r _ _ _ result_kib _ beyond_kib < <("$scanmem" "$backup")
+  read -r _ _ _ result_kib _ beyond_kib _ selection_kib < <("$scanmem" "$backup")
   mem_verdict=$([ "$scan_rss" -le $((65536 + result_kib)) ] && echo pass || echo short)
   printf 'scan-peak-rss\t%s\t-\t%s\tbudget\t-\t%s\t-\t<=64MiB+results\t%s\n' "$size" "$scan_rss" \
     "$((65536 + result_kib))" "$mem_verdict" >> "$results"
@@ -182,6 +182,14 @@ for size in $sizes; do
   BEFORE_EACH=''
   rm -rf "$work/out" "$work/copy"
   row "recover-vs-copy" "$size" "$rec_t" "$rec_rss" "cp-r-backup" "$LAST_TIME" "$LAST_RSS" - -
+  # Peak memory of the recovery: 64 MiB plus the result lists and the
+  # selection's entries (one per listed item), as scan_memory counts them.
+  rec_budget=$((65536 + result_kib + selection_kib))
+  rec_verdict=$([ "$rec_rss" -le "$rec_budget" ] && echo pass || echo short)
+  printf 'recover-peak-rss\t%s\t-\t%s\tbudget\t-\t%s\t-\t<=64MiB+results+selection\t%s\n' "$size" "$rec_rss" \
+    "$rec_budget" "$rec_verdict" >> "$results"
+  printf '%-22s %8s  peak %7s KiB, budget 64 MiB + %s KiB of results + %s KiB of selection: %s\n' \
+    recover-peak-rss "$size" "$rec_rss" "$result_kib" "$selection_kib" "$rec_verdict"
 done
 
 # Reading 150,000 manifest entries in one process: ReadManifestDb against the

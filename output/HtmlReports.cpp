@@ -80,6 +80,10 @@ int32_t WritePage(const std::filesystem::path& path, std::string_view head, std:
     report(100, rc);
     return rc;
   }
+  // The blocks go out while they are made: a page of any length holds no
+  // more than this much of itself in memory.
+  constexpr size_t kFlushBytes = 64 * 1024;
+  file.write(head);
   std::string blocks;
   int32_t answer = 0;
   bool reportLast = false;
@@ -88,6 +92,10 @@ int32_t WritePage(const std::filesystem::path& path, std::string_view head, std:
     for (size_t i = 0; i < count; ++i) {
       const bool attached = i < attachments.size() && !attachments[i].name.empty();
       blocks += blockOf((*messages)[i], attached ? &attachments[i] : nullptr);
+      if (blocks.size() >= kFlushBytes) {
+        file.write(blocks);  // a failed write sticks and comes back from close()
+        blocks.clear();
+      }
       const auto percent = static_cast<int32_t>((i + 1) * 100 / count);
       if (i + 1 == count) {
         reportLast = true;
@@ -96,7 +104,6 @@ int32_t WritePage(const std::filesystem::path& path, std::string_view head, std:
       if ((answer = report(percent, 0)) != 0) break;
     }
   }
-  file.write(head);
   file.write(blocks);
   file.write(tail);
   rc = file.close();
@@ -143,17 +150,6 @@ int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head
                         const CopyProgressCallback& progress, std::span<const PageAttachment> attachments) {
   return WritePage(path, head, tail, messages, progress, attachments,
                    [](const WhatsAppMessageRecord& m, const PageAttachment* a) { return ChatBlock(m, a); });
-}
-
-int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,
-                        std::string_view rows) {
-  if (const int32_t rc = CreateFolders(path.parent_path())) return rc;
-  File file = File::CreateOutput(path);
-  if (!file.ok()) return file.error();
-  file.write(report.head);
-  file.write(rows);
-  file.write(report.tail);
-  return file.close();
 }
 
 }  // namespace fq

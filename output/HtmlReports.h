@@ -58,8 +58,4 @@ int32_t WriteChatReport(const std::filesystem::path& path, std::string_view head
                         const CopyProgressCallback& progress,
                         std::span<const PageAttachment> attachments = {});
 
-// Head, rows and tail into `path` (replacing a file of that name): 0 or errno.
-int32_t WriteListReport(const std::filesystem::path& path, const ReportTemplate& report,
-                        std::string_view rows);
-
 }  // namespace fq

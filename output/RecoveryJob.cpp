@@ -27,7 +27,8 @@ RecoveryJob::RecoveryJob(fs::path outputRoot, const ScanResults& results, const 
       m_statistics(statistics),
       m_session(session),
       m_templates(templates),
-      m_onChange(std::move(onChange)) {}
+      m_onChange(std::move(onChange)),
+      m_rows(m_root) {}
 
 RecoveryJob::~RecoveryJob() {
   if (m_thread.joinable()) {
@@ -66,7 +67,7 @@ RecoveryProgress RecoveryJob::Progress() const {
 
 std::vector<RecoveryRow> RecoveryJob::Rows() const {
   std::lock_guard lock(m_control.lock());
-  return m_rows;
+  return m_rows.from(0);
 }
 
 size_t RecoveryJob::RowCount() const {
@@ -76,8 +77,12 @@ size_t RecoveryJob::RowCount() const {
 
 std::vector<RecoveryRow> RecoveryJob::RowsFrom(size_t first) const {
   std::lock_guard lock(m_control.lock());
-  if (first >= m_rows.size()) return {};
-  return {m_rows.begin() + static_cast<std::ptrdiff_t>(first), m_rows.end()};
+  return m_rows.from(first);
+}
+
+std::vector<RecoveryRow> RecoveryJob::FailedRows() const {
+  std::lock_guard lock(m_control.lock());
+  return m_rows.failures();
 }
 
 std::string RecoveryJob::Stamp() const {
@@ -114,7 +119,7 @@ int32_t RecoveryJob::Report(int32_t percent, int32_t code, const fs::path& path,
 void RecoveryJob::AddRow(const fs::path& path, int32_t code, bool copyCodes) {
   {
     std::lock_guard lock(m_control.lock());
-    m_rows.push_back({path, copyCodes ? CopyResultText(code) : ResultText(code), code == 0});
+    m_rows.add(path, copyCodes ? CopyResultText(code) : ResultText(code), code == 0);
     ++m_progress.processed;
     if (code != 0) ++m_progress.failed;
     const auto k = static_cast<size_t>(m_currentKind);
@@ -136,10 +141,10 @@ CopyProgressCallback RecoveryJob::PartProgress(int32_t& failure) {
   };
 }
 
-void RecoveryJob::AddFailure(const fs::path& path, std::string status) {
+void RecoveryJob::AddFailure(const fs::path& path, const std::string& status) {
   {
     std::lock_guard lock(m_control.lock());
-    m_rows.push_back({path, std::move(status), false});
+    m_rows.add(path, status, false);
     ++m_progress.otherFailures;
     ++m_failedOfKind[static_cast<size_t>(m_currentKind)];
   }
@@ -168,8 +173,10 @@ void RecoveryJob::Run() {
     Finish();
   } catch (const std::exception& e) {
     // Nothing may escape the worker: the failure becomes a row the user sees.
+    DiscardListReports();
     AddFailure(m_root, std::string("Recovery stopped: ") + e.what());
   } catch (...) {
+    DiscardListReports();
     AddFailure(m_root, "Recovery stopped by an unexpected failure");
   }
   m_control.markFinished();
@@ -210,15 +217,15 @@ void RecoveryJob::RunItems() {
         WriteChat(*static_cast<const WhatsAppMessageRecord*>(record));
         break;
       case ItemKind::Contacts:
-        AddListRow(m_contactRows, m_root / "Contacts" / m_stamp / "Contacts.html",
+        AddListRow(m_contactRows, m_root / "Contacts" / m_stamp / "Contacts.html", m_templates.contacts,
                    ContactRow(*static_cast<const ContactRecord*>(record)));
         break;
       case ItemKind::CallHistory:
         AddListRow(m_callRows, m_root / "CallHistory" / ("CallHistory_" + m_stamp + ".html"),
-                   CallRow(*static_cast<const CallRecord*>(record)));
+                   m_templates.callHistory, CallRow(*static_cast<const CallRecord*>(record)));
         break;
       case ItemKind::Notes:
-        AddListRow(m_noteRows, m_root / "Notes" / ("Notes_" + m_stamp + ".html"),
+        AddListRow(m_noteRows, m_root / "Notes" / ("Notes_" + m_stamp + ".html"), m_templates.notes,
                    NoteRow(*static_cast<const NoteRecord*>(record)));
         break;
     }
@@ -382,19 +389,24 @@ void RecoveryJob::WriteChat(const WhatsAppMessageRecord& first) {
   AddRow(item.failed.empty() ? html : item.failed, item.code, false);
 }
 
-void RecoveryJob::AddListRow(ListReport& list, const fs::path& reportPath, std::string row) {
-  list.path = reportPath;
-  list.rows += row;
-  ++list.items;
+void RecoveryJob::AddListRow(ListReportFile& list, const fs::path& reportPath, const ReportTemplate& report,
+                             const std::string& row) {
+  list.addRow(reportPath, report, row);
   Report(99, 0, reportPath);
 }
 
-void RecoveryJob::WriteListReport(const ListReport& list, const ReportTemplate& report, ItemKind kind) {
-  if (list.items == 0) return;
+void RecoveryJob::FinishListReport(ListReportFile& list, const ReportTemplate& report, ItemKind kind) {
+  if (list.items() == 0) return;
   m_currentKind = kind;
   // Its items are written when the report is, and failed when it is not.
-  const int32_t rc = fq::WriteListReport(list.path, report, list.rows);
-  for (uint32_t i = 0; i < list.items; ++i) AddRow(list.path, rc, false);
+  const int32_t rc = list.finish(report);
+  for (uint32_t i = 0; i < list.items(); ++i) AddRow(list.path(), rc, false);
+}
+
+void RecoveryJob::DiscardListReports() {
+  m_contactRows.discard();
+  m_callRows.discard();
+  m_noteRows.discard();
 }
 
 void RecoveryJob::ExportTable(const fs::path& csv,
@@ -411,13 +423,13 @@ void RecoveryJob::ExportTable(const fs::path& csv,
 void RecoveryJob::Finish() {
   m_currentKind = ItemKind::Messages;
   if (m_messagesWritten) ExportTable(m_root / "Message" / "sms.csv", &IPhoneRecoveryParse::ExportMessagesCsv);
-  WriteListReport(m_callRows, m_templates.callHistory, ItemKind::CallHistory);
-  WriteListReport(m_noteRows, m_templates.notes, ItemKind::Notes);
-  if (m_contactRows.items > 0) {
+  FinishListReport(m_callRows, m_templates.callHistory, ItemKind::CallHistory);
+  FinishListReport(m_noteRows, m_templates.notes, ItemKind::Notes);
+  if (m_contactRows.items() > 0) {
     m_currentKind = ItemKind::Contacts;
-    CreateFolders(m_contactRows.path.parent_path());
-    ExportTable(m_contactRows.path.parent_path() / "Contacts.csv", &IPhoneRecoveryParse::ExportContactsCsv);
-    WriteListReport(m_contactRows, m_templates.contacts, ItemKind::Contacts);
+    CreateFolders(m_contactRows.path().parent_path());
+    ExportTable(m_contactRows.path().parent_path() / "Contacts.csv", &IPhoneRecoveryParse::ExportContactsCsv);
+    FinishListReport(m_contactRows, m_templates.contacts, ItemKind::Contacts);
   }
   // Even a cancelled run says what it wrote; one cancelled before writing
   // anything leaves nothing behind.
@@ -432,14 +444,20 @@ void RecoveryJob::WriteIndexPage() {
                                               m_stamp.substr(6, 2) + " " + m_stamp.substr(8, 2) + ":" +
                                               m_stamp.substr(10, 2) + ":" + m_stamp.substr(12, 2)
                                         : m_stamp;
-  const AppFileSplit apps = SplitAppFiles(m_results.appFiles);
+  // The application files are counted where they lie, without a split copy of them.
+  size_t appVideos = 0;
+  for (const AppFileRecord& file : m_results.appFiles)
+    if (IsAppVideoName(file.name)) ++appVideos;
+  const AppFileSplit noApps;
   for (int32_t k = kFirstItemKind; k <= kLastItemKind; ++k) {
     IndexCategory c;
     c.kind = static_cast<ItemKind>(k);
     if (const auto category = ScanCategoryOf(c.kind)) {
-      const LiveDeletedCount found = CountCategory(m_results, apps, *category);
+      const LiveDeletedCount found = CountCategory(m_results, noApps, *category);
       c.live = found.live;
       c.deleted = found.deleted;
+      if (c.kind == ItemKind::AppPhotos) c.live = m_results.appFiles.size() - appVideos;
+      if (c.kind == ItemKind::AppVideos) c.live = appVideos;
       if (const auto status = m_results.status.find(*category); status != m_results.status.end()) {
         c.status = status->second;
       }
@@ -451,8 +469,7 @@ void RecoveryJob::WriteIndexPage() {
     }
     page.categories.push_back(std::move(c));
   }
-  for (const auto& row : Rows()) {
-    if (row.success) continue;
+  for (const auto& row : FailedRows()) {
     const fs::path relative = row.path.lexically_relative(m_root);
     page.failures.push_back(
         {relative.empty() || *relative.begin() == ".." ? row.path : relative, row.status});

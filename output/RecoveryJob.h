@@ -21,7 +21,7 @@
 //     sleep;
 //   }
 //   job.Join();
-//   puts(FormatRecoverySummary(job.Progress(), job.Rows(), job.OutputRoot()).c_str());
+//   puts(FormatRecoverySummary(job.Progress(), job.FailedRows(), job.OutputRoot()).c_str());
 //   exit status: job.Progress().cancelled ? 2 : (failed ? 1 : 0)
 #include <array>
 #include <atomic>
@@ -40,17 +40,12 @@
 #include "output/CStatisticsObj.h"
 #include "output/HtmlReports.h"
 #include "output/IndexPage.h"
+#include "output/ListReportFile.h"
 #include "output/OutputNames.h"
+#include "output/RecoveryRows.h"
 #include "output/ReportTemplates.h"
 
 namespace fq {
-
-// One finished item: the output path and "Success" or the system's error text.
-struct RecoveryRow {
-  std::filesystem::path path;
-  std::string status;
-  bool success = false;
-};
 
 struct RecoveryProgress {
   int32_t percent = 0;            // of the item being written
@@ -107,6 +102,8 @@ class RecoveryJob {
   // shows them takes only the new ones at each update.
   size_t RowCount() const;
   std::vector<RecoveryRow> RowsFrom(size_t first) const;
+  // The rows that failed, in order: all a summary of the run lists.
+  std::vector<RecoveryRow> FailedRows() const;
   const std::filesystem::path& OutputRoot() const { return m_root; }
   // The recovery stamp of the run ("YYYYMMDDhhmmss"); empty before it starts.
   std::string Stamp() const;
@@ -130,16 +127,12 @@ class RecoveryJob {
                                 std::map<std::filesystem::path, PageAttachment>& copied, ItemResult& item);
   void WriteConversation(const MessageRecord& first);
   void WriteChat(const WhatsAppMessageRecord& first);
-  // The rows of one list report, written at the end; its items count as
-  // written only when the report is.
-  struct ListReport {
-    std::filesystem::path path;
-    std::string rows;
-    uint32_t items = 0;
-  };
-  void AddListRow(ListReport& list, const std::filesystem::path& reportPath, std::string row);
+  // A list report is written while its rows come; its items count as written
+  // only when the whole report is, at the end.
+  void AddListRow(ListReportFile& list, const std::filesystem::path& reportPath, const ReportTemplate& report,
+                  const std::string& row);
   void Finish();
-  void WriteListReport(const ListReport& list, const ReportTemplate& report, ItemKind kind);
+  void FinishListReport(ListReportFile& list, const ReportTemplate& report, ItemKind kind);
   void ExportTable(const std::filesystem::path& csv,
                    int32_t (IPhoneRecoveryParse::*exporter)(const std::filesystem::path&));
   // Progress within one item: never ends it, answers 2 once cancelled. The
@@ -147,7 +140,9 @@ class RecoveryJob {
   CopyProgressCallback PartProgress(int32_t& failure);
   void AddRow(const std::filesystem::path& path, int32_t code, bool copyCodes);
   void WriteIndexPage();
-  void AddFailure(const std::filesystem::path& path, std::string status);
+  void AddFailure(const std::filesystem::path& path, const std::string& status);
+  // Removes the list reports begun before a failure that stops the run.
+  void DiscardListReports();
   bool CancelRequested();
   void Notify();
 
@@ -165,7 +160,7 @@ class RecoveryJob {
   // Worker state.
   std::string m_stamp;
   bool m_messagesWritten = false;
-  ListReport m_contactRows, m_callRows, m_noteRows;
+  ListReportFile m_contactRows, m_callRows, m_noteRows;
   // Per category (index: the kind's number), what was written and what failed.
   ItemKind m_currentKind = ItemKind::CameraRoll;
   std::array<uint32_t, kLastItemKind + 1> m_written{};
@@ -173,7 +168,7 @@ class RecoveryJob {
 
   mutable WorkerControl m_control{false};  // its lock guards everything below
   RecoveryProgress m_progress;
-  std::vector<RecoveryRow> m_rows;
+  RecoveryRows m_rows;
   std::thread m_thread;
 };
 

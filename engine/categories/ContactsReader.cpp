@@ -18,7 +18,7 @@ constexpr const char* kContentTable = "ABPersonFullTextSearch_content";
 
 class ContactDump final : public KnownTableDecoder {
  public:
-  explicit ContactDump(std::vector<std::string>& lines) : KnownTableDecoder(kContentTable), m_lines(lines) {}
+  explicit ContactDump(DumpFile& file) : KnownTableDecoder(kContentTable), m_file(file) {}
   // Carved rows take the type-list length of the last intact row, as the decoder does.
 
   void visit(SqliteFileReader& reader, const TableRow& row) override {
@@ -55,11 +55,11 @@ class ContactDump final : public KnownTableDecoder {
       reader.setHighestContactRowId(rowId);
     }
     fields.front() = std::to_string(rowId);
-    m_lines.push_back(JoinDumpLine(fields));
+    m_file.addLine(fields);
   }
 
  private:
-  std::vector<std::string>& m_lines;
+  DumpFile& m_file;
 };
 
 // The digits a spelling dials: letters count as their keypad digit
@@ -169,10 +169,11 @@ int32_t writeContactsCsv(const std::filesystem::path& addressBookPath, const std
   SqliteFileReader reader;
   if (const int32_t open = reader.open(addressBookPath); open != kOk) return ReaderOpenResult(open);
   reader.setHighestContactRowId(highestRowId);
-  std::vector<std::string> lines;
-  ContactDump dump(lines);
+  DumpFile file(csvPath);
+  if (const int32_t open = file.openResult(); open != kOk) return open;
+  ContactDump dump(file);
   ReadTable(reader, dump.tableName(), dump);
-  return AppendDumpLines(csvPath, lines);
+  return file.finish();
 }
 
 }  // namespace fq

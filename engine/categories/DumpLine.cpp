@@ -24,23 +24,37 @@ void AppendHexField(std::string& line, std::span<const uint8_t> bytes) {
   }
 }
 
-std::string JoinDumpLine(const std::vector<std::string>& fields) {
-  std::string line;
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (i != 0) line.push_back(',');
-    line += fields[i];
-  }
-  line += "\r\n";
-  return line;
+namespace {
+constexpr size_t kDumpBuffer = 64 * 1024;
+}  // namespace
+
+DumpFile::DumpFile(const std::filesystem::path& path) : m_file(File::OpenAppend(path)) {
+  m_buffer.reserve(kDumpBuffer);
 }
 
-int32_t AppendDumpLines(const std::filesystem::path& path, const std::vector<std::string>& lines) {
-  File file = File::OpenAppend(path);
-  if (!file.ok()) return file.error() != 0 ? ReaderOpenResult(file.error()) : kInvalid;
-  for (const std::string& line : lines) {
-    if (const int32_t rc = file.write(line); rc != 0) return rc;
+int32_t DumpFile::openResult() const {
+  if (m_file.ok()) return 0;
+  return m_file.error() != 0 ? ReaderOpenResult(m_file.error()) : kInvalid;
+}
+
+void DumpFile::addLine(const std::vector<std::string>& fields) {
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i != 0) m_buffer.push_back(',');
+    m_buffer += fields[i];
   }
-  return file.close();
+  m_buffer += "\r\n";
+  // A failed write sticks in the file and is answered by finish().
+  if (m_buffer.size() >= kDumpBuffer) {
+    m_file.write(m_buffer);
+    m_buffer.clear();
+  }
+}
+
+int32_t DumpFile::finish() {
+  if (const int32_t open = openResult(); open != 0) return open;
+  if (!m_buffer.empty()) m_file.write(m_buffer);
+  m_buffer.clear();
+  return m_file.close();
 }
 
 }  // namespace fq

@@ -117,8 +117,7 @@ std::string storedField(const RowColumn& column, bool hex) {
 // deleted row gets replaced are the right ones in every layout.
 class MessageDump final : public KnownTableDecoder {
  public:
-  MessageDump(std::vector<std::string>& lines, int64_t now)
-      : KnownTableDecoder("message"), m_lines(lines), m_now(now) {}
+  MessageDump(DumpFile& file, int64_t now) : KnownTableDecoder("message"), m_file(file), m_now(now) {}
 
   void mapColumns() override {
     m_guid = columnIndex("guid", 1);
@@ -180,11 +179,11 @@ class MessageDump final : public KnownTableDecoder {
         fields.push_back(storedField(*column, c == m_body));
       }
     }
-    m_lines.push_back(JoinDumpLine(fields));
+    m_file.addLine(fields);
   }
 
  private:
-  std::vector<std::string>& m_lines;
+  DumpFile& m_file;
   int64_t m_now;
   int32_t m_guid = 1;
   int32_t m_text = 2;
@@ -228,11 +227,12 @@ int32_t writeMessagesCsv(const std::filesystem::path& messagePath, const std::fi
   SqliteFileReader reader;
   if (const int32_t open = reader.open(messagePath); open != kOk) return ReaderOpenResult(open);
   reader.setHighestMessageRowId(highestRowId);
-  std::vector<std::string> lines;
-  MessageDump dump(lines, nowAppleSeconds());
+  DumpFile file(csvPath);
+  if (const int32_t open = file.openResult(); open != kOk) return open;
+  MessageDump dump(file, nowAppleSeconds());
   dump.readSchema(reader);
   ReadTable(reader, dump.tableName(), dump);
-  return AppendDumpLines(csvPath, lines);
+  return file.finish();
 }
 
 }  // namespace fq

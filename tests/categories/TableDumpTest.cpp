@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -316,6 +317,38 @@ TEST_F(TableDumpTest, ContactsCsvQuotesAndNumbersRows) {
     EXPECT_EQ(d[0], std::to_string(20000 + static_cast<int64_t>(i) - 1));
     EXPECT_THAT(lines[i], ::testing::HasSubstr("\"Jordan\",\"Blake\""));
   }
+}
+
+// A dump is written line by line as its table is read: what is already in the
+// file stays in front, lines well past the write buffer arrive whole and in
+// order, and a place that cannot take the file says why.
+TEST_F(TableDumpTest, DumpFileAppendsEveryLineInOrder) {
+  struct Case {
+    const char* before;
+    int lines;
+  };
+  for (const Case c : {Case{"", 0}, Case{"", 1}, Case{"old,line\r\n", 3}, Case{"x", 20000}}) {
+    const auto csv = folder() / "dump.csv";
+    std::filesystem::remove(csv);
+    if (*c.before) std::ofstream(csv, std::ios::binary) << c.before;
+    std::string expected = c.before;
+    DumpFile file(csv);
+    ASSERT_EQ(file.openResult(), 0);
+    for (int i = 0; i < c.lines; ++i) {
+      const std::vector<std::string> fields = {std::to_string(i), "\"text " + std::to_string(i) + "\"",
+                                               "NULL"};
+      file.addLine(fields);
+      expected += fields[0] + "," + fields[1] + "," + fields[2] + "\r\n";
+    }
+    EXPECT_EQ(file.finish(), 0);
+    EXPECT_EQ(readFile(csv), expected) << c.lines << " lines";
+  }
+  const auto folderInPlace = folder() / "taken.csv";
+  std::filesystem::create_directory(folderInPlace);
+  DumpFile refused(folderInPlace);
+  EXPECT_EQ(refused.openResult(), EISDIR);
+  refused.addLine({"1"});
+  EXPECT_EQ(refused.finish(), EISDIR);
 }
 
 }  // namespace
