@@ -47,11 +47,11 @@ bool isFileId(const std::string& id) {
          });
 }
 
-std::optional<Key256> fileKey(const ClassKeys& keys, const FileJob& job) {
+std::optional<Key256> fileKey(const ClassKeys& keys, const FileJob& job, KeyUnwrapper& with) {
   const std::span<const uint8_t> blob = job.keyBlob;
-  if (blob.size() == 40) return keys.unwrapFileKey(job.protectionClass, blob);
-  if (auto key = keys.unwrapFileKey(blob)) return key;
-  if (blob.size() > 4) return keys.unwrapFileKey(job.protectionClass, blob.subspan(4));
+  if (blob.size() == 40) return keys.unwrapFileKey(job.protectionClass, blob, with);
+  if (auto key = keys.unwrapFileKey(blob, with)) return key;
+  if (blob.size() > 4) return keys.unwrapFileKey(job.protectionClass, blob.subspan(4), with);
   return std::nullopt;
 }
 
@@ -73,7 +73,7 @@ class Run {
   bool collectFromManifestDb(const ManifestPlist& manifest);
   bool collectFromMbdb();
   void worker();
-  void decryptOne(const FileJob& job, FileDecryptor& decryptor);
+  void decryptOne(const FileJob& job, FileDecryptor& decryptor, KeyUnwrapper& unwrapper);
   void stopAll(const std::string& reason);
 
   const DecryptOptions& m_options;
@@ -252,12 +252,14 @@ bool Run::collectFromMbdb() {
 }
 
 void Run::worker() {
-  FileDecryptor decryptor;  // its context and buffers serve every file of this thread
+  // Their contexts and buffers serve every file of this thread.
+  FileDecryptor decryptor;
+  KeyUnwrapper unwrapper;
   for (;;) {
     if (m_fatal.load()) return;
     const size_t i = m_next.fetch_add(1);
     if (i >= m_jobs.size()) return;
-    decryptOne(m_jobs[i], decryptor);
+    decryptOne(m_jobs[i], decryptor, unwrapper);
     if (m_done.fetch_add(1) + 1 == m_jobs.size()) {
       std::lock_guard lock(m_progressLock);
       m_progress.notify_one();
@@ -278,7 +280,7 @@ bool isAbsent(int error) {
          error == ENAMETOOLONG;
 }
 
-void Run::decryptOne(const FileJob& job, FileDecryptor& decryptor) {
+void Run::decryptOne(const FileJob& job, FileDecryptor& decryptor, KeyUnwrapper& unwrapper) {
   const char* target = job.fileId.c_str();
   UniqueFd source;
   struct stat status {};
@@ -297,7 +299,7 @@ void Run::decryptOne(const FileJob& job, FileDecryptor& decryptor) {
     if (job.size.value_or(0) != 0) say("Warning: " + job.fileId + " has no key; copied as stored");
     if (opened == 0) result = decryptor.copyInto(source, size, m_output, target, report.bytesWritten);
   } else {
-    const auto key = fileKey(m_keys, job);
+    const auto key = fileKey(m_keys, job, unwrapper);
     if (!key) {
       say("Warning: " + job.fileId + " has a key that cannot be unwrapped; skipped");
       return;

@@ -14,8 +14,6 @@ constexpr size_t kChunk = 1 << 20;
 constexpr size_t kBlock = 16;
 constexpr uint8_t kZeroIv[kBlock] = {};
 
-using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
-
 CipherCtx newCbc(const Key256& key, bool encrypt) {
   CipherCtx ctx(EVP_CIPHER_CTX_new());
   if (!ctx ||
@@ -63,8 +61,6 @@ int writeAll(int fd, const uint8_t* bytes, size_t count) {
 }
 
 }  // namespace
-
-void CipherCtxFree::operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
 
 FileDecryptor::FileDecryptor()
     : m_ctx(EVP_CIPHER_CTX_new()),

@@ -1,8 +1,6 @@
 #pragma once
 // AES-256-CBC with a zero IV and PKCS#7 padding, as backups store file
 // content: streamed in chunks, never a whole file in memory.
-#include <openssl/types.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -22,10 +20,6 @@ struct DecryptedFileReport {
 };
 
 enum class CipherResult { Ok, CannotRead, CannotWrite, CipherFailed };
-
-struct CipherCtxFree {
-  void operator()(EVP_CIPHER_CTX* ctx) const;
-};
 
 // Decrypts one stored file after another, keeping its cipher context and its
 // buffers from file to file: a small file costs one read and one write. One
@@ -50,7 +44,7 @@ class FileDecryptor {
   CipherResult decrypt(const Key256& key, int in, uint64_t size, int out, DecryptedFileReport& report);
   CipherResult copy(int in, uint64_t size, int out, uint64_t& bytesWritten);
 
-  std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> m_ctx;
+  CipherCtx m_ctx;
   std::unique_ptr<uint8_t[]> m_input;   // kChunk bytes
   std::unique_ptr<uint8_t[]> m_output;  // kChunk + one block
 };
