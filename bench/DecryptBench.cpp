@@ -73,6 +73,27 @@ void BM_DecryptOneFile(benchmark::State& state) {
 }
 BENCHMARK(BM_DecryptOneFile)->Arg(256)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The key unwrap every stored file pays before its content: with a context
+// set up per key (0) and with one kept by the thread, as the tool's workers do (1).
+void BM_UnwrapFileKey(benchmark::State& state) {
+  Key256 classKey{};
+  classKey[3] = 7;
+  Key256 fileKey{};
+  fileKey[5] = 9;
+  ClassKeys keys;
+  keys.insert(3, classKey);
+  std::vector<uint8_t> blob{3, 0, 0, 0};
+  const auto wrapped = WrapKey(classKey, fileKey);
+  blob.insert(blob.end(), wrapped.begin(), wrapped.end());
+  KeyUnwrapper unwrapper;
+  const bool kept = state.range(0) != 0;
+  for (auto _ : state) {
+    const auto key = kept ? keys.unwrapFileKey(blob, unwrapper) : keys.unwrapFileKey(blob);
+    if (key != fileKey) state.SkipWithError("unwrap failed");
+  }
+}
+BENCHMARK(BM_UnwrapFileKey)->Arg(0)->Arg(1);
+
 void BM_DecryptBackup(benchmark::State& state) {
   const fs::path dir = scratch();
   std::vector<PlainFile> files;

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "tests/decrypt/CryptoTestSupport.h"
 #include "tools/decrypt/FileCipher.h"
+#include "tools/decrypt/Folder.h"
 
 namespace fq::decrypt {
 namespace {
@@ -62,6 +64,53 @@ TEST(FileCipher, StreamedDecryptionRoundTripsAcrossChunkBoundaries) {
     EXPECT_EQ(report.trailingBytes, 0u);
     EXPECT_EQ(report.bytesWritten, size);
     EXPECT_EQ(ReadAll(dir / "dec"), plain);
+  }
+}
+
+TEST(FileCipher, OneDecryptorServesFileAfterFileWithNothingLeftOver) {
+  // A worker keeps its decryptor for the whole backup: what one file leaves in
+  // the buffers or the cipher state must never reach the next.
+  ScratchFolder dir;
+  const size_t chunk = 1 << 20;
+  struct Case {
+    size_t size;
+    size_t cut;  // cipher bytes removed from the end
+    uint8_t keyByte;
+  };
+  const Case cases[] = {
+      {2 * chunk + 5, 0, 1},  {17, 0, 2}, {0, 0, 3}, {chunk - 16, 0, 4}, {chunk + 40, 7, 5}, {31, 0, 5},
+      {2 * chunk + 9, 13, 6}, {16, 0, 7}, {1, 0, 8},
+  };
+  FileDecryptor decryptor;
+  const Folder folder = Folder::Open(dir.path());
+  ASSERT_TRUE(folder.ok());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.size << " bytes, cut " << c.cut);
+    Key256 key = testKey();
+    key[0] = c.keyByte;
+    const auto plain = pattern(c.size);
+    auto cipher = EncryptBytes(key, plain);
+    cipher.resize(cipher.size() - c.cut);
+    WriteAll(dir / "enc", cipher);
+    UniqueFd in;
+    struct stat status {};
+    ASSERT_EQ(folder.openRegular("enc", in, status), 0);
+    DecryptedFileReport report;
+    ASSERT_EQ(decryptor.decryptInto(key, in, static_cast<uint64_t>(status.st_size), folder, "dec", report),
+              CipherResult::Ok);
+    const auto got = ReadAll(dir / "dec");
+    const size_t whole = cipher.size() - cipher.size() % 16;
+    EXPECT_EQ(report.trailingBytes, cipher.size() - whole);
+    EXPECT_EQ(report.bytesWritten, got.size());
+    if (c.cut == 0) {
+      EXPECT_TRUE(report.paddingValid);
+      EXPECT_EQ(got, plain);
+    } else {
+      // The block that held the padding is gone: every whole block is kept.
+      EXPECT_FALSE(report.paddingValid);
+      ASSERT_EQ(got.size(), whole);
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), plain.begin()));
+    }
   }
 }
 

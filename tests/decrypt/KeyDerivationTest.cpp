@@ -115,6 +115,36 @@ TEST(AesKeyWrap, DamagedOrMisSizedInputIsRefused) {
   EXPECT_FALSE(UnwrapKey(other, wrapped));
 }
 
+TEST(AesKeyWrap, AKeptUnwrapperFollowsEveryChangeOfKey) {
+  // A worker unwraps file keys of several classes in any order with one
+  // unwrapper: the key it keeps must never answer for another.
+  Key256 first{};
+  first[0] = 1;
+  Key256 second{};
+  second[31] = 2;
+  const auto key = FromHex("00112233445566778899AABBCCDDEEFF000102030405060708090A0B0C0D0E0F");
+  const auto underFirst = WrapKey(first, key);
+  const auto underSecond = WrapKey(second, key);
+  struct Case {
+    const Key256* kek;
+    const std::vector<uint8_t>* wrapped;
+    bool opens;
+  };
+  const Case cases[] = {
+      {&first, &underFirst, true},   {&first, &underFirst, true},   {&second, &underFirst, false},
+      {&second, &underSecond, true}, {&first, &underSecond, false}, {&first, &underFirst, true},
+  };
+  KeyUnwrapper unwrapper;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    const auto got = unwrapper.unwrap(*cases[i].kek, *cases[i].wrapped);
+    EXPECT_EQ(got.has_value(), cases[i].opens);
+    if (got) {
+      EXPECT_EQ(*got, key);
+    }
+  }
+}
+
 TEST(ClassKeys, FileKeyBlobsNameTheirClassLittleEndian) {
   Key256 classKey{};
   classKey[5] = 9;

@@ -1,9 +1,11 @@
 #include "tools/decrypt/BackupDecryptor.h"
 
 #include <openssl/crypto.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -18,6 +20,7 @@
 #include "engine/sqlite/ReadOnlyDatabase.h"
 #include "tools/decrypt/ClassKeys.h"
 #include "tools/decrypt/FileCipher.h"
+#include "tools/decrypt/Folder.h"
 #include "tools/decrypt/KeyDerivation.h"
 #include "tools/decrypt/Keybag.h"
 #include "tools/decrypt/ManifestPlist.h"
@@ -31,7 +34,7 @@ namespace fs = std::filesystem;
 
 struct FileJob {
   std::string fileId;
-  fs::path source;
+  std::string source;            // relative to the backup folder; empty for no stored file
   std::vector<uint8_t> keyBlob;  // empty: stored in the clear
   uint32_t protectionClass = 0;  // from the record, when the blob has no class
   std::optional<uint64_t> size;
@@ -44,11 +47,11 @@ bool isFileId(const std::string& id) {
          });
 }
 
-std::optional<Key256> fileKey(const ClassKeys& keys, const FileJob& job) {
+std::optional<Key256> fileKey(const ClassKeys& keys, const FileJob& job, KeyUnwrapper& with) {
   const std::span<const uint8_t> blob = job.keyBlob;
-  if (blob.size() == 40) return keys.unwrapFileKey(job.protectionClass, blob);
-  if (auto key = keys.unwrapFileKey(blob)) return key;
-  if (blob.size() > 4) return keys.unwrapFileKey(job.protectionClass, blob.subspan(4));
+  if (blob.size() == 40) return keys.unwrapFileKey(job.protectionClass, blob, with);
+  if (auto key = keys.unwrapFileKey(blob, with)) return key;
+  if (blob.size() > 4) return keys.unwrapFileKey(job.protectionClass, blob.subspan(4), with);
   return std::nullopt;
 }
 
@@ -70,13 +73,16 @@ class Run {
   bool collectFromManifestDb(const ManifestPlist& manifest);
   bool collectFromMbdb();
   void worker();
-  void decryptOne(const FileJob& job);
+  void decryptOne(const FileJob& job, FileDecryptor& decryptor, KeyUnwrapper& unwrapper);
+  void stopAll(const std::string& reason);
 
   const DecryptOptions& m_options;
   const LineSink& m_emit;
   std::mutex m_outputLock;
   ClassKeys m_keys;
   std::vector<FileJob> m_jobs;
+  Folder m_backup;
+  Folder m_output;
   std::atomic<size_t> m_next{0};
   std::atomic<size_t> m_done{0};
   std::atomic<bool> m_fatal{false};
@@ -109,6 +115,9 @@ DecryptStatus Run::execute() {
   if (b == backup.end()) return fail("the output folder lies inside the backup folder");
   fs::create_directories(m_options.outputFolder, ec);
   if (ec) return fail("cannot create " + m_options.outputFolder.string() + ": " + ec.message());
+  m_output = Folder::Open(m_options.outputFolder);
+  if (!m_output.ok())
+    return fail("cannot open " + m_options.outputFolder.string() + ": " + std::strerror(m_output.error()));
 
   // Regular files only: a FIFO or device planted under these names would
   // block the read forever.
@@ -125,22 +134,28 @@ DecryptStatus Run::execute() {
   std::set<std::string> seen;
   std::erase_if(m_jobs, [&seen](const FileJob& job) { return !seen.insert(job.fileId).second; });
 
+  m_backup = Folder::Open(m_options.backupFolder);
+  if (!m_backup.ok())
+    return fail("cannot open the backup folder: " + std::string(std::strerror(m_backup.error())));
+
   say("Count: 0");
   const unsigned workers = std::clamp(m_options.workers, 1u, 16u);
   std::vector<std::thread> threads;
   for (unsigned i = 0; i < workers; ++i) threads.emplace_back([this] { worker(); });
 
+  // The count goes out at most every 50 ms: a line per file would cost the
+  // reader and this process more than the small files themselves.
   size_t reported = 0;
-  for (;;) {
+  {
     std::unique_lock lock(m_progressLock);
-    m_progress.wait_for(lock, std::chrono::milliseconds(50));
-    const size_t done = m_done.load();
-    lock.unlock();
-    const bool finished = done >= m_jobs.size() || m_fatal.load();
-    if (finished) break;
-    if (done != reported) {
+    const auto finished = [this] { return m_done.load() >= m_jobs.size() || m_fatal.load(); };
+    while (!m_progress.wait_for(lock, std::chrono::milliseconds(50), finished)) {
+      const size_t done = m_done.load();
+      if (done == reported) continue;
+      lock.unlock();
       say("Count: " + std::to_string(done));
       reported = done;
+      lock.lock();
     }
   }
   for (auto& t : threads) t.join();
@@ -193,7 +208,7 @@ bool Run::collectFromManifestDb(const ManifestPlist& manifest) {
     }
     FileJob job;
     job.fileId = id;
-    job.source = StoredFilePath(m_options.backupFolder, id, StorageLayout::TwoCharacterFolders);
+    job.source = StoredFilePath(fs::path(), id, StorageLayout::TwoCharacterFolders).string();
     const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(raw, 2));
     const int blobSize = sqlite3_column_bytes(raw, 2);
     if (blob != nullptr && blobSize > 0) {
@@ -227,7 +242,7 @@ bool Run::collectFromMbdb() {
   for (auto& f : files) {
     FileJob job;
     job.fileId = f.fileId;
-    job.source = StoredFilePath(m_options.backupFolder, f.fileId, StorageLayout::Flat);
+    job.source = StoredFilePath(fs::path(), f.fileId, StorageLayout::Flat).string();
     job.keyBlob = std::move(f.encryptionKey);
     job.protectionClass = f.protectionClass;
     job.size = f.size;
@@ -237,53 +252,71 @@ bool Run::collectFromMbdb() {
 }
 
 void Run::worker() {
+  // Their contexts and buffers serve every file of this thread.
+  FileDecryptor decryptor;
+  KeyUnwrapper unwrapper;
   for (;;) {
     if (m_fatal.load()) return;
     const size_t i = m_next.fetch_add(1);
     if (i >= m_jobs.size()) return;
-    decryptOne(m_jobs[i]);
-    m_done.fetch_add(1);
-    m_progress.notify_one();
+    decryptOne(m_jobs[i], decryptor, unwrapper);
+    if (m_done.fetch_add(1) + 1 == m_jobs.size()) {
+      std::lock_guard lock(m_progressLock);
+      m_progress.notify_one();
+    }
   }
 }
 
-void Run::decryptOne(const FileJob& job) {
-  std::error_code ec;
-  const fs::path target = m_options.outputFolder / job.fileId;
-  if (!fs::is_regular_file(job.source, ec)) {
+void Run::stopAll(const std::string& reason) {
+  std::lock_guard lock(m_progressLock);
+  if (!m_fatal.exchange(true)) m_fatalReason = reason;
+  m_progress.notify_one();
+}
+
+// Whether a failed open means there is no stored file to read, rather than
+// one that cannot be read.
+bool isAbsent(int error) {
+  return error == ENOENT || error == ENOTDIR || error == EISDIR || error == EINVAL || error == ELOOP ||
+         error == ENAMETOOLONG;
+}
+
+void Run::decryptOne(const FileJob& job, FileDecryptor& decryptor, KeyUnwrapper& unwrapper) {
+  const char* target = job.fileId.c_str();
+  UniqueFd source;
+  struct stat status {};
+  const int opened = job.source.empty() ? ENOENT : m_backup.openRegular(job.source.c_str(), source, status);
+  if (opened != 0 && isAbsent(opened)) {
     if (job.size.value_or(0) != 0) say("Warning: " + job.fileId + " is not in the backup");
     return;
   }
   if (job.unreadableRecord) return;
-  CipherResult result;
+  CipherResult result = CipherResult::CannotRead;
   DecryptedFileReport report;
+  const auto size = static_cast<uint64_t>(status.st_size);
   if (job.keyBlob.empty()) {
     // Encrypted backups store empty files without a key; anything else without
     // one is kept as it lies, and said so.
     if (job.size.value_or(0) != 0) say("Warning: " + job.fileId + " has no key; copied as stored");
-    result = CopyPlainFile(job.source, target, report.bytesWritten);
+    if (opened == 0) result = decryptor.copyInto(source, size, m_output, target, report.bytesWritten);
   } else {
-    const auto key = fileKey(m_keys, job);
+    const auto key = fileKey(m_keys, job, unwrapper);
     if (!key) {
       say("Warning: " + job.fileId + " has a key that cannot be unwrapped; skipped");
       return;
     }
-    result = DecryptFile(*key, job.source, target, report);
+    if (opened == 0) result = decryptor.decryptInto(*key, source, size, m_output, target, report);
   }
   switch (result) {
     case CipherResult::Ok:
       break;
     case CipherResult::CannotRead:
       say("Warning: " + job.fileId + " cannot be read; skipped");
-      fs::remove(target, ec);
+      m_output.remove(target);
       return;
     case CipherResult::CannotWrite:
-    case CipherResult::CipherFailed: {
-      std::lock_guard lock(m_progressLock);
-      if (!m_fatal.exchange(true)) m_fatalReason = "cannot write " + target.string();
-      m_progress.notify_one();
+    case CipherResult::CipherFailed:
+      stopAll("cannot write " + (m_options.outputFolder / job.fileId).string());
       return;
-    }
   }
   if (!job.keyBlob.empty() && !report.paddingValid)
     say("Warning: " + job.fileId + " has no valid padding; kept as decrypted");

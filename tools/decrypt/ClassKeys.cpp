@@ -25,20 +25,31 @@ const Key256* ClassKeys::find(uint32_t protectionClass) const {
 
 std::optional<Key256> ClassKeys::unwrapFileKey(uint32_t protectionClass,
                                                std::span<const uint8_t> wrapped) const {
+  KeyUnwrapper with;
+  return unwrapFileKey(protectionClass, wrapped, with);
+}
+
+std::optional<Key256> ClassKeys::unwrapFileKey(std::span<const uint8_t> blob) const {
+  KeyUnwrapper with;
+  return unwrapFileKey(blob, with);
+}
+
+std::optional<Key256> ClassKeys::unwrapFileKey(uint32_t protectionClass, std::span<const uint8_t> wrapped,
+                                               KeyUnwrapper& with) const {
   const Key256* classKey = find(protectionClass);
   if (classKey == nullptr) return std::nullopt;
-  const auto key = UnwrapKey(*classKey, wrapped);
+  const auto key = with.unwrap(*classKey, wrapped);
   if (!key || key->size() != 32) return std::nullopt;
   Key256 k{};
   std::copy(key->begin(), key->end(), k.begin());
   return k;
 }
 
-std::optional<Key256> ClassKeys::unwrapFileKey(std::span<const uint8_t> blob) const {
+std::optional<Key256> ClassKeys::unwrapFileKey(std::span<const uint8_t> blob, KeyUnwrapper& with) const {
   if (blob.size() < 4) return std::nullopt;
   const uint32_t protectionClass =
       uint32_t{blob[0]} | (uint32_t{blob[1]} << 8) | (uint32_t{blob[2]} << 16) | (uint32_t{blob[3]} << 24);
-  return unwrapFileKey(protectionClass, blob.subspan(4));
+  return unwrapFileKey(protectionClass, blob.subspan(4), with);
 }
 
 }  // namespace fq::decrypt

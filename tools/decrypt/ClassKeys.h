@@ -26,6 +26,10 @@ class ClassKeys {
   std::optional<Key256> unwrapFileKey(std::span<const uint8_t> blob) const;
   // The same for a wrapped key whose class is known from elsewhere.
   std::optional<Key256> unwrapFileKey(uint32_t protectionClass, std::span<const uint8_t> wrapped) const;
+  // Both again through a thread's own unwrapper, for many files in a row.
+  std::optional<Key256> unwrapFileKey(std::span<const uint8_t> blob, KeyUnwrapper& with) const;
+  std::optional<Key256> unwrapFileKey(uint32_t protectionClass, std::span<const uint8_t> wrapped,
+                                      KeyUnwrapper& with) const;
 
   void insert(uint32_t protectionClass, const Key256& key) { m_keys[protectionClass] = key; }
   size_t size() const { return m_keys.size(); }
