@@ -2,8 +2,6 @@
 // messages read at the step: the same reports, and where the callback answers
 // nonzero, the same early end (nothing added, the last report still made, the
 // highest row id as far as the reader had come).
-#include "engine/session/DatabasesAhead.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +11,7 @@
 #include "engine/backup/BackupDiscovery.h"
 #include "engine/backup/WellKnownDatabases.h"
 #include "engine/session/BackupStore.h"
+#include "engine/session/DatabasesAhead.h"
 #include "tests/session/SessionFixtures.h"
 #include "tools/backupbuilder/DemoBackup.h"
 

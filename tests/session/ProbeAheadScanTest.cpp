@@ -41,6 +41,7 @@ struct ScanTrace {
   std::vector<std::pair<ScanCategory, size_t>> handOvers;
   std::vector<EventRecorder::Event> events;
   int32_t result = -1;
+  ScanOutcomeKind outcome = ScanOutcomeKind::Failed;
   std::string json;
 };
 
@@ -86,7 +87,11 @@ class ProbeAheadScanTest : public ::testing::Test {
     return scanWith(store, folder, mode);
   }
 
-  ScanTrace scanWith(BackupStore& store, const fs::path& folder, AheadMode mode) {
+  // `onPercent` runs on the scan thread at each percent the view is shown;
+  // `whileRunning` on this thread once the scan started.
+  ScanTrace scanWith(BackupStore& store, const fs::path& folder, AheadMode mode,
+                     std::function<void(int32_t)> onPercent = nullptr,
+                     const std::function<void(ScanSession&)>& whileRunning = nullptr) {
     store.setProbeAhead(mode.probeAhead);
     store.setReadAhead(mode.readAhead);
     BackupInfo info;
@@ -94,13 +99,16 @@ class ProbeAheadScanTest : public ::testing::Test {
     store.SelectBackup(info);
     ScanTrace trace;
     TraceView view(trace);
+    view.onPercent = std::move(onPercent);
     EventRecorder events;
     ScanSession session(events, &view);
     session.setFirstReportPause(std::chrono::milliseconds(0));
     EXPECT_TRUE(session.Start(CreateRecovery(kSourceBackup, store, folders, nullptr), ""));
+    if (whileRunning) whileRunning(session);
     session.Wait();
     trace.events = events.events();
     trace.result = session.result();
+    trace.outcome = session.outcome().kind;
     std::ostringstream out;
     cli::WriteScanJson(out, folder.string(), session.result(), trace.events, session.outcome(),
                        session.results());
@@ -128,6 +136,17 @@ class ProbeAheadScanTest : public ::testing::Test {
       expectSame(ahead, alone);
     }
     return ahead;
+  }
+
+  // A heavy user's phone, scaled down: thousands of rows in every record
+  // database (a fifth of them deleted) and photos over several probing batches.
+  fs::path writeGeneratedBackup() {
+    builder::BigBackupScale scale;
+    scale.messages = 3000;
+    const fs::path folder = BackupRoot(folders.appDataFolder()) / "big";
+    std::string error;
+    EXPECT_TRUE(builder::WriteBigBackup(folder, scale, "", false, &error)) << error;
+    return folder;
   }
 
   ScratchFolder scratch;
@@ -181,15 +200,8 @@ TEST_F(ProbeAheadScanTest, ManyApplicationFilesScanTheSame) {
   EXPECT_GE(photos->second, 234u);  // 117 JPEGs and 117 PNGs, and the demo phone's own
 }
 
-// A heavy user's phone, scaled down: thousands of rows in every record
-// database (a fifth of them deleted) and photos over several probing batches.
 TEST_F(ProbeAheadScanTest, AGeneratedBackupScansTheSame) {
-  builder::BigBackupScale scale;
-  scale.messages = 3000;
-  const fs::path folder = BackupRoot(folders.appDataFolder()) / "big";
-  std::string error;
-  ASSERT_TRUE(builder::WriteBigBackup(folder, scale, "", false, &error)) << error;
-  const ScanTrace trace = expectSameScan(folder);
+  const ScanTrace trace = expectSameScan(writeGeneratedBackup());
   // Every record database was read and handed over with its records.
   for (const ScanCategory category :
        {ScanCategory::Messages, ScanCategory::Contacts, ScanCategory::CallHistory, ScanCategory::Notes,
@@ -205,49 +217,35 @@ TEST_F(ProbeAheadScanTest, AGeneratedBackupScansTheSame) {
 // beside it, a scan ends at once as cancelled, hands nothing over, and the
 // next scan of the same store (a fresh Open) is the scan of a fresh store.
 TEST_F(ProbeAheadScanTest, ACancelDuringTheCameraRollLeavesNothingForTheNextScan) {
-  builder::BigBackupScale scale;
-  scale.messages = 3000;
-  const fs::path folder = BackupRoot(folders.appDataFolder()) / "big";
-  std::string error;
-  ASSERT_TRUE(builder::WriteBigBackup(folder, scale, "", false, &error)) << error;
+  const fs::path folder = writeGeneratedBackup();
   const ScanTrace fresh = scan(folder, kSequential);
   ASSERT_EQ(fresh.result, kOk);
 
   for (const AheadMode& mode : kAheadModes) {
     SCOPED_TRACE(mode.name);
     BackupStore store(folders, BackupRoot(folders.appDataFolder()));
-    store.setProbeAhead(mode.probeAhead);
-    store.setReadAhead(mode.readAhead);
-    BackupInfo info;
-    ASSERT_EQ(ReadBackupFolder(folder, info), kOk);
-    store.SelectBackup(info);
-    ScanTrace trace;
-    TraceView view(trace);
-    EventRecorder events;
-    ScanSession session(events, &view);
-    session.setFirstReportPause(std::chrono::milliseconds(0));
     // Open ends with the percent at 12: the reports after it are the camera roll's.
     std::mutex mutex;
     std::condition_variable opened;
     bool pastOpen = false;
-    view.onPercent = [&](int32_t percent) {
+    const auto signalPastOpen = [&](int32_t percent) {
       if (percent < 12) return;
       const std::lock_guard lock(mutex);
       pastOpen = true;
       opened.notify_all();
     };
-    ASSERT_TRUE(session.Start(CreateRecovery(kSourceBackup, store, folders, nullptr), ""));
-    {
-      std::unique_lock lock(mutex);
-      opened.wait(lock, [&] { return pastOpen; });
-    }
-    session.TogglePause();  // the scan thread stops at its next report, inside the camera roll
-    session.Cancel();
-    session.Wait();
-    EXPECT_EQ(session.result(), kCancelled);
-    EXPECT_EQ(session.outcome().kind, ScanOutcomeKind::Cancelled);
-    EXPECT_TRUE(trace.handOvers.empty());
-    view.onPercent = nullptr;
+    const auto cancelInTheCameraRoll = [&](ScanSession& session) {
+      {
+        std::unique_lock lock(mutex);
+        opened.wait(lock, [&] { return pastOpen; });
+      }
+      session.TogglePause();  // the scan thread stops at its next report, inside the camera roll
+      session.Cancel();
+    };
+    const ScanTrace cancelled = scanWith(store, folder, mode, signalPastOpen, cancelInTheCameraRoll);
+    EXPECT_EQ(cancelled.result, kCancelled);
+    EXPECT_EQ(cancelled.outcome, ScanOutcomeKind::Cancelled);
+    EXPECT_TRUE(cancelled.handOvers.empty());
 
     expectSame(scanWith(store, folder, mode), fresh);
   }
