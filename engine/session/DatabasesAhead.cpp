@@ -186,9 +186,7 @@ std::optional<Read> DatabasesAhead::Take(Slot slot, std::optional<Read>& read) {
   std::unique_lock lock(m_mutex);
   // Once stopped the worker publishes nothing more: what it has not given is the scan's to read.
   m_progress.wait(lock, [&] { return m_done > slot || m_finished || m_stop; });
-  std::optional<Read> taken = std::move(read);
-  read.reset();
-  return taken;
+  return std::exchange(read, std::nullopt);
 }
 
 std::optional<MessagesRead> DatabasesAhead::TakeMessages() { return Take(kMessages, m_messages); }
