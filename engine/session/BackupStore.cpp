@@ -1,6 +1,7 @@
 #include "engine/session/BackupStore.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "engine/ResultCodes.h"
@@ -9,11 +10,8 @@
 #include "engine/backup/ManifestDb.h"
 #include "engine/backup/ManifestMbdb.h"
 #include "engine/backup/WellKnownDatabases.h"
-#include "engine/categories/CallHistoryReader.h"
 #include "engine/categories/ContactsReader.h"
 #include "engine/categories/MessagesReader.h"
-#include "engine/categories/NoteStoreReader.h"
-#include "engine/categories/WhatsAppReader.h"
 #include "engine/media/FileCopy.h"
 #include "engine/platform/Folders.h"
 #include "engine/platform/ProgramFolder.h"
@@ -54,6 +52,14 @@ std::vector<std::filesystem::path> ListFolderPaths(const std::filesystem::path& 
   return paths;
 }
 
+// Moves a read of the worker into the step's list; the reader's answer.
+template <typename Records>
+int32_t TakeRead(DatabaseRead<Records>& read, Records& records, CategoryStatus& status) {
+  records = std::move(read.records);
+  status = std::move(read.status);
+  return read.result;
+}
+
 bool EndsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
@@ -70,6 +76,7 @@ BackupStore::BackupStore(WorkFolders& folders, std::filesystem::path backupRoot)
 
 BackupStore::~BackupStore() {
   m_appFilesAhead.Stop();
+  m_databasesAhead.Stop();  // before the cleanup removes a decrypted copy it may be reading
   StoreCleanUp(m_folders);
   m_fileList.clear();
 }
@@ -81,6 +88,8 @@ int32_t BackupStore::ListBackups(std::vector<BackupInfo>& list) const {
 }
 
 void BackupStore::SelectBackup(const BackupInfo& backup) {
+  m_appFilesAhead.Stop();
+  m_databasesAhead.Stop();
   m_selected = backup;
   m_folder = backup.folder;
   m_decrypted = false;
@@ -121,7 +130,8 @@ int32_t BackupStore::Fail(int32_t code, std::string why) {
 }
 
 int32_t BackupStore::Open(const std::string& password) {
-  m_appFilesAhead.Stop();  // its worker reads the entries about to be replaced
+  m_appFilesAhead.Stop();   // its worker reads the entries about to be replaced
+  m_databasesAhead.Stop();  // and this one the databases of the folder
   m_openFailure.clear();
   m_status.clear();
   m_skipped = {};
@@ -212,50 +222,93 @@ ManifestScanContext BackupStore::ManifestScan() {
                              m_progress,        0,        &m_skipped,         nullptr};
 }
 
+RecordDatabases BackupStore::Databases() const {
+  RecordDatabases databases;
+  databases.messages = StoredFile(wellknown::kSms);
+  databases.addressBook = StoredFile(wellknown::kAddressBook);
+  databases.callHistory = CallHistoryDatabase();
+  databases.legacyNotes = StoredFile(wellknown::kNotes);
+  databases.noteStore = StoredFile(wellknown::kNoteStore);
+  databases.whatsApp = WhatsAppDatabase();
+  databases.newerThan11 = m_selected.newerThan11;
+  databases.reportsProgress = static_cast<bool>(m_progress.callback);
+  databases.step = m_progress.step;
+  databases.highestMessageRowId = highestMessageRowId;
+  databases.highestContactRowId = highestContactRowId;
+  return databases;
+}
+
+int32_t BackupStore::Ended(int32_t result) {
+  if (result == kCancelled) m_databasesAhead.RequestStop();
+  return result;
+}
+
 int32_t BackupStore::ScanPhotos(std::vector<MediaFileRecord>& cameraRoll,
                                 std::vector<MediaFileRecord>& photoStream) {
-  return fq::ScanPhotos(ManifestScan(), cameraRoll, photoStream);
+  // The camera roll's probing is mostly waiting on the file system: the
+  // record databases are read beside it.
+  if (m_readAhead) m_databasesAhead.Start(Databases());
+  return Ended(fq::ScanPhotos(ManifestScan(), cameraRoll, photoStream));
 }
 
 int32_t BackupStore::ScanMessages(ConversationMap& conversations) {
   // The application files, the most stored files a scan opens, are probed
   // on a worker while this and the next databases are read.
   if (m_probeAhead) ProbeAppFilesAhead(ManifestScan(), m_appFilesAhead);
-  const auto database = StoredFile(wellknown::kSms);
-  const int32_t result = readMessages(database, StoredFile(wellknown::kAddressBook), m_selected.newerThan11,
-                                      m_progress, conversations, highestMessageRowId);
-  m_status[ScanCategory::Messages] = StatusOfDatabaseRead(database, "message database (sms.db)", result);
+  std::optional<MessagesRead> read;
+  if (m_readAhead && conversations.empty()) read = m_databasesAhead.TakeMessages();
+  CategoryStatus status;
+  const int32_t result =
+      read ? ReplayMessagesRead(*read, m_progress, conversations, highestMessageRowId, status)
+           : ReadMessagesDatabase(StoredFile(wellknown::kSms), StoredFile(wellknown::kAddressBook),
+                                  m_selected.newerThan11, m_progress, conversations, highestMessageRowId,
+                                  status);
+  m_status[ScanCategory::Messages] = std::move(status);
   m_progress.grow(m_progress.step / 2);
-  return result;
+  return Ended(result);
 }
 
 int32_t BackupStore::ScanMessageAttachments(std::vector<AttachmentFileRecord>& files) {
-  return fq::ScanMessageAttachments(ManifestScan(), files);
+  return Ended(fq::ScanMessageAttachments(ManifestScan(), files));
 }
 
 int32_t BackupStore::ScanContacts(std::vector<ContactRecord>& contacts) {
-  const auto database = StoredFile(wellknown::kAddressBook);
-  const int32_t result = readContacts(database, m_selected.newerThan11, contacts, highestContactRowId);
-  m_status[ScanCategory::Contacts] =
-      StatusOfDatabaseRead(database, "address book (AddressBook.sqlitedb)", result);
+  std::optional<ContactsRead> read;
+  if (m_readAhead && contacts.empty()) read = m_databasesAhead.TakeContacts();
+  CategoryStatus status;
+  int32_t result = 0;
+  if (read) {
+    result = TakeRead(*read, contacts, status);
+    highestContactRowId = read->highestRowId;
+  } else {
+    result = ReadContactsDatabase(StoredFile(wellknown::kAddressBook), m_selected.newerThan11, contacts,
+                                  highestContactRowId, status);
+  }
+  m_status[ScanCategory::Contacts] = std::move(status);
   m_progress.grow(m_progress.step / 2);
   return result;
 }
 
 int32_t BackupStore::ScanCallHistory(std::vector<CallRecord>& calls) {
-  const auto database = CallHistoryDatabase();
-  const int32_t result =
-      readCalls(database, StoredFile(wellknown::kAddressBook), m_selected.newerThan11, calls);
-  m_status[ScanCategory::CallHistory] = StatusOfDatabaseRead(database, "call history database", result);
+  std::optional<DatabaseRead<std::vector<CallRecord>>> read;
+  if (m_readAhead && calls.empty()) read = m_databasesAhead.TakeCalls();
+  CategoryStatus status;
+  const int32_t result = read ? TakeRead(*read, calls, status)
+                              : ReadCallsDatabase(CallHistoryDatabase(), StoredFile(wellknown::kAddressBook),
+                                                  m_selected.newerThan11, calls, status);
+  m_status[ScanCategory::CallHistory] = std::move(status);
   m_progress.grow(m_progress.step / 2);
   return result;
 }
 
 int32_t BackupStore::ScanNotes(std::vector<NoteRecord>& notes) {
-  const auto legacy = StoredFile(wellknown::kNotes);
-  const auto noteStore = StoredFile(wellknown::kNoteStore);
-  const int32_t result = readAllNotes(legacy, noteStore, notes);
-  m_status[ScanCategory::Notes] = NotesStatus(legacy, noteStore, result);
+  std::optional<DatabaseRead<std::vector<NoteRecord>>> read;
+  if (m_readAhead && notes.empty()) read = m_databasesAhead.TakeNotes();
+  CategoryStatus status;
+  const int32_t result = read ? TakeRead(*read, notes, status)
+                              : ReadNotesDatabases(StoredFile(wellknown::kNotes),
+                                                   StoredFile(wellknown::kNoteStore), notes, status);
+  m_status[ScanCategory::Notes] = std::move(status);
   m_progress.grow(m_progress.step / 2);
   return result;
 }
@@ -265,15 +318,21 @@ int32_t BackupStore::ScanAppFiles(std::vector<AppFileRecord>& files) {
   if (m_probeAhead) context.ahead = &m_appFilesAhead;
   const int32_t result = fq::ScanAppFiles(context, files, &m_whatsAppAttachments);
   m_appFilesAhead.Stop();
-  return result;
+  return Ended(result);
 }
 
 int32_t BackupStore::ScanWhatsApp(WhatsAppChatMap& chats) {
-  // A backup without the chat database has nothing to read; the scan goes on.
-  const auto database = WhatsAppDatabase();
-  const int32_t result = database.empty() ? kOk : readWhatsApp(database, chats);
-  m_status[ScanCategory::WhatsApp] =
-      StatusOfDatabaseRead(database, "WhatsApp database (ChatStorage.sqlite)", result);
+  std::optional<DatabaseRead<WhatsAppChatMap>> read;
+  if (m_readAhead && chats.empty()) read = m_databasesAhead.TakeWhatsApp();
+  CategoryStatus status;
+  if (read) {
+    TakeRead(*read, chats, status);
+  } else {
+    ReadWhatsAppDatabase(WhatsAppDatabase(), chats, status);
+  }
+  m_status[ScanCategory::WhatsApp] = std::move(status);
+  // The last database read: the worker has ended, its thread may go.
+  m_databasesAhead.Stop();
   return m_progress.grow(m_progress.step);
 }
 

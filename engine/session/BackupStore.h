@@ -22,6 +22,7 @@
 #include "engine/records/NoteRecord.h"
 #include "engine/records/WhatsAppRecords.h"
 #include "engine/session/CategoryStatus.h"
+#include "engine/session/DatabasesAhead.h"
 #include "engine/session/ScanCategory.h"
 #include "engine/session/WorkFolders.h"
 
@@ -97,6 +98,11 @@ class BackupStore {
   // probes its own files when it comes. The scan's results, reports and
   // events are the same either way.
   void setProbeAhead(bool on) { m_probeAhead = on; }
+  // Whether the record databases are read on a worker from the scan's first
+  // step on, while the camera roll is probed (on by default); off, each step
+  // reads its database when it comes. The scan's results, reports and events
+  // are the same either way.
+  void setReadAhead(bool on) { m_readAhead = on; }
 
   // Written by the messages and contacts readers, read by the CSV exports.
   int64_t highestMessageRowId = 20000;
@@ -105,6 +111,11 @@ class BackupStore {
  private:
   int32_t ReadManifest(bool decryptionRan);
   ManifestScanContext ManifestScan();
+  // The databases the record steps of a scan of the open backup read.
+  RecordDatabases Databases() const;
+  // A step whose progress report was answered with a cancel: the worker
+  // reading ahead ends, the scan ends with it.
+  int32_t Ended(int32_t result);
   int32_t Fail(int32_t code, std::string why);
 
   WorkFolders& m_folders;
@@ -122,8 +133,10 @@ class BackupStore {
   std::map<ScanCategory, CategoryStatus> m_status;
   SkippedFileLists m_skipped;
   bool m_probeAhead = true;
+  bool m_readAhead = true;
   // Declared after the entries and the folder it reads: it stops first.
   ProbeAhead m_appFilesAhead;
+  DatabasesAhead m_databasesAhead;
 };
 
 }  // namespace fq

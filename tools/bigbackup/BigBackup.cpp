@@ -222,11 +222,11 @@ bool BuildBigBackup(const BigBackupScale& scale, BackupBuilder& b, std::string* 
   // Camera roll: a thousand pictures per DCIM folder, every tenth a movie.
   b.addDirectory(kCameraRoll, "Media/DCIM");
   for (int64_t i = 0; i < scale.photos(); ++i) {
-    char folder[32];
+    char folder[48];
     std::snprintf(folder, sizeof folder, "Media/DCIM/%lldAPPLE", static_cast<long long>(100 + i / 1000));
     if (i % 1000 == 0) b.addDirectory(kCameraRoll, folder);
     const auto seed = static_cast<uint32_t>(i);
-    char name[64];
+    char name[96];
     if (i % 10 == 9) {
       std::snprintf(name, sizeof name, "%s/IMG_%04lld.MOV", folder, static_cast<long long>(i % 10000));
       b.addFile(kCameraRoll, name, QuickTimeMovie(4096, seed));
