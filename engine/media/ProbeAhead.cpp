@@ -10,6 +10,9 @@ ProbeAhead::~ProbeAhead() { Stop(); }
 void ProbeAhead::Start(const std::vector<ManifestEntry>& entries, std::filesystem::path folder,
                        StorageLayout layout, Pick pick) {
   Stop();
+  m_entries = &entries;
+  m_folder = folder;
+  m_layout = layout;
   {
     const std::lock_guard lock(m_mutex);
     m_batches.assign((entries.size() + kBatch - 1) / kBatch, Batch{});
@@ -39,12 +42,13 @@ void ProbeAhead::Run(const std::vector<ManifestEntry>& entries, const std::files
       if (m_stop) break;
     }
     Batch batch;
+    std::vector<std::filesystem::path> paths;
     for (size_t i = begin; i < std::min(entries.size(), begin + kBatch); ++i) {
       if (!pick(entries[i])) continue;
       batch.picked.push_back(i);
-      batch.paths.push_back(StoredFilePath(folder, entries[i].fileId, layout));
+      paths.push_back(StoredFilePath(folder, entries[i].fileId, layout));
     }
-    batch.probes = ProbeStoredFiles(batch.paths);
+    batch.probes = ProbeStoredFiles(paths);
     {
       const std::lock_guard lock(m_mutex);
       m_batches[begin / kBatch] = std::move(batch);
@@ -64,10 +68,12 @@ bool ProbeAhead::Take(size_t begin, std::span<const size_t> picked, std::vector<
   if (m_done <= number) return false;
   Batch& batch = m_batches[number];
   if (!std::equal(batch.picked.begin(), batch.picked.end(), picked.begin(), picked.end()) ||
-      batch.probes.size() != batch.paths.size()) {
+      batch.probes.size() != batch.picked.size()) {
     return false;
   }
-  paths = std::move(batch.paths);
+  paths.clear();
+  paths.reserve(batch.picked.size());
+  for (const size_t i : batch.picked) paths.push_back(StoredFilePath(m_folder, (*m_entries)[i].fileId, m_layout));
   probes = std::move(batch.probes);
   batch = Batch{};
   return true;

@@ -45,13 +45,19 @@ class ProbeAhead {
   void Stop();
 
  private:
+  // The paths are built again when a batch is taken: held for every
+  // application file of a large backup they would cost more than the probes.
   struct Batch {
     std::vector<size_t> picked;
-    std::vector<std::filesystem::path> paths;
     std::vector<StoredFileProbe> probes;
   };
   void Run(const std::vector<ManifestEntry>& entries, const std::filesystem::path& folder,
            StorageLayout layout, const Pick& pick);
+
+  // Set by Start before the worker runs, then only read.
+  const std::vector<ManifestEntry>* m_entries = nullptr;
+  std::filesystem::path m_folder;
+  StorageLayout m_layout = StorageLayout::Flat;
 
   std::mutex m_mutex;
   std::condition_variable m_progress;
