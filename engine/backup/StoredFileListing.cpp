@@ -38,8 +38,19 @@ StoredFileListing::Folder& StoredFileListing::folderOf(std::string_view fileId) 
   return m_folders[static_cast<size_t>(LowerDigit(fileId[0]) * 16 + LowerDigit(fileId[1]))];
 }
 
-const char* StoredFileListing::nameAt(uint32_t index) const {
-  return m_names.data() + size_t{index} * kIdLength;
+StoredFileListing::Name StoredFileListing::NameOf(std::string_view lowercaseId) {
+  // Eight digits at a time: '0'-'9' and 'a'-'f' to 0-15 in each byte, then the
+  // bytes' low halves packed into 32 bits, the first digit highest.
+  const auto eightDigits = [&](size_t from) {
+    uint64_t w = 0;
+    std::memcpy(&w, lowercaseId.data() + from, 8);
+    w = __builtin_bswap64((w & 0x0F0F0F0F0F0F0F0Full) + 9 * ((w >> 6) & 0x0101010101010101ull));
+    w = (w | (w >> 4)) & 0x00FF00FF00FF00FFull;
+    w = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;
+    return (w | (w >> 16)) & 0xFFFFFFFFull;
+  };
+  return {eightDigits(0) << 32 | eightDigits(8), eightDigits(16) << 32 | eightDigits(24),
+          static_cast<uint32_t>(eightDigits(32))};
 }
 
 // Keeps the regular files (links followed) named by lowercase file ids that
@@ -61,7 +72,6 @@ void StoredFileListing::list(Folder& folder, std::string_view fileId) {
     folder.state = State::AskEach;
     return;
   }
-  const size_t firstName = m_names.size() / kIdLength;
   bool readAll = false;
   bool capitals = false;
   for (;;) {
@@ -84,17 +94,14 @@ void StoredFileListing::list(Folder& folder, std::string_view fileId) {
       regular = fstatat(fd, item->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
     }
     if (!regular) continue;
-    folder.sorted.push_back(static_cast<uint32_t>(m_names.size() / kIdLength));
-    m_names += name;
+    folder.sorted.push_back(NameOf(name));
   }
   if (!readAll || capitals) {
-    folder.sorted.clear();
-    m_names.resize(firstName * kIdLength);
+    folder.sorted = {};
     folder.state = State::AskEach;
     return;
   }
-  std::sort(folder.sorted.begin(), folder.sorted.end(),
-            [this](uint32_t a, uint32_t b) { return std::memcmp(nameAt(a), nameAt(b), kIdLength) < 0; });
+  std::sort(folder.sorted.begin(), folder.sorted.end());
   folder.state = State::Listed;
 }
 
@@ -107,11 +114,7 @@ bool StoredFileListing::isRegularFile(std::string_view fileId) {
     std::error_code ec;
     return std::filesystem::is_regular_file(StoredFilePath(m_folder, fileId, m_layout), ec);
   }
-  const auto at = std::lower_bound(folder->sorted.begin(), folder->sorted.end(), fileId,
-                                   [this](uint32_t index, std::string_view id) {
-                                     return std::memcmp(nameAt(index), id.data(), kIdLength) < 0;
-                                   });
-  return at != folder->sorted.end() && std::memcmp(nameAt(*at), fileId.data(), kIdLength) == 0;
+  return std::binary_search(folder->sorted.begin(), folder->sorted.end(), NameOf(fileId));
 }
 
 }  // namespace fq

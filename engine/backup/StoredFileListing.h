@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,22 +22,29 @@ class StoredFileListing {
   bool isRegularFile(std::string_view fileId);
 
  private:
+  // A lowercase file id as the 20 bytes it spells, compared as numbers.
+  struct Name {
+    uint64_t high = 0;
+    uint64_t middle = 0;
+    uint32_t low = 0;
+    auto operator<=>(const Name&) const = default;
+  };
+  static Name NameOf(std::string_view lowercaseId);
+
   enum class State : uint8_t { Unread, Listed, AskEach };
   struct Folder {
     State state = State::Unread;
-    std::vector<uint32_t> sorted;  // indexes into m_names, in the order of their bytes
+    std::vector<Name> sorted;  // its regular files
   };
 
   Folder& folderOf(std::string_view fileId);
   void list(Folder& folder, std::string_view fileId);
-  const char* nameAt(uint32_t index) const;
 
   std::filesystem::path m_folder;
   StorageLayout m_layout;
   // One per two-character subfolder of lowercase digits; the flat layout uses
   // the first only.
   std::array<Folder, 16 * 16> m_folders;
-  std::string m_names;  // the regular files' names, 40 bytes each
 };
 
 }  // namespace fq

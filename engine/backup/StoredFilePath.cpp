@@ -1,30 +1,35 @@
 #include "engine/backup/StoredFilePath.h"
 
-#include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace fq {
 
+namespace {
+
+constexpr uint64_t EveryByte(uint8_t b) { return 0x0101010101010101ull * b; }
+
+// The top bit of each byte of `w` (all below 0x80) that is at least `n` (n <= 0x80).
+constexpr uint64_t AtLeast(uint64_t w, uint8_t n) { return (w + EveryByte(0x80 - n)) & EveryByte(0x80); }
+
+}  // namespace
+
 FileIdForm FileIdFormOf(std::string_view id) {
-  // Per byte: 1 a digit or lowercase hex letter, 2 a capital one, 0 anything else.
-  static constexpr auto kClass = [] {
-    std::array<uint8_t, 256> table{};
-    for (int c = '0'; c <= '9'; ++c) table[static_cast<size_t>(c)] = 1;
-    for (int c = 'a'; c <= 'f'; ++c) table[static_cast<size_t>(c)] = 1;
-    for (int c = 'A'; c <= 'F'; ++c) table[static_cast<size_t>(c)] = 2;
-    return table;
-  }();
   if (id.size() != 40) return FileIdForm::None;
-  bool foreign = false;
-  uint8_t seen = 0;
-  for (const char c : id) {
-    const uint8_t cls = kClass[static_cast<unsigned char>(c)];
-    foreign |= cls == 0;
-    seen |= cls;
+  // Eight bytes at a time; none reaches 0x80, so no sum carries into the next byte.
+  uint64_t capitals = 0;
+  for (size_t at = 0; at < id.size(); at += 8) {
+    uint64_t w = 0;
+    std::memcpy(&w, id.data() + at, 8);
+    if ((w & EveryByte(0x80)) != 0) return FileIdForm::None;
+    const uint64_t digit = AtLeast(w, '0') & ~AtLeast(w, '9' + 1);
+    const uint64_t folded = w | EveryByte(0x20);  // 'A'-'F' as 'a'-'f'; no other byte lands there
+    const uint64_t letter = AtLeast(folded, 'a') & ~AtLeast(folded, 'f' + 1);
+    if ((digit | letter) != EveryByte(0x80)) return FileIdForm::None;
+    capitals |= letter & ((~w & EveryByte(0x20)) << 2);
   }
-  if (foreign) return FileIdForm::None;
-  return (seen & 2) != 0 ? FileIdForm::WithCapitals : FileIdForm::Lowercase;
+  return capitals != 0 ? FileIdForm::WithCapitals : FileIdForm::Lowercase;
 }
 
 bool IsFileId(std::string_view id) { return FileIdFormOf(id) != FileIdForm::None; }
