@@ -35,7 +35,8 @@ StoredFileListing::StoredFileListing(std::filesystem::path folder, StorageLayout
 
 StoredFileListing::Folder& StoredFileListing::folderOf(std::string_view fileId) {
   if (m_layout == StorageLayout::Flat) return m_folders[0];
-  return m_folders[static_cast<size_t>(LowerDigit(fileId[0]) * 16 + LowerDigit(fileId[1]))];
+  return m_folders[static_cast<size_t>(LowerDigit(fileId[0])) * 16 +
+                   static_cast<size_t>(LowerDigit(fileId[1]))];
 }
 
 StoredFileListing::Name StoredFileListing::NameOf(std::string_view lowercaseId) {

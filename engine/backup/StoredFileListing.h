@@ -44,7 +44,7 @@ class StoredFileListing {
   StorageLayout m_layout;
   // One per two-character subfolder of lowercase digits; the flat layout uses
   // the first only.
-  std::array<Folder, 16 * 16> m_folders;
+  std::array<Folder, size_t{256}> m_folders;
 };
 
 }  // namespace fq
