@@ -12,4 +12,8 @@ namespace fq {
 // SQLite open result when the file cannot be opened; 1006 when the query fails.
 int32_t ReadManifestDb(const std::filesystem::path& path, std::vector<ManifestEntry>& entries);
 
+// The same, handing each entry to `sink` as its row is read instead of
+// holding them all; the rows before a failure have been handed over.
+int32_t ReadManifestDb(const std::filesystem::path& path, const ManifestEntrySink& sink);
+
 }  // namespace fq

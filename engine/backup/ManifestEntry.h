@@ -1,6 +1,7 @@
 #pragma once
 // One stored file of a backup as its manifest lists it.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace fq {
@@ -14,5 +15,9 @@ struct ManifestEntry {
   ManifestEntryKind kind = ManifestEntryKind::File;
   bool operator==(const ManifestEntry&) const = default;
 };
+
+// Takes the entries of a manifest one by one as they are read. The entry is
+// the reader's and is overwritten by the next one: move from it to keep it.
+using ManifestEntrySink = std::function<void(ManifestEntry&)>;
 
 }  // namespace fq

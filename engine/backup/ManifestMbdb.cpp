@@ -3,7 +3,9 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "engine/ResultCodes.h"
 #include "engine/backup/FileId.h"
@@ -39,12 +41,13 @@ class MbdbCursor {
   }
 
   // A uint16 length and that many bytes; 0xFFFF is an absent string (empty).
-  std::optional<std::string> string() {
+  // The text lies in the cursor's bytes.
+  std::optional<std::string_view> string() {
     const auto len = u16();
     if (!len) return std::nullopt;
-    if (*len == 0xFFFF || *len == 0) return std::string();
+    if (*len == 0xFFFF || *len == 0) return std::string_view();
     if (*len > m_bytes.size() - m_pos) return std::nullopt;
-    std::string s(reinterpret_cast<const char*>(m_bytes.data() + m_pos), *len);
+    const std::string_view s(reinterpret_cast<const char*>(m_bytes.data() + m_pos), *len);
     m_pos += *len;
     return s;
   }
@@ -58,9 +61,10 @@ class MbdbCursor {
 
 constexpr size_t kHeaderSize = 6;  // "mbdb" and a two-byte version
 
-// Reads the record at the cursor, adding its entry when it is kept. False when
-// the bytes end inside the record (nothing is added then).
-bool ReadRecord(MbdbCursor& cursor, std::vector<ManifestEntry>& entries) {
+// Reads the record at the cursor into `entry`, handing it to `onEntry` when it
+// is kept. False when the bytes end inside the record (nothing is handed then).
+template <class OnEntry>
+bool ReadRecord(MbdbCursor& cursor, ManifestEntry& entry, OnEntry& onEntry) {
   auto domain = cursor.string();
   auto relativePath = cursor.string();
   if (!domain || !relativePath) return false;
@@ -76,19 +80,28 @@ bool ReadRecord(MbdbCursor& cursor, std::vector<ManifestEntry>& entries) {
     if (!cursor.string()) return false;
   }
   if (domain->empty() || relativePath->empty() || (*mode & 0xE000) == 0x4000) return true;
-  std::string key = *domain + "-" + *relativePath;
-  std::string id = FileIdOf(key);
-  const auto kind = (*mode & 0xF000) == 0xA000 ? ManifestEntryKind::Link : ManifestEntryKind::File;
-  entries.push_back({std::move(key), std::move(id), kind});
+  entry.key.clear();
+  entry.key.reserve(domain->size() + 1 + relativePath->size());
+  entry.key += *domain;
+  entry.key.push_back('-');
+  entry.key += *relativePath;
+  entry.fileId = FileIdOf(entry.key);
+  entry.kind = (*mode & 0xF000) == 0xA000 ? ManifestEntryKind::Link : ManifestEntryKind::File;
+  onEntry(entry);
   return true;
 }
 
 // Every whole record of `bytes`; returns how many bytes they took.
-size_t ReadRecords(std::span<const uint8_t> bytes, std::vector<ManifestEntry>& entries) {
+template <class OnEntry>
+size_t ReadRecords(std::span<const uint8_t> bytes, ManifestEntry& entry, OnEntry& onEntry) {
   MbdbCursor cursor(bytes);
   size_t complete = 0;
-  while (!cursor.atEnd() && ReadRecord(cursor, entries)) complete = cursor.position();
+  while (!cursor.atEnd() && ReadRecord(cursor, entry, onEntry)) complete = cursor.position();
   return complete;
+}
+
+auto AppendTo(std::vector<ManifestEntry>& entries) {
+  return [&entries](ManifestEntry& entry) { entries.push_back(std::move(entry)); };
 }
 
 }  // namespace
@@ -96,11 +109,17 @@ size_t ReadRecords(std::span<const uint8_t> bytes, std::vector<ManifestEntry>& e
 int32_t ParseManifestMbdb(std::span<const uint8_t> bytes, std::vector<ManifestEntry>& entries) {
   if (bytes.size() < 4 || std::memcmp(bytes.data(), "mbdb", 4) != 0) return kInvalid;
   if (bytes.size() <= kHeaderSize) return kOk;  // magic and version only: no records
-  ReadRecords(bytes.subspan(kHeaderSize), entries);
+  ManifestEntry entry;
+  auto append = AppendTo(entries);
+  ReadRecords(bytes.subspan(kHeaderSize), entry, append);
   return kOk;
 }
 
 int32_t ReadManifestMbdb(const std::filesystem::path& path, std::vector<ManifestEntry>& entries) {
+  return ReadManifestMbdb(path, ManifestEntrySink(AppendTo(entries)));
+}
+
+int32_t ReadManifestMbdb(const std::filesystem::path& path, const ManifestEntrySink& sink) {
   if (path.empty()) return kInvalid;
   File file = File::OpenRead(path);
   if (!file.ok()) return kMbdbUnopenable;
@@ -112,6 +131,7 @@ int32_t ReadManifestMbdb(const std::filesystem::path& path, std::vector<Manifest
   uint64_t offset = 0;
   bool atEnd = false;
   bool headerChecked = false;
+  ManifestEntry entry;
   while (true) {
     if (!atEnd) {
       size_t got = 0;
@@ -128,7 +148,7 @@ int32_t ReadManifestMbdb(const std::filesystem::path& path, std::vector<Manifest
       bytes = bytes.subspan(kHeaderSize);
       headerChecked = true;
     }
-    const size_t used = ReadRecords(bytes, entries);
+    const size_t used = ReadRecords(bytes, entry, sink);
     const size_t left = bytes.size() - used;
     // At the end of the file a record cut short ends the index, as in memory.
     if (atEnd) return kOk;

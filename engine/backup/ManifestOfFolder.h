@@ -23,4 +23,8 @@ std::filesystem::path ManifestPathOf(const std::filesystem::path& folder, Storag
 int32_t ReadFolderManifest(const std::filesystem::path& folder, StorageLayout layout,
                            std::vector<ManifestEntry>& entries);
 
+// The same, handing each entry to `sink` as it is read.
+int32_t ReadFolderManifest(const std::filesystem::path& folder, StorageLayout layout,
+                           const ManifestEntrySink& sink);
+
 }  // namespace fq

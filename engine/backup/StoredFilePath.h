@@ -10,6 +10,14 @@ enum class StorageLayout {
   Flat,                 // folder/abcdef... (Manifest.mbdb backups, decrypted copies)
 };
 
+// Whether `id` has the form of a file id: 40 hexadecimal digits, either case.
+bool IsFileId(std::string_view id);
+
+enum class FileIdForm { None, Lowercase, WithCapitals };
+
+// IsFileId, telling apart the ids written as the phone writes them (lowercase).
+FileIdForm FileIdFormOf(std::string_view id);
+
 // The path of the file with id `fileId`. A file id that is not 40 hexadecimal
 // digits names no stored file; the result is then empty, so a hostile manifest
 // can never point outside the folder.

@@ -213,6 +213,10 @@ TEST(ReadManifestMbdb, ReadsAnIndexLargerThanItsWindowLikeTheBytesInMemory) {
         .write(reinterpret_cast<const char*>(whole.data()), static_cast<std::streamsize>(length));
     std::vector<ManifestEntry> entries;
     EXPECT_EQ(ReadManifestMbdb(dir / "Manifest.mbdb", entries), kOk) << length;
+    // Entries handed over one by one are the same, in the same order.
+    std::vector<ManifestEntry> handed;
+    EXPECT_EQ(ReadManifestMbdb(dir / "Manifest.mbdb", [&](ManifestEntry& e) { handed.push_back(e); }), kOk);
+    EXPECT_EQ(handed, entries) << length;
     return entries;
   };
   const auto inMemory = [&](size_t length) {
@@ -265,6 +269,10 @@ TEST_F(ManifestDbTest, BuildsKeysFromDomainAndPathAndLeavesTheFolderUntouched) {
       {"CameraRollDomain-Media/DCIM/100APPLE/IMG_0001.JPG", "cc"},
   };
   EXPECT_EQ(entries, expected);
+  // One entry reused row after row must not carry a key, id or kind over.
+  std::vector<ManifestEntry> handed;
+  ASSERT_EQ(ReadManifestDb(path, [&](ManifestEntry& e) { handed.push_back(e); }), kOk);
+  EXPECT_EQ(handed, expected);
   EXPECT_EQ(testsupport::SnapshotFolder(m_dir.path()), before) << "no journal, wal or shm may appear";
 }
 
@@ -320,6 +328,10 @@ TEST_F(ManifestDbTest, ADamagedIndexKeepsTheRowsReadBeforeTheDamage) {
   EXPECT_GT(partial.size(), 0u);
   EXPECT_LT(partial.size(), 600u);
   for (size_t i = 0; i < partial.size(); ++i) EXPECT_EQ(partial[i], whole[i]);
+  // Handed over one by one: the same rows before the damage, then the same answer.
+  std::vector<ManifestEntry> handed;
+  EXPECT_EQ(ReadManifestDb(path, [&](ManifestEntry& e) { handed.push_back(e); }), kQueryFailed);
+  EXPECT_EQ(handed, partial);
 }
 
 TEST(StoredFilePath, FollowsTheLayoutAndRefusesNonIds) {

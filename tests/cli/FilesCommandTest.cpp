@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -99,6 +101,32 @@ TEST(FilesCommandFailures, ExplainsAFolderWithoutAnIndexInOneLine) {
   const CliRun foreign = RunCli({"files", dir.path().string()});
   EXPECT_EQ(foreign.status, 1);
   EXPECT_NE(foreign.err.find("result 87"), std::string::npos) << foreign.err;
+}
+
+// The entries are listed as the index is read: a damaged index shows the
+// entries before the damage, then the error, and the listing fails.
+TEST(FilesCommandFailures, ADamagedIndexListsTheEntriesBeforeTheDamageThenFails) {
+  builder::BackupBuilder b(builder::ManifestFormat::Db);
+  for (int i = 0; i < 600; ++i) b.addMissingFile("HomeDomain", "Library/file" + std::to_string(i));
+  testsupport::TempFolder dir;
+  ASSERT_TRUE(b.write(dir.path()));
+  const auto index = dir.path() / "Manifest.db";
+  const auto size = std::filesystem::file_size(index);
+  {
+    std::fstream file(index, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(size / 2 / 4096 * 4096));
+    const std::string garbage(size - size / 2 / 4096 * 4096, '\xA5');
+    file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+  }
+  const CliRun run = RunCli({"files", dir.path().string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("it has no readable Files table (result 1006)"), std::string::npos) << run.err;
+  const auto lines = std::count(run.out.begin(), run.out.end(), '\n');
+  EXPECT_GT(lines, 0);
+  EXPECT_LT(lines, 600);
+  EXPECT_EQ(run.out.rfind('\n'), run.out.size() - 1) << "only whole lines";
+  EXPECT_NE(run.out.find(FileIdOf("HomeDomain-Library/file0") + "\tmissing\tHomeDomain-Library/file0\t"),
+            std::string::npos);
 }
 
 }  // namespace
