@@ -73,7 +73,8 @@ bool ProbeAhead::Take(size_t begin, std::span<const size_t> picked, std::vector<
   }
   paths.clear();
   paths.reserve(batch.picked.size());
-  for (const size_t i : batch.picked) paths.push_back(StoredFilePath(m_folder, (*m_entries)[i].fileId, m_layout));
+  for (const size_t i : batch.picked)
+    paths.push_back(StoredFilePath(m_folder, (*m_entries)[i].fileId, m_layout));
   probes = std::move(batch.probes);
   batch = Batch{};
   return true;
