@@ -25,7 +25,7 @@ void AppendHexField(std::string& line, std::span<const uint8_t> bytes) {
 }
 
 namespace {
-constexpr size_t kDumpBuffer = 64 * 1024;
+constexpr size_t kDumpBuffer = size_t{64} * 1024;
 }  // namespace
 
 DumpFile::DumpFile(const std::filesystem::path& path) : m_file(File::OpenAppend(path)) {
