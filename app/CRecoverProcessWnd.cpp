@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -175,10 +177,24 @@ void CRecoverProcessWnd::toggleDetails() {
     const QSize now = size();
     m_list->show();
     resize(now.width() + 150, now.height() + 300);
+    keepOnScreen();
   } else {
     m_list->hide();
     resize(kRecoverWindowWidth, kRecoverWindowHeight);
   }
+}
+
+// The details grow the window down and right from where it stands; on a small
+// screen that would push Finish and Open below its edge.
+void CRecoverProcessWnd::keepOnScreen() {
+  const QScreen* shown = screen();
+  if (shown == nullptr) return;
+  const QRect room = shown->availableGeometry();
+  const QSize outer = size() + (frameGeometry().size() - geometry().size());
+  QPoint at = pos();
+  at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - outer.width())));
+  at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - outer.height())));
+  if (at != pos()) move(at);
 }
 
 void CRecoverProcessWnd::openOutput() {

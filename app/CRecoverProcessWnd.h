@@ -60,6 +60,7 @@ class CRecoverProcessWnd : public CPopUpWnd {
   void refreshFromJob();
   void showPaths();
   void toggleDetails();
+  void keepOnScreen();
   void openOutput();
 
   const LanguageStore& m_texts;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -145,6 +146,25 @@ TEST_F(RecoveryWindow, FailedItemsAreListedOnTopInTheErrorColour) {
       sawPhoto = r < failed;
   }
   EXPECT_TRUE(sawPhoto);
+}
+
+TEST_F(RecoveryWindow, DetailsGrowTheWindowWithoutPushingItOffTheScreen) {
+  const LanguageStore store = texts();
+  test::ScriptedDialogs dialogs;
+  CRecoverProcessWnd window(store, dialogs, out, {demo.results(), demo.statistics, demo.recovery(), {}},
+                            templates(), nullptr);
+  QRect room;
+  QTimer::singleShot(0, &window, [&window, &room] {
+    // Placed low and right, as a centred window stands on a small screen.
+    room = window.screen()->availableGeometry();
+    window.move(room.right() + 1 - window.width(), room.bottom() + 1 - window.height());
+    QTest::mouseClick(window.findChild<QPushButton*>("DetailBtn"), Qt::LeftButton);
+  });
+  finishWhenDone(window);
+  ASSERT_EQ(window.runRecovery(), kResultOk);
+  EXPECT_EQ(window.size(), QSize(700, 550));
+  EXPECT_TRUE(room.contains(window.frameGeometry()))
+      << window.frameGeometry().x() << "," << window.frameGeometry().y();
 }
 
 TEST_F(RecoveryWindow, CancelAsksAndOnlyYesStopsIt) {
