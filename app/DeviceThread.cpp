@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <atomic>
+#include <memory>
 
 #include "app/CDecryptionWnd.h"
 #include "device/CDeviceBackupDriver.h"
@@ -24,8 +25,8 @@ class DeviceThread::Worker : public QObject {
 
   void start() {
     checkSoftware();
-    m_timer = new QTimer(this);
-    connect(m_timer, &QTimer::timeout, this, [this] { tick(); });
+    m_timer = std::make_unique<QTimer>();
+    connect(m_timer.get(), &QTimer::timeout, this, [this] { tick(); });
     m_timer->start(m_tickMs);
   }
 
@@ -63,8 +64,8 @@ class DeviceThread::Worker : public QObject {
   }
 
   void shutdown() {
-    delete m_timer;
-    m_timer = nullptr;
+    // A timer is stopped on its own thread: this one, before the loop ends.
+    m_timer.reset();
     WipeString(m_password);
     QThread::currentThread()->quit();
   }
@@ -91,7 +92,7 @@ class DeviceThread::Worker : public QObject {
   CDeviceBackupDriver& m_driver;
   DeviceDetector m_detector;
   int m_tickMs;
-  QTimer* m_timer = nullptr;
+  std::unique_ptr<QTimer> m_timer;
   std::string m_password;
   bool m_published = false;
   int m_panel = 0;
