@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/ScratchPath.h"
 #include "engine/backup/WellKnownDatabases.h"
 #include "engine/categories/CallHistoryReader.h"
 #include "engine/categories/ContactsReader.h"
@@ -29,8 +30,7 @@ int64_t Messages() {
 
 const std::filesystem::path& Backup() {
   static const std::filesystem::path folder = [] {
-    const auto f =
-        std::filesystem::temp_directory_path() / ("fernquill-readers-bench-" + std::to_string(getpid()));
+    const auto f = fq::bench::ScratchPath("fernquill-readers-bench-");
     std::filesystem::remove_all(f);
     std::string error;
     fq::builder::BigBackupScale scale;

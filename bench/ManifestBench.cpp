@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ScratchPath.h"
 #include "engine/backup/ManifestDb.h"
 #include "engine/sqlite/ReadOnlyDatabase.h"
 
@@ -31,8 +32,7 @@ std::string HexId(int i) {
 
 const std::filesystem::path& ManifestDatabase() {
   static const std::filesystem::path path = [] {
-    const auto p = std::filesystem::temp_directory_path() /
-                   ("fernquill-manifest-bench-" + std::to_string(getpid()) + ".db");
+    const auto p = fq::bench::ScratchPath("fernquill-manifest-bench-", ".db");
     std::filesystem::remove(p);
     sqlite3* db = nullptr;
     sqlite3_open(p.c_str(), &db);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/ScratchPath.h"
 #include "engine/sqlite/GenericRows.h"
 #include "engine/sqlite/ReadOnlyDatabase.h"
 #include "engine/sqlite/SqliteFileReader.h"
@@ -19,8 +20,7 @@ constexpr int kRows = 100000;
 
 const std::filesystem::path& benchDatabase() {
   static const std::filesystem::path path = [] {
-    const auto p =
-        std::filesystem::temp_directory_path() / ("fernquill-bench-" + std::to_string(getpid()) + ".db");
+    const auto p = fq::bench::ScratchPath("fernquill-bench-", ".db");
     std::filesystem::remove(p);
     sqlite3* db = nullptr;
     sqlite3_open(p.c_str(), &db);
