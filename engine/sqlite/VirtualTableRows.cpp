@@ -24,11 +24,12 @@ namespace {
 constexpr int kMaxRtreeDepth = 40;
 
 // An ordinary live table named `name` (any case, as the library names its
-// shadow tables after the virtual table); nullptr when there is none.
+// shadow tables after the virtual table); nullptr when there is none, or when
+// the first table of that name is not a rowid table with a b-tree of its own.
 const TableSchema* liveTable(const std::vector<TableSchema>& tables, std::string_view name) {
   const auto at = std::find_if(tables.begin(), tables.end(),
                                [&](const TableSchema& t) { return CompareNoCase(t.name, name) == 0; });
-  if (at == tables.end() || at->isVirtual || at->rootPage == 0) return nullptr;
+  if (at == tables.end() || at->isVirtual || at->withoutRowId || at->rootPage == 0) return nullptr;
   return &*at;
 }
 
@@ -229,6 +230,7 @@ int32_t readRtree(SqliteFileReader& reader, const std::vector<TableSchema>& tabl
     const TextEncoding encoding = reader.textEncoding();
     const int32_t read = ReadLiveRows(reader, rowIdTable->rootPage - 1, [&](const TableRow& row) {
       std::vector<ColumnValue> values;
+      values.reserve(static_cast<size_t>(layout.auxiliary));
       for (int32_t a = 0; a < layout.auxiliary; ++a) values.push_back(valueOf(row.column(a + 2), encoding));
       walk.auxiliary.try_emplace(row.rowId, std::move(values));
     });
