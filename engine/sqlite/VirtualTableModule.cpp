@@ -2,17 +2,12 @@
 
 #include <cctype>
 
+#include "engine/platform/Text.h"
 #include "engine/sqlite/SqlTokens.h"
 
 namespace fq {
 
 namespace {
-
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string_view trimmed(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -31,7 +26,7 @@ std::string optionValue(std::string_view text) {
 // Both full-text versions take "tokenize" followed by anything but a name
 // character as the tokenizer, whatever follows it.
 bool isTokenizerSpec(std::string_view argument) {
-  if (argument.size() <= 8 || lower(argument.substr(0, 8)) != "tokenize") return false;
+  if (argument.size() <= 8 || CompareNoCase(argument.substr(0, 8), "tokenize") != 0) return false;
   const auto c = static_cast<unsigned char>(argument[8]);
   return !(std::isalnum(c) || c == '_' || c == '$' || c >= 0x80);
 }
@@ -52,10 +47,10 @@ VirtualTableLayout fts34Layout(VirtualModule module, const std::vector<std::stri
     if (isTokenizerSpec(argument)) continue;
     if (const size_t equals = argument.find('=');
         module == VirtualModule::Fts4 && equals != std::string::npos) {
-      const std::string key = lower(trimmed(std::string_view(argument).substr(0, equals)));
+      const std::string_view key = trimmed(std::string_view(argument).substr(0, equals));
       const std::string value = optionValue(std::string_view(argument).substr(equals + 1));
-      if (key == "content") setContent(layout, value);
-      if (key == "order") layout.descending = lower(value) == "desc";
+      if (CompareNoCase(key, "content") == 0) setContent(layout, value);
+      if (CompareNoCase(key, "order") == 0) layout.descending = CompareNoCase(value, "desc") == 0;
       continue;
     }
     const std::vector<SqlToken> tokens = tokenizeSql(argument);
@@ -76,7 +71,7 @@ VirtualTableLayout fts5Layout(const std::vector<std::string>& arguments) {
     if (tokens.empty()) return {};
     if (tokens.size() >= 2 && tokens[1].is('=')) {
       if (tokens[0].kind != SqlToken::Kind::Word) return {};
-      if (lower(tokens[0].text) == "content") {
+      if (CompareNoCase(tokens[0].text, "content") == 0) {
         const size_t equals = argument.find('=');
         setContent(layout, optionValue(std::string_view(argument).substr(equals + 1)));
       }
@@ -117,12 +112,12 @@ VirtualTableLayout rtreeLayout(VirtualModule module, const std::vector<std::stri
 }  // namespace
 
 VirtualTableLayout LayoutOfVirtualTable(std::string_view module, const std::vector<std::string>& arguments) {
-  const std::string name = lower(module);
-  if (name == "fts3") return fts34Layout(VirtualModule::Fts3, arguments);
-  if (name == "fts4") return fts34Layout(VirtualModule::Fts4, arguments);
-  if (name == "fts5") return fts5Layout(arguments);
-  if (name == "rtree") return rtreeLayout(VirtualModule::Rtree, arguments);
-  if (name == "rtree_i32") return rtreeLayout(VirtualModule::RtreeInt32, arguments);
+  const auto is = [module](std::string_view name) { return CompareNoCase(module, name) == 0; };
+  if (is("fts3")) return fts34Layout(VirtualModule::Fts3, arguments);
+  if (is("fts4")) return fts34Layout(VirtualModule::Fts4, arguments);
+  if (is("fts5")) return fts5Layout(arguments);
+  if (is("rtree")) return rtreeLayout(VirtualModule::Rtree, arguments);
+  if (is("rtree_i32")) return rtreeLayout(VirtualModule::RtreeInt32, arguments);
   return {};
 }
 
