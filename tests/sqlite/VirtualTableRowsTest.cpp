@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -251,8 +252,9 @@ TEST(VirtualTableRows, DamagedShadowTablesEndTheirBranchQuietly) {
     const char* damage;
     int rows;  // exactly the library's first `rows` rows, or -1: some of them, not all
   } damages[] = {
-      // Cells are 24 bytes after the 4-byte header: the blob ends in the sixth.
-      // (Concatenation gives text: the blobs are cast back.)
+      // Cells are 24 bytes after the 4-byte header: the blob ends inside the
+      // sixth of ten, and the node is refused whole, as the library refuses
+      // it. (Concatenation gives text: the blobs are cast back.)
       {"the root's cells run past its blob", kSmall,
        "UPDATE r_node SET data = substr(data, 1, 4 + 24 * 5 + 7) WHERE nodeno = 1", 0},
       {"the root's cell count is more than its blob holds", kSmall,
