@@ -6,6 +6,7 @@
 
 #include "engine/sqlite/TableReader.h"
 #include "engine/sqlite/TextEncoding.h"
+#include "engine/sqlite/VirtualTableRows.h"
 #include "engine/sqlite/WithoutRowidRows.h"
 
 namespace fq {
@@ -65,9 +66,9 @@ GenericRow toGeneric(const TableRow& row, const TableSchema& schema, TextEncodin
 int32_t ReadGenericRows(SqliteFileReader& reader, const TableSchema& schema,
                         const GenericRowCallback& visit) {
   const TextEncoding encoding = reader.textEncoding();
-  // A virtual table's rows are its module's; the tables that store them are
-  // listed, and read, on their own.
-  if (schema.isVirtual) return 0;
+  // A virtual table's rows are its module's, read from the tables that store
+  // them (which are also listed, and read, on their own).
+  if (schema.isVirtual) return ReadVirtualTableRows(reader, schema, visit);
   if (schema.withoutRowId) {
     return ReadWithoutRowidRows(reader, schema,
                                 [&](const TableRow& row) { visit(toGeneric(row, schema, encoding)); });

@@ -2,10 +2,12 @@
 // Rows of any table of any SQLite file, for tables the system has no decoder
 // for: live rows as the library's SELECT * gives them (the row id alias
 // filled in, texts in UTF-8 whatever the file's encoding, WITHOUT ROWID
-// columns in declared order; a virtual table has none of its own), deleted
-// rows only when they fit the table's declared columns. A carved row whose first serial
-// type was overwritten gets that column back when the free block's size
-// fixes its length; otherwise the column is reported missing.
+// columns in declared order; an fts3/4/5 or rtree virtual table's rows read
+// from its shadow tables, other virtual tables none), deleted rows only when
+// they fit the table's declared columns (a virtual table has none of its
+// own). A carved row whose first serial type was overwritten gets that
+// column back when the free block's size fixes its length; otherwise the
+// column is reported missing.
 #include <cstdint>
 #include <functional>
 #include <vector>

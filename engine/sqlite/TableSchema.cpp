@@ -16,6 +16,7 @@
 #include "engine/sqlite/TableReader.h"
 #include "engine/sqlite/TableSignature.h"
 #include "engine/sqlite/TextEncoding.h"
+#include "engine/sqlite/VirtualTableModule.h"
 
 namespace fq {
 
@@ -194,6 +195,45 @@ std::vector<std::string> tableKeyColumns(const Tokens& tokens, size_t from, size
   return names;
 }
 
+// CREATE VIRTUAL TABLE name USING module [(arguments)], from the token after
+// VIRTUAL: the module, its arguments as the library hands them to it (the
+// text between top-level commas, trimmed), and the columns the module makes
+// of them. A virtual table's columns take no affinity and have no default.
+void parseVirtualTable(std::string_view sql, const Tokens& tokens, size_t from, TableSchema& schema) {
+  size_t i = from;
+  while (i < tokens.size() && !tokens[i].isKeyword("USING")) ++i;
+  if (i + 1 >= tokens.size() || !tokens[i + 1].isName()) return;
+  schema.module = tokens[i + 1].value();
+  if (i + 2 < tokens.size() && tokens[i + 2].is('(')) {
+    const size_t close = skipParentheses(tokens, i + 2);
+    if (close > tokens.size() || !tokens[close - 1].is(')')) return;  // unbalanced: not readable
+    size_t first = i + 3;
+    // "()" holds no argument, "(a,)" an empty second one.
+    for (size_t k = i + 3; k < close && close > i + 4; ++k) {
+      if (tokens[k].is('(')) {
+        k = skipParentheses(tokens, k) - 1;
+        continue;
+      }
+      if (!tokens[k].is(',') && k + 1 != close) continue;
+      if (first < k) {
+        const char* begin = tokens[first].text.data();
+        const char* end = tokens[k - 1].text.data() + tokens[k - 1].text.size();
+        schema.moduleArguments.emplace_back(
+            sql.substr(static_cast<size_t>(begin - sql.data()), static_cast<size_t>(end - begin)));
+      } else {
+        schema.moduleArguments.emplace_back();
+      }
+      first = k + 1;
+    }
+  }
+  const VirtualTableLayout layout = LayoutOfVirtualTable(schema.module, schema.moduleArguments);
+  for (const std::string& name : layout.columns) schema.columnNames.push_back(upper(name));
+  schema.columnCount = static_cast<int32_t>(schema.columnNames.size());
+  schema.affinities.assign(schema.columnNames.size(), Affinity::Blob);
+  schema.defaults.assign(schema.columnNames.size(), ColumnValue{});
+  schema.notNull.assign(schema.columnNames.size(), 0);
+}
+
 }  // namespace
 
 Affinity AffinityOf(std::string_view declaredType) {
@@ -250,6 +290,7 @@ TableSchema ParseCreateTable(std::string_view sql) {
   if (i < tokens.size() && (tokens[i].isKeyword("TEMP") || tokens[i].isKeyword("TEMPORARY"))) ++i;
   if (i < tokens.size() && tokens[i].isKeyword("VIRTUAL")) {
     schema.isVirtual = true;
+    parseVirtualTable(sql, tokens, i + 1, schema);
     return schema;
   }
   if (i >= tokens.size() || !tokens[i].isKeyword("TABLE")) return schema;
@@ -354,6 +395,12 @@ TableSchema tableOf(const SqliteFileReader& reader, const TableRow& row, std::st
 }  // namespace
 
 std::vector<TableSchema> ListTables(const SqliteFileReader& reader) {
+  std::vector<TableSchema> tables = LiveTables(reader);
+  for (TableSchema& dropped : DroppedTables(reader)) tables.push_back(std::move(dropped));
+  return tables;
+}
+
+std::vector<TableSchema> LiveTables(const SqliteFileReader& reader) {
   std::vector<TableSchema> tables;
   ReadLiveRows(reader, 0, [&](const TableRow& row) {
     if (schemaText(reader, row, 0) != "table") return;
@@ -362,7 +409,6 @@ std::vector<TableSchema> ListTables(const SqliteFileReader& reader) {
     if (!isTextColumn(row.column(1)) || !IsAcceptedText(name)) return;
     tables.push_back(tableOf(reader, row, std::move(name)));
   });
-  for (TableSchema& dropped : DroppedTables(reader)) tables.push_back(std::move(dropped));
   return tables;
 }
 
@@ -410,7 +456,7 @@ TableSchema FindTable(const SqliteFileReader& reader, std::string_view name) {
     if (found.columnCount > 0 || schemaText(reader, row, 0) != "table") return;
     if (CompareNoCase(schemaText(reader, row, 1), name) != 0) return;
     TableSchema schema = tableOf(reader, row, std::string(name));
-    if (schema.columnCount > 0) found = std::move(schema);
+    if (schema.columnCount > 0 && !schema.isVirtual) found = std::move(schema);
   });
   if (found.columnCount > 0) return found;
   for (TableSchema& dropped : DroppedTables(reader)) {

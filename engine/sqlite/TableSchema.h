@@ -34,12 +34,19 @@ struct TableSchema {
   // One per declared column: 1 when declared NOT NULL.
   std::vector<uint8_t> notNull;
   bool dropped = false;  // known only from a schema row found in free space
+  // A virtual table's module as written after USING, and its arguments as
+  // written between the commas (trimmed); its columns are the ones the
+  // module declares from them (none for a module the reader does not know).
+  std::string module;
+  std::vector<std::string> moduleArguments;
 
   // Position of the declared column `name` (any case), or -1 when the table has none.
   int32_t columnIndex(std::string_view name) const;
 };
 
-// Declared columns of a CREATE TABLE statement (table constraints are not columns).
+// Declared columns of a CREATE TABLE statement (table constraints are not
+// columns), or of a CREATE VIRTUAL TABLE statement the columns its module
+// gives SELECT *.
 TableSchema ParseCreateTable(std::string_view sql);
 
 // Whether a row found in free space could have been written by SQLite into
@@ -55,13 +62,17 @@ bool IsPlausibleRow(const TableRow& row, const TableSchema& schema);
 // in UTF-8 whatever the file's text encoding.
 std::vector<TableSchema> ListTables(const SqliteFileReader& reader);
 
+// The tables of the live schema only, in schema order.
+std::vector<TableSchema> LiveTables(const SqliteFileReader& reader);
+
 // Tables whose schema rows were deleted (dropped tables) and are found in the
 // free space of the schema's pages, each named once and never by a name the
 // live schema still has.
 std::vector<TableSchema> DroppedTables(const SqliteFileReader& reader);
 
 // The declaration of table `name` (any case): the live schema's, else a
-// dropped table's; columnCount 0 when there is no readable statement for it.
+// dropped table's; columnCount 0 when there is no readable statement for it
+// or the table is virtual (it has no records of its own to decode).
 TableSchema FindTable(const SqliteFileReader& reader, std::string_view name);
 
 }  // namespace fq

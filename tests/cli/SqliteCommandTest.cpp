@@ -127,5 +127,43 @@ TEST(SqliteCommand, MarksEarlierVersionsOfLiveRowsAndNothingElse) {
   }
 }
 
+// A virtual table lists its rows under its own name, read from its shadow
+// tables, which list theirs (and their deleted rows) under theirs.
+TEST(SqliteCommand, VirtualTablesListTheirRowsAsLiveRows) {
+  builder::SqliteRecipe recipe;
+  recipe.statements = {"CREATE VIRTUAL TABLE f USING fts4(title, body)",
+                       "CREATE VIRTUAL TABLE r USING rtree(id, x0, x1)"};
+  for (int i = 1; i <= 5; ++i) {
+    recipe.statements.push_back("INSERT INTO f VALUES ('title " + std::to_string(i) + "', '" + textOf(i) +
+                                "')");
+    recipe.statements.push_back("INSERT INTO r VALUES (" + std::to_string(i) + ", 0.5, 2)");
+  }
+  recipe.deletions = {"DELETE FROM f WHERE docid = 2"};
+  testsupport::ScratchFolder scratch;
+  const std::filesystem::path db = scratch / "virtual.sqlite";
+  std::string error;
+  ASSERT_TRUE(builder::WriteSqliteDatabase(db, recipe, &error)) << error;
+  const auto run = testsupport::RunCli(scratch.path(), "sqlite '" + db.string() + "' --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  std::map<std::string, std::vector<Json>> live;
+  std::map<std::string, int> deleted;
+  for (const Json& row : jsonLines(run.out)) {
+    if (row["deleted"] == 0) {
+      live[row["table"].get<std::string>()].push_back(row);
+    } else {
+      ++deleted[row["table"].get<std::string>()];
+    }
+  }
+  ASSERT_EQ(live["f"].size(), 4u);
+  EXPECT_EQ(live["f"][0]["values"], Json::array({"title 1", textOf(1)}));
+  EXPECT_EQ(live["f"][1]["row_id"], 3);
+  EXPECT_EQ(live["f_content"].size(), 4u);
+  ASSERT_EQ(live["r"].size(), 5u);
+  EXPECT_EQ(live["r"][4]["values"], Json::array({5, 0.5, 2.0}));
+  EXPECT_EQ(deleted["f"], 0);
+  EXPECT_EQ(deleted["r"], 0);
+}
+
 }  // namespace
 }  // namespace fq

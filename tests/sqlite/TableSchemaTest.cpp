@@ -96,12 +96,64 @@ TEST(TableSchema, AffinityFollowsTheDeclaredTypeAsWritten) {
   }
 }
 
-TEST(TableSchema, VirtualTablesDeclareNoColumnsOfTheirOwn) {
-  for (const char* sql :
-       {"CREATE VIRTUAL TABLE f USING fts4(a, b)", "create virtual table r using rtree(id, x0, x1)"}) {
-    const TableSchema schema = ParseCreateTable(sql);
-    EXPECT_TRUE(schema.isVirtual) << sql;
-    EXPECT_EQ(schema.columnCount, 0) << sql;
+// The columns a virtual table's SELECT * gives, as its module reads the
+// arguments; a module the reader does not know, or arguments the module
+// refuses, give none.
+TEST(TableSchema, VirtualTablesDeclareTheColumnsTheirModuleGives) {
+  const struct {
+    const char* sql;
+    const char* module;
+    std::vector<std::string> arguments;
+    std::vector<std::string> columns;
+  } cases[] = {
+      {"CREATE VIRTUAL TABLE f USING fts4(a, b)", "fts4", {"a", "b"}, {"A", "B"}},
+      {"create virtual table if not exists main.f using FTS4('name' TEXT, \"sur name\" , tokenize=porter, "
+       "languageid=\"lid\", notindexed=b, prefix=\"2,3\")",
+       "FTS4",
+       {"'name' TEXT", "\"sur name\"", "tokenize=porter", "languageid=\"lid\"", "notindexed=b",
+        "prefix=\"2,3\""},
+       {"NAME", "SUR NAME"}},
+      {"CREATE VIRTUAL TABLE f USING fts4(content=\"t\", a)", "fts4", {"content=\"t\"", "a"}, {"A"}},
+      {"CREATE VIRTUAL TABLE f USING fts4()", "fts4", {}, {"CONTENT"}},
+      {"CREATE VIRTUAL TABLE f USING fts4", "fts4", {}, {"CONTENT"}},
+      {"CREATE VIRTUAL TABLE f USING fts3(a, tokenize porter, tokenizer)",
+       "fts3",
+       {"a", "tokenize porter", "tokenizer"},
+       {"A", "TOKENIZER"}},
+      {"CREATE VIRTUAL TABLE f USING fts5(a, b UNINDEXED, tokenize = 'porter ascii', prefix='2 3', "
+       "content='', columnsize=0)",
+       "fts5",
+       {"a", "b UNINDEXED", "tokenize = 'porter ascii'", "prefix='2 3'", "content=''", "columnsize=0"},
+       {"A", "B"}},
+      {"CREATE VIRTUAL TABLE f USING fts5(tokenize=porter)", "fts5", {"tokenize=porter"}, {}},
+      {"CREATE VIRTUAL TABLE f USING fts5('a'='b', c)", "fts5", {"'a'='b'", "c"}, {}},
+      {"CREATE VIRTUAL TABLE r USING rtree(id, minX, maxX, minY, maxY)",
+       "rtree",
+       {"id", "minX", "maxX", "minY", "maxY"},
+       {"ID", "MINX", "MAXX", "MINY", "MAXY"}},
+      {"CREATE VIRTUAL TABLE r USING rtree_i32(id, x0 INT, x1, +name TEXT, +\"n 2\")",
+       "rtree_i32",
+       {"id", "x0 INT", "x1", "+name TEXT", "+\"n 2\""},
+       {"ID", "X0", "X1", "NAME", "N 2"}},
+      {"CREATE VIRTUAL TABLE r USING rtree(id, x0)", "rtree", {"id", "x0"}, {}},
+      {"CREATE VIRTUAL TABLE r USING rtree(id, x0, x1, x2)", "rtree", {"id", "x0", "x1", "x2"}, {}},
+      {"CREATE VIRTUAL TABLE r USING rtree(id, x0, +a, x1)", "rtree", {"id", "x0", "+a", "x1"}, {}},
+      {"CREATE VIRTUAL TABLE r USING rtree(id, x0, x1, )", "rtree", {"id", "x0", "x1", ""}, {}},
+      {"CREATE VIRTUAL TABLE g USING geopoly(a, b)", "geopoly", {"a", "b"}, {}},
+      {"CREATE VIRTUAL TABLE s USING spellfix1", "spellfix1", {}, {}},
+      {"CREATE VIRTUAL TABLE f USING fts4(a, (b", "fts4", {}, {}},
+      {"CREATE VIRTUAL TABLE f", "", {}, {}},
+  };
+  for (const auto& c : cases) {
+    const TableSchema schema = ParseCreateTable(c.sql);
+    EXPECT_TRUE(schema.isVirtual) << c.sql;
+    EXPECT_EQ(schema.module, c.module) << c.sql;
+    EXPECT_EQ(schema.moduleArguments, c.arguments) << c.sql;
+    EXPECT_EQ(schema.columnNames, c.columns) << c.sql;
+    EXPECT_EQ(schema.columnCount, static_cast<int32_t>(c.columns.size())) << c.sql;
+    EXPECT_EQ(schema.affinities.size(), c.columns.size()) << c.sql;
+    EXPECT_EQ(schema.rowIdColumn, -1) << c.sql;
+    EXPECT_EQ(schema.rootPage, 0u) << c.sql;
   }
 }
 
