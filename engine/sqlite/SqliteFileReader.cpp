@@ -508,11 +508,13 @@ int32_t SqliteFileReader::assemblePayload(std::span<const uint8_t> page, int64_t
   out.storage.reserve(static_cast<size_t>(total));
   out.storage.assign(page.begin() + pos, page.begin() + pos + local);
   uint32_t next = readBe32(page, static_cast<size_t>(pos + local));
-  std::vector<uint8_t> overflow;
+  // `page` is not looked at from here on: an overflow page may take its
+  // place in the cache.
+  std::span<const uint8_t> overflow;
   std::set<uint32_t> seen;
   while (static_cast<int64_t>(out.storage.size()) < total) {
     if (next == 0 || next > m_pageCount || !seen.insert(next).second) return kInvalid;
-    if (const int32_t r = readPage(next - 1, overflow); r != kOk) return r;
+    if (const int32_t r = viewPage(next - 1, overflow); r != kOk) return r;
     const int64_t want = std::min<int64_t>(perPage, total - static_cast<int64_t>(out.storage.size()));
     out.storage.insert(out.storage.end(), overflow.begin() + 4, overflow.begin() + 4 + want);
     next = readBe32(overflow, 0);
