@@ -43,7 +43,8 @@ void SqliteFileReader::close() {
   m_freeLeafPages.clear();
   m_freeListDamage.clear();
   m_freeTrunkPages.clear();
-  m_pageCache.clear();
+  m_cacheBytes.reset();
+  m_cachedIndex.clear();
 }
 
 int32_t SqliteFileReader::open(const std::filesystem::path& path) {
@@ -101,8 +102,15 @@ int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
   m_pageCount = static_cast<uint32_t>(std::min<int64_t>(fileSize / pageSize, UINT32_MAX));
   m_textEncoding = textEncodingOf(readBe32(header, 56));
   // Pages in memory are read in place; a file gets a cache of a fixed size in
-  // bytes, whatever its page size.
-  if (!m_memoryOpen) m_pageCache.resize(std::max<size_t>(kPageCacheBytes / pageSize, 16));
+  // bytes, whatever its page size, and no larger than the file. Its memory is
+  // left uninitialised: only the slots pages are read into take up room.
+  if (!m_memoryOpen) {
+    const size_t slots = std::clamp<size_t>(m_pageCount, 1, std::max<size_t>(kPageCacheBytes / pageSize, 16));
+    m_cacheBytes = std::make_unique_for_overwrite<uint8_t[]>(slots * pageSize);
+    m_cachedIndex.assign(slots, UINT32_MAX);
+    m_runEnd = 0;
+    m_runPages = 0;
+  }
 
   // The free list: trunk pages chained from the header, each listing leaf
   // pages. A chain that loops, points outside the file or claims more leaves
@@ -147,19 +155,58 @@ int32_t SqliteFileReader::readHeaderAndFreeList(int64_t fileSize) {
 }
 
 int32_t SqliteFileReader::readPage(uint32_t index, std::vector<uint8_t>& buffer) const {
-  if (!isOpen()) return kInvalid;
-  if (m_pageCache.empty()) {
-    buffer.resize(m_pageSize);
-    return readAt(uint64_t{index} * m_pageSize, buffer);
+  std::span<const uint8_t> page;
+  if (const int32_t r = viewPage(index, page); r != kOk) return r;
+  buffer.assign(page.begin(), page.end());
+  return kOk;
+}
+
+int32_t SqliteFileReader::viewPage(uint32_t index, std::span<const uint8_t>& page) const {
+  page = {};
+  if (m_memoryOpen) {
+    const uint64_t offset = uint64_t{index} * m_pageSize;
+    if (offset > m_memory.size() || m_pageSize > m_memory.size() - offset) return kShortRead;
+    page = m_memory.subspan(static_cast<size_t>(offset), m_pageSize);
+    return kOk;
   }
-  CachedPage& slot = m_pageCache[index % m_pageCache.size()];
-  if (slot.index != index) {
-    slot.index = UINT32_MAX;
-    slot.bytes.resize(m_pageSize);
-    if (const int32_t r = readAt(uint64_t{index} * m_pageSize, slot.bytes); r != kOk) return r;
-    slot.index = index;
+  if (!m_file.ok() || m_cachedIndex.empty()) return kInvalid;
+  const size_t slot = index % m_cachedIndex.size();
+  if (m_cachedIndex[slot] != index) {
+    if (const int32_t r = readIntoCache(index); r != kOk) return r;
   }
-  buffer.assign(slot.bytes.begin(), slot.bytes.end());
+  page = std::span<const uint8_t>(m_cacheBytes.get() + slot * m_pageSize, m_pageSize);
+  return kOk;
+}
+
+int32_t SqliteFileReader::readIntoCache(uint32_t index) const {
+  const size_t slots = m_cachedIndex.size();
+  const size_t first = index % slots;
+  // A miss just past the last run continues a walk through the file and
+  // reads further ahead each time; any other starts small again, so reads
+  // that jump about do not copy much more than they use.
+  const size_t maxRun = std::max<size_t>(kReadAheadBytes / m_pageSize, 1);
+  const bool onward = index >= m_runEnd && index - m_runEnd <= m_runPages;
+  m_runPages = std::min(onward ? std::max(m_runPages * 2, kFirstRunPages) : kFirstRunPages, maxRun);
+  // The run ends at the end of the slots (it never wraps), of the file as it
+  // was opened, or before a page already there. A page beyond the file's end
+  // is read alone, which fails unless the file has grown.
+  size_t run = 1;
+  if (index < m_pageCount) {
+    const size_t limit = std::min({slots - first, size_t{m_pageCount - index}, m_runPages});
+    while (run < limit && m_cachedIndex[first + run] != index + run) ++run;
+  }
+  std::fill_n(m_cachedIndex.begin() + static_cast<std::ptrdiff_t>(first), run, UINT32_MAX);
+  const std::span<uint8_t> bytes(m_cacheBytes.get() + first * m_pageSize, run * m_pageSize);
+  const uint64_t offset = uint64_t{index} * m_pageSize;
+  size_t got = 0;
+  int32_t error = m_file.readAt(offset, bytes, got);
+  // An error may lie in the pages after this one: this one is read on its own.
+  if (error != 0 && run > 1) error = m_file.readAt(offset, bytes.first(m_pageSize), got);
+  if (error != 0 || got < m_pageSize) return kShortRead;
+  // Only pages read whole are kept: the file may have shrunk since it was opened.
+  const size_t whole = std::min(run, got / m_pageSize);
+  for (size_t i = 0; i < whole; ++i) m_cachedIndex[first + i] = index + static_cast<uint32_t>(i);
+  m_runEnd = index + static_cast<uint32_t>(run);
   return kOk;
 }
 
@@ -265,10 +312,12 @@ void SqliteFileReader::findRootsBelow(std::span<const uint8_t> page, uint32_t pa
     return;
   }
   if (type != kInteriorTablePage || depth >= kMaxTreeDepth) return;
-  std::vector<uint8_t> child;
+  // The child map is taken before reading below: a child read may reuse the
+  // cache slot of `page`.
+  std::span<const uint8_t> child;
   for (const auto& [childIndex, key] : childMap(page, pageIndex, cellOffsets(page, pageIndex))) {
     if (!visited.insert(childIndex).second) continue;
-    if (readPage(childIndex, child) != 0) return;
+    if (viewPage(childIndex, child) != 0) return;
     findRootsBelow(child, childIndex, tableName, byType, roots, visited, depth + 1);
   }
 }
@@ -299,10 +348,11 @@ int32_t SqliteFileReader::collectLeavesBelow(std::span<const uint8_t> page, uint
     return kOk;
   }
   if (type != kInteriorTablePage || depth >= kMaxTreeDepth) return kOk;
-  std::vector<uint8_t> child;
+  // As in findRootsBelow, `page` is not looked at once its children are read.
+  std::span<const uint8_t> child;
   for (const auto& [childIndex, key] : childMap(page, pageIndex, cellOffsets(page, pageIndex))) {
     if (!visited.insert(childIndex).second) continue;  // a page met twice is a loop
-    if (const int32_t r = readPage(childIndex, child); r != kOk) return r;
+    if (const int32_t r = viewPage(childIndex, child); r != kOk) return r;
     if (const int32_t r = collectLeavesBelow(child, childIndex, pageMap, visited, depth + 1); r != kOk)
       return r;
   }
@@ -458,11 +508,13 @@ int32_t SqliteFileReader::assemblePayload(std::span<const uint8_t> page, int64_t
   out.storage.reserve(static_cast<size_t>(total));
   out.storage.assign(page.begin() + pos, page.begin() + pos + local);
   uint32_t next = readBe32(page, static_cast<size_t>(pos + local));
-  std::vector<uint8_t> overflow;
+  // `page` is not looked at from here on: an overflow page may take its
+  // place in the cache.
+  std::span<const uint8_t> overflow;
   std::set<uint32_t> seen;
   while (static_cast<int64_t>(out.storage.size()) < total) {
     if (next == 0 || next > m_pageCount || !seen.insert(next).second) return kInvalid;
-    if (const int32_t r = readPage(next - 1, overflow); r != kOk) return r;
+    if (const int32_t r = viewPage(next - 1, overflow); r != kOk) return r;
     const int64_t want = std::min<int64_t>(perPage, total - static_cast<int64_t>(out.storage.size()));
     out.storage.insert(out.storage.end(), overflow.begin() + 4, overflow.begin() + 4 + want);
     next = readBe32(overflow, 0);

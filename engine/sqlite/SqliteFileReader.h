@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <span>
 #include <string>
@@ -67,6 +68,10 @@ class SqliteFileReader {
   // Reads page `index` (zero-based) into `buffer` (resized to the page size):
   // 0, 87 when no file is open, an errno value, or 30 on a short read.
   int32_t readPage(uint32_t index, std::vector<uint8_t>& buffer) const;
+  // The same without a copy: `page` views the reader's own copy of the page,
+  // valid only until the next page read of this reader (an overflow chain
+  // read by readCellPayload is one). Left empty on an error.
+  int32_t viewPage(uint32_t index, std::span<const uint8_t>& page) const;
 
   // Offset of the b-tree page header: 100 on the first page, else 0.
   static size_t headerStart(uint32_t pageIndex) { return pageIndex == 0 ? 100 : 0; }
@@ -141,15 +146,20 @@ class SqliteFileReader {
   struct DamageWalk;
   void findDamageBelow(std::span<const uint8_t> page, uint32_t pageIndex, DamageWalk& walk, int depth) const;
 
-  // Recently read pages of the file. The live walk, the carving passes and
-  // every table of a database come back to the same pages (schema, interior
-  // pages, leaves), so each is read from the file about once.
-  struct CachedPage {
-    uint32_t index = UINT32_MAX;
-    std::vector<uint8_t> bytes;
-  };
+  // Recently read pages of the file, in one buffer of slots: page i lives in
+  // slot i % slot count. The live walk, the carving passes and every table of
+  // a database come back to the same pages (schema, interior pages, leaves),
+  // so each is read from the file about once. A miss reads a run of the
+  // following pages with it in one system call, as b-tree walks go through
+  // mostly consecutive pages.
+  int32_t readIntoCache(uint32_t index) const;
   static constexpr size_t kPageCacheBytes = size_t{2} << 20;
-  mutable std::vector<CachedPage> m_pageCache;
+  static constexpr size_t kReadAheadBytes = size_t{128} << 10;
+  static constexpr size_t kFirstRunPages = 4;
+  std::unique_ptr<uint8_t[]> m_cacheBytes;      // slot count * page size, filled as read
+  mutable std::vector<uint32_t> m_cachedIndex;  // page in each slot, UINT32_MAX when none
+  mutable uint32_t m_runEnd = 0;                // the page after the last run read
+  mutable size_t m_runPages = 0;                // how far the last run read ahead
 
   File m_file;
   bool m_memoryOpen = false;

@@ -17,6 +17,7 @@
 #include "engine/sqlite/TableSchema.h"
 #include "engine/sqlite/TableSignature.h"
 #include "tests/sqlite/TestDatabase.h"
+#include "tests/support/TempFolder.h"
 
 namespace fq::test {
 namespace {
@@ -134,6 +135,86 @@ TEST_F(ReaderFile, PagesReadInAnyOrderAreTheFilesPages) {
     }
   }
   std::remove(other.c_str());
+}
+
+// A file of 512-byte pages whose every byte tells its page and place, after
+// a header the reader takes (no free list).
+std::vector<uint8_t> patternedPages(size_t size) {
+  std::vector<uint8_t> bytes(std::max<size_t>(size, 512));
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i / 512) * 7 + i % 509);
+  const std::string_view magic("SQLite format 3\0", 16);
+  std::copy(magic.begin(), magic.end(), bytes.begin());
+  bytes[16] = 0x02;  // 512-byte pages
+  bytes[17] = 0x00;
+  bytes[20] = 0;          // no reserved bytes
+  putBe32(bytes, 32, 0);  // no free list
+  putBe32(bytes, 56, 1);  // UTF-8
+  bytes.resize(size);
+  return bytes;
+}
+
+void writeBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Pages read through the cache, several at a time, are what a plain read of
+// the file gives at that moment, in any order of reading: runs of pages meet
+// the end of the cache's slots, the file's end, a cut last page, a file that
+// shrank or grew after it was opened, and pages already read.
+TEST(PageReads, AreThePagesOfTheFileAsItStands) {
+  constexpr size_t kSlots = (size_t{2} << 20) / 512;  // the cache's slots at this page size
+  struct Case {
+    const char* name;
+    size_t size;       // when opened
+    size_t sizeLater;  // from the first page read on
+  };
+  const Case cases[] = {
+      {"whole pages", 300 * 512, 300 * 512},
+      {"a cut last page", 300 * 512 + 100, 300 * 512 + 100},
+      {"more pages than the cache has slots", (kSlots + 104) * 512, (kSlots + 104) * 512},
+      {"shrunk after opening", 300 * 512, 10 * 512 + 256},
+      {"shrunk below one page", 300 * 512, 100},
+      {"grown after opening", 300 * 512, 340 * 512},
+  };
+  const std::vector<std::pair<const char*, std::function<size_t(size_t, size_t, size_t)>>> orders = {
+      {"ascending", [](size_t k, size_t, size_t) { return k; }},
+      {"descending", [](size_t k, size_t n, size_t) { return n - 1 - k; }},
+      {"strided", [](size_t k, size_t n, size_t) { return k * 37 % n; }},
+      // a page, then one in its slot (the cache holds min(pages, kSlots) slots)
+      {"sharing slots",
+       [](size_t k, size_t n, size_t slots) { return k % 2 == 0 ? k / 2 : (k / 2 + slots) % n; }},
+  };
+  fq::testsupport::TempFolder folder;
+  const auto path = folder / "pages.db";
+  for (const Case& c : cases) {
+    const std::vector<uint8_t> later = patternedPages(c.sizeLater);
+    for (const auto& [orderName, order] : orders) {
+      writeBytes(path, patternedPages(c.size));
+      SqliteFileReader reader;
+      ASSERT_EQ(reader.open(path), kOk) << c.name;
+      ASSERT_EQ(reader.pageCount(), c.size / 512);
+      writeBytes(path, later);
+      const size_t pages = std::max(c.size, c.sizeLater) / 512 + 2;
+      const size_t slots = std::min(c.size / 512, kSlots);
+      std::vector<uint8_t> page;
+      for (int pass = 0; pass < 2; ++pass) {
+        for (size_t k = 0; k < pages; ++k) {
+          const size_t index = order(k, pages, slots);
+          const bool whole = (index + 1) * 512 <= later.size();
+          const int32_t r = reader.readPage(static_cast<uint32_t>(index), page);
+          ASSERT_EQ(r, whole ? kOk : kShortRead) << c.name << ", " << orderName << ", page " << index;
+          if (!whole) continue;
+          const auto from = later.begin() + static_cast<std::ptrdiff_t>(index * 512);
+          ASSERT_TRUE(std::equal(page.begin(), page.end(), from, from + 512))
+              << c.name << ", " << orderName << ", page " << index;
+          std::span<const uint8_t> view;
+          ASSERT_EQ(reader.viewPage(static_cast<uint32_t>(index), view), kOk);
+          ASSERT_TRUE(std::equal(view.begin(), view.end(), page.begin(), page.end()));
+        }
+      }
+    }
+  }
 }
 
 TEST_F(ReaderFile, RootsOfTheTableAndItsIndexButNotOfViewsOrTriggers) {
