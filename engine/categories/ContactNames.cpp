@@ -51,18 +51,22 @@ std::string NameOfContactHolding(const std::vector<ContactRecord>& contacts, std
 ContactNameLookup::ContactNameLookup(const std::vector<ContactRecord>& contacts) : m_contacts(contacts) {
   size_t total = 0;
   for (const ContactRecord& contact : contacts) {
-    if (contact.phone.find('\0') != std::string::npos) m_indexed = false;
+    if (contact.phone.find('\0') != std::string::npos) m_indexable = false;
     total += contact.phone.size() + 1;
   }
   // The index takes eight bytes a byte of phone text: a real address book has
   // well under a megabyte of it, so one far larger is searched plainly.
-  if (!m_indexed || total > kLargestIndexedText) {
-    m_indexed = false;
-    return;
-  }
+  if (total > kLargestIndexedText) m_indexable = false;
+  m_plainBudget = kIndexCostInPlainBytes * total;
+}
+
+void ContactNameLookup::buildIndex() {
+  m_indexed = true;
+  size_t total = 0;
+  for (const ContactRecord& contact : m_contacts) total += contact.phone.size() + 1;
   m_phones.reserve(total);
-  m_starts.reserve(contacts.size());
-  for (const ContactRecord& contact : contacts) {
+  m_starts.reserve(m_contacts.size());
+  for (const ContactRecord& contact : m_contacts) {
     m_starts.push_back(m_phones.size());
     m_phones += contact.phone;
     m_phones.push_back('\0');
@@ -71,8 +75,8 @@ ContactNameLookup::ContactNameLookup(const std::vector<ContactRecord>& contacts)
   // contact's text.
   const std::string_view phones(m_phones);
   m_grams.reserve(total);
-  for (size_t c = 0; c < contacts.size(); ++c) {
-    const size_t end = m_starts[c] + contacts[c].phone.size();
+  for (size_t c = 0; c < m_contacts.size(); ++c) {
+    const size_t end = m_starts[c] + m_contacts[c].phone.size();
     for (size_t at = m_starts[c]; at + kGram <= end; ++at) {
       m_grams.emplace_back(GramAt(phones, at), static_cast<uint32_t>(at));
     }
@@ -123,9 +127,21 @@ const std::string& ContactNameLookup::nameFor(const std::string& number) {
   const auto found = m_names.find(number);
   if (found != m_names.end()) return found->second;
   std::string name;
-  if (!m_indexed || number.find('\0') != std::string::npos) {
-    name = NameOfContactHolding(m_contacts, number);
-  } else if (!number.empty()) {
+  if (number.empty()) {
+    // no name
+  } else if (!m_indexable || number.find('\0') != std::string::npos ||
+             (!m_indexed && m_plainScanned < m_plainBudget)) {
+    // Searched plainly while that has cost less than building the index:
+    // a phone with few correspondents, found early in the book, never needs it.
+    for (const ContactRecord& contact : m_contacts) {
+      m_plainScanned += contact.phone.size() + 1;
+      if (contact.phone.find(number) != std::string::npos) {
+        name = contact.name;
+        break;
+      }
+    }
+  } else {
+    if (!m_indexed) buildIndex();
     const size_t contact = firstContactHolding(number);
     if (contact != std::string_view::npos) name = m_contacts[contact].name;
   }
