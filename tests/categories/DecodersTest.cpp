@@ -84,10 +84,10 @@ TEST_F(Decoders, DatesMatchTheLocalTimeFieldsInEveryZone) {
   };
   constexpr int64_t kLowest = -62167219200 + 86400;   // 0000-01-02 00:00:00 UTC
   constexpr int64_t kHighest = 253402300799 - 86400;  // 9999-12-30 23:59:59 UTC
-  std::vector<int64_t> seconds = {kLowest,     kLowest + 1, kHighest - 1, kHighest,   -1,         0,
-                                  -86400 * 365, -2208988800, 951782400,    951868800,  -2203891200,
-                                  4107542400,   4107456000,  1615705199,   1615705200, 1636264799,
-                                  1636264800,   1648900800,  1664640000,   253370764800};
+  std::vector<int64_t> seconds = {kLowest,     kLowest + 1,  kHighest - 1, kHighest,   -1,
+                                  0,           -86400 * 365, -2208988800,  951782400,  951868800,
+                                  -2203891200, 4107542400,   4107456000,   1615705199, 1615705200,
+                                  1636264799,  1636264800,   1648900800,   1664640000, 253370764800};
   std::mt19937_64 random(3);
   for (int i = 0; i < 500; ++i) {
     seconds.push_back(kLowest + static_cast<int64_t>(random() % static_cast<uint64_t>(kHighest - kLowest)));
@@ -103,8 +103,12 @@ TEST_F(Decoders, DatesMatchTheLocalTimeFieldsInEveryZone) {
   const struct {
     int64_t seconds;
     const char* expected;
-  } outside[] = {{kLowest - 1, ""},         {kHighest + 1, ""}, {INT64_MIN, ""}, {INT64_MAX, ""},
-                 {kLowest, "0000-01-02 00:00:00"}, {kHighest, "9999-12-30 23:59:59"}};
+  } outside[] = {{kLowest - 1, ""},
+                 {kHighest + 1, ""},
+                 {INT64_MIN, ""},
+                 {INT64_MAX, ""},
+                 {kLowest, "0000-01-02 00:00:00"},
+                 {kHighest, "9999-12-30 23:59:59"}};
   for (const auto& c : outside) EXPECT_EQ(DateFromUnixSeconds(c.seconds), c.expected) << c.seconds;
 }
 
