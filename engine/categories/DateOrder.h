@@ -10,7 +10,6 @@
 #include <numeric>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "engine/platform/Text.h"
@@ -23,20 +22,18 @@ namespace fq {
 // empty text comes before every other. Nothing for any other text.
 inline std::optional<uint64_t> NumericDateKey(const std::string& date) {
   if (date.empty()) return 0;
-  static constexpr std::string_view kShape = "0000-00-00 00:00:00";
-  if (date.size() != kShape.size()) return std::nullopt;
-  uint64_t digits = 0;
-  for (size_t c = 0; c < kShape.size(); ++c) {
-    const char ch = date[c];
-    if (kShape[c] != '0') {
-      if (ch != kShape[c]) return std::nullopt;
-    } else if (ch < '0' || ch > '9') {
-      return std::nullopt;
-    } else {
-      digits = digits * 10 + static_cast<uint64_t>(ch - '0');
-    }
+  if (date.size() != 19 || date[4] != '-' || date[7] != '-' || date[10] != ' ' || date[13] != ':' ||
+      date[16] != ':') {
+    return std::nullopt;
   }
-  return digits + 1;
+  static constexpr size_t kDigits[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+  uint64_t key = 0;
+  for (const size_t at : kDigits) {
+    const auto digit = static_cast<uint8_t>(date[at] - '0');
+    if (digit > 9) return std::nullopt;
+    key = key * 10 + digit;
+  }
+  return key + 1;
 }
 
 // Positions of `records` in that order. Sorting positions rather than the
