@@ -28,8 +28,9 @@ class ContactNameLookup {
 
  private:
   static constexpr size_t kGram = 4;
-  // What building the index costs, in bytes of phone text a plain search
-  // scans for the same work (measured: about twenty).
+  // About what building the index costs, in bytes of phone text a plain
+  // search scans for the same work (measured: some twenty). Searching plainly
+  // up to that point wastes at most what the index would have cost.
   static constexpr size_t kIndexCostInPlainBytes = 16;
   void buildIndex();
   // Index of the first contact whose phone text contains `number`, or npos.
@@ -37,12 +38,12 @@ class ContactNameLookup {
   size_t contactAt(size_t position) const;
 
   const std::vector<ContactRecord>& m_contacts;
-  bool m_indexable = true;  // false when a phone text holds a NUL, or the texts are too large
-  bool m_indexed = false;   // built
-  size_t m_plainBudget = 0;
-  size_t m_plainScanned = 0;                           // bytes of phone text the plain searches went through
-  std::string m_phones;                                // every phone text, each followed by a NUL
-  std::vector<size_t> m_starts;                        // where each contact's text starts in m_phones
+  bool m_indexable = true;       // false when a phone text holds a NUL, or the texts are too large
+  bool m_indexed = false;        // built
+  size_t m_plainBudget = 0;      // bytes of plain search before the index
+  size_t m_plainScanned = 0;     // bytes of phone text the plain searches went through
+  std::string m_phones;          // every phone text, each followed by a NUL
+  std::vector<size_t> m_starts;  // where each contact's text starts in m_phones
   std::vector<std::pair<uint32_t, uint32_t>> m_grams;  // (four bytes, position), sorted
   std::unordered_map<std::string, std::string> m_names;
 };
