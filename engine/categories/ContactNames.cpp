@@ -1,7 +1,9 @@
 #include "engine/categories/ContactNames.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
 
 namespace fq {
 namespace {
@@ -12,6 +14,28 @@ uint32_t GramAt(std::string_view text, size_t at) {
   uint32_t gram = 0;
   std::memcpy(&gram, text.data() + at, sizeof gram);
   return gram;
+}
+
+// Sorts (gram, position) pairs pushed in increasing position by gram alone,
+// keeping that order among equal grams: the same order as sorting the pairs
+// whole, in four counting passes over the gram's bytes (lowest first) instead
+// of a comparison sort. Phone texts use few distinct bytes, so a pass where
+// every pair has the same byte moves nothing and is skipped.
+void SortByGram(std::vector<std::pair<uint32_t, uint32_t>>& pairs) {
+  constexpr size_t kPasses = 4;
+  std::array<std::array<uint32_t, 256>, kPasses> counts{};
+  for (const auto& pair : pairs) {
+    for (size_t pass = 0; pass < kPasses; ++pass) ++counts[pass][(pair.first >> (8 * pass)) & 0xFF];
+  }
+  std::vector<std::pair<uint32_t, uint32_t>> scratch(pairs.size());
+  for (size_t pass = 0; pass < kPasses; ++pass) {
+    std::array<uint32_t, 256>& next = counts[pass];
+    if (std::find(next.begin(), next.end(), pairs.size()) != next.end()) continue;
+    uint32_t at = 0;
+    for (uint32_t& count : next) at += std::exchange(count, at);
+    for (const auto& pair : pairs) scratch[next[(pair.first >> (8 * pass)) & 0xFF]++] = pair;
+    pairs.swap(scratch);
+  }
 }
 
 }  // namespace
@@ -27,28 +51,37 @@ std::string NameOfContactHolding(const std::vector<ContactRecord>& contacts, std
 ContactNameLookup::ContactNameLookup(const std::vector<ContactRecord>& contacts) : m_contacts(contacts) {
   size_t total = 0;
   for (const ContactRecord& contact : contacts) {
-    if (contact.phone.find('\0') != std::string::npos) m_indexed = false;
+    if (contact.phone.find('\0') != std::string::npos) m_indexable = false;
     total += contact.phone.size() + 1;
   }
   // The index takes eight bytes a byte of phone text: a real address book has
   // well under a megabyte of it, so one far larger is searched plainly.
-  if (!m_indexed || total > kLargestIndexedText) {
-    m_indexed = false;
-    return;
-  }
+  if (total > kLargestIndexedText) m_indexable = false;
+  m_plainBudget = kIndexCostInPlainBytes * total;
+}
+
+void ContactNameLookup::buildIndex() {
+  m_indexed = true;
+  size_t total = 0;
+  for (const ContactRecord& contact : m_contacts) total += contact.phone.size() + 1;
   m_phones.reserve(total);
-  m_starts.reserve(contacts.size());
-  for (const ContactRecord& contact : contacts) {
+  m_starts.reserve(m_contacts.size());
+  for (const ContactRecord& contact : m_contacts) {
     m_starts.push_back(m_phones.size());
     m_phones += contact.phone;
     m_phones.push_back('\0');
   }
+  // No text holds a NUL, so the pieces that hold none are those inside one
+  // contact's text.
   const std::string_view phones(m_phones);
-  for (size_t at = 0; at + kGram <= phones.size(); ++at) {
-    if (phones.substr(at, kGram).find('\0') != std::string_view::npos) continue;
-    m_grams.emplace_back(GramAt(phones, at), static_cast<uint32_t>(at));
+  m_grams.reserve(total);
+  for (size_t c = 0; c < m_contacts.size(); ++c) {
+    const size_t end = m_starts[c] + m_contacts[c].phone.size();
+    for (size_t at = m_starts[c]; at + kGram <= end; ++at) {
+      m_grams.emplace_back(GramAt(phones, at), static_cast<uint32_t>(at));
+    }
   }
-  std::sort(m_grams.begin(), m_grams.end());
+  SortByGram(m_grams);
 }
 
 size_t ContactNameLookup::contactAt(size_t position) const {
@@ -94,9 +127,21 @@ const std::string& ContactNameLookup::nameFor(const std::string& number) {
   const auto found = m_names.find(number);
   if (found != m_names.end()) return found->second;
   std::string name;
-  if (!m_indexed || number.find('\0') != std::string::npos) {
-    name = NameOfContactHolding(m_contacts, number);
-  } else if (!number.empty()) {
+  if (number.empty()) {
+    // no name
+  } else if (!m_indexable || number.find('\0') != std::string::npos ||
+             (!m_indexed && m_plainScanned < m_plainBudget)) {
+    // Searched plainly while that has cost less than building the index:
+    // a phone with few correspondents, found early in the book, never needs it.
+    for (const ContactRecord& contact : m_contacts) {
+      m_plainScanned += contact.phone.size() + 1;
+      if (contact.phone.find(number) != std::string::npos) {
+        name = contact.name;
+        break;
+      }
+    }
+  } else {
+    if (!m_indexed) buildIndex();
     const size_t contact = firstContactHolding(number);
     if (contact != std::string_view::npos) name = m_contacts[contact].name;
   }

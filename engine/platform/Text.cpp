@@ -64,7 +64,17 @@ bool IsAcceptedText(std::string_view bytes) {
     const auto b0 = static_cast<uint8_t>(bytes[i]);
     if (b0 == 0) return false;
     if (b0 < 0x80) {
+      // Most texts are mostly ASCII: eight bytes at a time while none has its
+      // high bit set and none is NUL; any other word is read byte by byte.
+      constexpr uint64_t kLow = 0x0101010101010101ull;
+      constexpr uint64_t kHigh = 0x8080808080808080ull;
       ++i;
+      while (n - i >= 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if ((word & kHigh) != 0 || ((word - kLow) & ~word & kHigh) != 0) break;
+        i += 8;
+      }
       continue;
     }
     size_t len = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,13 +21,19 @@ std::vector<ContactRecord> Contacts(const std::vector<std::pair<std::string, std
   return contacts;
 }
 
+// The lookup searches plainly at first and builds its index once that has
+// cost more than the building would: asking this many numbers that match
+// nothing passes any such budget, so the questions after it go to the index.
+void AskUnmatchedNumbers(ContactNameLookup& lookup) {
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(lookup.nameFor("#" + std::to_string(i)), "");
+}
+
 TEST(ContactNameLookup, FindsTheFirstContactHoldingTheNumber) {
   const auto contacts = Contacts({{"Long", "+15551234567 0015551234567"},
                                   {"Short", "5551234567"},
                                   {"Mail", "ann@example.com"},
                                   {"Empty", ""},
                                   {"Tail", "999"}});
-  ContactNameLookup lookup(contacts);
   const struct {
     std::string number;
     std::string name;
@@ -38,9 +45,13 @@ TEST(ContactNameLookup, FindsTheFirstContactHoldingTheNumber) {
       {"4567ann", ""},      // never across two contacts
       {"+15559999999", ""},     {"", ""},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(lookup.nameFor(c.number), c.name) << c.number;
-    EXPECT_EQ(lookup.nameFor(c.number), c.name) << c.number << " (asked again)";
+  for (const bool indexed : {false, true}) {
+    ContactNameLookup lookup(contacts);
+    if (indexed) AskUnmatchedNumbers(lookup);
+    for (const auto& c : cases) {
+      EXPECT_EQ(lookup.nameFor(c.number), c.name) << c.number << (indexed ? " (index)" : "");
+      EXPECT_EQ(lookup.nameFor(c.number), c.name) << c.number << " (asked again)";
+    }
   }
 }
 
@@ -57,6 +68,8 @@ TEST(ContactNameLookup, AgreesWithTheLinearSearchOnRandomPhoneBooks) {
     for (int i = 0; i < 40; ++i) entries.emplace_back("c" + std::to_string(i), text(random() % 30));
     const auto contacts = Contacts(entries);
     ContactNameLookup lookup(contacts);
+    ContactNameLookup indexed(contacts);
+    AskUnmatchedNumbers(indexed);
     for (int q = 0; q < 200; ++q) {
       std::string number = text(1 + random() % 8);
       if (q % 3 == 0 && !contacts[q % 40].phone.empty()) {  // a piece of a real phone text
@@ -64,8 +77,56 @@ TEST(ContactNameLookup, AgreesWithTheLinearSearchOnRandomPhoneBooks) {
         const size_t from = random() % phone.size();
         number = phone.substr(from, 1 + random() % 12);
       }
-      ASSERT_EQ(lookup.nameFor(number), NameOfContactHolding(contacts, number)) << number;
+      const std::string expected = NameOfContactHolding(contacts, number);
+      ASSERT_EQ(lookup.nameFor(number), expected) << number;
+      ASSERT_EQ(indexed.nameFor(number), expected) << number << " (index)";
     }
+  }
+}
+
+// A phone-sized book in the shapes phones store (several spellings of one
+// number in a contact, shared area codes, mail addresses), asked the numbers
+// messages and calls carry: whole numbers, their local parts, and strangers.
+// The answers must not depend on when the index takes over.
+TEST(ContactNameLookup, AgreesWithTheLinearSearchOnAGeneratedAddressBook) {
+  std::mt19937 random(19);
+  const auto digits = [&](size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s.push_back(static_cast<char>('0' + random() % 10));
+    return s;
+  };
+  std::vector<std::pair<std::string, std::string>> entries;
+  std::vector<std::string> numbers;
+  for (int i = 0; i < 300; ++i) {
+    const std::string area = i % 3 == 0 ? "555" : digits(3);
+    const std::string local = digits(7);
+    std::string phone;
+    switch (random() % 4) {
+      case 0:
+        phone = "+1" + area + local;
+        break;
+      case 1:
+        phone = "(" + area + ") " + local.substr(0, 3) + "-" + local.substr(3);
+        break;
+      case 2:
+        phone = "+1" + area + local + " 1" + area + local + " " + area + local;
+        break;
+      default:
+        phone = "person" + std::to_string(i) + "@example.com";
+        break;
+    }
+    entries.emplace_back("Name " + std::to_string(i), phone);
+    numbers.push_back("+1" + area + local);
+    numbers.push_back(local);
+    numbers.push_back(area + local.substr(0, 3));
+    numbers.push_back("+1" + digits(10));
+    numbers.push_back("person" + std::to_string(i) + "@example.com");
+  }
+  std::shuffle(numbers.begin(), numbers.end(), random);
+  const auto contacts = Contacts(entries);
+  ContactNameLookup lookup(contacts);
+  for (const std::string& number : numbers) {
+    ASSERT_EQ(lookup.nameFor(number), NameOfContactHolding(contacts, number)) << number;
   }
 }
 

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <random>
 #include <set>
 
 #include "engine/categories/TableDecoders.h"
@@ -64,6 +66,50 @@ TEST_F(Decoders, DatesFollowTheLocalTimeZone) {
   setenv("TZ", "America/New_York", 1);
   tzset();
   EXPECT_EQ(DateFromAppleSeconds(0), "2000-12-31 19:00:00");
+}
+
+// The date text against the library's own fields, written the plain way, in
+// zones with daylight saving, half and quarter hours and offsets past twelve:
+// at the ends of the accepted range, around the leap days and time changes,
+// before 1970 and at random across the years.
+TEST_F(Decoders, DatesMatchTheLocalTimeFieldsInEveryZone) {
+  const auto plain = [](int64_t seconds) {
+    const auto t = static_cast<time_t>(seconds);
+    struct tm local {};
+    if (localtime_r(&t, &local) == nullptr) return std::string();
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return std::string(text);
+  };
+  constexpr int64_t kLowest = -62167219200 + 86400;   // 0000-01-02 00:00:00 UTC
+  constexpr int64_t kHighest = 253402300799 - 86400;  // 9999-12-30 23:59:59 UTC
+  std::vector<int64_t> seconds = {kLowest,     kLowest + 1,  kHighest - 1, kHighest,   -1,
+                                  0,           -86400 * 365, -2208988800,  951782400,  951868800,
+                                  -2203891200, 4107542400,   4107456000,   1615705199, 1615705200,
+                                  1636264799,  1636264800,   1648900800,   1664640000, 253370764800};
+  std::mt19937_64 random(3);
+  for (int i = 0; i < 500; ++i) {
+    seconds.push_back(kLowest + static_cast<int64_t>(random() % static_cast<uint64_t>(kHighest - kLowest)));
+  }
+  for (const char* zone : {"UTC", "America/New_York", "Australia/Lord_Howe", "Asia/Kathmandu",
+                           "Pacific/Kiritimati", "Pacific/Pago_Pago"}) {
+    setenv("TZ", zone, 1);
+    tzset();
+    for (const int64_t s : seconds) EXPECT_EQ(DateFromUnixSeconds(s), plain(s)) << zone << " " << s;
+  }
+  setenv("TZ", "UTC", 1);
+  tzset();
+  const struct {
+    int64_t seconds;
+    const char* expected;
+  } outside[] = {{kLowest - 1, ""},
+                 {kHighest + 1, ""},
+                 {INT64_MIN, ""},
+                 {INT64_MAX, ""},
+                 {kLowest, "0000-01-02 00:00:00"},
+                 {kHighest, "9999-12-30 23:59:59"}};
+  for (const auto& c : outside) EXPECT_EQ(DateFromUnixSeconds(c.seconds), c.expected) << c.seconds;
 }
 
 TEST_F(Decoders, MessageRowsKeepHandleOneAndDropEmptyTexts) {

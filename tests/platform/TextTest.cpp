@@ -31,6 +31,24 @@ TEST(IsAcceptedText, FollowsTheDatabaseTextRule) {
   for (const auto& c : cases) EXPECT_EQ(IsAcceptedText(c.bytes), c.accepted) << c.what;
 }
 
+// Long ASCII texts are checked a word at a time: a fault is found wherever it
+// sits, at the start, inside or at the end of a word, or in the short tail.
+TEST(IsAcceptedText, FindsAFaultAtEveryPositionOfALongText) {
+  const std::string faults[] = {std::string(1, '\0'), "\x80", "\xC3", "\xEF\xBF\xBD", "\xED\xA0\x80"};
+  for (size_t length = 0; length <= 40; ++length) {
+    const std::string plain(length, 'a');
+    EXPECT_TRUE(IsAcceptedText(plain)) << length;
+    EXPECT_TRUE(IsAcceptedText(plain + "\xC3\xA9" + plain)) << length;
+    for (size_t at = 0; at <= length; ++at) {
+      for (const std::string& fault : faults) {
+        std::string text = plain;
+        text.insert(at, fault);
+        EXPECT_FALSE(IsAcceptedText(text)) << length << " " << at;
+      }
+    }
+  }
+}
+
 TEST(CompareNoCase, OrdersAsciiWithoutCase) {
   EXPECT_EQ(CompareNoCase("IMG_0001.JPG", "img_0001.jpg"), 0);
   EXPECT_LT(CompareNoCase("a.jpg", "B.jpg"), 0);
