@@ -116,12 +116,21 @@ void RecordScanner::markWalkable(Bytes page, uint32_t from, uint32_t to) {
       if ((from1 & top1) != 0) m_walkable[q - from - static_cast<uint32_t>(m_need1 - 1)] |= kWalkFrom1;
       continue;
     }
-    // A header length of two bytes is always tried.
+    // A header length of two bytes is always tried. The type of several
+    // bytes is a text or a blob: the starts it does not fit (in the column it
+    // falls on) stop there, as does every start when it or its content runs
+    // past the region.
     m_walkable[q - from] |= kIntact;
-    for (uint64_t alive = ((from0 << 1) | 1) & inFlight0; alive != 0; alive &= alive - 1)
-      walkFrom0(q - static_cast<uint32_t>(std::countr_zero(alive)));
-    for (uint64_t alive = ((from1 << 1) | 1) & inFlight1; alive != 0; alive &= alive - 1)
-      m_walkable[q - from - static_cast<uint32_t>(std::countr_zero(alive))] |= kWalkFrom1;
+    const Varint type = varintIn(page, q, to, 9);
+    if (type.length != 0 && contentLength(type.value) <= to - (q + static_cast<uint32_t>(type.length))) {
+      const uint64_t sameKind = 12 + (type.value & 1);  // the one-byte type of that kind
+      for (uint64_t alive = ((from0 << 1) | 1) & inFlight0 & m_fitsFrom0[sameKind]; alive != 0;
+           alive &= alive - 1)
+        walkFrom0(q - static_cast<uint32_t>(std::countr_zero(alive)));
+      for (uint64_t alive = ((from1 << 1) | 1) & inFlight1 & m_fitsFrom1[sameKind]; alive != 0;
+           alive &= alive - 1)
+        m_walkable[q - from - static_cast<uint32_t>(std::countr_zero(alive))] |= kWalkFrom1;
+    }
     from0 = 0;
     from1 = 0;
   }
