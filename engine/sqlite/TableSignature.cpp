@@ -165,7 +165,7 @@ bool AcceptCarvedValues(const TableSignature& signature, std::span<const RowColu
   for (size_t i = 0; i < columns.size(); ++i) {
     const RowColumn& column = columns[i];
     const uint8_t kind = KindOfSerialType(column.serialType);
-    if (!isEmptyValue(column)) saysSomething = true;
+    if (!saysSomething && !isEmptyValue(column)) saysSomething = true;
     const ColumnRule& rule = signature.columns[i];
     if (kind == kKindNull && !rule.rowIdAlias) ++nulls;
     if ((rule.liveKinds & kind) == 0) ++unseenKinds;
