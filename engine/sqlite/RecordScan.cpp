@@ -63,6 +63,8 @@ RecordScanner::RecordScanner(const TableSignature& signature, FreeOverflowChains
   for (uint64_t t = 0; t < kSmallTypes; ++t) m_smallLengths[t] = static_cast<uint8_t>(contentLength(t));
   m_walkEnds.resize(signature.columns.size() + 1);
   m_walkContent.resize(signature.columns.size() + 1);
+  m_intactEnds.resize(signature.columns.size() + 1);
+  m_intactContent.resize(signature.columns.size() + 1);
   // A walk yields a reading only when it reaches the shortest count: its
   // first types are matched against the columns for all offsets of a region
   // at once, a bit per offset still in flight.
@@ -116,12 +118,21 @@ void RecordScanner::markWalkable(Bytes page, uint32_t from, uint32_t to) {
       if ((from1 & top1) != 0) m_walkable[q - from - static_cast<uint32_t>(m_need1 - 1)] |= kWalkFrom1;
       continue;
     }
-    // A header length of two bytes is always tried.
+    // A header length of two bytes is always tried. The type of several
+    // bytes is a text or a blob: the starts it does not fit (in the column it
+    // falls on) stop there, as does every start when it or its content runs
+    // past the region.
     m_walkable[q - from] |= kIntact;
-    for (uint64_t alive = ((from0 << 1) | 1) & inFlight0; alive != 0; alive &= alive - 1)
-      walkFrom0(q - static_cast<uint32_t>(std::countr_zero(alive)));
-    for (uint64_t alive = ((from1 << 1) | 1) & inFlight1; alive != 0; alive &= alive - 1)
-      m_walkable[q - from - static_cast<uint32_t>(std::countr_zero(alive))] |= kWalkFrom1;
+    const Varint type = varintIn(page, q, to, 9);
+    if (type.length != 0 && contentLength(type.value) <= to - (q + static_cast<uint32_t>(type.length))) {
+      const uint64_t sameKind = 12 + (type.value & 1);  // the one-byte type of that kind
+      for (uint64_t alive = ((from0 << 1) | 1) & inFlight0 & m_fitsFrom0[sameKind]; alive != 0;
+           alive &= alive - 1)
+        walkFrom0(q - static_cast<uint32_t>(std::countr_zero(alive)));
+      for (uint64_t alive = ((from1 << 1) | 1) & inFlight1 & m_fitsFrom1[sameKind]; alive != 0;
+           alive &= alive - 1)
+        m_walkable[q - from - static_cast<uint32_t>(std::countr_zero(alive))] |= kWalkFrom1;
+    }
     from0 = 0;
     from1 = 0;
   }
@@ -129,12 +140,17 @@ void RecordScanner::markWalkable(Bytes page, uint32_t from, uint32_t to) {
 
 std::vector<RecordReading> RecordScanner::scan(Bytes page, std::span<const FreeRegion> regions) {
   std::vector<RecordReading> selected;
+  m_keptColumns.clear();
+  m_kept.clear();
+  m_keptPage = page.data();
   if (m_signature.columns.empty()) return selected;
   for (const FreeRegion& region : regions) {
     if (region.end > page.size() || region.start >= region.end) continue;
     m_readings.clear();
     m_judged.clear();
     m_nextJudged = 0;
+    m_intactTypesFrom = UINT32_MAX;
+    m_intactSecondType = UINT32_MAX;
     // A free block's own header holds no record bytes. A run of zero bytes
     // reads only as records of NULLs, which the gate refuses: the scan steps
     // over such runs.
@@ -205,6 +221,16 @@ void RecordScanner::tryIntact(Bytes page, const FreeRegion& region, uint32_t at)
     content += lengthOf(type.value);
     if (content > region.end - headerEnd) return;
     pos += static_cast<uint32_t>(type.length);
+    m_walkEnds[static_cast<size_t>(count) + 1] = pos;
+    m_walkContent[static_cast<size_t>(count) + 1] = content;
+  }
+  // The walks without the header length, one and two types further on, go
+  // over the same types and stop where this one did: they take its ends.
+  if (count == m_longest) {
+    std::swap(m_walkEnds, m_intactEnds);
+    std::swap(m_walkContent, m_intactContent);
+    m_intactTypesFrom = at + static_cast<uint32_t>(length.length);
+    m_intactSecondType = count > 1 ? m_intactEnds[1] : UINT32_MAX;
   }
   if (std::find(m_signature.counts.begin(), m_signature.counts.end(), count) == m_signature.counts.end())
     return;
@@ -240,7 +266,15 @@ void RecordScanner::tryTypes(Bytes page, const FreeRegion& region, uint32_t at, 
   // count goes, noting where each column's types and content end.
   const int32_t longest = m_longest;
   int32_t reached = first;  // columns [first, reached) read and fit
-  {
+  const uint32_t* ends = m_walkEnds.data();
+  const int64_t* contents = m_walkContent.data();
+  int64_t contentBefore = 0;  // column 0's content in `contents`, for a walk from column 1
+  if (at == (form == ReadingForm::LostFirst ? m_intactSecondType : m_intactTypesFrom)) {
+    reached = longest;
+    ends = m_intactEnds.data();
+    contents = m_intactContent.data();
+    if (form == ReadingForm::LostFirst) contentBefore = contents[1];
+  } else {
     uint32_t pos = at;
     int64_t content = 0;
     for (int32_t c = first; c < longest; ++c) {
@@ -256,8 +290,8 @@ void RecordScanner::tryTypes(Bytes page, const FreeRegion& region, uint32_t at, 
   }
   for (const int32_t count : m_signature.counts) {
     if (count <= first || count > reached) continue;
-    const uint32_t pos = m_walkEnds[static_cast<size_t>(count)];
-    const int64_t content = m_walkContent[static_cast<size_t>(count)];
+    const uint32_t pos = ends[count];
+    const int64_t content = contents[count] - contentBefore;
     RecordReading r;
     r.form = form;
     r.typesAt = at;
@@ -323,18 +357,15 @@ bool RecordScanner::keep(Bytes page, const FreeRegion& region, RecordReading rea
   return true;
 }
 
-bool RecordScanner::judge(Bytes page, const RecordReading& reading) {
+bool RecordScanner::judge(Bytes page, RecordReading& reading) {
   // The same record is read in several forms (an intact header at one offset,
   // the same types without it at the next): readings whose types start at
   // the same byte and that end at the same byte hold the same columns, and
   // get the verdict already given.
   Judged key;
-  key.typesFrom = reading.typesAt;
-  if (reading.form == ReadingForm::Intact) {
-    const int32_t lengthBytes = varintIn(page, reading.typesAt, reading.end, 2).length;
-    if (lengthBytes == 0) return false;  // no header length: columnsOf() refuses it
-    key.typesFrom += static_cast<uint32_t>(lengthBytes);
-  }
+  key.typesFrom = typesFrom(page, reading);
+  if (key.typesFrom == reading.typesAt && reading.form == ReadingForm::Intact)
+    return false;  // no header length: columnsOf() refuses it
   key.end = reading.end;
   key.count = reading.count;
   key.lostFirst = reading.form == ReadingForm::LostFirst;
@@ -343,10 +374,20 @@ bool RecordScanner::judge(Bytes page, const RecordReading& reading) {
   for (const Judged& j : m_judged) {
     if (j.typesFrom == key.typesFrom && j.end == key.end && j.count == key.count &&
         j.lostFirst == key.lostFirst && j.firstType == key.firstType && j.overflowPage == key.overflowPage) {
+      reading.keptColumns = j.keptColumns;
       return j.accepted;
     }
   }
-  key.accepted = columnsOf(page, reading, m_columns) && accepted(reading);
+  key.accepted = readColumns(page, reading, m_columns) && accepted(reading);
+  // The columns of an accepted reading wholly on the page are kept: the
+  // reading selected is read again for its row.
+  if (key.accepted && reading.overflowPage == 0) {
+    m_kept.push_back(Kept{static_cast<uint32_t>(m_keptColumns.size()), key.typesFrom, key.end, key.count,
+                          key.firstType, key.lostFirst});
+    m_keptColumns.insert(m_keptColumns.end(), m_columns.begin(), m_columns.end());
+    key.keptColumns = static_cast<uint32_t>(m_kept.size());
+  }
+  reading.keptColumns = key.keptColumns;
   if (m_judged.size() < kJudgedKept) {
     m_judged.push_back(key);
   } else {
@@ -354,6 +395,11 @@ bool RecordScanner::judge(Bytes page, const RecordReading& reading) {
     m_nextJudged = (m_nextJudged + 1) % kJudgedKept;
   }
   return key.accepted;
+}
+
+uint32_t RecordScanner::typesFrom(Bytes page, const RecordReading& r) {
+  if (r.form != ReadingForm::Intact) return r.typesAt;
+  return r.typesAt + static_cast<uint32_t>(varintIn(page, r.typesAt, r.end, 2).length);
 }
 
 bool RecordScanner::accepted(const RecordReading& reading) const {
@@ -438,6 +484,20 @@ void RecordScanner::select(std::vector<RecordReading>& out) {
 }
 
 bool RecordScanner::columnsOf(Bytes page, const RecordReading& r, std::vector<RowColumn>& out) const {
+  if (r.keptColumns != 0 && r.keptColumns <= m_kept.size() && page.data() == m_keptPage) {
+    const Kept& kept = m_kept[r.keptColumns - 1];
+    const bool lostFirst = r.form == ReadingForm::LostFirst;
+    if (kept.end == r.end && kept.count == r.count && kept.lostFirst == lostFirst &&
+        kept.firstType == (lostFirst ? r.firstType : 0) && kept.typesFrom == typesFrom(page, r)) {
+      const auto first = m_keptColumns.begin() + kept.at;
+      out.assign(first, first + kept.count);
+      return true;
+    }
+  }
+  return readColumns(page, r, out);
+}
+
+bool RecordScanner::readColumns(Bytes page, const RecordReading& r, std::vector<RowColumn>& out) const {
   out.clear();
   if (r.overflowPage != 0) {
     // The local part and the chain read as one run of bytes.
@@ -446,6 +506,7 @@ bool RecordScanner::columnsOf(Bytes page, const RecordReading& r, std::vector<Ro
     whole.typesAt = 0;
     whole.end = static_cast<uint32_t>(m_assembled.size());
     whole.overflowPage = 0;
+    whole.keptColumns = 0;
     return columnsOf(m_assembled, whole, out);
   }
   if (r.end > page.size() || r.typesAt >= r.end || r.count <= 0) return false;
@@ -461,20 +522,21 @@ bool RecordScanner::columnsOf(Bytes page, const RecordReading& r, std::vector<Ro
   // Types first, then the content they describe; column 0's inferred type
   // stands first when it was lost.
   out.resize(static_cast<size_t>(r.count));
-  if (first == 1) out[0] = RowColumn{r.firstType, {}};
+  RowColumn* const columns = out.data();
+  if (first == 1) columns[0] = RowColumn{r.firstType, {}};
   for (int32_t c = first; c < r.count; ++c) {
-    const Varint type = varintIn(page, pos, r.end, 9);
+    const Varint type = typeAt(page, pos, r.end);
     if (type.length == 0) return false;
-    out[static_cast<size_t>(c)] = RowColumn{type.value, {}};
+    columns[c].serialType = type.value;
     pos += static_cast<uint32_t>(type.length);
   }
   if (r.form == ReadingForm::Intact && pos != r.typesAt + varintIn(page, r.typesAt, r.end, 2).value)
     return false;
   uint32_t content = pos;
-  for (RowColumn& column : out) {
-    const int64_t length = contentLength(column.serialType);
+  for (int32_t c = 0; c < r.count; ++c) {
+    const int64_t length = lengthOf(columns[c].serialType);
     if (length > kMaxContent || length > int64_t{r.end} - content) return false;
-    column.bytes = page.subspan(content, static_cast<size_t>(length));
+    columns[c].bytes = std::span<const uint8_t>(page.data() + content, static_cast<size_t>(length));
     content += static_cast<uint32_t>(length);
   }
   return content == r.end;

@@ -41,6 +41,9 @@ struct RecordReading {
   // bytes the chain holds. 0 when the record lies wholly on the page.
   uint32_t overflowPage = 0;
   uint32_t spilled = 0;
+  // Where the scan that found it kept the columns it judged (plus one), for
+  // columnsOf() on the page of that scan; 0 when not kept.
+  uint32_t keptColumns = 0;
 };
 
 class FreeOverflowChains;
@@ -58,6 +61,7 @@ class RecordScanner {
   std::vector<RecordReading> scan(std::span<const uint8_t> page, std::span<const FreeRegion> regions);
 
   // The columns of a selected reading; false when it no longer parses.
+  // Columns the last scan() already read on `page` are copied, not read again.
   bool columnsOf(std::span<const uint8_t> page, const RecordReading& reading,
                  std::vector<RowColumn>& out) const;
 
@@ -71,8 +75,13 @@ class RecordScanner {
   bool endIsKnown(std::span<const uint8_t> page, const FreeRegion& region, const RecordReading& r) const;
   void prove();
   bool keep(std::span<const uint8_t> page, const FreeRegion& region, RecordReading reading);
-  bool judge(std::span<const uint8_t> page, const RecordReading& reading);
+  // Passes `reading` through the gate, noting in it where its columns are kept.
+  bool judge(std::span<const uint8_t> page, RecordReading& reading);
+  // Where the types of `r` start, past an intact record's header length.
+  static uint32_t typesFrom(std::span<const uint8_t> page, const RecordReading& r);
   bool accepted(const RecordReading& reading) const;
+  // Reads the columns of `r` (wholly on `page`) into `out`.
+  bool readColumns(std::span<const uint8_t> page, const RecordReading& r, std::vector<RowColumn>& out) const;
   void select(std::vector<RecordReading>& out);
 
   static constexpr uint64_t kSmallTypes = 128;
@@ -118,13 +127,33 @@ class RecordScanner {
     uint64_t firstType = 0;
     uint32_t overflowPage = 0;  // a record read on through its chain holds other bytes
     bool accepted = false;
+    uint32_t keptColumns = 0;  // as RecordReading::keptColumns
   };
   static constexpr size_t kJudgedKept = 8;
   std::vector<Judged> m_judged;
+  // The columns of the accepted readings of the last scan(), one run each,
+  // and of which reading and page.
+  struct Kept {
+    uint32_t at = 0;  // first column in m_keptColumns
+    uint32_t typesFrom = 0;
+    uint32_t end = 0;
+    int32_t count = 0;
+    uint64_t firstType = 0;  // a lost column 0's, else 0
+    bool lostFirst = false;
+  };
+  std::vector<RowColumn> m_keptColumns;
+  std::vector<Kept> m_kept;
+  const uint8_t* m_keptPage = nullptr;
   size_t m_nextJudged = 0;
   // Where the types and the content of a walk's first columns end, by column count.
   std::vector<uint32_t> m_walkEnds;
   std::vector<int64_t> m_walkContent;
+  // The same of the last intact header read through to the longest count,
+  // and where its types (m_intactTypesFrom) and its second type start.
+  std::vector<uint32_t> m_intactEnds;
+  std::vector<int64_t> m_intactContent;
+  uint32_t m_intactTypesFrom = UINT32_MAX;
+  uint32_t m_intactSecondType = UINT32_MAX;
 };
 
 }  // namespace fq

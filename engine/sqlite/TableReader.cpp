@@ -89,9 +89,9 @@ class LiveRowIndex {
     sort();
     return std::binary_search(m_rowIds.begin(), m_rowIds.end(), rowId);
   }
-  bool hasEqualRow(const TableRow& carved) {
+  bool hasEqualRow(uint64_t fingerprint) {
     sort();
-    return std::binary_search(m_rows.begin(), m_rows.end(), fingerprintOf(carved));
+    return std::binary_search(m_rows.begin(), m_rows.end(), fingerprint);
   }
 
  private:
@@ -183,7 +183,8 @@ class TableWalk {
     // A cell found whole with the row id of a live row is that row's
     // earlier version (the row was rewritten), as on free pages.
     if (reading.prefixed && m_live.hasRowId(reading.rowId)) return;
-    if (m_live.hasEqualRow(row) || !m_given.insert(fingerprintOf(row)).second) return;
+    const uint64_t fingerprint = fingerprintOf(row);
+    if (m_live.hasEqualRow(fingerprint) || !m_given.insert(fingerprint).second) return;
     m_visitor.visit(m_reader, row);
   }
 

@@ -12,9 +12,29 @@ namespace fq {
 
 namespace {
 
+// Whether every byte is printable ASCII (0x20..0x7E): nearly every text a
+// carved row holds, told eight bytes at a time.
+bool isPrintableAscii(std::span<const uint8_t> bytes) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighBits = 0x8080808080808080ull;
+  size_t at = 0;
+  for (; at + 8 <= bytes.size(); at += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + at, 8);
+    // A byte with its top bit set, below 0x20, or 0x7F (zero once XORed with it).
+    const uint64_t del = word ^ (kOnes * 0x7F);
+    if (((word | ((word - kOnes * 0x20) & ~word) | ((del - kOnes) & ~del)) & kHighBits) != 0) return false;
+  }
+  for (; at < bytes.size(); ++at) {
+    if (bytes[at] < 0x20 || bytes[at] >= 0x7F) return false;
+  }
+  return true;
+}
+
 // Clean text as a person typed it: UTF-8 with no control characters other
 // than tab, CR and LF. Bytes of other records read as text rarely pass.
 bool isCleanText(std::span<const uint8_t> bytes) {
+  if (isPrintableAscii(bytes)) return true;
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (!IsAcceptedText(text)) return false;
   return std::none_of(text.begin(), text.end(), [](char c) {
@@ -145,7 +165,7 @@ bool AcceptCarvedValues(const TableSignature& signature, std::span<const RowColu
   for (size_t i = 0; i < columns.size(); ++i) {
     const RowColumn& column = columns[i];
     const uint8_t kind = KindOfSerialType(column.serialType);
-    if (!isEmptyValue(column)) saysSomething = true;
+    if (!saysSomething && !isEmptyValue(column)) saysSomething = true;
     const ColumnRule& rule = signature.columns[i];
     if (kind == kKindNull && !rule.rowIdAlias) ++nulls;
     if ((rule.liveKinds & kind) == 0) ++unseenKinds;
