@@ -57,14 +57,13 @@ ContactNameLookup::ContactNameLookup(const std::vector<ContactRecord>& contacts)
   // The index takes eight bytes a byte of phone text: a real address book has
   // well under a megabyte of it, so one far larger is searched plainly.
   if (total > kLargestIndexedText) m_indexable = false;
+  m_phoneBytes = total;
   m_plainBudget = kIndexCostInPlainBytes * total;
 }
 
 void ContactNameLookup::buildIndex() {
   m_indexed = true;
-  size_t total = 0;
-  for (const ContactRecord& contact : m_contacts) total += contact.phone.size() + 1;
-  m_phones.reserve(total);
+  m_phones.reserve(m_phoneBytes);
   m_starts.reserve(m_contacts.size());
   for (const ContactRecord& contact : m_contacts) {
     m_starts.push_back(m_phones.size());
@@ -74,7 +73,7 @@ void ContactNameLookup::buildIndex() {
   // No text holds a NUL, so the pieces that hold none are those inside one
   // contact's text.
   const std::string_view phones(m_phones);
-  m_grams.reserve(total);
+  m_grams.reserve(m_phoneBytes);
   for (size_t c = 0; c < m_contacts.size(); ++c) {
     const size_t end = m_starts[c] + m_contacts[c].phone.size();
     for (size_t at = m_starts[c]; at + kGram <= end; ++at) {

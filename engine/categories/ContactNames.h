@@ -40,6 +40,7 @@ class ContactNameLookup {
   const std::vector<ContactRecord>& m_contacts;
   bool m_indexable = true;       // false when a phone text holds a NUL, or the texts are too large
   bool m_indexed = false;        // built
+  size_t m_phoneBytes = 0;       // every phone text with one separator byte each
   size_t m_plainBudget = 0;      // bytes of plain search before the index
   size_t m_plainScanned = 0;     // bytes of phone text the plain searches went through
   std::string m_phones;          // every phone text, each followed by a NUL

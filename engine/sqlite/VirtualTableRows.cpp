@@ -42,7 +42,9 @@ ColumnValue valueOf(const RowColumn* column, TextEncoding encoding) {
   return v;
 }
 
-GenericRow liveRowAt(const TableRow& row) {
+// A live row of the virtual table, placed where the row it is read from lies.
+template <typename Row>
+GenericRow liveRowAt(const Row& row) {
   GenericRow out;
   out.page = row.page;
   out.offset = row.offset;
@@ -90,10 +92,7 @@ int32_t readExternalContent(SqliteFileReader& reader, const TableSchema& content
   std::vector<GenericRow> rows;
   const int32_t result = ReadGenericRows(reader, content, [&](const GenericRow& row) {
     if (row.deleted != 0) return;
-    GenericRow out;
-    out.page = row.page;
-    out.offset = row.offset;
-    out.rowId = row.rowId;
+    GenericRow out = liveRowAt(row);
     for (const int32_t at : positions) {
       const int64_t i = int64_t{at} - row.firstColumn;
       const bool present = i >= 0 && i < static_cast<int64_t>(row.values.size());
